@@ -1,0 +1,47 @@
+# Front door over CMake: `make run` builds and starts TALVERN, `make test` builds and
+# runs every test twice, plainly and under AddressSanitizer + UndefinedBehaviorSanitizer.
+JOBS    ?= $(shell nproc)
+RELEASE := build/release
+ASAN    := build/asan
+CTEST   := ctest --output-on-failure -j$(JOBS) --timeout 600
+SAN_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1 \
+           LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizer/lsan.supp:print_suppressions=0 \
+           UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+.PHONY: all build asan run test test-release test-asan bench clean
+
+all: build
+
+$(RELEASE)/build.ninja:
+	cmake -S . -B $(RELEASE) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+$(ASAN)/build.ninja:
+	cmake -S . -B $(ASAN) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVERN_SANITIZE=ON -DTALVERN_BENCH=OFF
+
+build: $(RELEASE)/build.ninja
+	cmake --build $(RELEASE) -j$(JOBS)
+
+asan: $(ASAN)/build.ninja
+	cmake --build $(ASAN) -j$(JOBS)
+
+run: build
+	@if [ -x $(RELEASE)/app/talvern ]; then \
+	  $(RELEASE)/app/talvern $(RELEASE)/sample/sample.avi; \
+	else \
+	  echo "The TALVERN program itself is not built yet; only its libraries and tests exist (see README)."; \
+	fi
+
+test-asan: asan
+	cd $(ASAN) && $(SAN_ENV) $(CTEST)
+
+test-release: build
+	cd $(RELEASE) && $(CTEST)
+
+# The sanitizer run comes first so that the output ends with the plain run's summary.
+test: test-asan test-release
+
+bench: build
+	cmake --build $(RELEASE) -j$(JOBS) --target all
+
+clean:
+	rm -rf build

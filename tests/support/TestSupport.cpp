@@ -1,0 +1,96 @@
+#include "tests/support/TestSupport.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+namespace talvern::test {
+
+namespace fs = std::filesystem;
+
+static fs::path TestTmpRoot() {
+    if (const char* t = std::getenv("TALVERN_TEST_TMP"); t && *t) return t;
+    return fs::temp_directory_path() / "talvern-tests";
+}
+
+TempDir::TempDir() {
+    static std::atomic<unsigned> counter{0};
+    const fs::path root = TestTmpRoot();
+    std::error_code ec;
+    fs::create_directories(root, ec);
+    for (;;) {
+        m_path = root / ("t" + std::to_string(getpid()) + "_" + std::to_string(counter++));
+        if (fs::create_directory(m_path, ec)) break;
+        if (ec) {  // the root itself is unusable: fall back to the system temp folder
+            m_path = fs::temp_directory_path() / ("talvern_t" + std::to_string(getpid()) + "_" +
+                                                  std::to_string(counter++));
+            fs::create_directories(m_path, ec);
+            break;
+        }
+    }
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    fs::permissions(m_path, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(m_path, ec);
+}
+
+ScopedConfigDir::ScopedConfigDir() {
+    if (const char* old = std::getenv("TALVERN_CONFIG_DIR")) {
+        m_old = old;
+        m_hadOld = true;
+    }
+    setenv("TALVERN_CONFIG_DIR", m_dir.path().c_str(), 1);
+}
+
+ScopedConfigDir::~ScopedConfigDir() {
+    if (m_hadOld)
+        setenv("TALVERN_CONFIG_DIR", m_old.c_str(), 1);
+    else
+        unsetenv("TALVERN_CONFIG_DIR");
+}
+
+int RunCommand(const std::string& command, std::string* out) {
+    FILE* p = popen(command.c_str(), "r");
+    if (!p) return -1;
+    std::array<char, 4096> buf{};
+    std::string text;
+    size_t n;
+    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) text.append(buf.data(), n);
+    const int status = pclose(p);
+    if (out) *out = std::move(text);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string ShellQuote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) {
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
+    }
+    return q + "'";
+}
+
+std::string ReadFileBytes(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    std::ostringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+bool WriteFileBytes(const fs::path& p, const std::string& bytes) {
+    std::ofstream f(p, std::ios::binary);
+    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(f);
+}
+
+}  // namespace talvern::test

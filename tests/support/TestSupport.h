@@ -1,0 +1,49 @@
+#pragma once
+// Helpers every test suite shares: a private temporary folder per test and a
+// way to run a command (ffmpeg, ffprobe) and read what it printed.
+#include <filesystem>
+#include <string>
+
+namespace talvern::test {
+
+// A fresh folder below TALVERN_TEST_TMP (or the system temp folder), removed when
+// the object goes away. Its path is unique per process and per instance.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return m_path; }
+    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+// Points TALVERN_CONFIG_DIR at a fresh temporary folder for the lifetime of the object,
+// restoring the previous value afterwards.
+class ScopedConfigDir {
+public:
+    ScopedConfigDir();
+    ~ScopedConfigDir();
+    const std::filesystem::path& path() const { return m_dir.path(); }
+
+private:
+    TempDir m_dir;
+    std::string m_old;
+    bool m_hadOld = false;
+};
+
+// Runs a shell command; returns its exit status and stores what it wrote to stdout.
+int RunCommand(const std::string& command, std::string* out = nullptr);
+
+// Quotes a path for the shell.
+std::string ShellQuote(const std::string& s);
+
+// Whole file as bytes (empty when it cannot be read).
+std::string ReadFileBytes(const std::filesystem::path& p);
+bool WriteFileBytes(const std::filesystem::path& p, const std::string& bytes);
+
+}  // namespace talvern::test
