@@ -1,0 +1,3 @@
+#include "platform/avifile/AviFrameDecoder.h"
+
+PGETFRAME OpenFrameDecoder(PAVISTREAM) { return nullptr; }
