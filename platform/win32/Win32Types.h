@@ -18,6 +18,16 @@ using HRESULT = int32_t;
 using COLORREF = uint32_t;
 using FOURCC = uint32_t;
 using WCHAR16 = char16_t;  // UTF-16 code unit as stored in files
+using WCHAR = wchar_t;
+using LPCWSTR = const wchar_t*;
+using LPWSTR = wchar_t*;
+using LPCSTR = const char*;
+using LPSTR = char*;
+using LSTATUS = LONG;
+
+// Opaque window handle; only the UI layer knows what it points at.
+struct HWND__;
+using HWND = HWND__*;
 
 #ifndef TRUE
 #define TRUE 1
@@ -194,6 +204,26 @@ constexpr DWORD AVIIF_FIRSTPART = 0x00000020;
 constexpr DWORD AVIIF_LASTPART = 0x00000040;
 constexpr DWORD AVIIF_NOTIME = 0x00000100;
 
+// Logical font description as the GUI font helpers return it (face name as UTF-16).
+constexpr int LF_FACESIZE = 32;
+struct LOGFONTW {
+    LONG lfHeight;
+    LONG lfWidth;
+    LONG lfEscapement;
+    LONG lfOrientation;
+    LONG lfWeight;
+    BYTE lfItalic;
+    BYTE lfUnderline;
+    BYTE lfStrikeOut;
+    BYTE lfCharSet;
+    BYTE lfOutPrecision;
+    BYTE lfClipPrecision;
+    BYTE lfQuality;
+    BYTE lfPitchAndFamily;
+    WCHAR16 lfFaceName[LF_FACESIZE];
+};
+
+static_assert(sizeof(LOGFONTW) == 92);
 static_assert(sizeof(BITMAPINFOHEADER) == 40);
 static_assert(sizeof(BITMAPFILEHEADER) == 14);
 static_assert(sizeof(WAVEFORMATEX) == 18);
