@@ -1,0 +1,246 @@
+#include "platform/dshow/FrameSource.h"
+
+#include <cstdlib>
+#include <cstring>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libswscale/swscale.h>
+}
+
+namespace {
+
+// Frames from untrusted files are bounded before any buffer is sized for them.
+constexpr int kMaxSide = 16384;
+constexpr int64_t kMaxPixels = int64_t{1} << 26;
+constexpr AVRational kUnits = {1, static_cast<int>(UNITS)};
+
+bool SizeIsSane(int w, int h) {
+    return w > 0 && h > 0 && w <= kMaxSide && h <= kMaxSide && int64_t{w} * h <= kMaxPixels;
+}
+
+long RowBytes(int width) { return (3L * width + 3) & ~3L; }
+
+template <typename T>
+T* NewFormatBlock(AM_MEDIA_TYPE* mt) {
+    mt->pbFormat = static_cast<BYTE*>(std::calloc(1, sizeof(T)));
+    mt->cbFormat = mt->pbFormat ? sizeof(T) : 0;
+    return reinterpret_cast<T*>(mt->pbFormat);
+}
+
+}  // namespace
+
+std::unique_ptr<FrameSource> FrameSource::Open(const std::string& utf8Path) {
+    std::unique_ptr<FrameSource> src(new FrameSource);
+    // The "file:" prefix and the whitelist keep a name such as "http://..." a file
+    // name, and keep any file the container refers to on the local disk too.
+    AVDictionary* opts = nullptr;
+    av_dict_set(&opts, "protocol_whitelist", "file", 0);
+    const std::string url = "file:" + utf8Path;
+    const int r = avformat_open_input(&src->m_fmt, url.c_str(), nullptr, &opts);
+    av_dict_free(&opts);
+    if (r < 0) return nullptr;
+    if (avformat_find_stream_info(src->m_fmt, nullptr) < 0) return nullptr;
+    for (unsigned i = 0; i < src->m_fmt->nb_streams; ++i) {
+        const AVMediaType type = src->m_fmt->streams[i]->codecpar->codec_type;
+        if (type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO) continue;
+        if (type == AVMEDIA_TYPE_VIDEO && src->m_video < 0) src->m_video = static_cast<int>(i);
+        src->m_streams.push_back(static_cast<int>(i));
+    }
+    src->m_pkt = av_packet_alloc();
+    src->m_prev = av_frame_alloc();
+    src->m_cur = av_frame_alloc();
+    src->m_next = av_frame_alloc();
+    if (!src->m_pkt || !src->m_prev || !src->m_cur || !src->m_next) return nullptr;
+    return src;
+}
+
+FrameSource::~FrameSource() {
+    sws_freeContext(m_sws);
+    av_frame_free(&m_prev);
+    av_frame_free(&m_cur);
+    av_frame_free(&m_next);
+    av_packet_free(&m_pkt);
+    avcodec_free_context(&m_dec);
+    avformat_close_input(&m_fmt);
+}
+
+AVStream* FrameSource::VideoStream() const {
+    return m_video >= 0 ? m_fmt->streams[m_video] : nullptr;
+}
+
+bool FrameSource::GetMediaType(int i, AM_MEDIA_TYPE* mt) const {
+    if (!mt || i < 0 || i >= StreamCount()) return false;
+    *mt = AM_MEDIA_TYPE{};
+    AVStream* st = m_fmt->streams[m_streams[static_cast<size_t>(i)]];
+    if (st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) return GetVideoType(st, mt);
+    return GetAudioType(st, mt);
+}
+
+bool FrameSource::GetVideoType(AVStream* st, AM_MEDIA_TYPE* mt) const {
+    const int w = st->codecpar->width;
+    const int h = st->codecpar->height;
+    if (!SizeIsSane(w, h)) return false;
+    auto* vih = NewFormatBlock<VIDEOINFOHEADER>(mt);
+    if (!vih) return false;
+    mt->majortype = MEDIATYPE_Video;
+    mt->subtype = MEDIASUBTYPE_RGB24;
+    mt->formattype = FORMAT_VideoInfo;
+    mt->bFixedSizeSamples = TRUE;
+    mt->lSampleSize = static_cast<ULONG>(RowBytes(w) * h);
+    vih->AvgTimePerFrame = FrameDuration();
+    BITMAPINFOHEADER& bih = vih->bmiHeader;
+    bih.biSize = sizeof(BITMAPINFOHEADER);
+    bih.biWidth = w;
+    bih.biHeight = h;
+    bih.biPlanes = 1;
+    bih.biBitCount = 24;
+    bih.biCompression = BI_RGB;
+    bih.biSizeImage = mt->lSampleSize;
+    return true;
+}
+
+bool FrameSource::GetAudioType(AVStream* st, AM_MEDIA_TYPE* mt) const {
+    auto* wf = NewFormatBlock<WAVEFORMATEX>(mt);
+    if (!wf) return false;
+    const AVCodecParameters* par = st->codecpar;
+    mt->majortype = MEDIATYPE_Audio;
+    mt->formattype = FORMAT_WaveFormatEx;
+    wf->wFormatTag = static_cast<WORD>(par->codec_tag);
+    wf->nChannels = static_cast<WORD>(par->ch_layout.nb_channels);
+    wf->nSamplesPerSec = static_cast<DWORD>(par->sample_rate);
+    wf->nAvgBytesPerSec = static_cast<DWORD>(par->bit_rate / 8);
+    wf->nBlockAlign = static_cast<WORD>(par->block_align);
+    wf->wBitsPerSample = static_cast<WORD>(par->bits_per_coded_sample);
+    return true;
+}
+
+REFERENCE_TIME FrameSource::FrameDuration() const {
+    const AVStream* st = VideoStream();
+    if (!st) return 0;
+    AVRational rate = st->avg_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0) rate = st->r_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0) return 0;
+    return av_rescale(UNITS, rate.den, rate.num);
+}
+
+REFERENCE_TIME FrameSource::Duration() const {
+    const AVStream* st = VideoStream();
+    if (st && st->duration > 0) return av_rescale_q(st->duration, st->time_base, kUnits);
+    if (m_fmt->duration > 0) return av_rescale(m_fmt->duration, UNITS, AV_TIME_BASE);
+    return 0;
+}
+
+bool FrameSource::StartVideo() {
+    AVStream* st = VideoStream();
+    if (!st || m_dec) return m_dec != nullptr;
+    const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
+    if (!codec || !SizeIsSane(st->codecpar->width, st->codecpar->height)) return false;
+    m_dec = avcodec_alloc_context3(codec);
+    if (!m_dec || avcodec_parameters_to_context(m_dec, st->codecpar) < 0) return false;
+    m_dec->thread_count = 0;
+    m_dec->pkt_timebase = st->time_base;
+    if (avcodec_open2(m_dec, codec, nullptr) < 0) return false;
+    m_width = st->codecpar->width;
+    m_height = st->codecpar->height;
+    m_bits.assign(static_cast<size_t>(RowBytes(m_width)) * static_cast<size_t>(m_height), 0);
+    return true;
+}
+
+REFERENCE_TIME FrameSource::FrameTime(const AVFrame* f) const {
+    const AVStream* st = VideoStream();
+    const int64_t pts = f->best_effort_timestamp;
+    if (pts == AV_NOPTS_VALUE) return m_curValid ? m_curTime + FrameDuration() : 0;
+    const int64_t start = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
+    return av_rescale_q(pts - start, st->time_base, kUnits);
+}
+
+// Seeking is needed when t lies before the frames in hand, or when a key frame
+// lies between the last decoded frame and t (decoding from it is shorter).
+bool FrameSource::NeedsSeek(REFERENCE_TIME t) const {
+    if (!m_curValid) return true;
+    if (t < (m_prevValid ? m_prevTime : m_curTime)) return true;
+    if (t <= m_curTime) return false;
+    AVStream* st = VideoStream();
+    const int64_t start = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
+    const int64_t ts = av_rescale_q(t, kUnits, st->time_base) + start;
+    const AVIndexEntry* e = avformat_index_get_entry_from_timestamp(st, ts, AVSEEK_FLAG_BACKWARD);
+    if (!e || !(e->flags & AVINDEX_KEYFRAME)) return false;
+    return av_rescale_q(e->timestamp - start, st->time_base, kUnits) > m_curTime;
+}
+
+// Goes to the key frame at or before one frame ahead of t, so that the frame
+// nearest t is among those decoded from there.
+bool FrameSource::SeekBefore(REFERENCE_TIME t) {
+    AVStream* st = VideoStream();
+    const int64_t start = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
+    REFERENCE_TIME target = t - FrameDuration();
+    if (target < 0) target = 0;
+    const int64_t ts = av_rescale_q_rnd(target, kUnits, st->time_base, AV_ROUND_DOWN) + start;
+    if (av_seek_frame(m_fmt, m_video, ts, AVSEEK_FLAG_BACKWARD) < 0 &&
+        av_seek_frame(m_fmt, m_video, start, AVSEEK_FLAG_BACKWARD) < 0)
+        return false;
+    avcodec_flush_buffers(m_dec);
+    av_frame_unref(m_prev);
+    av_frame_unref(m_cur);
+    m_prevValid = m_curValid = false;
+    m_inputDone = false;
+    return true;
+}
+
+// Decodes one more frame: the last one becomes the previous one. False at the end
+// of the stream or when the decoder fails.
+bool FrameSource::DecodeNext() {
+    for (;;) {
+        int r = avcodec_receive_frame(m_dec, m_next);
+        if (r == 0) {
+            const REFERENCE_TIME time = FrameTime(m_next);
+            av_frame_unref(m_prev);
+            av_frame_move_ref(m_prev, m_cur);
+            av_frame_move_ref(m_cur, m_next);
+            m_prevTime = m_curTime;
+            m_prevValid = m_curValid;
+            m_curTime = time;
+            m_curValid = true;
+            return true;
+        }
+        if (r != AVERROR(EAGAIN) || m_inputDone) return false;
+        if (av_read_frame(m_fmt, m_pkt) < 0) {
+            avcodec_send_packet(m_dec, nullptr);  // drain what the decoder holds
+            m_inputDone = true;
+            continue;
+        }
+        if (m_pkt->stream_index == m_video) avcodec_send_packet(m_dec, m_pkt);
+        av_packet_unref(m_pkt);
+    }
+}
+
+bool FrameSource::Grab(REFERENCE_TIME t, double* sampleTime) {
+    if (!m_dec) return false;
+    if (NeedsSeek(t) && !SeekBefore(t)) return false;
+    while (!m_curValid || m_curTime < t) {
+        if (!DecodeNext()) break;
+    }
+    if (!m_curValid) return false;
+    bool usePrev = false;
+    if (m_curTime > t && m_prevValid) usePrev = (t - m_prevTime) < (m_curTime - t);
+    const AVFrame* f = usePrev ? m_prev : m_cur;
+    if (!Convert(f)) return false;
+    if (sampleTime) *sampleTime = static_cast<double>(usePrev ? m_prevTime : m_curTime) / UNITS;
+    return true;
+}
+
+// Scales and converts into the fixed output size, writing the rows bottom-up.
+bool FrameSource::Convert(const AVFrame* f) {
+    if (!SizeIsSane(f->width, f->height) || f->format < 0) return false;
+    m_sws = sws_getCachedContext(m_sws, f->width, f->height, static_cast<AVPixelFormat>(f->format),
+                                 m_width, m_height, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr,
+                                 nullptr, nullptr);
+    if (!m_sws) return false;
+    const long row = RowBytes(m_width);
+    uint8_t* dst[4] = {m_bits.data() + row * (m_height - 1), nullptr, nullptr, nullptr};
+    const int dstStride[4] = {static_cast<int>(-row), 0, 0, 0};
+    return sws_scale(m_sws, f->data, f->linesize, 0, f->height, dst, dstStride) == m_height;
+}

@@ -1,0 +1,72 @@
+#pragma once
+// FrameSource: one movie file opened through libavformat (local files only),
+// its audio and video streams listed, and its first video stream decoded on
+// request to the frame nearest a given time, as 24-bit bottom-up rows padded to
+// 4 bytes. Consecutive requests decode forward; a request behind the frames in
+// hand, or past a key frame ahead of them, seeks to the key frame before it.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/dshow/DShowTypes.h"
+
+struct AVFormatContext;
+struct AVCodecContext;
+struct AVFrame;
+struct AVPacket;
+struct AVStream;
+struct SwsContext;
+
+class FrameSource {
+public:
+    // Null when the file cannot be opened or read as a movie.
+    static std::unique_ptr<FrameSource> Open(const std::string& utf8Path);
+    ~FrameSource();
+    FrameSource(const FrameSource&) = delete;
+    FrameSource& operator=(const FrameSource&) = delete;
+
+    int StreamCount() const { return static_cast<int>(m_streams.size()); }
+    // The media type of audio/video stream i; the caller frees it with FreeMediaType.
+    bool GetMediaType(int i, AM_MEDIA_TYPE* mt) const;
+
+    // Opens the decoder of the first video stream and sizes the frame buffer.
+    bool StartVideo();
+    REFERENCE_TIME Duration() const;
+    REFERENCE_TIME FrameDuration() const;
+
+    // Decodes the frame whose time is nearest t into Bits(); false when there is none.
+    bool Grab(REFERENCE_TIME t, double* sampleTime);
+    BYTE* Bits() { return m_bits.data(); }
+    long BitsLength() const { return static_cast<long>(m_bits.size()); }
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+
+private:
+    FrameSource() = default;
+    AVStream* VideoStream() const;
+    bool GetVideoType(AVStream* st, AM_MEDIA_TYPE* mt) const;
+    bool GetAudioType(AVStream* st, AM_MEDIA_TYPE* mt) const;
+    bool NeedsSeek(REFERENCE_TIME t) const;
+    bool SeekBefore(REFERENCE_TIME t);
+    bool DecodeNext();
+    REFERENCE_TIME FrameTime(const AVFrame* f) const;
+    bool Convert(const AVFrame* f);
+
+    AVFormatContext* m_fmt = nullptr;
+    AVCodecContext* m_dec = nullptr;
+    AVPacket* m_pkt = nullptr;
+    AVFrame* m_prev = nullptr;  // the frame decoded before m_cur, when m_prevValid
+    AVFrame* m_cur = nullptr;   // the last frame decoded, when m_curValid
+    AVFrame* m_next = nullptr;  // receives the decoder's output
+    SwsContext* m_sws = nullptr;
+    std::vector<int> m_streams;  // libavformat indexes of the audio and video streams
+    int m_video = -1;
+    int m_width = 0;
+    int m_height = 0;
+    std::vector<BYTE> m_bits;
+    REFERENCE_TIME m_prevTime = 0;
+    REFERENCE_TIME m_curTime = 0;
+    bool m_prevValid = false;
+    bool m_curValid = false;
+    bool m_inputDone = false;  // every packet has gone to the decoder
+};
