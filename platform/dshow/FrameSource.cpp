@@ -15,6 +15,7 @@ namespace {
 // Frames from untrusted files are bounded before any buffer is sized for them.
 constexpr int kMaxSide = 16384;
 constexpr int64_t kMaxPixels = int64_t{1} << 26;
+constexpr int kSkipFrames = 4;
 constexpr AVRational kUnits = {1, static_cast<int>(UNITS)};
 
 bool SizeIsSane(int w, int h) {
@@ -158,7 +159,8 @@ REFERENCE_TIME FrameSource::FrameTime(const AVFrame* f) const {
 }
 
 // Seeking is needed when t lies before the frames in hand, or when a key frame
-// lies between the last decoded frame and t (decoding from it is shorter).
+// lies well between the last decoded frame and t: decoding from it skips the
+// frames up to it, which pays for the decoder's restart once there are a few.
 bool FrameSource::NeedsSeek(REFERENCE_TIME t) const {
     if (!m_curValid) return true;
     if (t < (m_prevValid ? m_prevTime : m_curTime)) return true;
@@ -168,7 +170,8 @@ bool FrameSource::NeedsSeek(REFERENCE_TIME t) const {
     const int64_t ts = av_rescale_q(t, kUnits, st->time_base) + start;
     const AVIndexEntry* e = avformat_index_get_entry_from_timestamp(st, ts, AVSEEK_FLAG_BACKWARD);
     if (!e || !(e->flags & AVINDEX_KEYFRAME)) return false;
-    return av_rescale_q(e->timestamp - start, st->time_base, kUnits) > m_curTime;
+    const REFERENCE_TIME key = av_rescale_q(e->timestamp - start, st->time_base, kUnits);
+    return key > m_curTime + kSkipFrames * FrameDuration();
 }
 
 // Goes to the key frame at or before one frame ahead of t, so that the frame
