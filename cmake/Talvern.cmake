@@ -1,12 +1,33 @@
 # Helpers shared by every folder of the tree.
 
-# talvern_library(<name> [DEPS <targets>...] [SOURCES <extra files>...])
+# talvern_library(<name> [DEPS <targets>...] [SOURCES <extra files>...] [FILES <names>...])
 # Builds every .cpp of the calling folder into a static library. Headers are
 # included from the project root, e.g. #include "foundation/MemBuff.h".
+# With FILES, only the named .cpp files (and their headers) go into the library and
+# the folder's globbing libraries declared after it leave them out: a folder can so
+# give a few classes their own library when another layer needs them without the rest.
 function(talvern_library name)
-  cmake_parse_arguments(A "" "" "DEPS;SOURCES" ${ARGN})
-  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  file(GLOB hdrs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  cmake_parse_arguments(A "" "" "DEPS;SOURCES;FILES" ${ARGN})
+  if(A_FILES)
+    set(srcs)
+    set(hdrs)
+    foreach(f IN LISTS A_FILES)
+      list(APPEND srcs ${CMAKE_CURRENT_SOURCE_DIR}/${f})
+      string(REGEX REPLACE "\\.cpp$" ".h" h ${f})
+      if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${h})
+        list(APPEND hdrs ${CMAKE_CURRENT_SOURCE_DIR}/${h})
+      endif()
+    endforeach()
+    set_property(DIRECTORY APPEND PROPERTY TALVERN_CLAIMED_FILES ${srcs} ${hdrs})
+  else()
+    file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    file(GLOB hdrs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+    get_property(claimed DIRECTORY PROPERTY TALVERN_CLAIMED_FILES)
+    if(claimed)
+      list(REMOVE_ITEM srcs ${claimed})
+      list(REMOVE_ITEM hdrs ${claimed})
+    endif()
+  endif()
   if(srcs OR A_SOURCES)
     add_library(${name} STATIC ${srcs} ${hdrs} ${A_SOURCES})
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
