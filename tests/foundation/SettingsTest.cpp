@@ -92,13 +92,6 @@ TEST(Settings, IniCreateStartsFromNothing) {
     EXPECT_EQ(reader.GetString(L"Old", L"k", L"gone"), L"gone");
 }
 
-TEST(Settings, SettingIniPlace) {
-    EXPECT_EQ(ChooseSettingIniPath(L"/opt/t/", true, L"/home/u/.config/talvern"),
-              L"/opt/t/Setting.ini");
-    EXPECT_EQ(ChooseSettingIniPath(L"/opt/t/", false, L"/home/u/.config/talvern/"),
-              L"/home/u/.config/talvern/Setting.ini");
-}
-
 // The test program's folder is writable, so "Setting.ini" lives beside it; the test
 // puts back whatever was there.
 TEST(Settings, RegPosRoundTripBesideTheProgram) {

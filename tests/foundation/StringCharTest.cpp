@@ -43,14 +43,6 @@ TEST(StringChar, WideToIntFollowsRuntimeRules) {
     EXPECT_EQ(WideToInt(L"-99999999999999999999999"), 0);
 }
 
-TEST(StringChar, CStringFromWide) {
-    std::wstring out = L"old";
-    CStringFromWide(nullptr, out);
-    EXPECT_EQ(out, L"");
-    CStringFromWide(L"x264", out);
-    EXPECT_EQ(out, L"x264");
-}
-
 TEST(WideChar, InvalidFileNameBytesSurviveRoundTrip) {
     const std::string raw =
         "a\xff\xfe"

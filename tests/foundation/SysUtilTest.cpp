@@ -207,15 +207,6 @@ TEST(SysUtil, ClipboardOwnsOrFreesTheBlock) {
     EXPECT_EQ(ui.closes, 3);  // closed whenever it was opened
 }
 
-TEST(SysUtil, GuiFontHelpersFollowTheRegisteredUi) {
-    EXPECT_EQ(GetTextExtentGuiFont(nullptr, L"abc").cx, 0);
-    FakeUi ui;
-    ScopedUi scope(&ui);
-    EXPECT_EQ(GetTextExtentGuiFont(nullptr, L"abc").cx, 21);
-    EXPECT_EQ(GetDefaultGuiLogFont().lfWeight, 400);
-    EXPECT_EQ(EnableDialogTabTexture(nullptr), 0);
-}
-
 TEST(TimeMmanager, PausedTimeIsLeftOut) {
     ScopedClock clock(1000);
     CTimeMmanager t;
@@ -245,8 +236,3 @@ TEST(TimeMmanager, WrapOfTheClockAndLimit) {
     EXPECT_EQ(t.GetElapsed(), 0u);
 }
 
-TEST(TimeMmanager, RealClockMovesForward) {
-    const DWORD a = GetTimeMs();
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    EXPECT_GE(static_cast<DWORD>(GetTimeMs() - a), 4u);
-}
