@@ -76,7 +76,11 @@ public:
     T* GetData() const { return m_p; }
 
     // Address of element i, unchecked; offered for the 4-byte element types.
-    T* GetItem(int i) const requires(sizeof(T) == 4) { return m_p + i; }
+    T* GetItem(int i) const
+        requires(sizeof(T) == 4)
+    {
+        return m_p + i;
+    }
 
 protected:
     static bool FitsBytes(int n) { return static_cast<int64_t>(n) * sizeof(T) <= INT_MAX; }
