@@ -1,18 +1,39 @@
 #include "readers/DecAVI.h"
 
-CDecAVI::CDecAVI() { AVIFileInit(); }
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// "None" and "Rle8" stand for the two codes that are not four letters.
+DWORD NamedCode(DWORD code) {
+    if (code == 0) return MAKEFOURCC('N', 'o', 'n', 'e');
+    if (code == 1) return MAKEFOURCC('R', 'l', 'e', '8');
+    return code;
+}
+
+// "%4.4s" of a four-character code: at most four characters, ending at a zero byte.
+std::wstring CodeText(DWORD code) {
+    std::wstring s;
+    for (int i = 0; i < 4; ++i) {
+        const wchar_t c = wchar_t((code >> (8 * i)) & 0xFF);
+        if (c == 0) break;
+        s += c;
+    }
+    return s;
+}
+
+}  // namespace
+
+CDecAVI::CDecAVI() {
+    AVIFileInit();
+    Close();
+}
 
 CDecAVI::~CDecAVI() {
     ReleaseAll();
     AVIFileExit();
 }
-
-int CDecAVI::Open(const wchar_t*) {
-    Close();
-    return 1002;
-}
-
-int CDecAVI::GetFrame(int, void**) { return -1; }
 
 void CDecAVI::ReleaseAll() {
     if (m_videoStream) AVIStreamRelease(m_videoStream);
@@ -25,12 +46,113 @@ void CDecAVI::ReleaseAll() {
 
 void CDecAVI::Close() {
     ReleaseAll();
-    m_videoStreamInfo = AVISTREAMINFOW{};
+    std::memset(&m_videoStreamInfo, 0, sizeof(m_videoStreamInfo));
     CDecMovie::Close();
 }
 
-void CDecAVI::ReadStreamInfo() {}
-int CDecAVI::ReadFormat(void**, int*) { return 1009; }
-BOOL CDecAVI::IsKeyFrame(int) { return FALSE; }
-int CDecAVI::ReadSample(int, int*, CMemBuffBase<unsigned char>*, int*) { return 1007; }
-int CDecAVI::ChooseVideoStream() { return 1006; }
+// Keeps the video stream of lowest priority value; the first one on a tie.
+int CDecAVI::ChooseVideoStream() {
+    AVIFILEINFOW fileInfo{};
+    if (AVIFileInfoW(m_file, &fileInfo, sizeof(fileInfo)) != AVIERR_OK) return 1003;
+    WORD best = 0xFFFF;
+    for (DWORD i = 0; i < fileInfo.dwStreams; ++i) {
+        PAVISTREAM stream = nullptr;
+        if (AVIFileGetStream(m_file, &stream, 0, LONG(i)) != AVIERR_OK) return 1004;
+        AVISTREAMINFOW info{};
+        if (AVIStreamInfoW(stream, &info, sizeof(info)) != AVIERR_OK) {
+            AVIStreamRelease(stream);
+            return 1005;
+        }
+        if (info.fccType == streamtypeVIDEO && (!m_videoStream || info.wPriority < best)) {
+            if (m_videoStream) AVIStreamRelease(m_videoStream);
+            m_videoStream = stream;
+            best = info.wPriority;
+        } else {
+            AVIStreamRelease(stream);
+        }
+    }
+    return m_videoStream ? 0 : 1006;
+}
+
+int CDecAVI::Open(const wchar_t* path) {
+    Close();
+    if (AVIFileOpenW(&m_file, path, OF_SHARE_DENY_NONE, nullptr) != AVIERR_OK) return 1002;
+    if (const int rc = ChooseVideoStream()) return rc;
+    AVISTREAMINFOW info{};
+    if (AVIStreamInfoW(m_videoStream, &info, sizeof(info)) != AVIERR_OK || info.dwRate == 0 ||
+        info.dwScale == 0)
+        return 1005;  // a zero rate or scale would divide by zero in every frame-time sum
+    void* format = nullptr;
+    int size = 0;
+    const int rc = ReadFormat(&format, &size);
+    std::free(format);
+    if (rc != 0) return rc;
+    if (size < int(sizeof(BITMAPINFOHEADER))) return 1009;
+    ReadStreamInfo();
+    return 0;
+}
+
+void CDecAVI::ReadStreamInfo() {
+    AVIStreamInfoW(m_videoStream, &m_videoStreamInfo, sizeof(m_videoStreamInfo));
+    m_rate = int32_t(m_videoStreamInfo.dwRate);
+    m_scale = int32_t(m_videoStreamInfo.dwScale);
+    m_frameCount = int32_t(m_videoStreamInfo.dwLength);
+    m_videoStreamInfo.fccHandler = NamedCode(m_videoStreamInfo.fccHandler);
+    m_videoStreamInfo.fccType = NamedCode(m_videoStreamInfo.fccType);
+    m_typeText = CodeText(m_videoStreamInfo.fccType);
+    m_handlerText = CodeText(m_videoStreamInfo.fccHandler);
+    void* format = nullptr;
+    int size = 0;
+    if (ReadFormat(&format, &size) == 0 && size >= int(sizeof(BITMAPINFOHEADER))) {
+        BITMAPINFOHEADER bih;
+        std::memcpy(&bih, format, sizeof(bih));
+        m_width = bih.biWidth;
+        m_height = bih.biHeight < 0 ? -bih.biHeight : bih.biHeight;
+        m_codecText = CodeText(NamedCode(bih.biCompression));
+    }
+    std::free(format);
+}
+
+int CDecAVI::GetFrame(int n, void** bits) {
+    if (!m_getFrame) {
+        m_getFrame = AVIStreamGetFrameOpen(m_videoStream, nullptr);
+        if (!m_getFrame) return -1;
+    }
+    auto* dib = static_cast<unsigned char*>(AVIStreamGetFrame(m_getFrame, n));
+    if (!dib) return -1;
+    std::memcpy(&m_frameHeader, dib, sizeof(m_frameHeader));
+    *bits = dib + sizeof(BITMAPINFOHEADER);
+    return n;
+}
+
+int CDecAVI::ReadFormat(void** block, int* size) {
+    LONG bytes = 0;
+    if (AVIStreamReadFormat(m_videoStream, 0, nullptr, &bytes) != AVIERR_OK || bytes < 0) return 1009;
+    *size = int(bytes);
+    *block = std::malloc(bytes > 0 ? size_t(bytes) : 1);
+    if (!*block) return 501;
+    if (AVIStreamReadFormat(m_videoStream, 0, *block, &bytes) != AVIERR_OK) return 1009;
+    return 0;
+}
+
+BOOL CDecAVI::IsKeyFrame(int n) {
+    return n == AVIStreamFindSample(m_videoStream, n, FIND_KEY | FIND_PREV) ? TRUE : FALSE;
+}
+
+int CDecAVI::ReadSample(int start, int* samples, CMemBuffBase<unsigned char>* buffer, int* bytes) {
+    LONG b = 0, s = 0;
+    if (AVIStreamRead(m_videoStream, start, AVISTREAMREAD_CONVENIENT, nullptr, 0, &b, &s) !=
+            AVIERR_OK ||
+        s == 0)
+        return 1007;
+    *bytes = int(b);
+    *samples = int(s);
+    if (b == 0) return 0;  // a dropped frame: nothing to read
+    if (!buffer->Alloc(int(b))) return 501;
+    if (AVIStreamRead(m_videoStream, start, AVISTREAMREAD_CONVENIENT, buffer->GetData(), b, &b, &s) !=
+        AVIERR_OK)
+        return 1007;
+    *bytes = int(b);
+    *samples = int(s);
+    return 0;
+}

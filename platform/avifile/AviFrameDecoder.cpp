@@ -1,3 +1,401 @@
+// Frame n of a video stream as a packed 24-bit DIB. Frame n is always the n-th
+// picture a decoder shows when it is fed the stream from the start, whatever the
+// order of the requests: a request decodes forward from a key frame, or keeps
+// going forward from where the decoder is when that is nearer.
 #include "platform/avifile/AviFrameDecoder.h"
 
-PGETFRAME OpenFrameDecoder(PAVISTREAM) { return nullptr; }
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libswscale/swscale.h>
+}
+
+#include "platform/avifile/DibConvert.h"
+#include "platform/avifile/RiffCursor.h"
+
+namespace {
+
+constexpr LONG kMaxFormatBytes = 1 << 20;
+constexpr LONG kMaxSampleBytes = 256 << 20;
+constexpr int kMaxDimension = 32768;
+
+// Raw FOURCCs the rawvideo decoder needs told its pixel layout.
+AVPixelFormat RawPixelFormat(uint32_t tag) {
+    switch (tag) {
+    case MAKEFOURCC('Y', 'U', 'Y', '2'):
+    case MAKEFOURCC('Y', 'U', 'Y', 'V'): return AV_PIX_FMT_YUYV422;
+    case MAKEFOURCC('U', 'Y', 'V', 'Y'): return AV_PIX_FMT_UYVY422;
+    case MAKEFOURCC('I', '4', '2', '0'):
+    case MAKEFOURCC('I', 'Y', 'U', 'V'):
+    case MAKEFOURCC('Y', 'V', '1', '2'): return AV_PIX_FMT_YUV420P;
+    case MAKEFOURCC('Y', '8', '0', '0'):
+    case MAKEFOURCC('G', 'R', 'E', 'Y'): return AV_PIX_FMT_GRAY8;
+    default: return AV_PIX_FMT_NONE;
+    }
+}
+
+// The JPEG-range formats under their plain names, the range told separately.
+AVPixelFormat PlainFormat(AVPixelFormat f, bool* fullRange) {
+    switch (f) {
+    case AV_PIX_FMT_YUVJ420P: *fullRange = true; return AV_PIX_FMT_YUV420P;
+    case AV_PIX_FMT_YUVJ422P: *fullRange = true; return AV_PIX_FMT_YUV422P;
+    case AV_PIX_FMT_YUVJ444P: *fullRange = true; return AV_PIX_FMT_YUV444P;
+    case AV_PIX_FMT_YUVJ440P: *fullRange = true; return AV_PIX_FMT_YUV440P;
+    case AV_PIX_FMT_YUVJ411P: *fullRange = true; return AV_PIX_FMT_YUV411P;
+    default: return f;
+    }
+}
+
+uint32_t UpperTag(uint32_t tag) {
+    uint32_t out = 0;
+    for (int i = 0; i < 4; ++i) {
+        uint32_t ch = (tag >> (8 * i)) & 0xFF;
+        if (ch >= 'a' && ch <= 'z') ch -= 'a' - 'A';
+        out |= ch << (8 * i);
+    }
+    return out;
+}
+
+AVCodecID CodecForTag(uint32_t tag) {
+    const AVCodecTag* const tables[] = {avformat_get_riff_video_tags(), nullptr};
+    AVCodecID id = av_codec_get_id(tables, tag);
+    if (id == AV_CODEC_ID_NONE) id = av_codec_get_id(tables, UpperTag(tag));
+    return id;
+}
+
+class FrameDecoder : public AviGetFrame {
+public:
+    explicit FrameDecoder(PAVISTREAM stream) : m_stream(stream) { m_stream->AddRef(); }
+    ~FrameDecoder() override;
+
+    bool Open();
+    void* GetFrame(LONG pos) override;
+
+private:
+    bool ReadFormat();
+    bool BuildSampleMap();
+    bool OpenCodec();
+    bool SizeOutput(int width, int height);
+    bool ReadSample(LONG sample, uint8_t** data, int* size);
+    void* RawFrame(int compact);
+    void* DecodedFrame(int compact);
+    int KeyAtOrBefore(int compact) const;
+    int StartFor(int anchor) const;
+    bool Reorders() const;
+    void Seek(int target);
+    bool SendNext();
+    bool Deliver(const AVFrame* frame);
+
+    PAVISTREAM m_stream;
+    std::vector<uint8_t> m_format;
+    BITMAPINFOHEADER m_bih{};
+    bool m_raw = false;
+    DibConverter m_dib;
+
+    // Samples that hold data, in stream order: a dropped (empty) frame shows the
+    // picture before it, so decoding works on these alone.
+    std::vector<LONG> m_samples;
+    std::vector<int> m_keys;  // positions in m_samples, ascending
+
+    std::vector<uint8_t> m_read;  // raw frames
+    std::vector<uint8_t> m_out;   // 40-byte header, then 24-bit bottom-up rows
+    int m_outWidth = 0;
+    int m_outHeight = 0;
+    int m_shown = -1;  // position in m_samples whose picture m_out holds
+
+    AVCodecContext* m_ctx = nullptr;
+    AVPacket* m_pkt = nullptr;
+    AVFrame* m_frame = nullptr;
+    AVBufferPool* m_pool = nullptr;
+    size_t m_poolSize = 0;
+    SwsContext* m_sws = nullptr;
+    bool m_swsFullRange = false;
+    bool m_codecReorders = false;
+    bool m_decodedAny = false;
+    bool m_sendPalette = false;
+    // Decoder position: the next sample to send, the sample whose picture is
+    // counted as the anchor's, and the pictures counted since.
+    int m_next = 0;
+    int m_anchor = 0;
+    int m_counted = 0;
+    bool m_started = false;
+    bool m_drained = false;
+};
+
+FrameDecoder::~FrameDecoder() {
+    sws_freeContext(m_sws);
+    av_frame_free(&m_frame);
+    av_packet_free(&m_pkt);
+    avcodec_free_context(&m_ctx);
+    av_buffer_pool_uninit(&m_pool);
+    m_stream->Release();
+}
+
+bool FrameDecoder::ReadFormat() {
+    AVISTREAMINFOW info{};
+    if (m_stream->Info(&info, sizeof(info)) != AVIERR_OK || info.fccType != streamtypeVIDEO)
+        return false;
+    LONG size = 0;
+    if (m_stream->ReadFormat(0, nullptr, &size) != AVIERR_OK || size < LONG(sizeof(m_bih)) ||
+        size > kMaxFormatBytes)
+        return false;
+    m_format.resize(size_t(size));
+    if (m_stream->ReadFormat(0, m_format.data(), &size) != AVIERR_OK ||
+        size_t(size) != m_format.size())
+        return false;
+    std::memcpy(&m_bih, m_format.data(), sizeof(m_bih));
+    return m_bih.biWidth > 0 && m_bih.biWidth <= kMaxDimension && m_bih.biHeight != 0 &&
+           m_bih.biHeight >= -kMaxDimension && m_bih.biHeight <= kMaxDimension;
+}
+
+bool FrameDecoder::BuildSampleMap() {
+    const LONG length = m_stream->Length();
+    for (LONG s = 0; s < length; ++s) {
+        LONG bytes = 0, samples = 0;
+        if (m_stream->Read(s, 1, nullptr, 0, &bytes, &samples) != AVIERR_OK || bytes <= 0) continue;
+        if (m_stream->FindSample(s, FIND_KEY | FIND_PREV) == s) m_keys.push_back(int(m_samples.size()));
+        m_samples.push_back(s);
+    }
+    return !m_samples.empty();
+}
+
+bool FrameDecoder::SizeOutput(int width, int height) {
+    if (width == m_outWidth && height == m_outHeight) return true;
+    if (width <= 0 || height <= 0 || width > kMaxDimension || height > kMaxDimension) return false;
+    const int64_t image = DibRowBytes(width, 24) * height;
+    if (image > INT_MAX - 40) return false;
+    m_out.assign(size_t(40 + image), 0);
+    BITMAPINFOHEADER h{};
+    h.biSize = 40;
+    h.biWidth = width;
+    h.biHeight = height;
+    h.biPlanes = 1;
+    h.biBitCount = 24;
+    h.biCompression = BI_RGB;
+    h.biSizeImage = DWORD(image);
+    std::memcpy(m_out.data(), &h, sizeof(h));
+    m_outWidth = width;
+    m_outHeight = height;
+    m_shown = -1;
+    return true;
+}
+
+bool FrameDecoder::OpenCodec() {
+    const AVCodecID id = CodecForTag(m_bih.biCompression);
+    const AVCodec* codec = id == AV_CODEC_ID_NONE ? nullptr : avcodec_find_decoder(id);
+    if (!codec) return false;
+    m_ctx = avcodec_alloc_context3(codec);
+    m_pkt = av_packet_alloc();
+    m_frame = av_frame_alloc();
+    if (!m_ctx || !m_pkt || !m_frame) return false;
+    m_ctx->codec_tag = m_bih.biCompression;
+    m_ctx->width = m_bih.biWidth;
+    m_ctx->height = m_bih.biHeight < 0 ? -m_bih.biHeight : m_bih.biHeight;
+    m_ctx->bits_per_coded_sample = m_bih.biBitCount;
+    if (id == AV_CODEC_ID_RAWVIDEO) m_ctx->pix_fmt = RawPixelFormat(m_bih.biCompression);
+    // The bytes after the bitmap header are the codec's own setup data.
+    const size_t extra = m_format.size() - sizeof(m_bih);
+    if (extra > 0) {
+        m_ctx->extradata = static_cast<uint8_t*>(av_mallocz(extra + AV_INPUT_BUFFER_PADDING_SIZE));
+        if (!m_ctx->extradata) return false;
+        std::memcpy(m_ctx->extradata, m_format.data() + sizeof(m_bih), extra);
+        m_ctx->extradata_size = int(extra);
+    }
+    m_ctx->thread_count = 0;
+    if (avcodec_open2(m_ctx, codec, nullptr) < 0) return false;
+    const AVCodecDescriptor* d = avcodec_descriptor_get(id);
+    m_codecReorders = d && (d->props & AV_CODEC_PROP_REORDER);
+    m_sendPalette = m_bih.biBitCount <= 8 && extra > 0;
+    return true;
+}
+
+bool FrameDecoder::Open() {
+    if (!ReadFormat() || !BuildSampleMap()) return false;
+    if (m_dib.Init(m_format.data(), m_format.size())) {
+        m_raw = true;
+        return SizeOutput(m_dib.Width(), m_dib.Height());
+    }
+    return OpenCodec();
+}
+
+bool FrameDecoder::ReadSample(LONG sample, uint8_t** data, int* size) {
+    LONG bytes = 0, samples = 0;
+    if (m_stream->Read(sample, 1, nullptr, 0, &bytes, &samples) != AVIERR_OK || bytes <= 0 ||
+        bytes > kMaxSampleBytes)
+        return false;
+    if (m_raw) {
+        if (m_read.size() < size_t(bytes)) m_read.resize(size_t(bytes));
+        *data = m_read.data();
+    } else {
+        const size_t need = size_t(bytes) + AV_INPUT_BUFFER_PADDING_SIZE;
+        if (need > m_poolSize) {
+            av_buffer_pool_uninit(&m_pool);
+            m_pool = av_buffer_pool_init(need, av_buffer_allocz);
+            m_poolSize = m_pool ? need : 0;
+        }
+        AVBufferRef* buf = m_pool ? av_buffer_pool_get(m_pool) : nullptr;
+        if (!buf) return false;
+        m_pkt->buf = buf;
+        *data = buf->data;
+        std::memset(buf->data + bytes, 0, AV_INPUT_BUFFER_PADDING_SIZE);
+    }
+    LONG got = 0;
+    if (m_stream->Read(sample, 1, *data, bytes, &got, &samples) != AVIERR_OK || got != bytes)
+        return false;
+    *size = bytes;
+    return true;
+}
+
+void* FrameDecoder::RawFrame(int compact) {
+    if (compact == m_shown) return m_out.data();
+    uint8_t* data = nullptr;
+    int size = 0;
+    if (!ReadSample(m_samples[size_t(compact)], &data, &size) || size < m_dib.FrameBytes())
+        return nullptr;
+    m_dib.Convert(data, m_out.data() + 40);
+    m_shown = compact;
+    return m_out.data();
+}
+
+int FrameDecoder::KeyAtOrBefore(int compact) const {
+    const auto it = std::upper_bound(m_keys.begin(), m_keys.end(), compact);
+    return it == m_keys.begin() ? 0 : *(it - 1);
+}
+
+bool FrameDecoder::Reorders() const {
+    // Once the decoder has seen the stream it knows whether pictures come out of order.
+    return m_codecReorders && !(m_decodedAny && m_ctx->has_b_frames == 0);
+}
+
+// Where to start decoding so that the anchor's picture and all after it come out
+// whole. A reordering codec may place pictures that show before a key frame
+// after it in the stream, depending on the previous group: start one key earlier.
+int FrameDecoder::StartFor(int anchor) const {
+    if (!Reorders() || anchor == 0) return anchor;
+    return KeyAtOrBefore(anchor - 1);
+}
+
+void FrameDecoder::Seek(int target) {
+    avcodec_flush_buffers(m_ctx);
+    m_anchor = KeyAtOrBefore(target);
+    m_next = StartFor(m_anchor);
+    m_counted = 0;
+    m_started = true;
+    m_drained = false;
+    m_sendPalette = m_sendPalette || (m_bih.biBitCount <= 8 && m_format.size() > sizeof(m_bih));
+}
+
+bool FrameDecoder::SendNext() {
+    if (m_drained) return false;
+    if (m_next >= int(m_samples.size())) {
+        avcodec_send_packet(m_ctx, nullptr);  // drain the pictures still held back
+        m_drained = true;
+        return true;
+    }
+    uint8_t* data = nullptr;
+    int size = 0;
+    const int at = m_next++;
+    if (!ReadSample(m_samples[size_t(at)], &data, &size)) {
+        av_packet_unref(m_pkt);
+        return true;  // an unreadable sample is skipped, as a decoder skips a broken one
+    }
+    m_pkt->data = data;
+    m_pkt->size = size;
+    m_pkt->pts = at;
+    m_pkt->dts = at;
+    if (m_sendPalette) {
+        // 8-bit formats carry their colour table after the header; decoders take
+        // it with a packet.
+        const size_t bytes = std::min<size_t>(m_format.size() - sizeof(m_bih), AVPALETTE_SIZE);
+        if (uint8_t* pal = av_packet_new_side_data(m_pkt, AV_PKT_DATA_PALETTE, AVPALETTE_SIZE)) {
+            std::memset(pal, 0, AVPALETTE_SIZE);
+            std::memcpy(pal, m_format.data() + sizeof(m_bih), bytes);
+            for (size_t i = 0; i < AVPALETTE_SIZE / 4; ++i) pal[i * 4 + 3] = 0xFF;
+        }
+        m_sendPalette = false;
+    }
+    avcodec_send_packet(m_ctx, m_pkt);
+    av_packet_unref(m_pkt);
+    return true;
+}
+
+bool FrameDecoder::Deliver(const AVFrame* f) {
+    if (!SizeOutput(f->width, f->height)) return false;
+    bool fullRange = f->color_range == AVCOL_RANGE_JPEG;
+    const AVPixelFormat format = PlainFormat(AVPixelFormat(f->format), &fullRange);
+    SwsContext* sws = sws_getCachedContext(m_sws, f->width, f->height, format, f->width, f->height,
+                                           AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr, nullptr);
+    if (!sws) return false;
+    if (sws != m_sws || fullRange != m_swsFullRange) {
+        const int* coefficients = sws_getCoefficients(SWS_CS_DEFAULT);
+        sws_setColorspaceDetails(sws, coefficients, fullRange ? 1 : 0, coefficients, 1, 0, 1 << 16,
+                                 1 << 16);
+        m_swsFullRange = fullRange;
+    }
+    m_sws = sws;
+    const int rowBytes = int(DibRowBytes(f->width, 24));
+    // Bottom-up rows: start at the last row and step backwards.
+    uint8_t* dst[4] = {m_out.data() + 40 + int64_t(rowBytes) * (f->height - 1), nullptr, nullptr, nullptr};
+    const int dstStride[4] = {-rowBytes, 0, 0, 0};
+    return sws_scale(m_sws, f->data, f->linesize, 0, f->height, dst, dstStride) == f->height;
+}
+
+void* FrameDecoder::DecodedFrame(int target) {
+    if (target == m_shown) return m_out.data();
+    const int next = m_anchor + m_counted;
+    if (!m_started || target < next || StartFor(KeyAtOrBefore(target)) > m_next) Seek(target);
+    // Every turn takes a picture or sends a sample, so this ends.
+    for (size_t turns = 0; turns < 4 * m_samples.size() + 64; ++turns) {
+        const int rc = avcodec_receive_frame(m_ctx, m_frame);
+        if (rc == 0) {
+            m_decodedAny = true;
+            const int64_t pts = m_frame->pts;
+            if (pts != AV_NOPTS_VALUE && pts < m_anchor) {
+                av_frame_unref(m_frame);
+                continue;  // shows before the anchor: only decoded as a reference
+            }
+            const int shown = m_anchor + m_counted++;
+            bool ok = true;
+            if (shown == target) ok = Deliver(m_frame);
+            av_frame_unref(m_frame);
+            if (shown == target) {
+                m_shown = ok ? target : -1;
+                return ok ? m_out.data() : nullptr;
+            }
+            if (shown > target) return nullptr;
+        } else if (rc == AVERROR(EAGAIN)) {
+            if (!SendNext()) return nullptr;
+        } else if (rc == AVERROR_EOF) {
+            return nullptr;
+        } else if (!SendNext()) {
+            return nullptr;
+        }
+    }
+    return nullptr;
+}
+
+void* FrameDecoder::GetFrame(LONG pos) {
+    if (pos < 0) return nullptr;
+    // The picture shown at `pos` is that of the last sample with data at or before it.
+    const auto it = std::upper_bound(m_samples.begin(), m_samples.end(), pos);
+    if (it == m_samples.begin()) return nullptr;
+    const int compact = int(it - m_samples.begin()) - 1;
+    return m_raw ? RawFrame(compact) : DecodedFrame(compact);
+}
+
+}  // namespace
+
+PGETFRAME OpenFrameDecoder(PAVISTREAM stream) {
+    auto* d = new FrameDecoder(stream);
+    if (!d->Open()) {
+        d->Release();
+        return nullptr;
+    }
+    return d;
+}
