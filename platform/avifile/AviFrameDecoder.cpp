@@ -115,7 +115,10 @@ private:
     AVBufferPool* m_pool = nullptr;
     size_t m_poolSize = 0;
     SwsContext* m_sws = nullptr;
+    AVPixelFormat m_swsFormat = AV_PIX_FMT_NONE;
     bool m_swsFullRange = false;
+    int m_swsWidth = 0;
+    int m_swsHeight = 0;
     bool m_codecReorders = false;
     bool m_decodedAny = false;
     bool m_sendPalette = false;
@@ -329,16 +332,20 @@ bool FrameDecoder::Deliver(const AVFrame* f) {
     if (!SizeOutput(f->width, f->height)) return false;
     bool fullRange = f->color_range == AVCOL_RANGE_JPEG;
     const AVPixelFormat format = PlainFormat(AVPixelFormat(f->format), &fullRange);
-    SwsContext* sws = sws_getCachedContext(m_sws, f->width, f->height, format, f->width, f->height,
-                                           AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr, nullptr);
-    if (!sws) return false;
-    if (sws != m_sws || fullRange != m_swsFullRange) {
+    if (!m_sws || format != m_swsFormat || fullRange != m_swsFullRange || f->width != m_swsWidth ||
+        f->height != m_swsHeight) {
+        sws_freeContext(m_sws);
+        m_sws = sws_getContext(f->width, f->height, format, f->width, f->height, AV_PIX_FMT_BGR24,
+                               SWS_BICUBIC, nullptr, nullptr, nullptr);
+        if (!m_sws) return false;
         const int* coefficients = sws_getCoefficients(SWS_CS_DEFAULT);
-        sws_setColorspaceDetails(sws, coefficients, fullRange ? 1 : 0, coefficients, 1, 0, 1 << 16,
+        sws_setColorspaceDetails(m_sws, coefficients, fullRange ? 1 : 0, coefficients, 1, 0, 1 << 16,
                                  1 << 16);
+        m_swsFormat = format;
         m_swsFullRange = fullRange;
+        m_swsWidth = f->width;
+        m_swsHeight = f->height;
     }
-    m_sws = sws;
     const int rowBytes = int(DibRowBytes(f->width, 24));
     // Bottom-up rows: start at the last row and step backwards.
     uint8_t* dst[4] = {m_out.data() + 40 + int64_t(rowBytes) * (f->height - 1), nullptr, nullptr, nullptr};

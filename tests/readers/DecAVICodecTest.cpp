@@ -78,7 +78,7 @@ TEST_P(DecAVICodec, EveryAccessOrderGivesTheSequentialPictures) {
         ASSERT_EQ(DibRowBytes(w, 24) * h, int64_t(sequential.back().size()));
         EXPECT_EQ(i, ReadIndexFromDib(sequential.back().data(), w, h)) << "frame " << i;
         if (c.exactToSource) {
-            EXPECT_EQ(IndexFrameDib24(i, w, h), sequential.back()) << "frame " << i;
+            EXPECT_TRUE(IndexFrameDib24(i, w, h) == sequential.back()) << "frame " << i;
         }
     }
 
@@ -90,7 +90,7 @@ TEST_P(DecAVICodec, EveryAccessOrderGivesTheSequentialPictures) {
     order.insert(order.end(), shuffled.begin(), shuffled.end());  // random
     for (int i : {5, 5, 5, c.frames - 1, c.frames - 1, 0, 0, 13, 12, 13})  // repeated
         order.push_back(std::min(i, c.frames - 1));
-    for (int n : order) ASSERT_EQ(sequential[size_t(n)], Frame(n)) << "frame " << n;
+    for (int n : order) ASSERT_TRUE(sequential[size_t(n)] == Frame(n)) << "frame " << n;
 }
 
 INSTANTIATE_TEST_SUITE_P(
