@@ -126,7 +126,7 @@ std::string Header(const SynthAvi& avi, std::vector<size_t>* indxAt) {
         std::string strl = Chunk("strh", strh) + Chunk("strf", st.format);
         if (!st.name.empty()) strl += Chunk("strn", st.name + '\0');
         if (odml) {
-            rel.push_back(hdrl.size() + 12 + strl.size());
+            rel.push_back(12 + strl.size());
             strl += SuperIndexPlaceholder(StreamTag(int(i), st));
         }
         const size_t strlAt = hdrl.size();
