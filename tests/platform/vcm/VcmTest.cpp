@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <set>
+#include <vector>
+
+#include "platform/vcm/Vcm.h"
+
+namespace {
+
+constexpr int kW = 64;
+constexpr int kH = 48;
+
+BITMAPINFO Input24(int w = kW, int h = kH) {
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = 40;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    bi.bmiHeader.biSizeImage = static_cast<DWORD>(DibRowBytes(w, 24) * h);
+    return bi;
+}
+
+// A frame whose pixels carry its index, with a moving bar so that delta frames differ.
+std::vector<uint8_t> Frame(int index, int w = kW, int h = kH) {
+    const int stride = static_cast<int>(DibRowBytes(w, 24));
+    std::vector<uint8_t> bits(static_cast<size_t>(stride) * h);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = &bits[static_cast<size_t>(y) * stride + x * 3];
+            const bool bar = ((x + index * 3) % w) < 8;
+            p[0] = static_cast<uint8_t>(y < 8 && x < 8 ? index * 9 : 40);
+            p[1] = static_cast<uint8_t>(bar ? 230 : y * 4);
+            p[2] = static_cast<uint8_t>(x * 4);
+        }
+    }
+    return bits;
+}
+
+std::vector<FOURCC> Installed() {
+    std::vector<FOURCC> all;
+    ICINFO info;
+    for (DWORD i = 0; ICInfo(ICTYPE_VIDEO, i, &info); ++i) all.push_back(info.fccHandler);
+    return all;
+}
+
+// Key flags of n frames compressed sequentially with the given key-frame interval.
+std::vector<bool> KeyFlags(FOURCC handler, LONG keyEvery, int n) {
+    COMPVARS cv{};
+    cv.cbSize = sizeof cv;
+    cv.hic = ICOpen(ICTYPE_VIDEO, handler, ICMODE_COMPRESS);
+    cv.lKey = keyEvery;
+    cv.lQ = 7500;
+    std::vector<bool> keys;
+    const BITMAPINFO in = Input24();
+    EXPECT_TRUE(ICSeqCompressFrameStart(&cv, &in));
+    for (int i = 0; i < n; ++i) {
+        BOOL key = FALSE;
+        LONG size = 0;
+        const auto bits = Frame(i);
+        const void* data = ICSeqCompressFrame(&cv, 0, bits.data(), &key, &size);
+        EXPECT_NE(data, nullptr) << "one packet for every frame";
+        EXPECT_GT(size, 0);
+        keys.push_back(key != FALSE);
+    }
+    ICSeqCompressFrameEnd(&cv);
+    ICCompressorFree(&cv);
+    return keys;
+}
+
+class ScriptedDialogs : public IVcmDialogs {
+public:
+    bool accept = true;
+    int abouts = 0;
+    bool Configure(HWND, const ICINFO&, VcmCodecOptions& o) override {
+        if (!accept) return false;
+        o.speed = 7;
+        o.quantizer = 5;
+        return true;
+    }
+    void About(HWND, const ICINFO&) override { ++abouts; }
+};
+
+}  // namespace
+
+TEST(VcmRegistry, ListsEveryCompressorWhoseEncoderIsInstalled) {
+    const auto all = Installed();
+    const std::set<FOURCC> have(all.begin(), all.end());
+    for (const char* f : {"MJPG", "XVID", "FMP4", "H264", "HFYU", "FFV1", "ULRG", "MAGY", "ZMBV",
+                          "CRAM", "cvid", "MP42", "MP43", "WMV1", "WMV2", "IYUV"}) {
+        EXPECT_TRUE(have.count(MAKEFOURCC(f[0], f[1], f[2], f[3]))) << f;
+    }
+    EXPECT_EQ(ICOpen(ICTYPE_VIDEO, ICHANDLER_DIB, ICMODE_COMPRESS), nullptr);
+    EXPECT_EQ(ICOpen(ICTYPE_VIDEO, MAKEFOURCC('n', 'o', 'n', 'e'), ICMODE_COMPRESS), nullptr);
+    ICINFO info;
+    EXPECT_FALSE(ICInfo(ICTYPE_VIDEO, static_cast<DWORD>(all.size()), &info));
+}
+
+TEST(VcmSequential, EveryCompressorGivesOnePacketPerFrameAndHonoursTheKeyInterval) {
+    for (FOURCC h : Installed()) {
+        SCOPED_TRACE(std::string(reinterpret_cast<const char*>(&h), 4));
+        ICINFO info;
+        ASSERT_TRUE(ICInfo(ICTYPE_VIDEO, 0, &info));
+        HIC hic = ICOpen(ICTYPE_VIDEO, h, ICMODE_COMPRESS);
+        ASSERT_NE(hic, nullptr);
+        ICGetInfo(hic, &info, sizeof info);
+        ICClose(hic);
+        const bool temporal = (info.dwFlags & VIDCF_TEMPORAL) != 0;
+
+        const auto every5 = KeyFlags(h, 5, 11);
+        const auto first = KeyFlags(h, 0, 11);
+        const auto all = KeyFlags(h, 1, 6);
+        for (int i = 0; i < 11; ++i) {
+            EXPECT_EQ(every5[i], temporal ? i % 5 == 0 : true) << "interval 5, frame " << i;
+            EXPECT_EQ(first[i], temporal ? i == 0 : true) << "interval 0, frame " << i;
+        }
+        for (bool k : all) EXPECT_TRUE(k);
+    }
+}
+
+TEST(VcmSequential, RefusesInputThatIsNotPlain24Bit) {
+    HIC hic = ICOpen(ICTYPE_VIDEO, MAKEFOURCC('M', 'J', 'P', 'G'), ICMODE_COMPRESS);
+    ASSERT_NE(hic, nullptr);
+    COMPVARS cv{};
+    cv.hic = hic;
+    BITMAPINFO in = Input24();
+    in.bmiHeader.biBitCount = 32;
+    EXPECT_FALSE(ICSeqCompressFrameStart(&cv, &in));
+    EXPECT_EQ(ICCompressQuery(hic, &in.bmiHeader, nullptr), ICERR_BADFORMAT);
+    in = Input24();
+    EXPECT_EQ(ICCompressQuery(hic, &in.bmiHeader, nullptr), ICERR_OK);
+    ICCompressorFree(&cv);
+    EXPECT_EQ(cv.hic, nullptr);
+
+    COMPVARS none{};
+    EXPECT_FALSE(ICSeqCompressFrameStart(&none, &in)) << "the uncompressed choice has no compressor";
+}
+
+TEST(VcmSequential, OutputFormatCarriesTheHandlerAndTheCodecsPrivateBytes) {
+    for (const char* f : {"HFYU", "ULRG", "H264"}) {
+        HIC hic = ICOpen(ICTYPE_VIDEO, MAKEFOURCC(f[0], f[1], f[2], f[3]), ICMODE_COMPRESS);
+        ASSERT_NE(hic, nullptr) << f;
+        const BITMAPINFO in = Input24();
+        const LRESULT size = ICCompressGetFormatSize(hic, &in.bmiHeader);
+        ASSERT_GE(size, 40) << f;
+        std::vector<uint8_t> fmt(size);
+        auto* out = reinterpret_cast<BITMAPINFOHEADER*>(fmt.data());
+        ASSERT_EQ(ICCompressGetFormat(hic, &in.bmiHeader, out), ICERR_OK);
+        EXPECT_EQ(out->biSize, static_cast<DWORD>(size));
+        EXPECT_EQ(out->biCompression, MAKEFOURCC(f[0], f[1], f[2], f[3]));
+        EXPECT_EQ(out->biWidth, kW);
+        EXPECT_EQ(out->biHeight, kH);
+        if (f[1] != '2') {
+            EXPECT_GT(size, 40) << f << " needs its private bytes";
+        }
+        ICClose(hic);
+    }
+}
+
+TEST(VcmState, RoundTripsAndRefusesForeignOrMalformedBlocks) {
+    ScriptedDialogs dialogs;
+    VcmSetDialogs(&dialogs);
+    HIC mjpg = ICOpen(ICTYPE_VIDEO, MAKEFOURCC('M', 'J', 'P', 'G'), ICMODE_COMPRESS);
+    HIC x264 = ICOpen(ICTYPE_VIDEO, MAKEFOURCC('H', '2', '6', '4'), ICMODE_COMPRESS);
+    ASSERT_TRUE(mjpg && x264);
+    const LRESULT size = ICGetStateSize(mjpg);
+    ASSERT_GT(size, 0);
+    std::vector<uint8_t> defaults(size), configured(size), after(size);
+    ICGetState(mjpg, defaults.data(), size);
+
+    EXPECT_TRUE(ICQueryConfigure(mjpg));
+    dialogs.accept = false;
+    EXPECT_EQ(ICConfigure(mjpg, nullptr), ICERR_CANTUPDATE);
+    ICGetState(mjpg, after.data(), size);
+    EXPECT_EQ(after, defaults) << "a cancelled dialog changes nothing";
+    dialogs.accept = true;
+    EXPECT_EQ(ICConfigure(mjpg, nullptr), ICERR_OK);
+    ICGetState(mjpg, configured.data(), size);
+    EXPECT_NE(configured, defaults);
+
+    HIC fresh = ICOpen(ICTYPE_VIDEO, MAKEFOURCC('M', 'J', 'P', 'G'), ICMODE_COMPRESS);
+    EXPECT_EQ(ICSetState(fresh, configured.data(), size), size);
+    ICGetState(fresh, after.data(), size);
+    EXPECT_EQ(after, configured);
+
+    // Same size, other compressor: refused, defaults kept.
+    ICGetState(x264, defaults.data(), size);
+    EXPECT_EQ(ICSetState(x264, configured.data(), size), 0);
+    ICGetState(x264, after.data(), size);
+    EXPECT_EQ(after, defaults);
+    // Wrong size and corrupted magic: refused.
+    EXPECT_EQ(ICSetState(fresh, configured.data(), size - 1), 0);
+    std::vector<uint8_t> bad = configured;
+    bad[0] ^= 0xFF;
+    HIC other = ICOpen(ICTYPE_VIDEO, MAKEFOURCC('M', 'J', 'P', 'G'), ICMODE_COMPRESS);
+    EXPECT_EQ(ICSetState(other, bad.data(), size), 0);
+
+    EXPECT_EQ(ICAbout(mjpg, nullptr), ICERR_OK);
+    EXPECT_EQ(dialogs.abouts, 1);
+    VcmSetDialogs(nullptr);
+    EXPECT_EQ(ICConfigure(mjpg, nullptr), ICERR_UNSUPPORTED);
+    for (HIC h : {mjpg, x264, fresh, other}) ICClose(h);
+}
