@@ -202,8 +202,8 @@ constexpr DWORD AVICOMPRESSF_VALID = 0x00000008;
 HRESULT AVIMakeCompressedStream(PAVISTREAM* compressed, PAVISTREAM source,
                                 const AVICOMPRESSOPTIONS* options, void* handler);
 
-// The writing side supplies this; AVIFileOpenW calls it for OF_CREATE / OF_WRITE.
-// Until a writer is linked in, such opens fail with AVIERR_UNSUPPORTED.
+// The writing side (AviWriteFile.cpp) supplies this; AVIFileOpenW calls it for
+// OF_CREATE / OF_WRITE.
 HRESULT AviOpenFileForWriting(PAVIFILE* file, const wchar_t* path, UINT mode);
 
 // Short names of the same calls.

@@ -13,12 +13,6 @@ std::atomic<int> g_initCount{0};
 void AVIFileInit() { ++g_initCount; }
 void AVIFileExit() { --g_initCount; }
 
-// A writer linked into the program replaces this with its own definition.
-__attribute__((weak)) HRESULT AviOpenFileForWriting(PAVIFILE* file, const wchar_t*, UINT) {
-    *file = nullptr;
-    return AVIERR_UNSUPPORTED;
-}
-
 HRESULT AVIFileOpenW(PAVIFILE* file, const wchar_t* path, UINT mode, void* handler) {
     if (!file) return AVIERR_BADPARAM;
     *file = nullptr;
