@@ -1,0 +1,318 @@
+#include "writers/WaveFileACM.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/support/TestSupport.h"
+#include "writers/PCMWavVolume.h"
+
+namespace {
+
+using talvern::test::ReadFileBytes;
+using talvern::test::RunCommand;
+using talvern::test::ShellQuote;
+using talvern::test::TempDir;
+
+std::vector<BYTE> Sine16(int rate, int channels, int frames) {
+    std::vector<BYTE> pcm(static_cast<size_t>(frames) * channels * 2);
+    auto* s = reinterpret_cast<int16_t*>(pcm.data());
+    for (int i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c)
+            s[i * channels + c] = static_cast<int16_t>(8000 * std::sin(i * (500.0 + 50 * c) * 2 * M_PI / rate));
+    return pcm;
+}
+
+WAVEFORMATEX Pcm(int rate, int channels, int bits) {
+    WAVEFORMATEX f{};
+    f.wFormatTag = WAVE_FORMAT_PCM;
+    f.nChannels = static_cast<WORD>(channels);
+    f.nSamplesPerSec = static_cast<DWORD>(rate);
+    f.wBitsPerSample = static_cast<WORD>(bits);
+    f.nBlockAlign = static_cast<WORD>(channels * bits / 8);
+    f.nAvgBytesPerSec = f.nBlockAlign * f.nSamplesPerSec;
+    return f;
+}
+
+std::vector<BYTE> Offered(WORD tag, int rate, int channels) {
+    for (const auto& d : AcmListFormats()) {
+        const auto* f = reinterpret_cast<const WAVEFORMATEX*>(d.format.data());
+        if (f->wFormatTag == tag && static_cast<int>(f->nSamplesPerSec) == rate && f->nChannels == channels)
+            return d.format;
+    }
+    return {};
+}
+
+DWORD Le32(const std::string& b, size_t at) {
+    DWORD v = 0;
+    std::memcpy(&v, b.data() + at, 4);
+    return v;
+}
+
+std::wstring Wide(const std::filesystem::path& p) { return p.wstring(); }
+
+// Checks the chunk layout of a written WAV file; returns the offset of the audio bytes.
+size_t CheckLayout(const std::string& b, size_t fmtSize, const std::string& fmt, DWORD dataSize, DWORD factCount) {
+    EXPECT_EQ(b.substr(0, 4), "RIFF");
+    EXPECT_EQ(Le32(b, 4), b.size() - 8);
+    EXPECT_EQ(b.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(Le32(b, 16), fmtSize);
+    EXPECT_EQ(b.substr(20, fmtSize), fmt);
+    const size_t fact = 20 + fmtSize + (fmtSize & 1);
+    if (fmtSize & 1) {
+        EXPECT_EQ(b[20 + fmtSize], '\0');
+    }
+    EXPECT_EQ(b.substr(fact, 4), "fact");
+    EXPECT_EQ(Le32(b, fact + 4), 4u);
+    EXPECT_EQ(Le32(b, fact + 8), factCount);
+    EXPECT_EQ(b.substr(fact + 12, 4), "data");
+    EXPECT_EQ(Le32(b, fact + 16), dataSize);
+    const size_t audio = fact + 20;
+    EXPECT_EQ(b.size(), audio + dataSize + (dataSize & 1));
+    if (dataSize & 1) {
+        EXPECT_EQ(b.back(), '\0');
+    }
+    return audio;
+}
+
+std::string Probe(const std::filesystem::path& p) {
+    std::string out;
+    RunCommand("ffprobe -v error -show_entries stream=codec_name,sample_rate,channels -of csv=p=0 " +
+                   ShellQuote(p.string()),
+               &out);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    return out;
+}
+
+// Sample frames ffmpeg decodes from the file.
+long DecodedFrames(const std::filesystem::path& p, int channels) {
+    std::string pcm;
+    RunCommand("ffmpeg -v error -i " + ShellQuote(p.string()) + " -f s16le -acodec pcm_s16le -", &pcm);
+    return static_cast<long>(pcm.size() / (2 * channels));
+}
+
+TEST(WaveFileACM, CopiesPcmWithExactLayoutForOddAndEvenLengths) {
+    TempDir dir;
+    const std::vector<BYTE> pcm = Sine16(44100, 2, 2000);
+    for (size_t n : {pcm.size(), pcm.size() - 1, size_t{0}}) {
+        const auto path = dir / ("copy" + std::to_string(n) + ".wav");
+        const WAVEFORMATEX f = Pcm(44100, 2, 16);
+        {
+            CWaveFileACM wav;
+            wav.SetTargetFormat(&f);  // the copy path: the source format stays zeroed
+            ASSERT_TRUE(wav.OpenWrite(Wide(path).c_str()));
+            EXPECT_FALSE(wav.OpenWrite(Wide(path).c_str()));
+            for (size_t pos = 0; pos < n; pos += 999) {
+                const int k = static_cast<int>(std::min<size_t>(999, n - pos));
+                ASSERT_EQ(wav.WriteRaw(pcm.data() + pos, k), k);
+            }
+        }
+        const std::string b = ReadFileBytes(path);
+        const size_t audio = CheckLayout(b, 16, std::string(reinterpret_cast<const char*>(&f), 16),
+                                         static_cast<DWORD>(n), static_cast<DWORD>(n / 4));
+        EXPECT_EQ(audio, 56u);
+        EXPECT_EQ(b.substr(56, n), std::string(pcm.begin(), pcm.begin() + static_cast<long>(n)));
+        if (n == 0) continue;
+        EXPECT_EQ(Probe(path), "pcm_s16le,44100,2");
+
+        CWaveFileACM in;
+        ASSERT_TRUE(in.OpenRead(Wide(path).c_str()));
+        std::vector<BYTE> back(n + 100);
+        int total = 0;
+        for (int got; (got = in.Read(back.data() + total, 333)) > 0;) total += got;
+        EXPECT_EQ(total, static_cast<int>(n));
+        EXPECT_TRUE(std::equal(pcm.begin(), pcm.begin() + static_cast<long>(n), back.begin()));
+    }
+}
+
+struct Encoding {
+    const char* name;
+    WORD tag;
+    int rate;
+    int channels;
+    const char* probe;
+};
+
+class WaveFileEncoding : public ::testing::TestWithParam<Encoding> {};
+
+// PCM in, each encoder out: a file ffmpeg reads with the right codec, rate, channels
+// and length, and whose 'fmt ' holds the whole target format.
+TEST_P(WaveFileEncoding, WritesFilesFfmpegReads) {
+    const Encoding e = GetParam();
+    TempDir dir;
+    const auto path = dir / "out.wav";
+    std::vector<BYTE> target;
+    if (e.tag == WAVE_FORMAT_PCM) {
+        const WAVEFORMATEX f = Pcm(e.rate, e.channels, 8);
+        target.assign(reinterpret_cast<const BYTE*>(&f), reinterpret_cast<const BYTE*>(&f) + 18);
+    } else {
+        target = Offered(e.tag, e.rate, e.channels);
+    }
+    ASSERT_FALSE(target.empty());
+    const WAVEFORMATEX source = Pcm(44100, 2, 16);
+    const int frames = 44100 * 6 / 10 + 17;
+    const std::vector<BYTE> pcm = Sine16(44100, 2, frames);
+    {
+        CWaveFileACM wav;
+        wav.SetSourceFormat(&source);
+        wav.SetTargetFormat(reinterpret_cast<const WAVEFORMATEX*>(target.data()));
+        ASSERT_TRUE(wav.OpenWrite(Wide(path).c_str()));
+        for (size_t pos = 0; pos < pcm.size(); pos += 4099) {
+            const int k = static_cast<int>(std::min<size_t>(4099, pcm.size() - pos));
+            ASSERT_EQ(wav.Write(pcm.data() + pos, k), k);
+        }
+    }
+    const std::string b = ReadFileBytes(path);
+    const size_t fmtSize = e.tag == WAVE_FORMAT_PCM ? 16 : target.size();
+    const size_t fact = 20 + fmtSize + (fmtSize & 1);
+    ASSERT_GT(b.size(), fact + 20);
+    const DWORD dataSize = Le32(b, fact + 16);
+    CheckLayout(b, fmtSize, std::string(target.begin(), target.begin() + static_cast<long>(fmtSize)), dataSize,
+                Le32(b, fact + 8));
+    const long expected = static_cast<long>(frames) * e.rate / 44100;
+    // The sample count is in source samples: whole blocks for block codecs, the average for frame codecs.
+    EXPECT_NEAR(double(Le32(b, fact + 8)), double(frames), 0.06 * frames + 1152);
+
+    EXPECT_EQ(Probe(path), std::string(e.probe) + "," + std::to_string(e.rate) + "," + std::to_string(e.channels));
+    const long decoded = DecodedFrames(path, e.channels);
+    EXPECT_GE(decoded, expected - 2);
+    EXPECT_LE(decoded, expected + 3 * 1152 + 1024);
+
+    // And it reads back through the file's own reading side.
+    CWaveFileACM in;
+    ASSERT_TRUE(in.OpenRead(Wide(path).c_str()));
+    std::vector<BYTE> buffer(10000);
+    long bytes = 0;
+    for (int got; (got = in.Read(buffer.data(), 10000)) > 0;) bytes += got;
+    EXPECT_NEAR(double(bytes / (e.channels * (e.tag == WAVE_FORMAT_PCM ? 1 : 2))), double(decoded), 1152 + 64);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Encoders, WaveFileEncoding,
+    ::testing::Values(Encoding{"Pcm8Mono22k", WAVE_FORMAT_PCM, 22050, 1, "pcm_u8"},
+                      Encoding{"MsAdpcm", WAVE_FORMAT_ADPCM, 44100, 2, "adpcm_ms"},
+                      Encoding{"ImaAdpcm", WAVE_FORMAT_IMA_ADPCM, 22050, 2, "adpcm_ima_wav"},
+                      Encoding{"ALaw", WAVE_FORMAT_ALAW, 8000, 1, "pcm_alaw"},
+                      Encoding{"MuLaw", WAVE_FORMAT_MULAW, 11025, 2, "pcm_mulaw"},
+                      Encoding{"Gsm", WAVE_FORMAT_GSM610, 8000, 1, "gsm_ms"},
+                      Encoding{"Mp3", WAVE_FORMAT_MPEGLAYER3, 44100, 2, "mp3"},
+                      Encoding{"Mp2", WAVE_FORMAT_MPEG, 48000, 2, "mp2"},
+                      Encoding{"Float", WAVE_FORMAT_IEEE_FLOAT, 44100, 2, "pcm_f32le"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(WaveFileACM, CopiesCompressedStreamWithItsSampleCount) {
+    TempDir dir;
+    const auto path = dir / "copy.wav";
+    const std::vector<BYTE> ima = Offered(WAVE_FORMAT_IMA_ADPCM, 22050, 1);
+    const auto* f = reinterpret_cast<const WAVEFORMATEX*>(ima.data());
+    const std::vector<BYTE> blocks(static_cast<size_t>(f->nBlockAlign) * 5, 0);
+    {
+        CWaveFileACM wav;
+        wav.SetTargetFormat(f);
+        ASSERT_TRUE(wav.OpenWrite(Wide(path).c_str()));
+        ASSERT_EQ(wav.WriteRaw(blocks.data(), static_cast<int>(blocks.size())), static_cast<int>(blocks.size()));
+    }
+    const std::string b = ReadFileBytes(path);
+    const int spb = (f->nBlockAlign - 4) * 2 + 1;
+    CheckLayout(b, 20, std::string(ima.begin(), ima.end()), static_cast<DWORD>(blocks.size()),
+                static_cast<DWORD>(5 * spb));
+
+    // A format nothing can decode cannot be copied.
+    std::vector<BYTE> odd = ima;
+    reinterpret_cast<WAVEFORMATEX*>(odd.data())->wFormatTag = 0x4243;
+    CWaveFileACM wav;
+    wav.SetTargetFormat(reinterpret_cast<const WAVEFORMATEX*>(odd.data()));
+    EXPECT_FALSE(wav.OpenWrite(Wide(dir / "odd.wav").c_str()));
+}
+
+// A write the disk refuses stops the writer, and the file still ends with correct sizes.
+TEST(WaveFileACM, FailedWriteStopsAndCloseKeepsTheFileReadable) {
+    TempDir dir;
+    const auto path = dir / "full.wav";
+    const std::vector<BYTE> pcm = Sine16(8000, 1, 200000);
+    const WAVEFORMATEX f = Pcm(8000, 1, 16);
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 100000;
+    int last = 0;
+    {
+        CWaveFileACM wav;
+        wav.SetSourceFormat(&f);
+        ASSERT_TRUE(wav.OpenWrite(Wide(path).c_str()));
+        setrlimit(RLIMIT_FSIZE, &small);
+        for (size_t pos = 0; pos < pcm.size() && last >= 0; pos += 65536)
+            last = wav.Write(pcm.data() + pos, static_cast<int>(std::min<size_t>(65536, pcm.size() - pos)));
+        EXPECT_EQ(last, -1);
+        EXPECT_EQ(wav.Write(pcm.data(), 2), -1);
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    const std::string b = ReadFileBytes(path);
+    ASSERT_GE(b.size(), 56u);
+    const DWORD data = Le32(b, 52);
+    // The count covers the writes that were accepted; the sizes cover what reached the file.
+    CheckLayout(b, 16, std::string(reinterpret_cast<const char*>(&f), 16), data, 65536 / 2);
+    EXPECT_GE(data, 65536u);
+    EXPECT_EQ(b.substr(56, data), std::string(pcm.begin(), pcm.begin() + data));
+}
+
+TEST(WaveFileACM, RefusesToGrowPastTheRiffLimit) {
+    TempDir dir;
+    const auto path = dir / "limit.wav";
+    const WAVEFORMATEX f = Pcm(8000, 1, 16);
+    CWaveFileACM wav;
+    wav.SetSourceFormat(&f);
+    ASSERT_TRUE(wav.OpenWrite(Wide(path).c_str()));
+    wav.File().SetMaxFileBytes(56 + 1000 + 1);
+    const std::vector<BYTE> pcm(600, 1);
+    EXPECT_EQ(wav.Write(pcm.data(), 600), 600);
+    EXPECT_FALSE(wav.IsSizeLimitReached());
+    EXPECT_EQ(wav.Write(pcm.data(), 600), -1);
+    EXPECT_TRUE(wav.IsSizeLimitReached());
+    wav.Close();
+    const std::string b = ReadFileBytes(path);
+    CheckLayout(b, 16, std::string(reinterpret_cast<const char*>(&f), 16), 600, 300);
+}
+
+TEST(PCMWavVolume, ScalesAndClips) {
+    struct Case16 {
+        int16_t in;
+        int percent;
+        int16_t out;
+    };
+    for (const Case16& c : {Case16{30000, 200, 32767}, Case16{-30000, 200, -32768}, Case16{-3, 50, -1},
+                            Case16{1000, 100, 1000}, Case16{1000, 0, 0}, Case16{1000, -100, -999},
+                            Case16{-32768, -100, 32767}, Case16{5, 2000000000, 32767},
+                            Case16{-5, 2000000000, -32768}, Case16{1001, 50, 501}}) {
+        // An odd offset: samples need not be aligned.
+        BYTE buffer[3] = {0xEE, 0, 0};
+        std::memcpy(buffer + 1, &c.in, 2);
+        CPCMWavVolume::ApplyVolume(buffer + 1, 2, c.percent, 16);
+        int16_t out;
+        std::memcpy(&out, buffer + 1, 2);
+        EXPECT_EQ(out, c.out) << c.in << " at " << c.percent;
+        EXPECT_EQ(buffer[0], 0xEE);
+    }
+    struct Case8 {
+        BYTE in;
+        int percent;
+        BYTE out;
+    };
+    for (const Case8& c : {Case8{255, 200, 255}, Case8{0, 200, 0}, Case8{127, 300, 127}, Case8{127, -50, 127},
+                           Case8{137, 50, 132}, Case8{200, -2000000000, 0}, Case8{100, 2000000000, 0}}) {
+        BYTE b = c.in;
+        CPCMWavVolume::ApplyVolume(&b, 1, c.percent, 8);
+        EXPECT_EQ(b, c.out) << int(c.in) << " at " << c.percent;
+    }
+    BYTE wide[4] = {1, 2, 3, 4};
+    CPCMWavVolume::ApplyVolume(wide, 4, 50, 32);
+    EXPECT_EQ(wide[3], 4);
+}
+
+}  // namespace
