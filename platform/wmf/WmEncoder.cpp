@@ -1,0 +1,499 @@
+#include "platform/wmf/WmEncoder.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/wmf/WmCodecs.h"
+
+namespace {
+
+constexpr AVRational kHundredNs{1, 10000000};
+constexpr LONG kMaxInputSide = 8192;
+constexpr int kMaxGop = 600;
+// WMA takes no more than this; a profile or input asking for more is adjusted down.
+constexpr int kWmaMaxRate = 48000;
+constexpr int kWmaMaxChannels = 2;
+constexpr int64_t kWmaMinBitrate = 24000;
+constexpr int64_t kDefaultAudioBitrate = 64000;
+
+}  // namespace
+
+// ---------------------------------------------------------------- ASF file
+
+WmAsfFile::~WmAsfFile() { Discard(); }
+
+void WmAsfFile::Discard() {
+    if (!m_ctx) return;
+    if (m_ctx->pb) avio_closep(&m_ctx->pb);
+    avformat_free_context(m_ctx);
+    m_ctx = nullptr;
+    m_headerWritten = false;
+}
+
+HRESULT WmAsfFile::Create(const std::string& path) {
+    Discard();
+    if (avformat_alloc_output_context2(&m_ctx, nullptr, "asf", path.c_str()) < 0 || !m_ctx) return E_OUTOFMEMORY;
+    if (avio_open(&m_ctx->pb, path.c_str(), AVIO_FLAG_WRITE) < 0) {
+        Discard();
+        return WMF_E_FILE_OPEN_FAILED;
+    }
+    return S_OK;
+}
+
+int WmAsfFile::AddStream(const AVCodecContext* encoder) {
+    if (!m_ctx || m_headerWritten) return -1;
+    AVStream* st = avformat_new_stream(m_ctx, nullptr);
+    if (!st || avcodec_parameters_from_context(st->codecpar, encoder) < 0) return -1;
+    st->time_base = encoder->time_base;
+    return st->index;
+}
+
+HRESULT WmAsfFile::WriteHeader() {
+    if (!m_ctx) return WMF_E_INVALID_REQUEST;
+    if (m_headerWritten) return S_OK;
+    if (avformat_write_header(m_ctx, nullptr) < 0) return E_FAIL;
+    m_headerWritten = true;
+    return S_OK;
+}
+
+HRESULT WmAsfFile::WritePacket(AVPacket* packet, int stream, const AVCodecContext* encoder) {
+    if (!m_headerWritten || stream < 0 || stream >= static_cast<int>(m_ctx->nb_streams)) return WMF_E_INVALID_REQUEST;
+    packet->stream_index = stream;
+    av_packet_rescale_ts(packet, encoder->time_base, m_ctx->streams[stream]->time_base);
+    return av_interleaved_write_frame(m_ctx, packet) < 0 ? E_FAIL : S_OK;
+}
+
+HRESULT WmAsfFile::Finish() {
+    if (!m_ctx) return S_OK;
+    HRESULT hr = S_OK;
+    if (!m_headerWritten && WriteHeader() != S_OK) hr = E_FAIL;
+    if (m_headerWritten && av_write_trailer(m_ctx) < 0) hr = E_FAIL;
+    if (avio_closep(&m_ctx->pb) < 0) hr = E_FAIL;
+    Discard();
+    return hr;
+}
+
+// ---------------------------------------------------------------- encoder base
+
+WmStreamEncoder::~WmStreamEncoder() { WmStreamEncoder::Close(); }
+
+void WmStreamEncoder::Close() {
+    if (m_ctx) m_ctx->stats_in = nullptr;  // ours, not the codec's to free
+    avcodec_free_context(&m_ctx);
+    av_packet_free(&m_packet);
+}
+
+HRESULT WmStreamEncoder::SendAndDrain(AVFrame* frame) {
+    if (avcodec_send_frame(m_ctx, frame) < 0) return WMF_E_ENCODER_FAILED;
+    for (;;) {
+        const int r = avcodec_receive_packet(m_ctx, m_packet);
+        if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return S_OK;
+        if (r < 0) return WMF_E_ENCODER_FAILED;
+        if (m_mode == WmPassMode::Analysis) {
+            if (m_ctx->stats_out) m_stats += m_ctx->stats_out;
+            av_packet_unref(m_packet);
+            continue;
+        }
+        const HRESULT hr = m_file ? m_file->WritePacket(m_packet, m_stream, m_ctx) : WMF_E_INVALID_REQUEST;
+        av_packet_unref(m_packet);
+        if (FAILED(hr)) return hr;
+    }
+}
+
+// ---------------------------------------------------------------- video
+
+namespace {
+
+struct InputPixels {
+    AVPixelFormat format = AV_PIX_FMT_NONE;
+    bool bottomUp = false;     // Windows RGB rows run bottom-up when the height is positive
+    bool swapChroma = false;   // YV12 and YVU9 store V before U
+};
+
+InputPixels PixelsFor(const GUID& subtype, const BITMAPINFOHEADER& h) {
+    InputPixels p;
+    if (subtype == MEDIASUBTYPE_RGB24) {
+        p.format = AV_PIX_FMT_BGR24;
+    } else if (subtype == MEDIASUBTYPE_RGB32) {
+        p.format = AV_PIX_FMT_BGR0;
+    } else if (subtype == MEDIASUBTYPE_RGB555) {
+        p.format = AV_PIX_FMT_RGB555LE;
+    } else if (subtype == GuidFromFourcc(MAKEFOURCC('I', '4', '2', '0')) ||
+               subtype == GuidFromFourcc(MAKEFOURCC('I', 'Y', 'U', 'V'))) {
+        p.format = AV_PIX_FMT_YUV420P;
+    } else if (subtype == GuidFromFourcc(MAKEFOURCC('Y', 'V', '1', '2'))) {
+        p.format = AV_PIX_FMT_YUV420P;
+        p.swapChroma = true;
+    } else if (subtype == GuidFromFourcc(MAKEFOURCC('Y', 'V', 'U', '9'))) {
+        p.format = AV_PIX_FMT_YUV410P;
+        p.swapChroma = true;
+    } else if (subtype == GuidFromFourcc(MAKEFOURCC('Y', 'U', 'Y', '2'))) {
+        p.format = AV_PIX_FMT_YUYV422;
+    } else if (subtype == GuidFromFourcc(MAKEFOURCC('U', 'Y', 'V', 'Y'))) {
+        p.format = AV_PIX_FMT_UYVY422;
+    } else if (subtype == GuidFromFourcc(MAKEFOURCC('Y', 'V', 'Y', 'U'))) {
+        p.format = AV_PIX_FMT_YVYU422;
+    }
+    p.bottomUp = h.biCompression == BI_RGB && h.biHeight > 0;
+    return p;
+}
+
+// Pointers and strides of one input frame, rows of RGB flipped when stored bottom-up.
+// False when the buffer is smaller than a frame.
+bool MapInput(const InputPixels& p, int w, int h, const BYTE* data, DWORD size, const uint8_t* planes[4],
+              int strides[4]) {
+    const bool rgb = p.format == AV_PIX_FMT_BGR24 || p.format == AV_PIX_FMT_BGR0 || p.format == AV_PIX_FMT_RGB555LE;
+    if (rgb) {
+        const int bits = p.format == AV_PIX_FMT_BGR24 ? 24 : p.format == AV_PIX_FMT_BGR0 ? 32 : 16;
+        const int64_t row = DibRowBytes(w, bits);
+        if (static_cast<int64_t>(size) < row * h) return false;
+        planes[0] = p.bottomUp ? data + row * (h - 1) : data;
+        strides[0] = static_cast<int>(p.bottomUp ? -row : row);
+        planes[1] = planes[2] = planes[3] = nullptr;
+        strides[1] = strides[2] = strides[3] = 0;
+        return true;
+    }
+    uint8_t* tmp[4];
+    const int need = av_image_fill_arrays(tmp, strides, data, p.format, w, h, 1);
+    if (need < 0 || static_cast<int64_t>(size) < need) return false;
+    for (int i = 0; i < 4; ++i) planes[i] = tmp[i];
+    if (p.swapChroma) {
+        std::swap(planes[1], planes[2]);
+        std::swap(strides[1], strides[2]);
+    }
+    return true;
+}
+
+AVCodecID VideoCodecId(FOURCC fourcc) {
+    switch (WmVideoCodecFor(fourcc)) {
+        case WmVideoCodec::MsMpeg4v2:
+            return AV_CODEC_ID_MSMPEG4V2;
+        case WmVideoCodec::MsMpeg4v3:
+            return AV_CODEC_ID_MSMPEG4V3;
+        case WmVideoCodec::Wmv1:
+            return AV_CODEC_ID_WMV1;
+        case WmVideoCodec::Wmv2:
+            return AV_CODEC_ID_WMV2;
+        case WmVideoCodec::None:
+            break;
+    }
+    return AV_CODEC_ID_NONE;
+}
+
+class WmVideoEncoder : public WmStreamEncoder {
+public:
+    WmVideoEncoder(const WmStreamConfig& config, const GUID& subtype, const WMVIDEOINFOHEADER& format)
+        : m_config(config), m_format(format), m_pixels(PixelsFor(subtype, format.bmiHeader)) {}
+    ~WmVideoEncoder() override { Close(); }
+
+    HRESULT Open(WmPassMode mode, const std::string& stats) override;
+    HRESULT Encode(const BYTE* data, DWORD size, QWORD time) override;
+    HRESULT Finish() override;
+    void Close() override;
+
+private:
+    bool QualityBased() const { return m_config.vbr && m_config.vbrQuality != 0; }
+    void Configure();
+
+    WmStreamConfig m_config;
+    WMVIDEOINFOHEADER m_format;
+    InputPixels m_pixels;
+    SwsContext* m_sws = nullptr;
+    AVFrame* m_frame = nullptr;
+    int64_t m_lastPts = -1;
+};
+
+void WmVideoEncoder::Configure() {
+    const int inW = m_format.bmiHeader.biWidth;
+    const int inH = std::abs(m_format.bmiHeader.biHeight);
+    // The codecs work on whole chroma samples: sizes are made even.
+    m_ctx->width = std::max(2, (m_config.width > 0 ? m_config.width : inW) & ~1);
+    m_ctx->height = std::max(2, (m_config.height > 0 ? m_config.height : inH) & ~1);
+    m_ctx->pix_fmt = AV_PIX_FMT_YUV420P;
+    const int64_t frameTime = m_format.AvgTimePerFrame > 0 ? m_format.AvgTimePerFrame : 400000;
+    av_reduce(&m_ctx->time_base.num, &m_ctx->time_base.den, frameTime, 10000000, 65535);
+    m_ctx->framerate = av_inv_q(m_ctx->time_base);
+    const int64_t gop = m_config.keyFrameSpacing > 0 ? m_config.keyFrameSpacing / frameTime : 12;
+    m_ctx->gop_size = static_cast<int>(std::clamp<int64_t>(gop, 1, kMaxGop));
+    m_ctx->max_b_frames = 0;
+    const int64_t bitrate = m_config.bitrate > 0 ? m_config.bitrate : 1000000;
+    m_ctx->bit_rate = bitrate;
+    m_ctx->bit_rate_tolerance = static_cast<int>(std::min<int64_t>(bitrate * 4, INT32_MAX));
+    if (m_config.bufferWindow > 0) {
+        m_ctx->rc_buffer_size = static_cast<int>(std::min<int64_t>(bitrate * m_config.bufferWindow / 1000, INT32_MAX));
+    }
+    if (QualityBased()) {
+        // Quality 100 gives the finest quantiser (2), quality 0 the coarsest (31).
+        const int q = 2 + static_cast<int>((100 - m_config.vbrQuality) * 29 / 100);
+        m_ctx->flags |= AV_CODEC_FLAG_QSCALE;
+        m_ctx->global_quality = FF_QP2LAMBDA * q;
+    }
+}
+
+HRESULT WmVideoEncoder::Open(WmPassMode mode, const std::string& stats) {
+    Close();
+    m_mode = mode;
+    m_stats.clear();
+    const AVCodec* codec = avcodec_find_encoder(VideoCodecId(m_config.fourcc));
+    if (!codec || m_pixels.format == AV_PIX_FMT_NONE) return WMF_E_INVALID_PROFILE;
+    m_ctx = avcodec_alloc_context3(codec);
+    m_packet = av_packet_alloc();
+    m_frame = av_frame_alloc();
+    if (!m_ctx || !m_packet || !m_frame) return E_OUTOFMEMORY;
+    Configure();
+    // A quality-based stream needs no statistics: both passes encode at the same quantiser.
+    if (!QualityBased()) {
+        if (mode == WmPassMode::Analysis) {
+            m_ctx->flags |= AV_CODEC_FLAG_PASS1;
+        } else if (!stats.empty()) {
+            m_statsIn = stats;
+            m_ctx->flags |= AV_CODEC_FLAG_PASS2;
+            m_ctx->stats_in = m_statsIn.data();
+        }
+    }
+    if (avcodec_open2(m_ctx, codec, nullptr) < 0) return WMF_E_ENCODER_FAILED;
+    m_frame->format = m_ctx->pix_fmt;
+    m_frame->width = m_ctx->width;
+    m_frame->height = m_ctx->height;
+    if (av_frame_get_buffer(m_frame, 0) < 0) return E_OUTOFMEMORY;
+    const int inW = m_format.bmiHeader.biWidth;
+    const int inH = std::abs(m_format.bmiHeader.biHeight);
+    m_sws = sws_getCachedContext(m_sws, inW, inH, m_pixels.format, m_ctx->width, m_ctx->height, AV_PIX_FMT_YUV420P,
+                                 SWS_BICUBIC, nullptr, nullptr, nullptr);
+    if (!m_sws) return E_OUTOFMEMORY;
+    m_lastPts = -1;
+    return S_OK;
+}
+
+HRESULT WmVideoEncoder::Encode(const BYTE* data, DWORD size, QWORD time) {
+    if (!m_ctx) return WMF_E_INVALID_REQUEST;
+    const uint8_t* planes[4];
+    int strides[4];
+    const int inW = m_format.bmiHeader.biWidth;
+    const int inH = std::abs(m_format.bmiHeader.biHeight);
+    if (!data || !MapInput(m_pixels, inW, inH, data, size, planes, strides)) return E_INVALIDARG;
+    if (av_frame_make_writable(m_frame) < 0) return E_OUTOFMEMORY;
+    sws_scale(m_sws, planes, strides, 0, inH, m_frame->data, m_frame->linesize);
+    int64_t pts = av_rescale_q_rnd(static_cast<int64_t>(std::min<QWORD>(time, INT64_MAX / 2)), kHundredNs,
+                                   m_ctx->time_base, AV_ROUND_NEAR_INF);
+    // The codecs need strictly rising stamps; samples stamped too close still count.
+    if (pts <= m_lastPts) pts = m_lastPts + 1;
+    m_lastPts = pts;
+    m_frame->pts = pts;
+    return SendAndDrain(m_frame);
+}
+
+HRESULT WmVideoEncoder::Finish() {
+    if (!m_ctx) return S_OK;
+    const HRESULT hr = SendAndDrain(nullptr);
+    // The last statistics line is written when the stream ends.
+    if (m_mode == WmPassMode::Analysis && m_ctx->stats_out && m_stats.find(m_ctx->stats_out) == std::string::npos) {
+        m_stats += m_ctx->stats_out;
+    }
+    return hr;
+}
+
+void WmVideoEncoder::Close() {
+    WmStreamEncoder::Close();
+    av_frame_free(&m_frame);
+    sws_freeContext(m_sws);
+    m_sws = nullptr;
+}
+
+// ---------------------------------------------------------------- audio
+
+AVSampleFormat PcmFormat(WORD bits) {
+    switch (bits) {
+        case 8:
+            return AV_SAMPLE_FMT_U8;
+        case 16:
+            return AV_SAMPLE_FMT_S16;
+        case 32:
+            return AV_SAMPLE_FMT_S32;
+        default:
+            return AV_SAMPLE_FMT_NONE;
+    }
+}
+
+class WmAudioEncoder : public WmStreamEncoder {
+public:
+    WmAudioEncoder(const WmStreamConfig& config, const WAVEFORMATEX& format) : m_config(config), m_format(format) {}
+    ~WmAudioEncoder() override { Close(); }
+
+    HRESULT Open(WmPassMode mode, const std::string& stats) override;
+    HRESULT Encode(const BYTE* data, DWORD size, QWORD time) override;
+    HRESULT Finish() override;
+    void Close() override;
+
+private:
+    HRESULT Configure();
+    HRESULT Convert(const BYTE* data, int samples);
+    HRESULT EncodeFullFrames();
+
+    WmStreamConfig m_config;
+    WAVEFORMATEX m_format;
+    SwrContext* m_swr = nullptr;
+    AVAudioFifo* m_fifo = nullptr;
+    AVFrame* m_frame = nullptr;
+    uint8_t** m_converted = nullptr;  // planar buffers for one conversion
+    int m_convertedCapacity = 0;
+    int64_t m_nextPts = 0;
+};
+
+HRESULT WmAudioEncoder::Configure() {
+    const AVCodecID id =
+        WmAudioCodecFor(m_config.formatTag) == WmAudioCodec::Wma1 ? AV_CODEC_ID_WMAV1 : AV_CODEC_ID_WMAV2;
+    const AVCodec* codec = avcodec_find_encoder(id);
+    if (!codec) return WMF_E_INVALID_PROFILE;
+    m_ctx = avcodec_alloc_context3(codec);
+    if (!m_ctx) return E_OUTOFMEMORY;
+    const int rate = static_cast<int>(m_config.sampleRate ? m_config.sampleRate : m_format.nSamplesPerSec);
+    const int channels = m_config.channels ? m_config.channels : m_format.nChannels;
+    m_ctx->sample_rate = std::clamp(rate, 8000, kWmaMaxRate);
+    av_channel_layout_default(&m_ctx->ch_layout, std::clamp(channels, 1, kWmaMaxChannels));
+    m_ctx->sample_fmt = AV_SAMPLE_FMT_FLTP;
+    m_ctx->bit_rate = std::max<int64_t>(m_config.bitrate ? m_config.bitrate : kDefaultAudioBitrate, kWmaMinBitrate);
+    m_ctx->time_base = AVRational{1, m_ctx->sample_rate};
+    if (avcodec_open2(m_ctx, codec, nullptr) < 0) return WMF_E_ENCODER_FAILED;
+
+    AVChannelLayout inLayout;
+    av_channel_layout_default(&inLayout, m_format.nChannels);
+    const int r = swr_alloc_set_opts2(&m_swr, &m_ctx->ch_layout, m_ctx->sample_fmt, m_ctx->sample_rate, &inLayout,
+                                      PcmFormat(m_format.wBitsPerSample), static_cast<int>(m_format.nSamplesPerSec),
+                                      0, nullptr);
+    av_channel_layout_uninit(&inLayout);
+    if (r < 0 || swr_init(m_swr) < 0) return E_FAIL;
+    m_fifo = av_audio_fifo_alloc(m_ctx->sample_fmt, m_ctx->ch_layout.nb_channels, m_ctx->frame_size * 2);
+    m_frame = av_frame_alloc();
+    if (!m_fifo || !m_frame) return E_OUTOFMEMORY;
+    m_frame->format = m_ctx->sample_fmt;
+    m_frame->nb_samples = m_ctx->frame_size;
+    m_frame->sample_rate = m_ctx->sample_rate;
+    if (av_channel_layout_copy(&m_frame->ch_layout, &m_ctx->ch_layout) < 0) return E_OUTOFMEMORY;
+    if (av_frame_get_buffer(m_frame, 0) < 0) return E_OUTOFMEMORY;
+    return S_OK;
+}
+
+HRESULT WmAudioEncoder::Open(WmPassMode mode, const std::string&) {
+    Close();
+    m_mode = mode;
+    m_nextPts = 0;
+    // WMA has no first-pass statistics: the analysis pass only takes the samples.
+    if (mode == WmPassMode::Analysis) return S_OK;
+    m_packet = av_packet_alloc();
+    if (!m_packet) return E_OUTOFMEMORY;
+    return Configure();
+}
+
+// Converts samples (or, with data null, what the resampler still holds) into the FIFO.
+HRESULT WmAudioEncoder::Convert(const BYTE* data, int samples) {
+    const int out = swr_get_out_samples(m_swr, samples);
+    if (out < 0) return E_FAIL;
+    if (out > m_convertedCapacity) {
+        if (m_converted) av_freep(&m_converted[0]);
+        av_freep(&m_converted);
+        m_convertedCapacity = 0;
+        if (av_samples_alloc_array_and_samples(&m_converted, nullptr, m_ctx->ch_layout.nb_channels, out,
+                                               m_ctx->sample_fmt, 0) < 0) {
+            return E_OUTOFMEMORY;
+        }
+        m_convertedCapacity = out;
+    }
+    const uint8_t* in[1] = {data};
+    const int got = swr_convert(m_swr, m_converted, m_convertedCapacity, data ? in : nullptr, samples);
+    if (got < 0) return E_FAIL;
+    if (got > 0 && av_audio_fifo_write(m_fifo, reinterpret_cast<void**>(m_converted), got) < got) {
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+HRESULT WmAudioEncoder::EncodeFullFrames() {
+    while (av_audio_fifo_size(m_fifo) >= m_ctx->frame_size) {
+        if (av_frame_make_writable(m_frame) < 0) return E_OUTOFMEMORY;
+        av_audio_fifo_read(m_fifo, reinterpret_cast<void**>(m_frame->data), m_ctx->frame_size);
+        m_frame->pts = m_nextPts;
+        m_nextPts += m_ctx->frame_size;
+        const HRESULT hr = SendAndDrain(m_frame);
+        if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+}
+
+HRESULT WmAudioEncoder::Encode(const BYTE* data, DWORD size, QWORD) {
+    if (!data) return E_INVALIDARG;
+    if (m_mode == WmPassMode::Analysis) return S_OK;
+    if (!m_ctx) return WMF_E_INVALID_REQUEST;
+    const int samples = static_cast<int>(size / m_format.nBlockAlign);
+    if (samples == 0) return S_OK;
+    const HRESULT hr = Convert(data, samples);
+    return FAILED(hr) ? hr : EncodeFullFrames();
+}
+
+HRESULT WmAudioEncoder::Finish() {
+    if (!m_ctx) return S_OK;
+    HRESULT hr = Convert(nullptr, 0);
+    if (SUCCEEDED(hr)) hr = EncodeFullFrames();
+    const int left = av_audio_fifo_size(m_fifo);
+    if (SUCCEEDED(hr) && left > 0) {
+        // The encoder takes whole frames only: the tail is padded with silence.
+        if (av_frame_make_writable(m_frame) < 0) return E_OUTOFMEMORY;
+        av_samples_set_silence(m_frame->data, 0, m_ctx->frame_size, m_ctx->ch_layout.nb_channels, m_ctx->sample_fmt);
+        av_audio_fifo_read(m_fifo, reinterpret_cast<void**>(m_frame->data), left);
+        m_frame->pts = m_nextPts;
+        m_nextPts += m_ctx->frame_size;
+        hr = SendAndDrain(m_frame);
+    }
+    const HRESULT end = SendAndDrain(nullptr);
+    return FAILED(hr) ? hr : end;
+}
+
+void WmAudioEncoder::Close() {
+    WmStreamEncoder::Close();
+    swr_free(&m_swr);
+    if (m_fifo) av_audio_fifo_free(m_fifo);
+    m_fifo = nullptr;
+    av_frame_free(&m_frame);
+    if (m_converted) av_freep(&m_converted[0]);
+    av_freep(&m_converted);
+    m_convertedCapacity = 0;
+}
+
+}  // namespace
+
+std::unique_ptr<WmStreamEncoder> WmCreateVideoEncoder(const WmStreamConfig& config, const GUID& subtype,
+                                                      const WMVIDEOINFOHEADER& format) {
+    return std::make_unique<WmVideoEncoder>(config, subtype, format);
+}
+
+std::unique_ptr<WmStreamEncoder> WmCreateAudioEncoder(const WmStreamConfig& config, const WAVEFORMATEX& format) {
+    return std::make_unique<WmAudioEncoder>(config, format);
+}
+
+bool WmVideoInputSupported(const GUID& subtype, const BITMAPINFOHEADER& header) {
+    const LONG h = header.biHeight < 0 ? -header.biHeight : header.biHeight;
+    if (header.biWidth < 2 || header.biWidth > kMaxInputSide || h < 2 || h > kMaxInputSide) return false;
+    const InputPixels p = PixelsFor(subtype, header);
+    if (p.format == AV_PIX_FMT_NONE) return false;
+    if (subtype == MEDIASUBTYPE_RGB24) return header.biBitCount == 24;
+    if (subtype == MEDIASUBTYPE_RGB32) return header.biBitCount == 32;
+    if (subtype == MEDIASUBTYPE_RGB555) return header.biBitCount == 16;
+    return true;
+}
+
+bool WmAudioInputSupported(const WAVEFORMATEX& f) {
+    return f.wFormatTag == WAVE_FORMAT_PCM && PcmFormat(f.wBitsPerSample) != AV_SAMPLE_FMT_NONE && f.nChannels >= 1 &&
+           f.nChannels <= 8 && f.nSamplesPerSec >= 1000 && f.nSamplesPerSec <= 384000 &&
+           f.nBlockAlign == f.nChannels * f.wBitsPerSample / 8;
+}
