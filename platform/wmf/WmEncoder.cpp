@@ -13,6 +13,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "platform/wmf/WmCodecs.h"
 
@@ -105,7 +106,9 @@ HRESULT WmStreamEncoder::SendAndDrain(AVFrame* frame) {
             av_packet_unref(m_packet);
             continue;
         }
-        const HRESULT hr = m_file ? m_file->WritePacket(m_packet, m_stream, m_ctx) : WMF_E_INVALID_REQUEST;
+        const HRESULT hr = !AdjustPacket(m_packet) ? S_OK
+                           : m_file           ? m_file->WritePacket(m_packet, m_stream, m_ctx)
+                                              : WMF_E_INVALID_REQUEST;
         av_packet_unref(m_packet);
         if (FAILED(hr)) return hr;
     }
@@ -191,6 +194,35 @@ AVCodecID VideoCodecId(FOURCC fourcc) {
     return AV_CODEC_ID_NONE;
 }
 
+// Whether the second-pass rate control can meet the bit rate with these first-pass
+// statistics. It refuses to start when the bits every frame needs whatever its
+// quantiser (motion, headers) and the texture at the coarsest quantiser exceed what
+// the rate allows; such a run is written with the one-pass rate control instead.
+bool SecondPassFeasible(const std::string& stats, int64_t bitrate, double frameSeconds) {
+    constexpr double kCoarsestQ = 31;
+    constexpr double kMargin = 1.25;
+    double needed = 0;
+    int frames = 0;
+    size_t pos = 0;
+    while (pos < stats.size()) {
+        size_t end = stats.find(';', pos);
+        if (end == std::string::npos) break;
+        const std::string line = stats.substr(pos, end - pos);
+        pos = end + 1;
+        int in, out, type, q, itex, ptex, mv, misc;
+        if (std::sscanf(line.c_str(), " in:%d out:%d type:%d q:%d itex:%d ptex:%d mv:%d misc:%d", &in, &out, &type,
+                        &q, &itex, &ptex, &mv, &misc) != 8) {
+            return false;
+        }
+        const double qscale = std::max(1.0, static_cast<double>(q) / FF_QP2LAMBDA);
+        needed += mv + misc + (static_cast<double>(itex) + ptex) * qscale / kCoarsestQ;
+        ++frames;
+    }
+    if (frames == 0) return false;
+    const double available = static_cast<double>(bitrate) * frames * frameSeconds;
+    return available > needed * kMargin;
+}
+
 class WmVideoEncoder : public WmStreamEncoder {
 public:
     WmVideoEncoder(const WmStreamConfig& config, const GUID& subtype, const WMVIDEOINFOHEADER& format)
@@ -203,6 +235,10 @@ public:
     void Close() override;
 
 private:
+    bool AdjustPacket(AVPacket* packet) override {
+        if (packet->duration <= 0) packet->duration = 1;  // one frame: the time base is the frame period
+        return true;
+    }
     bool QualityBased() const { return m_config.vbr && m_config.vbrQuality != 0; }
     void Configure();
 
@@ -229,10 +265,10 @@ void WmVideoEncoder::Configure() {
     m_ctx->max_b_frames = 0;
     const int64_t bitrate = m_config.bitrate > 0 ? m_config.bitrate : 1000000;
     m_ctx->bit_rate = bitrate;
-    m_ctx->bit_rate_tolerance = static_cast<int>(std::min<int64_t>(bitrate * 4, INT32_MAX));
-    if (m_config.bufferWindow > 0) {
-        m_ctx->rc_buffer_size = static_cast<int>(std::min<int64_t>(bitrate * m_config.bufferWindow / 1000, INT32_MAX));
-    }
+    // The rate is kept on average; the buffer window says how many bits it may stray
+    // by (a hard buffer limit makes the encoder fail on content it cannot fit).
+    const int64_t window = m_config.bufferWindow > 0 ? m_config.bufferWindow : 3000;
+    m_ctx->bit_rate_tolerance = static_cast<int>(std::clamp<int64_t>(bitrate * window / 1000, bitrate / 4, INT32_MAX));
     if (QualityBased()) {
         // Quality 100 gives the finest quantiser (2), quality 0 the coarsest (31).
         const int q = 2 + static_cast<int>((100 - m_config.vbrQuality) * 29 / 100);
@@ -256,13 +292,23 @@ HRESULT WmVideoEncoder::Open(WmPassMode mode, const std::string& stats) {
     if (!QualityBased()) {
         if (mode == WmPassMode::Analysis) {
             m_ctx->flags |= AV_CODEC_FLAG_PASS1;
-        } else if (!stats.empty()) {
+        } else if (SecondPassFeasible(stats, m_ctx->bit_rate, av_q2d(m_ctx->time_base))) {
             m_statsIn = stats;
             m_ctx->flags |= AV_CODEC_FLAG_PASS2;
             m_ctx->stats_in = m_statsIn.data();
         }
     }
-    if (avcodec_open2(m_ctx, codec, nullptr) < 0) return WMF_E_ENCODER_FAILED;
+    if (avcodec_open2(m_ctx, codec, nullptr) < 0) {
+        if (m_ctx->flags & AV_CODEC_FLAG_PASS2) {
+            // The library frees part of a context whose second-pass rate control failed
+            // to start and would free it again with the context: the context is given up
+            // rather than freed. SecondPassFeasible keeps this path rare.
+            m_ctx = nullptr;
+            Close();
+            return Open(mode, std::string());
+        }
+        return WMF_E_ENCODER_FAILED;
+    }
     m_frame->format = m_ctx->pix_fmt;
     m_frame->width = m_ctx->width;
     m_frame->height = m_ctx->height;
@@ -339,6 +385,7 @@ public:
 private:
     HRESULT Configure();
     HRESULT Convert(const BYTE* data, int samples);
+    bool AdjustPacket(AVPacket* packet) override;
     HRESULT EncodeFullFrames();
 
     WmStreamConfig m_config;
@@ -349,7 +396,22 @@ private:
     uint8_t** m_converted = nullptr;  // planar buffers for one conversion
     int m_convertedCapacity = 0;
     int64_t m_nextPts = 0;
+    int64_t m_samplesIn = 0;  // converted samples taken, at the encoder's rate
 };
+
+// The encoder's first packet holds only its priming, stamped before 0; it is left
+// out so that audio and video both start at 0 (the decoder fades the first frame in).
+// The silence that fills the last frame is not part of the stream either: the last
+// packet ends where the samples given end, so the file is as long as its audio.
+bool WmAudioEncoder::AdjustPacket(AVPacket* packet) {
+    if (packet->duration <= 0) packet->duration = m_ctx->frame_size;
+    if (packet->pts == AV_NOPTS_VALUE) return true;
+    if (packet->pts + packet->duration <= 0) return false;
+    if (packet->pts + packet->duration > m_samplesIn) {
+        packet->duration = std::max<int64_t>(0, m_samplesIn - packet->pts);
+    }
+    return true;
+}
 
 HRESULT WmAudioEncoder::Configure() {
     const AVCodecID id =
@@ -389,6 +451,7 @@ HRESULT WmAudioEncoder::Open(WmPassMode mode, const std::string&) {
     Close();
     m_mode = mode;
     m_nextPts = 0;
+    m_samplesIn = 0;
     // WMA has no first-pass statistics: the analysis pass only takes the samples.
     if (mode == WmPassMode::Analysis) return S_OK;
     m_packet = av_packet_alloc();
@@ -413,6 +476,7 @@ HRESULT WmAudioEncoder::Convert(const BYTE* data, int samples) {
     const uint8_t* in[1] = {data};
     const int got = swr_convert(m_swr, m_converted, m_convertedCapacity, data ? in : nullptr, samples);
     if (got < 0) return E_FAIL;
+    m_samplesIn += got;
     if (got > 0 && av_audio_fifo_write(m_fifo, reinterpret_cast<void**>(m_converted), got) < got) {
         return E_OUTOFMEMORY;
     }
@@ -445,12 +509,13 @@ HRESULT WmAudioEncoder::Finish() {
     if (!m_ctx) return S_OK;
     HRESULT hr = Convert(nullptr, 0);
     if (SUCCEEDED(hr)) hr = EncodeFullFrames();
+    // The encoder takes whole frames only, and hands out each frame's packet one frame
+    // late: the tail is padded with silence, then one frame of silence pushes it out.
     const int left = av_audio_fifo_size(m_fifo);
-    if (SUCCEEDED(hr) && left > 0) {
-        // The encoder takes whole frames only: the tail is padded with silence.
+    for (int i = 0; i < (left > 0 ? 2 : 1) && SUCCEEDED(hr); ++i) {
         if (av_frame_make_writable(m_frame) < 0) return E_OUTOFMEMORY;
         av_samples_set_silence(m_frame->data, 0, m_ctx->frame_size, m_ctx->ch_layout.nb_channels, m_ctx->sample_fmt);
-        av_audio_fifo_read(m_fifo, reinterpret_cast<void**>(m_frame->data), left);
+        if (i == 0 && left > 0) av_audio_fifo_read(m_fifo, reinterpret_cast<void**>(m_frame->data), left);
         m_frame->pts = m_nextPts;
         m_nextPts += m_ctx->frame_size;
         hr = SendAndDrain(m_frame);

@@ -61,6 +61,9 @@ public:
 
 protected:
     HRESULT SendAndDrain(AVFrame* frame);
+    // Last look at a packet of the writing pass before it goes to the file; false
+    // drops it.
+    virtual bool AdjustPacket(AVPacket*) { return true; }
     AVCodecContext* m_ctx = nullptr;
     AVPacket* m_packet = nullptr;
     WmPassMode m_mode = WmPassMode::Writing;
