@@ -126,8 +126,9 @@ bool ReadVideo(pugi::xml_node config, pugi::xml_node mediaType, WmStreamConfig& 
     // A negative height only says the rows run top-down; the frame size is its magnitude.
     const int64_t h = num.Read(bih, "biheight", -kMaxFrameSide, kMaxFrameSide).value_or(0);
     s.height = static_cast<LONG>(h < 0 ? -h : h);
-    std::optional<FOURCC> code = ParseFourcc(Attr(bih, "bicompression"));
-    if (!code) {
+    const char* compression = Attr(bih, "bicompression");
+    std::optional<FOURCC> code = ParseFourcc(compression);
+    if (!compression) {
         GUID sub;
         const char* subtype = Attr(mediaType, "subtype");
         if (subtype && ParseGuid(subtype, &sub) && sub == GuidFromFourcc(sub.Data1)) code = sub.Data1;
