@@ -24,6 +24,10 @@ namespace {
 constexpr LONG kMaxFormatBytes = 1 << 20;
 constexpr LONG kMaxSampleBytes = 256 << 20;
 constexpr int kMaxDimension = 32768;
+// Bounds what a hostile header can make us allocate: 64 M pixels is well above 8K.
+constexpr int64_t kMaxPixels = int64_t(1) << 26;
+// Below this size, threads cost more than they save.
+constexpr int64_t kThreadedPixels = 320 * 240;
 
 // Raw FOURCCs the rawvideo decoder needs told its pixel layout.
 AVPixelFormat RawPixelFormat(uint32_t tag) {
@@ -100,6 +104,7 @@ private:
 
     // Samples that hold data, in stream order: a dropped (empty) frame shows the
     // picture before it, so decoding works on these alone.
+    LONG m_length = 0;
     std::vector<LONG> m_samples;
     std::vector<int> m_keys;  // positions in m_samples, ascending
 
@@ -158,8 +163,8 @@ bool FrameDecoder::ReadFormat() {
 }
 
 bool FrameDecoder::BuildSampleMap() {
-    const LONG length = m_stream->Length();
-    for (LONG s = 0; s < length; ++s) {
+    m_length = m_stream->Length();
+    for (LONG s = 0; s < m_length; ++s) {
         LONG bytes = 0, samples = 0;
         if (m_stream->Read(s, 1, nullptr, 0, &bytes, &samples) != AVIERR_OK || bytes <= 0) continue;
         if (m_stream->FindSample(s, FIND_KEY | FIND_PREV) == s) m_keys.push_back(int(m_samples.size()));
@@ -170,7 +175,9 @@ bool FrameDecoder::BuildSampleMap() {
 
 bool FrameDecoder::SizeOutput(int width, int height) {
     if (width == m_outWidth && height == m_outHeight) return true;
-    if (width <= 0 || height <= 0 || width > kMaxDimension || height > kMaxDimension) return false;
+    if (width <= 0 || height <= 0 || width > kMaxDimension || height > kMaxDimension ||
+        int64_t(width) * height > kMaxPixels)
+        return false;
     const int64_t image = DibRowBytes(width, 24) * height;
     if (image > INT_MAX - 40) return false;
     m_out.assign(size_t(40 + image), 0);
@@ -210,7 +217,8 @@ bool FrameDecoder::OpenCodec() {
         std::memcpy(m_ctx->extradata, m_format.data() + sizeof(m_bih), extra);
         m_ctx->extradata_size = int(extra);
     }
-    m_ctx->thread_count = 0;
+    m_ctx->max_pixels = kMaxPixels;
+    m_ctx->thread_count = int64_t(m_ctx->width) * m_ctx->height >= kThreadedPixels ? 0 : 1;
     if (avcodec_open2(m_ctx, codec, nullptr) < 0) return false;
     const AVCodecDescriptor* d = avcodec_descriptor_get(id);
     m_codecReorders = d && (d->props & AV_CODEC_PROP_REORDER);
@@ -222,7 +230,7 @@ bool FrameDecoder::Open() {
     if (!ReadFormat() || !BuildSampleMap()) return false;
     if (m_dib.Init(m_format.data(), m_format.size())) {
         m_raw = true;
-        return SizeOutput(m_dib.Width(), m_dib.Height());
+        return true;  // the output is sized by the first frame that proves its size
     }
     return OpenCodec();
 }
@@ -259,7 +267,8 @@ void* FrameDecoder::RawFrame(int compact) {
     if (compact == m_shown) return m_out.data();
     uint8_t* data = nullptr;
     int size = 0;
-    if (!ReadSample(m_samples[size_t(compact)], &data, &size) || size < m_dib.FrameBytes())
+    if (!ReadSample(m_samples[size_t(compact)], &data, &size) || size < m_dib.FrameBytes() ||
+        !SizeOutput(m_dib.Width(), m_dib.Height()))
         return nullptr;
     m_dib.Convert(data, m_out.data() + 40);
     m_shown = compact;
@@ -388,7 +397,7 @@ void* FrameDecoder::DecodedFrame(int target) {
 }
 
 void* FrameDecoder::GetFrame(LONG pos) {
-    if (pos < 0) return nullptr;
+    if (pos < 0 || pos >= m_length) return nullptr;
     // The picture shown at `pos` is that of the last sample with data at or before it.
     const auto it = std::upper_bound(m_samples.begin(), m_samples.end(), pos);
     if (it == m_samples.begin()) return nullptr;

@@ -36,8 +36,8 @@ HRESULT AviReadStream::ReadFormat(LONG, void* format, LONG* size) {
     const LONG have = LONG(m_header.format.size());
     if (format) {
         if (*size < 0) return AVIERR_BADPARAM;
-        if (std::min(*size, have) > 0)  // an empty format block has no bytes to copy
-            std::memcpy(format, m_header.format.data(), size_t(std::min(*size, have)));
+        const LONG n = std::min(*size, have);
+        if (n > 0) std::memcpy(format, m_header.format.data(), size_t(n));
     }
     *size = have;
     return AVIERR_OK;
