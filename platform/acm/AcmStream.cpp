@@ -53,6 +53,7 @@ struct AcmStream {
     AVAudioFifo* fifo = nullptr;
     AVPacket* packet = nullptr;
     AVFrame* frame = nullptr;
+    AVFrame* encodeFrame = nullptr;
     int64_t encodePts = 0;
 
     SwrContext* swr = nullptr;
@@ -80,6 +81,7 @@ struct AcmStream {
     bool FlushResampler();
     bool Emit(int samples);
     bool EncodeReady(bool final);
+    bool PrepareEncodeFrame(int capacity);
     bool DrainPackets();
     bool Decode(const uint8_t* data, int size);
     bool DrainFrames();
@@ -150,6 +152,7 @@ void AcmStream::Stop() {
     fifo = nullptr;
     av_packet_free(&packet);
     av_frame_free(&frame);
+    av_frame_free(&encodeFrame);
     swr_free(&swr);
     swrInFormat = AV_SAMPLE_FMT_NONE;
     swrInRate = swrInChannels = 0;
@@ -240,21 +243,33 @@ bool AcmStream::EncodeReady(bool final) {
         const int frameSize = variable ? std::min(held, kRawChunkSamples) : enc->frame_size;
         if (held == 0 || (held < frameSize && !final)) return true;
         const int take = std::min(held, frameSize);
-        av_frame_unref(frame);
-        frame->nb_samples = smallLast ? take : frameSize;
-        frame->format = enc->sample_fmt;
-        if (av_channel_layout_copy(&frame->ch_layout, &enc->ch_layout) < 0) return false;
-        frame->sample_rate = enc->sample_rate;
-        if (av_frame_get_buffer(frame, 0) < 0) return false;
-        if (av_audio_fifo_read(fifo, reinterpret_cast<void**>(frame->extended_data), take) < take) return false;
-        if (take < frame->nb_samples)
-            av_samples_set_silence(frame->extended_data, take, frame->nb_samples - take, out.channels,
+        if (!PrepareEncodeFrame(variable ? kRawChunkSamples : frameSize)) return false;
+        encodeFrame->nb_samples = smallLast ? take : frameSize;
+        if (av_audio_fifo_read(fifo, reinterpret_cast<void**>(encodeFrame->extended_data), take) < take) return false;
+        if (take < encodeFrame->nb_samples)
+            av_samples_set_silence(encodeFrame->extended_data, take, encodeFrame->nb_samples - take, out.channels,
                                    enc->sample_fmt);
-        frame->pts = encodePts;
-        encodePts += frame->nb_samples;
-        if (avcodec_send_frame(enc, frame) < 0) return false;
+        encodeFrame->pts = encodePts;
+        encodePts += encodeFrame->nb_samples;
+        if (avcodec_send_frame(enc, encodeFrame) < 0) return false;
         if (!DrainPackets()) return false;
     }
+}
+
+// One frame of encoder input, allocated once; it is copied only when the encoder
+// still holds the previous one.
+bool AcmStream::PrepareEncodeFrame(int capacity) {
+    if (!encodeFrame) {
+        encodeFrame = av_frame_alloc();
+        if (!encodeFrame) return false;
+        encodeFrame->nb_samples = capacity;
+        encodeFrame->format = enc->sample_fmt;
+        encodeFrame->sample_rate = enc->sample_rate;
+        if (av_channel_layout_copy(&encodeFrame->ch_layout, &enc->ch_layout) < 0) return false;
+        if (av_frame_get_buffer(encodeFrame, 0) < 0) return false;
+    }
+    encodeFrame->nb_samples = capacity;
+    return av_frame_make_writable(encodeFrame) >= 0;
 }
 
 bool AcmStream::DrainPackets() {

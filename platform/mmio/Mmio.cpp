@@ -9,33 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/WideChar.h"
+
 namespace {
 
 constexpr size_t kBufferBytes = 64 * 1024;
 constexpr int64_t kMaxChunkSize = 0xFFFFFFFFll;
-
-std::string Utf8(const wchar_t* text) {
-    std::string out;
-    for (; *text; ++text) {
-        const auto c = static_cast<uint32_t>(*text);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
 
 DWORD ReadLe32(const unsigned char* b) {
     return static_cast<DWORD>(b[0]) | (static_cast<DWORD>(b[1]) << 8) | (static_cast<DWORD>(b[2]) << 16) |
@@ -109,7 +88,9 @@ HMMIO mmioOpenW(const wchar_t* path, void*, DWORD flags) {
     if (flags & MMIO_READWRITE) mode = O_RDWR;
     else if (flags & MMIO_WRITE) mode = O_WRONLY;
     if (flags & MMIO_CREATE) mode |= O_CREAT | O_TRUNC;
-    const int fd = open(Utf8(path).c_str(), mode | O_CLOEXEC, 0644);
+    std::string name;
+    if (!WideToUtf8(path, name)) return nullptr;
+    const int fd = open(name.c_str(), mode | O_CLOEXEC, 0644);
     if (fd < 0) return nullptr;
     auto* h = new MmioFile;
     h->fd = fd;

@@ -7,26 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/platform/acm/AudioTestSignals.h"
+
 namespace {
 
-std::vector<BYTE> Sine16(int rate, int channels, int frames) {
-    std::vector<BYTE> pcm(static_cast<size_t>(frames) * channels * 2);
-    auto* s = reinterpret_cast<int16_t*>(pcm.data());
-    for (int i = 0; i < frames; ++i)
-        for (int c = 0; c < channels; ++c)
-            s[i * channels + c] = static_cast<int16_t>(9000 * std::sin(i * (300.0 + 100 * c) * 2 * M_PI / rate));
-    return pcm;
-}
-
-std::vector<BYTE> Offered(WORD tag, int rate, int channels) {
-    for (const auto& d : AcmListFormats()) {
-        const auto* f = reinterpret_cast<const WAVEFORMATEX*>(d.format.data());
-        if (f->wFormatTag == tag && static_cast<int>(f->nSamplesPerSec) == rate && f->nChannels == channels)
-            return d.format;
-    }
-    return {};
-}
-const WAVEFORMATEX* AsFormat(const std::vector<BYTE>& b) { return reinterpret_cast<const WAVEFORMATEX*>(b.data()); }
+using talvern::test::AsFormat;
+using talvern::test::Sine16;
+const auto Offered = talvern::test::OfferedFormat;
 
 int Collect(const void* data, int bytes, void* user) {
     auto* out = static_cast<std::vector<BYTE>*>(user);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/platform/acm/AudioTestSignals.h"
 #include "tests/support/TestSupport.h"
 #include "writers/PCMWavVolume.h"
 
@@ -18,35 +19,9 @@ using talvern::test::ReadFileBytes;
 using talvern::test::RunCommand;
 using talvern::test::ShellQuote;
 using talvern::test::TempDir;
-
-std::vector<BYTE> Sine16(int rate, int channels, int frames) {
-    std::vector<BYTE> pcm(static_cast<size_t>(frames) * channels * 2);
-    auto* s = reinterpret_cast<int16_t*>(pcm.data());
-    for (int i = 0; i < frames; ++i)
-        for (int c = 0; c < channels; ++c)
-            s[i * channels + c] = static_cast<int16_t>(8000 * std::sin(i * (500.0 + 50 * c) * 2 * M_PI / rate));
-    return pcm;
-}
-
-WAVEFORMATEX Pcm(int rate, int channels, int bits) {
-    WAVEFORMATEX f{};
-    f.wFormatTag = WAVE_FORMAT_PCM;
-    f.nChannels = static_cast<WORD>(channels);
-    f.nSamplesPerSec = static_cast<DWORD>(rate);
-    f.wBitsPerSample = static_cast<WORD>(bits);
-    f.nBlockAlign = static_cast<WORD>(channels * bits / 8);
-    f.nAvgBytesPerSec = f.nBlockAlign * f.nSamplesPerSec;
-    return f;
-}
-
-std::vector<BYTE> Offered(WORD tag, int rate, int channels) {
-    for (const auto& d : AcmListFormats()) {
-        const auto* f = reinterpret_cast<const WAVEFORMATEX*>(d.format.data());
-        if (f->wFormatTag == tag && static_cast<int>(f->nSamplesPerSec) == rate && f->nChannels == channels)
-            return d.format;
-    }
-    return {};
-}
+using talvern::test::Sine16;
+const auto Offered = talvern::test::OfferedFormat;
+const auto Pcm = talvern::test::PcmWaveFormat;
 
 DWORD Le32(const std::string& b, size_t at) {
     DWORD v = 0;

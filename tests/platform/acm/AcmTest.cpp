@@ -7,41 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "tests/platform/acm/AudioTestSignals.h"
+
 static bool operator==(const WAVEFORMATEX& a, const WAVEFORMATEX& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 namespace {
 
-std::vector<BYTE> Sine16(int rate, int channels, int frames) {
-    std::vector<BYTE> pcm(static_cast<size_t>(frames) * channels * 2);
-    auto* s = reinterpret_cast<int16_t*>(pcm.data());
-    for (int i = 0; i < frames; ++i)
-        for (int c = 0; c < channels; ++c)
-            s[i * channels + c] = static_cast<int16_t>(12000 * std::sin(i * (440.0 + 220 * c) * 2 * M_PI / rate));
-    return pcm;
-}
-
-WAVEFORMATEX Pcm(int rate, int channels, int bits) {
-    WAVEFORMATEX f{};
-    f.wFormatTag = WAVE_FORMAT_PCM;
-    f.nChannels = static_cast<WORD>(channels);
-    f.nSamplesPerSec = static_cast<DWORD>(rate);
-    f.wBitsPerSample = static_cast<WORD>(bits);
-    f.nBlockAlign = static_cast<WORD>(channels * bits / 8);
-    f.nAvgBytesPerSec = f.nBlockAlign * f.nSamplesPerSec;
-    return f;
-}
-
-const WAVEFORMATEX* AsFormat(const std::vector<BYTE>& b) { return reinterpret_cast<const WAVEFORMATEX*>(b.data()); }
-
-// The first offered format with this tag, rate and channel count.
-std::vector<BYTE> Offered(WORD tag, int rate, int channels) {
-    for (const auto& d : AcmListFormats()) {
-        const WAVEFORMATEX* f = AsFormat(d.format);
-        if (f->wFormatTag == tag && static_cast<int>(f->nSamplesPerSec) == rate && f->nChannels == channels)
-            return d.format;
-    }
-    return {};
-}
+using talvern::test::AsFormat;
+using talvern::test::Sine16;
+const auto Offered = talvern::test::OfferedFormat;
+const auto Pcm = talvern::test::PcmWaveFormat;
 
 // Runs a whole conversion through a destination of dstBytes, in source pieces of piece
 // bytes; checks that nothing lands beyond the destination.
