@@ -343,14 +343,19 @@ int CWavACM::WriteUnconverted(const void* data, int bytes, WriteCallback callbac
     return taken;
 }
 
-// Ends the first stage: what its resampler still holds goes into the staging buffer.
+// Ends the first stage: what its resampler still holds goes into the staging buffer,
+// the main stage making room whenever the buffer is full.
 bool CWavACM::DrainFirstStage(WriteCallback callback, void* user) {
+    const DWORD midBlock = static_cast<const WAVEFORMATEX*>(GlobalLock(m_intermediate))->nBlockAlign;
     for (;;) {
+        if (m_staging.size - m_stagingFill < midBlock) {
+            if (!ConvertStaging(ACM_STREAMCONVERTF_BLOCKALIGN, callback, user)) return false;
+            continue;
+        }
         DWORD consumed = 0;
         const DWORD before = m_stagingFill;
         if (!FeedFirstStage(nullptr, 0, 0, &consumed)) return false;
-        if (m_stagingFill == before) return true;
-        if (!ConvertStaging(ACM_STREAMCONVERTF_BLOCKALIGN, callback, user)) return false;
+        if (m_stagingFill == before) return true;  // there was room and nothing came
     }
 }
 
@@ -401,11 +406,15 @@ BOOL CWavACM::OpenReadStream() {
     DWORD capacity = kReadInputBytes - kReadInputBytes % compressed->nBlockAlign;
     if (capacity == 0) capacity = compressed->nBlockAlign;
     DWORD pcmBytes = 0;
-    if (acmStreamSize(m_main, capacity, &pcmBytes, ACM_STREAMSIZEF_SOURCE) != MMSYSERR_NOERROR || pcmBytes == 0 ||
-        pcmBytes > 0xFFFFFFFFu - 4096)
-        return FALSE;
+    const bool sized = acmStreamSize(m_main, capacity, &pcmBytes, ACM_STREAMSIZEF_SOURCE) == MMSYSERR_NOERROR &&
+                       pcmBytes > 0 && pcmBytes <= 0xFFFFFFFFu - 4096;
     pcmBytes = (pcmBytes + 4095) / 4096 * 4096;
-    if (!m_compressed.Allocate(capacity) || !m_pcm.Allocate(pcmBytes)) return FALSE;
+    if (!sized || !m_compressed.Allocate(capacity) || !m_pcm.Allocate(pcmBytes)) {
+        // Without its buffers the stream must not stay: Read would convert into nothing.
+        acmStreamClose(m_main, 0);
+        m_main = nullptr;
+        return FALSE;
+    }
     m_compressedHeld = m_compressedUsed = 0;
     m_pcmHeld = m_pcmOffset = 0;
     m_readFinished = false;

@@ -114,7 +114,7 @@ int AcmMaxSamplesPerByte(const AcmShape& s) {
     case AV_CODEC_ID_MP2:
     case AV_CODEC_ID_MP1: return 24;  // 576 samples in 24-byte frames (8 kbit/s at 24 kHz)
     case AV_CODEC_ID_AC3: return 12;  // 1536 samples in 128 bytes (32 kbit/s at 48 kHz)
-    default: return 64;
+    default: return 32;
     }
 }
 
