@@ -34,8 +34,8 @@ int Supply(void* data, int bytes, void* user) {
     return static_cast<int>(n);
 }
 
-// Encodes pcm (44.1 kHz stereo 16-bit) to target through the engine, pcm given in pieces of `piece` bytes.
-std::vector<BYTE> Encode(const std::vector<BYTE>& target, const std::vector<BYTE>& pcm, size_t piece,
+// Encodes pcm (44.1 kHz stereo 16-bit) to target through the engine, pcm given in chunks of `chunk` bytes.
+std::vector<BYTE> Encode(const std::vector<BYTE>& target, const std::vector<BYTE>& pcm, size_t chunk,
                          int* sampleCount = nullptr, int rate = 44100) {
     CWavACM acm;
     acm.SetPCMFormat(rate, 16, 2);
@@ -45,8 +45,8 @@ std::vector<BYTE> Encode(const std::vector<BYTE>& target, const std::vector<BYTE
     if (acm.GetTargetFormat() != acm.GetSourceFormat()) {
         EXPECT_TRUE(acm.OpenWriteStreams());
     }
-    for (size_t pos = 0; pos < pcm.size(); pos += piece) {
-        const int n = static_cast<int>(std::min(piece, pcm.size() - pos));
+    for (size_t pos = 0; pos < pcm.size(); pos += chunk) {
+        const int n = static_cast<int>(std::min(chunk, pcm.size() - pos));
         EXPECT_EQ(acm.Write(pcm.data() + pos, n, Collect, &out), n);
     }
     EXPECT_TRUE(acm.Flush(Collect, &out));
@@ -89,10 +89,10 @@ struct Target {
 
 class WavACMChunking : public ::testing::TestWithParam<Target> {};
 
-// However the source arrives (single bytes, prime-sized pieces, exactly one staging
+// However the source arrives (single bytes, prime-sized chunks, exactly one staging
 // buffer, more), the output bytes are the same, and reading them back in any request
 // size gives the same PCM.
-TEST_P(WavACMChunking, OutputIndependentOfPieceSizes) {
+TEST_P(WavACMChunking, OutputIndependentOfChunkSizes) {
     const Target t = GetParam();
     const std::vector<BYTE> target = Offered(t.tag, t.rate, t.channels);
     ASSERT_FALSE(target.empty());
@@ -109,8 +109,8 @@ TEST_P(WavACMChunking, OutputIndependentOfPieceSizes) {
     acmStreamSize(main, CWavACM::kWriteOutputBytes - CWavACM::kWriteOutputBytes % align, &staging,
                   ACM_STREAMSIZEF_DESTINATION);
     acmStreamClose(main, 0);
-    const size_t stagingPiece = size_t(staging) / mid.nBlockAlign * 44100 / mid.nSamplesPerSec * 4;
-    ASSERT_GT(stagingPiece, 0u);
+    const size_t stagingChunk = size_t(staging) / mid.nBlockAlign * 44100 / mid.nSamplesPerSec * 4;
+    ASSERT_GT(stagingChunk, 0u);
 
     int samples = 0;
     const std::vector<BYTE> reference = Encode(target, pcm, pcm.size(), &samples);
@@ -119,8 +119,8 @@ TEST_P(WavACMChunking, OutputIndependentOfPieceSizes) {
     if (f->nBlockAlign > 1) {
         EXPECT_EQ(reference.size() % f->nBlockAlign, 0u);
     }
-    for (size_t piece : {size_t{1}, size_t{7}, size_t{4093}, stagingPiece, stagingPiece + 4, size_t{100003}}) {
-        EXPECT_EQ(Encode(target, pcm, piece), reference) << "piece " << piece;
+    for (size_t chunk : {size_t{1}, size_t{7}, size_t{4093}, stagingChunk, stagingChunk + 4, size_t{100003}}) {
+        EXPECT_EQ(Encode(target, pcm, chunk), reference) << "chunk " << chunk;
     }
     // The sample count of the 'fact' chunk covers the input (for block codecs exactly
     // whole blocks, never less than what went in).

@@ -158,13 +158,6 @@ TEST_P(WaveFileEncoding, WritesFilesFfmpegReads) {
     EXPECT_GE(decoded, expected - 2);
     EXPECT_LE(decoded, expected + 3 * 1152 + 1024);
 
-    // And it reads back through the file's own reading side.
-    CWaveFileACM in;
-    ASSERT_TRUE(in.OpenRead(Wide(path).c_str()));
-    std::vector<BYTE> buffer(10000);
-    long bytes = 0;
-    for (int got; (got = in.Read(buffer.data(), 10000)) > 0;) bytes += got;
-    EXPECT_NEAR(double(bytes / (e.channels * (e.tag == WAVE_FORMAT_PCM ? 1 : 2))), double(decoded), 1152 + 64);
 }
 
 INSTANTIATE_TEST_SUITE_P(

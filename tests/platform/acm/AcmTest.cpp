@@ -18,9 +18,9 @@ using talvern::test::Sine16;
 const auto Offered = talvern::test::OfferedFormat;
 const auto Pcm = talvern::test::PcmWaveFormat;
 
-// Runs a whole conversion through a destination of dstBytes, in source pieces of piece
+// Runs a whole conversion through a destination of dstBytes, in source chunks of chunk
 // bytes; checks that nothing lands beyond the destination.
-std::vector<BYTE> Convert(HACMSTREAM s, const std::vector<BYTE>& in, DWORD piece, DWORD dstBytes) {
+std::vector<BYTE> Convert(HACMSTREAM s, const std::vector<BYTE>& in, DWORD chunk, DWORD dstBytes) {
     std::vector<BYTE> out, dst(dstBytes + 16, 0xA5);
     size_t pos = 0;
     std::vector<BYTE> pending;
@@ -41,7 +41,7 @@ std::vector<BYTE> Convert(HACMSTREAM s, const std::vector<BYTE>& in, DWORD piece
         return h;
     };
     while (pos < in.size()) {
-        const size_t n = std::min<size_t>(piece, in.size() - pos);
+        const size_t n = std::min<size_t>(chunk, in.size() - pos);
         pending.insert(pending.end(), in.begin() + static_cast<long>(pos), in.begin() + static_cast<long>(pos + n));
         pos += n;
         const ACMSTREAMHEADER h = run(pending.data(), static_cast<DWORD>(pending.size()), ACM_STREAMCONVERTF_BLOCKALIGN);
@@ -56,11 +56,11 @@ std::vector<BYTE> Convert(HACMSTREAM s, const std::vector<BYTE>& in, DWORD piece
 }
 
 std::vector<BYTE> ConvertAll(const WAVEFORMATEX* from, const WAVEFORMATEX* to, const std::vector<BYTE>& in,
-                             DWORD piece = 1 << 20, DWORD dst = 1 << 22) {
+                             DWORD chunk = 1 << 20, DWORD dst = 1 << 22) {
     HACMSTREAM s = nullptr;
     EXPECT_EQ(acmStreamOpen(&s, nullptr, from, to, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME), MMSYSERR_NOERROR);
     if (!s) return {};
-    std::vector<BYTE> out = Convert(s, in, piece, dst);
+    std::vector<BYTE> out = Convert(s, in, chunk, dst);
     acmStreamClose(s, 0);
     return out;
 }
@@ -172,10 +172,10 @@ TEST(AcmStream, QueuesWhatDoesNotFitAndTakesWholeBlocksOnly) {
     const WAVEFORMATEX pcm = Pcm(22050, 2, 16);
     const std::vector<BYTE> in = Sine16(22050, 2, 22050);
     const std::vector<BYTE> reference = ConvertAll(&pcm, t, in);
-    // Tiny destinations, odd source pieces: the same bytes, never past the end.
-    for (DWORD piece : {1u, 13u, 4096u, 100000u}) {
+    // Tiny destinations, odd source chunks: the same bytes, never past the end.
+    for (DWORD chunk : {1u, 13u, 4096u, 100000u}) {
         for (DWORD dst : {1u, 7u, 1024u}) {
-            EXPECT_EQ(ConvertAll(&pcm, t, in, piece, dst), reference) << piece << "/" << dst;
+            EXPECT_EQ(ConvertAll(&pcm, t, in, chunk, dst), reference) << chunk << "/" << dst;
         }
     }
 
