@@ -1,0 +1,257 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
+
+#include "foundation/IniCreate.h"
+#include "foundation/RegUtil.h"
+#include "platform/acm/Acm.h"
+#include "tests/writers/encavi/EncAVITestSupport.h"
+#include "writers/EncAVI2.h"
+
+using namespace encavi_test;
+using talvern::test::ScopedConfigDir;
+using talvern::test::TempDir;
+
+namespace {
+
+constexpr int kRate = 22050;
+constexpr int kFps = 25;
+
+// A 440 Hz tone, 16-bit mono, continuing from sample `first`.
+std::vector<uint8_t> Tone(int64_t first, int bytes) {
+    std::vector<uint8_t> pcm(static_cast<size_t>(bytes));
+    for (int i = 0; i + 1 < bytes; i += 2) {
+        const auto v = static_cast<int16_t>(8000 * std::sin((first + i / 2) * 2 * M_PI * 440 / kRate));
+        std::memcpy(&pcm[i], &v, 2);
+    }
+    return pcm;
+}
+
+struct RunOptions {
+    FOURCC handler = ICHANDLER_DIB;
+    int keyEvery = 5;
+    int frames = 12;
+    bool audio = false;
+    const WAVEFORMATEX* target = nullptr;  // recompressed audio; null keeps PCM
+};
+
+// One conversion run as the view drives it.
+int Encode(const std::filesystem::path& path, const RunOptions& o, CEncAVI2* writerOut = nullptr) {
+    CEncAVI2 local;
+    CEncAVI2& w = writerOut ? *writerOut : local;
+    w.GetSetting().SetHandler(o.handler);
+    w.GetSetting().SetKeyFrameRate(o.keyEvery);
+    w.GetSetting().SetAudioFormat(o.target);
+    const BITMAPINFOHEADER bi = Input24();
+    int r = w.Create(Wide(path).c_str(), &bi, kFps * 10000, 0);
+    if (r != 0) return r;
+    if (o.audio) {
+        w.SetSourcePCMFormat(kRate, 16, 1);
+        if ((r = w.CreateAudioStream()) != 0) return r;
+    }
+    int64_t given = 0;
+    for (int i = 0; i < o.frames; ++i) {
+        if ((r = w.WriteFrame(Frame(i).data())) != 0) return r;
+        const int due = o.audio ? w.GetAudioBytesDue() : 0;
+        if (due > 0) {
+            if ((r = w.WriteAudio(Tone(given / 2, due).data(), due)) != 0) return r;
+            given += due;
+        }
+    }
+    return w.Close();
+}
+
+std::vector<FOURCC> Compressors() {
+    std::vector<FOURCC> all;
+    ICINFO info;
+    for (DWORD i = 0; ICInfo(ICTYPE_VIDEO, i, &info); ++i) all.push_back(info.fccHandler);
+    return all;
+}
+
+bool Temporal(FOURCC h) {
+    HIC hic = ICOpen(ICTYPE_VIDEO, h, ICMODE_QUERY);
+    ICINFO info{};
+    ICGetInfo(hic, &info, sizeof info);
+    ICClose(hic);
+    return (info.dwFlags & VIDCF_TEMPORAL) != 0;
+}
+
+std::string Tag(FOURCC h) { return std::string(reinterpret_cast<const char*>(&h), 4); }
+
+std::vector<int> Every(int step, int n) {
+    std::vector<int> v;
+    for (int i = 0; i < n; i += step) v.push_back(i);
+    return v;
+}
+
+class EncAVITest : public ::testing::Test {
+protected:
+    ScopedConfigDir config;
+    TempDir dir;
+};
+
+}  // namespace
+
+TEST_F(EncAVITest, EveryCompressorMakesAFileThatDecodesWithItsKeyFramesAndPcmAudio) {
+    for (FOURCC h : Compressors()) {
+        SCOPED_TRACE(Tag(h));
+        const auto path = dir / (Tag(h) + ".avi");
+        RunOptions o;
+        o.handler = h;
+        o.audio = true;
+        ASSERT_EQ(Encode(path, o), 0);
+        EXPECT_EQ(Probe(path, "v:0", "stream=codec_tag_string,r_frame_rate,nb_frames"),
+                  Tag(h) + "\n25/1\n12\n");
+        EXPECT_EQ(DecodedFrames(path), 12);
+        EXPECT_EQ(KeyFrames(path), Temporal(h) ? Every(5, 12) : Every(1, 12));
+        EXPECT_NEAR(DecodedAudioSeconds(path), 12.0 / kFps, 1.0 / kFps);
+    }
+}
+
+TEST_F(EncAVITest, KeyFrameIntervalsOneAndZero) {
+    for (FOURCC h : Compressors()) {
+        if (!Temporal(h)) continue;
+        SCOPED_TRACE(Tag(h));
+        RunOptions o;
+        o.handler = h;
+        o.frames = 9;
+        o.keyEvery = 1;
+        ASSERT_EQ(Encode(dir / "k1.avi", o), 0);
+        EXPECT_EQ(KeyFrames(dir / "k1.avi"), Every(1, 9));
+        o.keyEvery = 0;
+        ASSERT_EQ(Encode(dir / "k0.avi", o), 0);
+        EXPECT_EQ(KeyFrames(dir / "k0.avi"), std::vector<int>{0});
+        EXPECT_EQ(DecodedFrames(dir / "k0.avi"), 9);
+    }
+}
+
+// The uncompressed choice and the lossless compressors give back every pixel, so
+// a wrong, repeated or flipped frame shows.
+TEST_F(EncAVITest, UncompressedAndLosslessFilesHoldTheExactFrames) {
+    std::vector<uint8_t> expected;
+    for (int i = 0; i < 6; ++i) {
+        const auto f = Frame(i);
+        expected.insert(expected.end(), f.begin(), f.end());
+    }
+    const std::set<std::string> lossless = {"DIB ", "HFYU", "FFV1", "ULRG", "MAGY", "ZMBV"};
+    std::vector<FOURCC> handlers = {ICHANDLER_DIB};
+    for (FOURCC h : Compressors()) {
+        if (lossless.count(Tag(h))) handlers.push_back(h);
+    }
+    for (FOURCC h : handlers) {
+        SCOPED_TRACE(Tag(h));
+        const auto path = dir / "lossless.avi";
+        CEncAVI2 w;
+        RunOptions o;
+        o.handler = h;
+        o.frames = 6;
+        ASSERT_EQ(Encode(path, o, &w), 0);
+        const std::string raw =
+            Shell("ffmpeg -v error -i " + Q(path) + " -vf vflip -f rawvideo -pix_fmt bgr24 -");
+        ASSERT_EQ(raw.size(), expected.size());
+        EXPECT_TRUE(std::memcmp(raw.data(), expected.data(), raw.size()) == 0);
+    }
+    CEncAVI2 plain;
+    plain.GetSetting().SetHandler(ICHANDLER_DIB);
+    const BITMAPINFOHEADER bi = Input24();
+    ASSERT_EQ(plain.Create(Wide(dir / "dib.avi").c_str(), &bi, 299700, 0), 0);
+    EXPECT_FALSE(plain.IsSequential()) << "no compressor: frames go through the compressed stream";
+    EXPECT_EQ(plain.GetStreamInfo().dwRate, 299700u);
+    EXPECT_EQ(plain.GetStreamInfo().dwScale, 10000u);
+    EXPECT_EQ(plain.Close(), 0);
+    EXPECT_EQ(Probe(dir / "dib.avi", "v:0", "stream=r_frame_rate"), "2997/100\n");
+
+    BITMAPINFOHEADER bi32 = bi;
+    bi32.biBitCount = 32;
+    EXPECT_EQ(plain.Create(Wide(dir / "dib32.avi").c_str(), &bi32, 250000, 0), 2201)
+        << "only 24-bit input falls back to the compressed stream";
+    plain.Close();
+}
+
+TEST_F(EncAVITest, RecompressedAudioFollowsTheVideoInEveryEncoder) {
+    const WAVEFORMATEX pcm{WAVE_FORMAT_PCM, 1, kRate, kRate * 2, 2, 16, 0};
+    const std::vector<std::pair<WORD, const char*>> encoders = {
+        {WAVE_FORMAT_ADPCM, "adpcm_ms"}, {WAVE_FORMAT_IMA_ADPCM, "adpcm_ima_wav"}, {WAVE_FORMAT_GSM610, "gsm_ms"},
+        {WAVE_FORMAT_MPEGLAYER3, "mp3"},  {WAVE_FORMAT_MPEG, "mp2"},              {WAVE_FORMAT_ALAW, "pcm_alaw"},
+        {WAVE_FORMAT_MULAW, "pcm_mulaw"}};
+    for (const auto& [tag, codec] : encoders) {
+        SCOPED_TRACE(codec);
+        std::vector<uint8_t> block(256);
+        auto* target = reinterpret_cast<WAVEFORMATEX*>(block.data());
+        target->wFormatTag = tag;
+        ASSERT_EQ(acmFormatSuggest(nullptr, &pcm, target, 256, ACM_FORMATSUGGESTF_WFORMATTAG), MMSYSERR_NOERROR);
+        const auto path = dir / (std::string(codec) + ".avi");
+        RunOptions o;
+        o.handler = MAKEFOURCC('M', 'J', 'P', 'G');
+        o.frames = 25;
+        o.audio = true;
+        o.target = target;
+        ASSERT_EQ(Encode(path, o), 0);
+        EXPECT_EQ(Probe(path, "a:0", "stream=codec_name"), std::string(codec) + "\n");
+        // MP3 adds its encoder delay and fills its last 1152-sample frame.
+        const double slack = tag == WAVE_FORMAT_MPEGLAYER3 ? 2.0 * 1152 / kRate : 0.0;
+        EXPECT_NEAR(DecodedAudioSeconds(path), 1.0, 1.0 / kFps + slack);
+        EXPECT_EQ(Shell("ffmpeg -v error -i " + Q(path) + " -f null - 2>&1"), "");
+    }
+}
+
+TEST_F(EncAVITest, AudioDueFollowsTheFramesWritten) {
+    CEncAVI2 w;
+    const BITMAPINFOHEADER bi = Input24();
+    ASSERT_EQ(w.Create(Wide(dir / "due.avi").c_str(), &bi, 300000, 0), 0);
+    w.SetSourcePCMFormat(48000, 16, 2);
+    ASSERT_EQ(w.CreateAudioStream(), 0);
+    EXPECT_EQ(w.GetAudioBytesDue(), 0);
+    ASSERT_EQ(w.WriteFrame(Frame(0).data()), 0);
+    EXPECT_EQ(w.GetAudioBytesDue(), 6400);
+    const std::vector<uint8_t> ahead(8000);
+    ASSERT_EQ(w.WriteAudio(ahead.data(), 8000), 0);
+    EXPECT_LT(w.GetAudioBytesDue(), 0) << "audio ahead of the video";
+    EXPECT_EQ(w.Close(), 0);
+}
+
+TEST_F(EncAVITest, SettingsPersistAndDamagedValuesAreDropped) {
+    HIC x264 = ICOpen(ICTYPE_VIDEO, MAKEFOURCC('H', '2', '6', '4'), ICMODE_COMPRESS);
+    const LRESULT size = ICGetStateSize(x264);
+    HGLOBAL state = GlobalAlloc(GMEM_FIXED, size);
+    ICGetState(x264, GlobalLock(state), size);
+    ICClose(x264);
+    const WAVEFORMATEX gsm{WAVE_FORMAT_GSM610, 1, 8000, 1625, 65, 0, 2};
+    std::vector<uint8_t> gsmBlock(20);
+    std::memcpy(gsmBlock.data(), &gsm, 18);
+    gsmBlock[18] = 64;
+    {
+        CEncAVISetting s;
+        EXPECT_EQ(s.GetHandler(), CEncAVISetting::kDefaultHandler);
+        EXPECT_EQ(s.GetState(), nullptr);
+        EXPECT_EQ(s.GetAudioFormat(), nullptr);
+        s.SetHandler(MAKEFOURCC('M', 'J', 'P', 'G'));  // another compressor than the state's
+        s.SetState(state);
+        s.SetStateSize(static_cast<int>(size));
+        s.SetAudioFormat(reinterpret_cast<const WAVEFORMATEX*>(gsmBlock.data()));
+        s.SetQuality(50);
+    }
+    {
+        CEncAVI2 w;
+        CEncAVISetting& s = w.GetSetting();
+        EXPECT_EQ(s.GetHandler(), MAKEFOURCC('M', 'J', 'P', 'G'));
+        EXPECT_EQ(s.GetStateSize(), size);
+        ASSERT_NE(s.GetAudioFormat(), nullptr);
+        EXPECT_EQ(std::memcmp(s.GetAudioFormat(), gsmBlock.data(), 20), 0);
+        EXPECT_EQ(s.GetQuality(), 100) << "quality is not stored";
+        // The stored state belongs to H264: the MJPG compressor keeps its defaults.
+        const BITMAPINFOHEADER bi = Input24();
+        ASSERT_EQ(w.Create(Wide(dir / "state.avi").c_str(), &bi, 250000, 0), 0);
+        EXPECT_TRUE(w.IsSequential());
+        EXPECT_EQ(w.Close(), 0);
+    }
+    // A stored audio format shorter than its own extra bytes is dropped.
+    const std::wstring key = L"Software\\" + ReadRegPos() + L"\\AviVideoSettings";
+    RegWriteBinary(HKEY_CURRENT_USER, key.c_str(), L"AudioCodec", gsmBlock.data(), 19);
+    EXPECT_EQ(CEncAVISetting().GetAudioFormat(), nullptr);
+    RegWriteBinary(HKEY_CURRENT_USER, key.c_str(), L"AudioCodec", gsmBlock.data(), 12);
+    EXPECT_EQ(CEncAVISetting().GetAudioFormat(), nullptr);
+    RegWriteBinary(HKEY_CURRENT_USER, key.c_str(), L"handler", gsmBlock.data(), 4);
+    EXPECT_EQ(CEncAVISetting().GetHandler(), CEncAVISetting::kDefaultHandler) << "handler of another type";
+}

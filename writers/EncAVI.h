@@ -1,0 +1,74 @@
+#pragma once
+// The AVI writer: one AVI file with one video stream, compressed by a video
+// compressor chosen in the settings, or a raw copy of an already compressed
+// stream. CEncAVI writes through the compressed stream (plain mode);
+// CEncAVI_Comp compresses each frame itself (sequential mode).
+#include "platform/avifile/AviFile.h"
+#include "platform/vcm/Vcm.h"
+#include "platform/win32/Win32Types.h"
+#include "writers/EncAVISetting.h"
+
+class CEncAVI {
+public:
+    CEncAVI();
+    virtual ~CEncAVI();
+    CEncAVI(const CEncAVI&) = delete;
+    CEncAVI& operator=(const CEncAVI&) = delete;
+
+    // One frame of the input header's size, 24-bit bottom-up rows.
+    virtual int WriteFrame(const void* bits);
+    // Closes whatever is open. Returns 0, or 2006 when the file could not be
+    // finished (its index or headers could not be written, a full disk).
+    virtual int Close();
+    virtual int Open(const wchar_t* path);
+    virtual void SetupCompressOptions();
+    virtual void ReleaseCompressor();
+
+    // rate: frames per second x 10000; the last argument is not used.
+    int Create(const wchar_t* path, const BITMAPINFOHEADER* input, int rate, int ignored);
+    // A raw copy of a stream: its header and format block go into the file as given.
+    int OpenCopy(const wchar_t* path, const AVISTREAMINFOW* info, const void* format, int formatSize);
+    int WriteSample(int samples, const void* data, int bytes, BOOL key);
+
+    int GetPosition() const { return m_position; }
+    const AVISTREAMINFOW& GetStreamInfo() const { return m_streamInfo; }
+    CEncAVISetting& GetSetting() { return m_setting; }
+
+protected:
+    int FrameBytes() const;
+
+    CEncAVISetting m_setting;  // first: loaded before and saved after everything else
+    int m_position = 0;
+    PAVIFILE m_file = nullptr;
+    PAVISTREAM m_outputStream = nullptr;
+    PAVISTREAM m_plainStream = nullptr;
+    AVICOMPRESSOPTIONS m_compressOptions{};
+    COMPVARS m_compVars{};
+    AVISTREAMINFOW m_streamInfo{};
+    BITMAPINFOHEADER m_inputHeader{};
+};
+
+class CEncAVI_Comp : public CEncAVI {
+public:
+    CEncAVI_Comp();
+    ~CEncAVI_Comp() override;
+
+    int WriteFrame(const void* bits) override;
+    int Open(const wchar_t* path) override;
+    void SetupCompressOptions() override;
+    void ReleaseCompressor() override;
+
+protected:
+    ICCOMPRESSFRAMES m_framesInfo{};
+};
+
+// Result codes of the AVI writer.
+namespace EncAVIError {
+constexpr int kFileOpen = 2001;
+constexpr int kStreamCreate = 2003;
+constexpr int kCompressedStream = 2004;
+constexpr int kFormat = 2005;
+constexpr int kWrite = 2006;
+constexpr int kSequentialStart = 2201;
+constexpr int kCompressFrame = 2202;
+}  // namespace EncAVIError

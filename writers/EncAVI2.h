@@ -1,0 +1,18 @@
+#pragma once
+// The AVI writer the application creates: sequential compression when the
+// compressor takes it, else plain mode through the compressed stream.
+#include "writers/EncAVIAudio.h"
+
+class CEncAVI2 : public CEncAVIAudioComp {
+public:
+    CEncAVI2() = default;
+    ~CEncAVI2() override = default;
+
+    int WriteFrame(const void* bits) override;
+    int Open(const wchar_t* path) override;
+
+    BOOL IsSequential() const { return m_sequential; }
+
+private:
+    BOOL m_sequential = FALSE;
+};
