@@ -104,6 +104,7 @@ TEST_F(EncAVITest, EveryCompressorMakesAFileThatDecodesWithItsKeyFramesAndPcmAud
         EXPECT_EQ(Probe(path, "v:0", "stream=codec_tag_string,r_frame_rate,nb_frames"),
                   Tag(h) + "\n25/1\n12\n");
         EXPECT_EQ(DecodedFrames(path), 12);
+        EXPECT_EQ(FramesReadBack(path), 12);
         EXPECT_EQ(KeyFrames(path), Temporal(h) ? Every(5, 12) : Every(1, 12));
         EXPECT_NEAR(DecodedAudioSeconds(path), 12.0 / kFps, 1.0 / kFps);
     }

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/avifile/AviFile.h"
 #include "platform/win32/Win32Types.h"
+#include "tests/data/TestMedia.h"
 #include "tests/support/TestSupport.h"
 
 namespace encavi_test {
@@ -25,19 +27,11 @@ inline BITMAPINFOHEADER Input24() {
     return bi;
 }
 
-// Bottom-up BGR rows: a corner patch carries the index, a bar moves with it.
+// Bottom-up BGR rows carrying the frame's index.
 inline std::vector<uint8_t> Frame(int index) {
-    const int stride = static_cast<int>(DibRowBytes(kW, 24));
-    std::vector<uint8_t> bits(static_cast<size_t>(stride) * kH);
-    for (int y = 0; y < kH; ++y) {
-        for (int x = 0; x < kW; ++x) {
-            uint8_t* p = &bits[static_cast<size_t>(y) * stride + x * 3];
-            const bool bar = ((x + index * 3) % kW) < 8;
-            p[0] = static_cast<uint8_t>(y < 8 && x < 8 ? index * 9 : 40);
-            p[1] = static_cast<uint8_t>(bar ? 230 : y * 4);
-            p[2] = static_cast<uint8_t>(x * 4);
-        }
-    }
+    const int64_t stride = DibRowBytes(kW, 24);
+    std::vector<uint8_t> bits(static_cast<size_t>(stride * kH));
+    talvern::test::PaintIndexFrame(index, kW, kH, bits.data() + stride * (kH - 1), -stride);
     return bits;
 }
 
@@ -89,6 +83,26 @@ inline int DecodedFrames(const std::filesystem::path& file) {
         ++frames;
     }
     return frames;
+}
+
+// Frames our own reader decodes whose pixels carry the right index; -1 when the file does not open.
+inline int FramesReadBack(const std::filesystem::path& file) {
+    PAVIFILE f = nullptr;
+    PAVISTREAM v = nullptr;
+    if (AVIFileOpenW(&f, Wide(file).c_str(), OF_READ, nullptr) != AVIERR_OK) return -1;
+    int good = 0;
+    if (AVIFileGetStream(f, &v, streamtypeVIDEO, 0) == AVIERR_OK) {
+        if (PGETFRAME g = AVIStreamGetFrameOpen(v, nullptr)) {
+            for (LONG i = 0; i < AVIStreamLength(v); ++i) {
+                auto* dib = static_cast<const uint8_t*>(AVIStreamGetFrame(g, i));
+                if (dib && talvern::test::ReadIndexFromDib(dib + 40, kW, kH) == i) ++good;
+            }
+            AVIStreamGetFrameClose(g);
+        }
+        AVIStreamRelease(v);
+    }
+    AVIFileRelease(f);
+    return good;
 }
 
 // Seconds of audio that ffmpeg decodes from the first audio stream.
