@@ -23,10 +23,11 @@ struct Source {
     }
 };
 
-std::vector<uint8_t> ReadFormat(PAVISTREAM s) {
+// The format block; an audio format of 16 bytes comes back as a WAVEFORMATEX with cbSize 0.
+std::vector<uint8_t> ReadFormat(PAVISTREAM s, size_t atLeast = 0) {
     LONG size = 0;
     AVIStreamReadFormat(s, 0, nullptr, &size);
-    std::vector<uint8_t> f(static_cast<size_t>(size));
+    std::vector<uint8_t> f(std::max(static_cast<size_t>(size), atLeast));
     AVIStreamReadFormat(s, 0, f.data(), &size);
     return f;
 }
@@ -100,7 +101,7 @@ TEST_F(EncAVICopyTest, StreamCopiedFromAKeyFrameIsPacketIdenticalWithItsAudioRan
     AVIStreamInfoW(in.video, &vinfo, sizeof vinfo);
     AVIStreamInfoW(in.audio, &ainfo, sizeof ainfo);
     const auto vfmt = ReadFormat(in.video);
-    const auto afmt = ReadFormat(in.audio);
+    const auto afmt = ReadFormat(in.audio, sizeof(WAVEFORMATEX));
     const LONG first = AVIStreamFindSample(in.video, 5, FIND_KEY | FIND_NEXT);
     const LONG length = AVIStreamLength(in.video);
     ASSERT_EQ(first, 6);
