@@ -178,6 +178,12 @@ void WalkRiff(const AviFileSource& src, uint64_t at, uint64_t end, bool first, P
     while (ReadChunkHeader(src, at, end, fcc, size)) {
         const uint64_t body = at + 8;
         const uint64_t bodyEnd = body + std::min(size, end - body);
+        if (fcc == Fcc("LIST") && size == 0 && bodyEnd - body >= 4 &&
+            ReadListType(src, body) == Fcc("movi")) {
+            // An unfinished capture: 'movi' runs to the end of its part.
+            f.movi.push_back({body, end});
+            return;
+        }
         if (fcc == Fcc("LIST") && bodyEnd - body >= 4) {
             const uint32_t type = ReadListType(src, body);
             if (type == Fcc("hdrl") && first && f.streams.empty())
@@ -197,8 +203,9 @@ void WalkFile(const AviFileSource& src, ParsedFile& f) {
     for (int part = 0; part < kMaxRiffParts; ++part) {
         uint32_t fcc = 0;
         uint64_t size = 0;
-        if (!ReadChunkHeader(src, at, src.Size(), fcc, size) || fcc != Fcc("RIFF") || size < 4)
-            return;
+        if (!ReadChunkHeader(src, at, src.Size(), fcc, size) || fcc != Fcc("RIFF")) return;
+        if (size == 0) size = src.Size() - at - 8;  // a capture that never finished its header
+        if (size < 4) return;
         const uint32_t type = ReadListType(src, at + 8);
         const bool first = part == 0;
         if ((first && type != Fcc("AVI ")) || (!first && type != Fcc("AVIX"))) return;
@@ -244,7 +251,7 @@ void ParseStandardIndex(const AviFileSource& src, RiffCursor c, std::vector<AviI
 }
 
 void ParseSuperIndex(const AviFileSource& src, const std::vector<uint8_t>& indx,
-                     std::vector<AviIndexEntry>& index) {
+                     std::vector<AviIndexEntry>& index, uint64_t& budget) {
     RiffCursor c(indx.data(), indx.size());
     uint16_t longs = 0;
     uint8_t subType = 0, type = 0;
@@ -267,6 +274,10 @@ void ParseSuperIndex(const AviFileSource& src, const std::vector<uint8_t>& indx,
         uint64_t chunkSize = 0;
         if (!ReadChunkHeader(src, offset, src.Size(), fcc, chunkSize)) continue;
         chunkSize = std::min(chunkSize, src.Size() - offset - 8);
+        // A well-formed file reads each of its index chunks once; entries that
+        // point at the same huge chunk over and over must not take forever.
+        if (chunkSize > budget || index.size() >= kMaxEntries) break;
+        budget -= chunkSize;
         if (!LoadChunkBody(src, offset + 8, chunkSize, body)) continue;
         ParseStandardIndex(src, RiffCursor(body.data(), body.size()), index);
     }
@@ -336,8 +347,9 @@ void BuildIndexes(const AviFileSource& src, ParsedFile& f) {
     const size_t n = f.streams.size();
     std::vector<std::vector<AviIndexEntry>> indexes(n);
     std::vector<bool> wanted(n, false);
+    uint64_t budget = src.Size();
     for (size_t i = 0; i < n; ++i) {
-        ParseSuperIndex(src, f.superIndex[i], indexes[i]);
+        ParseSuperIndex(src, f.superIndex[i], indexes[i], budget);
         wanted[i] = indexes[i].empty();
     }
     if (std::find(wanted.begin(), wanted.end(), true) != wanted.end() && f.idx1At != 0)

@@ -221,6 +221,9 @@ TEST_F(DecAVIFile, AFrameThatCannotBeMadeLeavesTheLastHeader) {
     EXPECT_EQ(2, IndexOf(2));
     BITMAPINFOHEADER before{}, after{};
     m_reader.GetOutputFormat(&before);
+    EXPECT_EQ(DWORD(DibRowBytes(32, 24) * 16), before.biSizeImage);
+    EXPECT_EQ(0u, before.biClrUsed);
+    EXPECT_EQ(0, m_reader.Reserved(1, 2, 3));
     void* bits = nullptr;
     EXPECT_EQ(-1, m_reader.GetFrame(4, &bits));
     EXPECT_EQ(-1, m_reader.GetFrame(-1, &bits));

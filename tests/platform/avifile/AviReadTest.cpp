@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -77,6 +78,47 @@ TEST(AviRead, EveryIndexKindGivesTheSameSamplesAndKeyFrames) {
         EXPECT_EQ(keysKnown ? 15 : -1, AVIStreamFindSample(s, 13, FIND_KEY | FIND_NEXT));
         EXPECT_EQ(0, AVIStreamFindSample(s, 0, FIND_KEY | FIND_PREV));
     }
+}
+
+// The indexes of this file point past 4 GiB, at a second copy of the data in a
+// sparse file; the copy at the start has its frames blanked so that reaching
+// the right bytes proves the 64-bit offsets were followed.
+TEST(AviRead, IndexOffsetsBeyondFourGigabytesAreFollowed) {
+    const SynthAvi avi = VideoWithKeys(6, SynthIndex::OpenDml);
+    const std::string original = BuildSyntheticAvi(avi);
+    const uint64_t high = (uint64_t(1) << 32) + 4096;
+    std::string low = original;
+    std::string copy = original;
+    uint64_t value = 0;
+    const size_t entry = low.find("indx") + 8 + 24;  // first entry's qwOffset
+    std::memcpy(&value, &low[entry], 8);
+    value += high;
+    std::memcpy(&low[entry], &value, 8);
+    const size_t base = copy.find("ix00") + 8 + 12;  // qwBaseOffset
+    std::memcpy(&value, &copy[base], 8);
+    value += high;
+    std::memcpy(&copy[base], &value, 8);
+    for (const SynthChunk& c : avi.chunks) {
+        const size_t at = low.find(c.data);
+        low.replace(at, c.data.size(), std::string(c.data.size(), '\0'));
+    }
+    TempDir dir;
+    const auto path = dir / "big.avi";
+    {
+        std::ofstream f(path, std::ios::binary);
+        f.write(low.data(), std::streamsize(low.size()));
+        f.seekp(std::streamoff(high));
+        f.write(copy.data(), std::streamsize(copy.size()));
+        if (!f) GTEST_SKIP() << "no room for a sparse 4 GiB file";
+    }
+    PAVIFILE file = nullptr;
+    ASSERT_EQ(AVIERR_OK, AVIFileOpenW(&file, path.wstring().c_str(), OF_SHARE_DENY_NONE, nullptr));
+    PAVISTREAM s = nullptr;
+    ASSERT_EQ(AVIERR_OK, AVIFileGetStream(file, &s, streamtypeVIDEO, 0));
+    EXPECT_EQ(6, AVIStreamLength(s));
+    for (int i = 0; i < 6; ++i) EXPECT_TRUE(avi.chunks[size_t(i)].data == ReadOne(s, i)) << i;
+    AVIStreamRelease(s);
+    AVIFileRelease(file);
 }
 
 TEST(AviRead, StreamInfoComesFromTheHeadersAndLengthFromTheIndex) {
