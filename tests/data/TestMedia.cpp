@@ -42,6 +42,7 @@ std::string VideoArgs(const MovieSpec& s) {
     case VideoCodec::Ffv1: return "-c:v ffv1 -pix_fmt yuv444p";
     case VideoCodec::MsVideo1: return "-c:v msvideo1";
     case VideoCodec::Dv: return "-vf scale=720:576,setsar=16/15 -c:v dvvideo -pix_fmt yuv420p";
+    case VideoCodec::Yuy2: return "-c:v rawvideo -pix_fmt yuyv422";
     }
     return {};
 }
@@ -88,6 +89,7 @@ const char* VideoCodecName(VideoCodec c) {
     case VideoCodec::Ffv1: return "Ffv1";
     case VideoCodec::MsVideo1: return "MsVideo1";
     case VideoCodec::Dv: return "Dv";
+    case VideoCodec::Yuy2: return "Yuy2";
     }
     return "?";
 }

@@ -20,6 +20,7 @@ enum class VideoCodec {
     Ffv1,
     MsVideo1,
     Dv,            // always 720x576 at 25 frames per second
+    Yuy2,          // packed 4:2:2 under its FOURCC
 };
 
 enum class AudioCodec { None, Pcm16, Pcm8, MsAdpcm, ImaAdpcm, Mp3, Mp2, Alaw, Mulaw, Ac3 };

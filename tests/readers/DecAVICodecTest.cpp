@@ -103,12 +103,15 @@ INSTANTIATE_TEST_SUITE_P(
                     CodecCase{VideoCodec::Mpeg4, 64, 48, 60, false},
                     CodecCase{VideoCodec::Mpeg4BFrames, 64, 48, 60, false},
                     CodecCase{VideoCodec::Mpeg4BFrames, 65, 48, 60, false},
+                    CodecCase{VideoCodec::Mpeg4BFrames, 352, 288, 40, false},
                     CodecCase{VideoCodec::H264, 64, 48, 60, false},
+                    CodecCase{VideoCodec::H264, 352, 288, 40, false},  // decoded on threads
                     CodecCase{VideoCodec::Huffyuv, 64, 48, 30, true},
                     CodecCase{VideoCodec::Huffyuv, 65, 48, 30, true},
                     CodecCase{VideoCodec::Ffv1, 65, 48, 30, false},
                     CodecCase{VideoCodec::MsVideo1, 64, 48, 30, false},
-                    CodecCase{VideoCodec::Dv, 64, 48, 12, false}),
+                    CodecCase{VideoCodec::Dv, 64, 48, 12, false},
+                    CodecCase{VideoCodec::Yuy2, 64, 48, 12, false}),
     CaseName);
 
 }  // namespace
