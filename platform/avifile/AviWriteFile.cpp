@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/win32/WideChar.h"
+
 namespace talvern::avifile {
 namespace {
 
@@ -49,21 +51,9 @@ FOURCC TwoDigitId(size_t stream, char a, char b) {
 }
 
 std::string NameUtf8(const AVISTREAMINFOW& info) {
-    std::string out;
-    for (size_t i = 0; i < 64 && info.szName[i]; ++i) {
-        const char16_t c = info.szName[i];
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0xD800 || c > 0xDFFF) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }  // surrogate halves of names are dropped
-    }
-    return out;
+    size_t n = 0;
+    while (n < 64 && info.szName[n]) ++n;
+    return WideToUtf8(Utf16ToWide(std::u16string_view(info.szName, n)));
 }
 
 uint32_t Clamp32(int64_t v) { return static_cast<uint32_t>(std::clamp<int64_t>(v, 0, UINT32_MAX)); }
@@ -472,36 +462,9 @@ HRESULT AviWriteStream::Write(LONG, LONG samples, const void* buffer, LONG bytes
 
 }  // namespace talvern::avifile
 
-namespace {
-
-std::string PathUtf8(const wchar_t* path) {
-    std::string out;
-    for (; *path; ++path) {
-        const uint32_t c = static_cast<uint32_t>(*path);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
-}  // namespace
-
 HRESULT AviOpenFileForWriting(PAVIFILE* file, const wchar_t* path, UINT) {
     talvern::avifile::AviWriteFile* f = nullptr;
-    const HRESULT hr = talvern::avifile::AviWriteFile::Create(PathUtf8(path), &f);
+    const HRESULT hr = talvern::avifile::AviWriteFile::Create(WideToUtf8(path), &f);
     *file = f;
     return hr;
 }
