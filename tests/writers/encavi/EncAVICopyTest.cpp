@@ -195,3 +195,39 @@ TEST_F(EncAVICopyTest, AudioCopyStopsOrSkipsOnReadFailuresAndKeepsToItsRange) {
     EXPECT_EQ(start, 0);
     EXPECT_EQ(end, 320);
 }
+
+TEST_F(EncAVICopyTest, ReencodedVideoTakesTheSourceAudioOfItsFrames) {
+    MovieSpec spec;
+    spec.frames = 30;
+    spec.audio = talvern::test::AudioCodec::ImaAdpcm;
+    const auto src = dir / "src.avi";
+    const auto dst = dir / "reencoded.avi";
+    ASSERT_TRUE(talvern::test::MakeTestMovie(spec, src));
+    Source in;
+    ASSERT_EQ(AVIFileOpenW(&in.file, Wide(src).c_str(), OF_READ, nullptr), AVIERR_OK);
+    ASSERT_EQ(AVIFileGetStream(in.file, &in.video, streamtypeVIDEO, 0), AVIERR_OK);
+    ASSERT_EQ(AVIFileGetStream(in.file, &in.audio, streamtypeAUDIO, 0), AVIERR_OK);
+    AVISTREAMINFOW vinfo{}, ainfo{};
+    AVIStreamInfoW(in.video, &vinfo, sizeof vinfo);
+    AVIStreamInfoW(in.audio, &ainfo, sizeof ainfo);
+    const auto afmt = ReadFormat(in.audio, sizeof(WAVEFORMATEX));
+
+    // Frames 5..24 of the source, re-encoded, then the audio that belongs to them.
+    CEncAVI2 w;
+    w.GetSetting().SetHandler(MAKEFOURCC('X', 'V', 'I', 'D'));
+    const BITMAPINFOHEADER bi = Input24();
+    ASSERT_EQ(w.Create(Wide(dst).c_str(), &bi, 25 * 10000, 0), 0);
+    for (int i = 5; i < 25; ++i) ASSERT_EQ(w.WriteFrame(Frame(i).data()), 0);
+    int start = 0, end = 0;
+    CEncAVIAudio::AudioRangeForFrames(vinfo, ainfo, 5, 24, &start, &end);
+    ASSERT_EQ(w.OpenAudio(reinterpret_cast<const WAVEFORMATEX*>(afmt.data()), &ainfo, L""), 0);
+    ASSERT_EQ(w.CopyAudioStream(start, end, in.audio), 0);
+    ASSERT_EQ(w.Close(), 0);
+
+    EXPECT_EQ(Probe(dst, "a:0", "stream=codec_name"), "adpcm_ima_wav\n");
+    // ffmpeg's test movie may end its audio a block early; the copy stops there too.
+    const int copied = std::min(end, static_cast<int>(AVIStreamLength(in.audio))) - start;
+    EXPECT_GE(copied * static_cast<double>(ainfo.dwScale) / ainfo.dwRate, 20.0 / 25 - 0.1);
+    EXPECT_NEAR(DecodedAudioSeconds(dst), copied * static_cast<double>(ainfo.dwScale) / ainfo.dwRate, 1.0 / 25);
+    EXPECT_EQ(DecodedFrames(dst), 20);
+}
