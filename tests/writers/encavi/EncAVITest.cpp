@@ -230,6 +230,37 @@ TEST_F(EncAVITest, AudioDueFollowsTheFramesWritten) {
     EXPECT_EQ(w.Close(), 0);
 }
 
+TEST_F(EncAVITest, CloseFillsTheAudioUpToTheVideoWithSilence) {
+    CEncAVI2 w;
+    const BITMAPINFOHEADER bi = Input24();
+    const auto path = dir / "silence.avi";
+    ASSERT_EQ(w.Create(Wide(path).c_str(), &bi, 250000, 0), 0);
+    w.SetSourcePCMFormat(8000, 8, 1);
+    ASSERT_EQ(w.CreateAudioStream(), 0);
+    for (int i = 0; i < 5; ++i) ASSERT_EQ(w.WriteFrame(Frame(i).data()), 0);
+    ASSERT_EQ(w.Close(), 0);
+    const std::string pcm = Shell("ffmpeg -v error -i " + Q(path) + " -map 0:a -f u8 -");
+    EXPECT_EQ(pcm, std::string(1600, '\x80')) << "unsigned 8-bit silence";
+}
+
+TEST_F(EncAVITest, AudioWithoutABlockSizeIsRefused) {
+    CEncAVI2 w;
+    const BITMAPINFOHEADER bi = Input24();
+    AVISTREAMINFOW vinfo{};
+    vinfo.fccType = streamtypeVIDEO;
+    vinfo.dwScale = 1;
+    vinfo.dwRate = 25;
+    ASSERT_EQ(w.OpenCopy(Wide(dir / "bad.avi").c_str(), &vinfo, &bi, sizeof bi), 0);
+    const WAVEFORMATEX broken{WAVE_FORMAT_PCM, 1, 8000, 8000, 0, 8, 0};
+    AVISTREAMINFOW ainfo{};
+    ainfo.fccType = streamtypeAUDIO;
+    ASSERT_EQ(w.OpenAudio(&broken, &ainfo, L""), 0);
+    const std::vector<uint8_t> data(100);
+    int samples = 0, bytes = 100;
+    EXPECT_EQ(w.WriteAudioSamples(&samples, data.data(), &bytes), 2006);
+    EXPECT_EQ(w.Close(), 0);
+}
+
 TEST_F(EncAVITest, SettingsPersistAndDamagedValuesAreDropped) {
     HIC x264 = ICOpen(ICTYPE_VIDEO, MAKEFOURCC('H', '2', '6', '4'), ICMODE_COMPRESS);
     const LRESULT size = ICGetStateSize(x264);
