@@ -72,9 +72,14 @@ HRESULT AviCompressedStream::SetFormat(LONG pos, const void* format, LONG size) 
         ICCompressorFree(&m_cv);
         return AVIERR_COMPRESSOR;
     }
+    m_input = input;
     m_inputBytes = static_cast<LONG>(DibRowBytes(input.bmiHeader.biWidth, 24) * input.bmiHeader.biHeight);
     const BITMAPINFOHEADER& out = m_cv.lpbiOut->bmiHeader;
-    return m_target->SetFormat(pos, &out, static_cast<LONG>(out.biSize));
+    const HRESULT hr = m_target->SetFormat(pos, &out, static_cast<LONG>(out.biSize));
+    // The encoder starts again with the first frame: a writer that compresses the
+    // frames itself never writes here, and an idle encoder only holds memory and threads.
+    ICSeqCompressFrameEnd(&m_cv);
+    return hr;
 }
 
 HRESULT AviCompressedStream::Write(LONG start, LONG samples, const void* buffer, LONG bytes, DWORD flags,
@@ -84,6 +89,7 @@ HRESULT AviCompressedStream::Write(LONG start, LONG samples, const void* buffer,
     *bytesWritten = 0;
     if (!m_cv.hic) return AVIERR_NOCOMPRESSOR;
     if (samples != 1 || bytes < m_inputBytes) return AVIERR_BADPARAM;
+    if (!m_cv.lpbiOut && !ICSeqCompressFrameStart(&m_cv, &m_input)) return AVIERR_COMPRESSOR;
     BOOL key = FALSE;
     LONG size = 0;
     const void* packet = ICSeqCompressFrame(&m_cv, 0, buffer, &key, &size);

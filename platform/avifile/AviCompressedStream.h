@@ -33,6 +33,7 @@ private:
     AVICOMPRESSOPTIONS m_options;
     std::vector<uint8_t> m_parms;
     COMPVARS m_cv{};
+    BITMAPINFO m_input{};
     LONG m_inputBytes = 0;
 };
 
