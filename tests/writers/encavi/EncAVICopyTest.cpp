@@ -12,17 +12,6 @@ using talvern::test::TempDir;
 
 namespace {
 
-struct Source {
-    PAVIFILE file = nullptr;
-    PAVISTREAM video = nullptr;
-    PAVISTREAM audio = nullptr;
-    ~Source() {
-        if (video) AVIStreamRelease(video);
-        if (audio) AVIStreamRelease(audio);
-        if (file) AVIFileRelease(file);
-    }
-};
-
 // The format block; an audio format of 16 bytes comes back as a WAVEFORMATEX with cbSize 0.
 std::vector<uint8_t> ReadFormat(PAVISTREAM s, size_t atLeast = 0) {
     LONG size = 0;
@@ -31,6 +20,34 @@ std::vector<uint8_t> ReadFormat(PAVISTREAM s, size_t atLeast = 0) {
     AVIStreamReadFormat(s, 0, f.data(), &size);
     return f;
 }
+
+// A test movie opened through our reader, with its video and audio stream.
+struct Source {
+    PAVIFILE file = nullptr;
+    PAVISTREAM video = nullptr;
+    PAVISTREAM audio = nullptr;
+    AVISTREAMINFOW vinfo{}, ainfo{};
+    std::vector<uint8_t> vfmt, afmt;
+
+    bool Open(const MovieSpec& spec, const std::filesystem::path& path) {
+        if (!talvern::test::MakeTestMovie(spec, path)) return false;
+        if (AVIFileOpenW(&file, Wide(path).c_str(), OF_READ, nullptr) != AVIERR_OK ||
+            AVIFileGetStream(file, &video, streamtypeVIDEO, 0) != AVIERR_OK ||
+            AVIFileGetStream(file, &audio, streamtypeAUDIO, 0) != AVIERR_OK) {
+            return false;
+        }
+        AVIStreamInfoW(video, &vinfo, sizeof vinfo);
+        AVIStreamInfoW(audio, &ainfo, sizeof ainfo);
+        vfmt = ReadFormat(video);
+        afmt = ReadFormat(audio, sizeof(WAVEFORMATEX));
+        return true;
+    }
+    ~Source() {
+        if (video) AVIStreamRelease(video);
+        if (audio) AVIStreamRelease(audio);
+        if (file) AVIFileRelease(file);
+    }
+};
 
 // "hash, size" of every video packet as ffmpeg sees it, without the timestamps.
 std::vector<std::string> PacketHashes(const std::filesystem::path& file) {
@@ -91,17 +108,12 @@ TEST_F(EncAVICopyTest, StreamCopiedFromAKeyFrameIsPacketIdenticalWithItsAudioRan
     spec.audio = talvern::test::AudioCodec::Pcm16;
     const auto src = dir / "src.avi";
     const auto dst = dir / "copy.avi";
-    ASSERT_TRUE(talvern::test::MakeTestMovie(spec, src));
-
     Source in;
-    ASSERT_EQ(AVIFileOpenW(&in.file, Wide(src).c_str(), OF_READ, nullptr), AVIERR_OK);
-    ASSERT_EQ(AVIFileGetStream(in.file, &in.video, streamtypeVIDEO, 0), AVIERR_OK);
-    ASSERT_EQ(AVIFileGetStream(in.file, &in.audio, streamtypeAUDIO, 0), AVIERR_OK);
-    AVISTREAMINFOW vinfo{}, ainfo{};
-    AVIStreamInfoW(in.video, &vinfo, sizeof vinfo);
-    AVIStreamInfoW(in.audio, &ainfo, sizeof ainfo);
-    const auto vfmt = ReadFormat(in.video);
-    const auto afmt = ReadFormat(in.audio, sizeof(WAVEFORMATEX));
+    ASSERT_TRUE(in.Open(spec, src));
+    const AVISTREAMINFOW& vinfo = in.vinfo;
+    const AVISTREAMINFOW& ainfo = in.ainfo;
+    const auto& vfmt = in.vfmt;
+    const auto& afmt = in.afmt;
     const LONG first = AVIStreamFindSample(in.video, 5, FIND_KEY | FIND_NEXT);
     const LONG length = AVIStreamLength(in.video);
     ASSERT_EQ(first, 6);
@@ -200,17 +212,12 @@ TEST_F(EncAVICopyTest, ReencodedVideoTakesTheSourceAudioOfItsFrames) {
     MovieSpec spec;
     spec.frames = 30;
     spec.audio = talvern::test::AudioCodec::ImaAdpcm;
-    const auto src = dir / "src.avi";
     const auto dst = dir / "reencoded.avi";
-    ASSERT_TRUE(talvern::test::MakeTestMovie(spec, src));
     Source in;
-    ASSERT_EQ(AVIFileOpenW(&in.file, Wide(src).c_str(), OF_READ, nullptr), AVIERR_OK);
-    ASSERT_EQ(AVIFileGetStream(in.file, &in.video, streamtypeVIDEO, 0), AVIERR_OK);
-    ASSERT_EQ(AVIFileGetStream(in.file, &in.audio, streamtypeAUDIO, 0), AVIERR_OK);
-    AVISTREAMINFOW vinfo{}, ainfo{};
-    AVIStreamInfoW(in.video, &vinfo, sizeof vinfo);
-    AVIStreamInfoW(in.audio, &ainfo, sizeof ainfo);
-    const auto afmt = ReadFormat(in.audio, sizeof(WAVEFORMATEX));
+    ASSERT_TRUE(in.Open(spec, dir / "src.avi"));
+    const AVISTREAMINFOW& vinfo = in.vinfo;
+    const AVISTREAMINFOW& ainfo = in.ainfo;
+    const auto& afmt = in.afmt;
 
     // Frames 5..24 of the source, re-encoded, then the audio that belongs to them.
     CEncAVI2 w;
