@@ -119,45 +119,6 @@ TEST(VcmSequential, EveryCompressorGivesOnePacketPerFrameAndHonoursTheKeyInterva
     }
 }
 
-TEST(VcmSequential, RefusesInputThatIsNotPlain24Bit) {
-    HIC hic = ICOpen(ICTYPE_VIDEO, MAKEFOURCC('M', 'J', 'P', 'G'), ICMODE_COMPRESS);
-    ASSERT_NE(hic, nullptr);
-    COMPVARS cv{};
-    cv.hic = hic;
-    BITMAPINFO in = Input24();
-    in.bmiHeader.biBitCount = 32;
-    EXPECT_FALSE(ICSeqCompressFrameStart(&cv, &in));
-    EXPECT_EQ(ICCompressQuery(hic, &in.bmiHeader, nullptr), ICERR_BADFORMAT);
-    in = Input24();
-    EXPECT_EQ(ICCompressQuery(hic, &in.bmiHeader, nullptr), ICERR_OK);
-    ICCompressorFree(&cv);
-    EXPECT_EQ(cv.hic, nullptr);
-
-    COMPVARS none{};
-    EXPECT_FALSE(ICSeqCompressFrameStart(&none, &in)) << "the uncompressed choice has no compressor";
-}
-
-TEST(VcmSequential, OutputFormatCarriesTheHandlerAndTheCodecsPrivateBytes) {
-    for (const char* f : {"HFYU", "ULRG", "H264"}) {
-        HIC hic = ICOpen(ICTYPE_VIDEO, MAKEFOURCC(f[0], f[1], f[2], f[3]), ICMODE_COMPRESS);
-        ASSERT_NE(hic, nullptr) << f;
-        const BITMAPINFO in = Input24();
-        const LRESULT size = ICCompressGetFormatSize(hic, &in.bmiHeader);
-        ASSERT_GE(size, 40) << f;
-        std::vector<uint8_t> fmt(size);
-        auto* out = reinterpret_cast<BITMAPINFOHEADER*>(fmt.data());
-        ASSERT_EQ(ICCompressGetFormat(hic, &in.bmiHeader, out), ICERR_OK);
-        EXPECT_EQ(out->biSize, static_cast<DWORD>(size));
-        EXPECT_EQ(out->biCompression, MAKEFOURCC(f[0], f[1], f[2], f[3]));
-        EXPECT_EQ(out->biWidth, kW);
-        EXPECT_EQ(out->biHeight, kH);
-        if (f[1] != '2') {
-            EXPECT_GT(size, 40) << f << " needs its private bytes";
-        }
-        ICClose(hic);
-    }
-}
-
 TEST(VcmState, RoundTripsAndRefusesForeignOrMalformedBlocks) {
     ScriptedDialogs dialogs;
     VcmSetDialogs(&dialogs);
