@@ -93,6 +93,8 @@ private:
     int StartFor(int anchor) const;
     bool Reorders() const;
     void Seek(int target);
+    bool FalseStart(const AVFrame* f);
+    bool DropFalseKey(int sample);
     bool SendNext();
     bool Deliver(const AVFrame* frame);
 
@@ -134,6 +136,8 @@ private:
     int m_counted = 0;
     bool m_started = false;
     bool m_drained = false;
+    int m_start = 0;  // the sample decoding started from
+    bool m_awaitStart = false;  // its picture has not come out yet
 };
 
 FrameDecoder::~FrameDecoder() {
@@ -293,11 +297,42 @@ int FrameDecoder::StartFor(int anchor) const {
     return KeyAtOrBefore(anchor - 1);
 }
 
+// An index that calls a frame a key frame is not always right. Decoding that
+// started at such a frame shows it as a predicted picture, or never shows it and
+// goes on with the pictures after it; counting from one is just as wrong. The
+// false key frame is forgotten and the request starts again further back.
+bool FrameDecoder::FalseStart(const AVFrame* f) {
+    if (f->pts == AV_NOPTS_VALUE) return false;
+    const int pts = int(f->pts);
+    if (m_awaitStart) {
+        if (pts == m_start) {
+            m_awaitStart = false;
+            if (!f->key_frame) return DropFalseKey(m_start);
+        } else if (pts > m_start && f->pict_type != AV_PICTURE_TYPE_B) {
+            // Pictures shown before a key frame are B pictures; anything else
+            // means the start was never a picture of its own.
+            m_awaitStart = false;
+            return DropFalseKey(m_start);
+        }
+    }
+    return pts == m_anchor && pts != m_start && !f->key_frame && DropFalseKey(m_anchor);
+}
+
+bool FrameDecoder::DropFalseKey(int sample) {
+    if (sample <= 0) return false;  // decoding can always start at the first frame
+    const auto it = std::lower_bound(m_keys.begin(), m_keys.end(), sample);
+    if (it == m_keys.end() || *it != sample) return false;
+    m_keys.erase(it);
+    return true;
+}
+
 void FrameDecoder::Seek(int target) {
     avcodec_flush_buffers(m_ctx);
     m_anchor = KeyAtOrBefore(target);
     m_next = StartFor(m_anchor);
     m_counted = 0;
+    m_start = m_next;
+    m_awaitStart = m_start != 0;
     m_started = true;
     m_drained = false;
     m_sendPalette = m_sendPalette || (m_bih.biBitCount <= 8 && m_format.size() > sizeof(m_bih));
@@ -372,6 +407,12 @@ void* FrameDecoder::DecodedFrame(int target) {
         if (rc == 0) {
             m_decodedAny = true;
             const int64_t pts = m_frame->pts;
+            if (FalseStart(m_frame)) {
+                av_frame_unref(m_frame);
+                Seek(target);  // again, from a key frame further back
+                turns = 0;
+                continue;
+            }
             if (pts != AV_NOPTS_VALUE && pts < m_anchor) {
                 av_frame_unref(m_frame);
                 continue;  // shows before the anchor: only decoded as a reference
@@ -388,7 +429,10 @@ void* FrameDecoder::DecodedFrame(int target) {
         } else if (rc == AVERROR(EAGAIN)) {
             if (!SendNext()) return nullptr;
         } else if (rc == AVERROR_EOF) {
-            return nullptr;
+            // The whole rest of the stream passed without the start's picture.
+            if (!m_awaitStart || !DropFalseKey(m_start)) return nullptr;
+            Seek(target);
+            turns = 0;
         } else if (!SendNext()) {
             return nullptr;
         }

@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 #include "readers/DecAVI.h"
 #include "tests/data/SyntheticAvi.h"
 #include "tests/data/TestMedia.h"
@@ -91,6 +95,31 @@ TEST_P(DecAVICodec, EveryAccessOrderGivesTheSequentialPictures) {
     for (int i : {5, 5, 5, c.frames - 1, c.frames - 1, 0, 0, 13, 12, 13})  // repeated
         order.push_back(std::min(i, c.frames - 1));
     for (int n : order) ASSERT_TRUE(sequential[size_t(n)] == Frame(n)) << "frame " << n;
+}
+
+// Some writers flag every frame as a key frame. Decoding must not trust that.
+TEST(DecAVIKeyFlags, FramesFalselyFlaggedAsKeysAreNotStartedFrom) {
+    av_log_set_level(AV_LOG_QUIET);  // the decoder complains about every false start
+    for (VideoCodec codec : {VideoCodec::Mpeg4, VideoCodec::Mpeg4BFrames}) {
+        TempDir dir;
+        MovieSpec spec;
+        spec.video = codec;
+        spec.frames = 40;
+        const auto path = dir / "movie.avi";
+        ASSERT_TRUE(MakeTestMovie(spec, path));
+        std::string bytes = ReadFileBytes(path);
+        const size_t idx1 = bytes.find("idx1");
+        ASSERT_NE(std::string::npos, idx1);
+        for (size_t e = idx1 + 8; e + 16 <= bytes.size(); e += 16) bytes[e + 4] |= char(AVIIF_KEYFRAME);
+        WriteFileBytes(path, bytes);
+        CDecAVI reader;
+        ASSERT_EQ(0, reader.Open(path.wstring().c_str()));
+        void* bits = nullptr;
+        for (int n : {30, 5, 39, 13, 14, 11, 1, 26})
+            EXPECT_EQ(n, reader.GetFrame(n, &bits) == n ? ReadIndexFromDib(bits, 64, 48) : -2)
+                << VideoCodecName(codec) << " frame " << n;
+    }
+    av_log_set_level(AV_LOG_INFO);
 }
 
 INSTANTIATE_TEST_SUITE_P(
