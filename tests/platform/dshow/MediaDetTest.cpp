@@ -114,13 +114,17 @@ TEST(MediaDet, ListsAudioAndVideoStreamsWithTheirTypes) {
     EXPECT_EQ(det->put_CurrentStream(2), E_INVALIDARG);
 }
 
+// Names are file names, never URLs of other protocols, even when those would
+// reach a readable movie.
 TEST(MediaDet, RefusesWhatIsNotALocalMovie) {
     TempDir dir;
+    const std::string movie = (dir / "m.avi").string();
+    ASSERT_TRUE(MakeIndexMovie(movie, "25", 0.2, "-c:v ffv1"));
     const std::string text = (dir / "notes.avi").string();
     ASSERT_TRUE(talvern::test::WriteFileBytes(text, std::string(4096, 'x')));
-    for (const std::string& name :
-         {text, (dir / "missing.avi").string(), std::string("http://127.0.0.1:9/a.avi"),
-          "concat:" + text + "|" + text}) {
+    for (const std::string& name : {text, (dir / "missing.avi").string(),
+                                    std::string("http://127.0.0.1:9/a.avi"), "concat:" + movie,
+                                    "subfile,,start,0,end,0,,:" + movie}) {
         auto det = CreateMediaDet();
         const std::wstring wide(name.begin(), name.end());
         EXPECT_NE(det->put_Filename(wide.c_str()), S_OK) << name;
@@ -128,6 +132,9 @@ TEST(MediaDet, RefusesWhatIsNotALocalMovie) {
         EXPECT_NE(det->get_OutputStreams(&count), S_OK) << name;
         EXPECT_NE(det->EnterBitmapGrabMode(0.0), S_OK) << name;
     }
+    auto det = CreateMediaDet();
+    const std::wstring wide(movie.begin(), movie.end());
+    EXPECT_EQ(det->put_Filename(wide.c_str()), S_OK);
 }
 
 TEST(MediaDet, FileWithoutVideoCannotEnterGrabMode) {
