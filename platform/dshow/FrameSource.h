@@ -59,6 +59,10 @@ private:
     AVFrame* m_cur = nullptr;   // the last frame decoded, when m_curValid
     AVFrame* m_next = nullptr;  // receives the decoder's output
     SwsContext* m_sws = nullptr;
+    int m_swsFormat = -1;
+    bool m_swsFullRange = false;
+    int m_swsWidth = 0;
+    int m_swsHeight = 0;
     std::vector<int> m_streams;  // libavformat indexes of the audio and video streams
     int m_video = -1;
     int m_width = 0;
