@@ -16,6 +16,7 @@ namespace {
 constexpr int kMaxSide = 16384;
 constexpr int64_t kMaxPixels = int64_t{1} << 26;
 constexpr int kSkipFrames = 4;
+constexpr size_t kConverterSlack = 64;
 constexpr AVRational kUnits = {1, static_cast<int>(UNITS)};
 
 bool SizeIsSane(int w, int h) {
@@ -157,19 +158,48 @@ bool FrameSource::StartVideo() {
     m_dec->thread_count = 0;
     m_dec->pkt_timebase = st->time_base;
     if (avcodec_open2(m_dec, codec, nullptr) < 0) return false;
+    const AVCodecDescriptor* desc = avcodec_descriptor_get(st->codecpar->codec_id);
+    m_reorders = desc && (desc->props & AV_CODEC_PROP_REORDER);
     m_width = st->codecpar->width;
     m_height = st->codecpar->height;
-    m_bits.assign(static_cast<size_t>(RowBytes(m_width)) * static_cast<size_t>(m_height), 0);
+    m_frameBytes = RowBytes(m_width) * m_height;
+    // The converter's vector code may store a few bytes past the end of a row.
+    m_bits.assign(static_cast<size_t>(m_frameBytes) + kConverterSlack, 0);
     return true;
 }
 
-REFERENCE_TIME FrameSource::FrameTime(const AVFrame* f) const {
-    const AVStream* st = VideoStream();
-    const int64_t pts = f->best_effort_timestamp;
-    if (pts == AV_NOPTS_VALUE) return m_curValid ? m_curTime + FrameDuration() : 0;
-    const int64_t start = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
-    return av_rescale_q(pts - start, st->time_base, kUnits);
+// Containers without presentation times (AVI) stamp reordered pictures with the
+// times of the packets that pushed them out; there the pictures are counted from
+// the anchor key frame, as a player of such files counts them.
+REFERENCE_TIME FrameSource::FrameTime(const AVFrame* f) {
+    const REFERENCE_TIME d = FrameDuration();
+    if (Counting()) return StreamTime(m_anchorTs) + (m_pictures++) * d;
+    if (f->best_effort_timestamp == AV_NOPTS_VALUE) return m_curValid ? m_curTime + d : 0;
+    return StreamTime(f->best_effort_timestamp);
 }
+
+int64_t FrameSource::StreamStart() const {
+    const AVStream* st = VideoStream();
+    return st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
+}
+
+int64_t FrameSource::StreamTs(REFERENCE_TIME t) const {
+    return av_rescale_q_rnd(t, kUnits, VideoStream()->time_base, AV_ROUND_DOWN) + StreamStart();
+}
+
+REFERENCE_TIME FrameSource::StreamTime(int64_t ts) const {
+    return av_rescale_q(ts - StreamStart(), VideoStream()->time_base, kUnits);
+}
+
+// The time stamp of the last key frame at or before ts, from the container's
+// index; AV_NOPTS_VALUE when the index does not tell.
+int64_t FrameSource::KeyAtOrBefore(int64_t ts) const {
+    const AVIndexEntry* e =
+        avformat_index_get_entry_from_timestamp(VideoStream(), ts, AVSEEK_FLAG_BACKWARD);
+    return e && (e->flags & AVINDEX_KEYFRAME) ? e->timestamp : AV_NOPTS_VALUE;
+}
+
+bool FrameSource::Counting() const { return m_reorders && m_ptsMissing; }
 
 // Seeking is needed when t lies before the frames in hand, or when a key frame
 // lies well between the last decoded frame and t: decoding from it skips the
@@ -178,23 +208,23 @@ bool FrameSource::NeedsSeek(REFERENCE_TIME t) const {
     if (!m_curValid) return true;
     if (t < (m_prevValid ? m_prevTime : m_curTime)) return true;
     if (t <= m_curTime) return false;
-    AVStream* st = VideoStream();
-    const int64_t start = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
-    const int64_t ts = av_rescale_q(t, kUnits, st->time_base) + start;
-    const AVIndexEntry* e = avformat_index_get_entry_from_timestamp(st, ts, AVSEEK_FLAG_BACKWARD);
-    if (!e || !(e->flags & AVINDEX_KEYFRAME)) return false;
-    const REFERENCE_TIME key = av_rescale_q(e->timestamp - start, st->time_base, kUnits);
-    return key > m_curTime + kSkipFrames * FrameDuration();
+    const int64_t key = KeyAtOrBefore(StreamTs(t));
+    if (key == AV_NOPTS_VALUE) return false;
+    return StreamTime(key) > m_curTime + kSkipFrames * FrameDuration();
 }
 
 // Goes to the key frame at or before one frame ahead of t, so that the frame
-// nearest t is among those decoded from there.
+// nearest t is among those decoded from there. When pictures are counted, the
+// pictures from that key frame on are counted from its time, and decoding starts
+// one key frame earlier: pictures shown before a key frame may follow it in the
+// stream and need the group before.
 bool FrameSource::SeekBefore(REFERENCE_TIME t) {
-    AVStream* st = VideoStream();
-    const int64_t start = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
     REFERENCE_TIME target = t - FrameDuration();
     if (target < 0) target = 0;
-    const int64_t ts = av_rescale_q_rnd(target, kUnits, st->time_base, AV_ROUND_DOWN) + start;
+    int64_t ts = StreamTs(target);
+    const int64_t start = StreamStart();
+    const int64_t key = Counting() ? KeyAtOrBefore(ts) : AV_NOPTS_VALUE;
+    if (key != AV_NOPTS_VALUE) ts = key > start ? key - 1 : key;
     if (av_seek_frame(m_fmt, m_video, ts, AVSEEK_FLAG_BACKWARD) < 0 &&
         av_seek_frame(m_fmt, m_video, start, AVSEEK_FLAG_BACKWARD) < 0)
         return false;
@@ -203,7 +233,25 @@ bool FrameSource::SeekBefore(REFERENCE_TIME t) {
     av_frame_unref(m_cur);
     m_prevValid = m_curValid = false;
     m_inputDone = false;
+    m_anchored = key != AV_NOPTS_VALUE;
+    m_anchorTs = key;
+    m_pictures = 0;
+    m_seeked = true;
     return true;
+}
+
+// Counted pictures carry the decoding time of their packet as their own, so that
+// those from before the anchor can be told apart.
+void FrameSource::Send(AVPacket* pkt) {
+    if (pkt->pts == AV_NOPTS_VALUE) m_ptsMissing = true;
+    if (Counting()) pkt->pts = pkt->dts;
+    if (!m_anchored) {
+        m_anchorTs = pkt->dts != AV_NOPTS_VALUE ? pkt->dts : pkt->pts;
+        if (m_anchorTs == AV_NOPTS_VALUE) m_anchorTs = StreamStart();
+        m_pictures = 0;
+        m_anchored = true;
+    }
+    avcodec_send_packet(m_dec, pkt);
 }
 
 // Decodes one more frame: the last one becomes the previous one. False at the end
@@ -212,6 +260,10 @@ bool FrameSource::DecodeNext() {
     for (;;) {
         int r = avcodec_receive_frame(m_dec, m_next);
         if (r == 0) {
+            if (Counting() && m_next->pts != AV_NOPTS_VALUE && m_next->pts < m_anchorTs) {
+                av_frame_unref(m_next);  // shows before the anchor: decoded as a reference only
+                continue;
+            }
             const REFERENCE_TIME time = FrameTime(m_next);
             av_frame_unref(m_prev);
             av_frame_move_ref(m_prev, m_cur);
@@ -228,20 +280,24 @@ bool FrameSource::DecodeNext() {
             m_inputDone = true;
             continue;
         }
-        if (m_pkt->stream_index == m_video) avcodec_send_packet(m_dec, m_pkt);
+        // An empty packet (a dropped frame) would read as the end of the input.
+        if (m_pkt->stream_index == m_video && m_pkt->size > 0) Send(m_pkt);
         av_packet_unref(m_pkt);
     }
 }
 
 bool FrameSource::Grab(REFERENCE_TIME t, double* sampleTime) {
     if (!m_dec) return false;
+    // The first packets can carry what the decoder keeps for the whole stream (a
+    // palette, for one): the first picture is decoded from the start, unseeked.
+    if (!m_curValid && !m_seeked && !DecodeNext()) return false;
     if (NeedsSeek(t) && !SeekBefore(t)) return false;
     while (!m_curValid || m_curTime < t) {
         if (!DecodeNext()) break;
     }
     if (!m_curValid) return false;
     bool usePrev = false;
-    if (m_curTime > t && m_prevValid) usePrev = (t - m_prevTime) < (m_curTime - t);
+    if (m_curTime > t && m_prevValid) usePrev = (t - m_prevTime) <= (m_curTime - t);
     const AVFrame* f = usePrev ? m_prev : m_cur;
     if (!Convert(f)) return false;
     if (sampleTime) *sampleTime = static_cast<double>(usePrev ? m_prevTime : m_curTime) / UNITS;

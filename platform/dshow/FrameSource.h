@@ -37,7 +37,7 @@ public:
     // Decodes the frame whose time is nearest t into Bits(); false when there is none.
     bool Grab(REFERENCE_TIME t, double* sampleTime);
     BYTE* Bits() { return m_bits.data(); }
-    long BitsLength() const { return static_cast<long>(m_bits.size()); }
+    long BitsLength() const { return m_frameBytes; }
     int Width() const { return m_width; }
     int Height() const { return m_height; }
 
@@ -49,7 +49,13 @@ private:
     bool NeedsSeek(REFERENCE_TIME t) const;
     bool SeekBefore(REFERENCE_TIME t);
     bool DecodeNext();
-    REFERENCE_TIME FrameTime(const AVFrame* f) const;
+    int64_t StreamStart() const;
+    int64_t StreamTs(REFERENCE_TIME t) const;
+    REFERENCE_TIME StreamTime(int64_t ts) const;
+    int64_t KeyAtOrBefore(int64_t ts) const;
+    bool Counting() const;
+    REFERENCE_TIME FrameTime(const AVFrame* f);
+    void Send(AVPacket* pkt);
     bool Convert(const AVFrame* f);
 
     AVFormatContext* m_fmt = nullptr;
@@ -68,9 +74,16 @@ private:
     int m_width = 0;
     int m_height = 0;
     std::vector<BYTE> m_bits;
+    long m_frameBytes = 0;
     REFERENCE_TIME m_prevTime = 0;
     REFERENCE_TIME m_curTime = 0;
     bool m_prevValid = false;
     bool m_curValid = false;
     bool m_inputDone = false;  // every packet has gone to the decoder
+    bool m_seeked = false;
+    bool m_reorders = false;     // the codec may show pictures out of decoding order
+    bool m_ptsMissing = false;   // the container gives decoding times only
+    bool m_anchored = false;     // m_anchorTs is set for the pictures since the last seek
+    int64_t m_anchorTs = 0;      // stream time of the picture counted first
+    int64_t m_pictures = 0;      // pictures counted since the anchor
 };
