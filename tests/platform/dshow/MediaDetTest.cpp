@@ -1,10 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 #include "platform/dshow/DShowInterfaces.h"
-#include "platform/dshow/Event.h"
 #include "tests/platform/dshow/IndexMovie.h"
 #include "tests/support/TestSupport.h"
 
@@ -80,40 +78,6 @@ struct Graph {
     }
 };
 
-TEST(MediaDet, ListsAudioAndVideoStreamsWithTheirTypes) {
-    TempDir dir;
-    const std::string path = (dir / "av.avi").string();
-    ASSERT_TRUE(MakeIndexMovie(path, "25", 2.0, "-map 1:a -map 0:v -c:v ffv1 -c:a pcm_s16le",
-                               "-f lavfi -i sine=sample_rate=22050:duration=2"));
-    auto det = CreateMediaDet();
-    ASSERT_TRUE(det);
-    const std::wstring wide(path.begin(), path.end());
-    ASSERT_EQ(det->put_Filename(wide.c_str()), S_OK);
-    long count = 0;
-    ASSERT_EQ(det->get_OutputStreams(&count), S_OK);
-    ASSERT_EQ(count, 2);
-
-    AM_MEDIA_TYPE mt{};
-    ASSERT_EQ(det->put_CurrentStream(0), S_OK);
-    ASSERT_EQ(det->get_StreamMediaType(&mt), S_OK);
-    EXPECT_TRUE(mt.majortype == MEDIATYPE_Audio);
-    FreeMediaType(mt);
-
-    ASSERT_EQ(det->put_CurrentStream(1), S_OK);
-    ASSERT_EQ(det->get_StreamMediaType(&mt), S_OK);
-    ASSERT_TRUE(mt.majortype == MEDIATYPE_Video);
-    ASSERT_GE(mt.cbFormat, sizeof(VIDEOINFOHEADER));
-    VIDEOINFOHEADER vih;
-    std::memcpy(&vih, mt.pbFormat, sizeof(vih));
-    FreeMediaType(mt);
-    EXPECT_EQ(vih.bmiHeader.biWidth, kW);
-    EXPECT_EQ(vih.bmiHeader.biHeight, kH);
-    EXPECT_EQ(vih.bmiHeader.biBitCount, 24);
-    EXPECT_EQ(vih.AvgTimePerFrame, 400000);
-
-    EXPECT_EQ(det->put_CurrentStream(2), E_INVALIDARG);
-}
-
 // Names are file names, never URLs of other protocols, even when those would
 // reach a readable movie.
 TEST(MediaDet, RefusesWhatIsNotALocalMovie) {
@@ -135,19 +99,6 @@ TEST(MediaDet, RefusesWhatIsNotALocalMovie) {
     auto det = CreateMediaDet();
     const std::wstring wide(movie.begin(), movie.end());
     EXPECT_EQ(det->put_Filename(wide.c_str()), S_OK);
-}
-
-TEST(MediaDet, FileWithoutVideoCannotEnterGrabMode) {
-    TempDir dir;
-    const std::string path = (dir / "a.wav").string();
-    ASSERT_EQ(RunCommand("ffmpeg -v error -y -f lavfi -i sine=duration=1 " + ShellQuote(path)), 0);
-    auto det = CreateMediaDet();
-    const std::wstring wide(path.begin(), path.end());
-    ASSERT_EQ(det->put_Filename(wide.c_str()), S_OK);
-    long count = 0;
-    ASSERT_EQ(det->get_OutputStreams(&count), S_OK);
-    EXPECT_EQ(count, 1);
-    EXPECT_NE(det->EnterBitmapGrabMode(0.0), S_OK);
 }
 
 // Positions of n x AvgTimePerFrame drift from 29.97 fps frame times; each run must
@@ -180,24 +131,6 @@ TEST(FrameGraph, DeliversTheNearestFrameOncePerRun) {
     EXPECT_EQ(g.recorder.deliveries.size(), before);
 }
 
-TEST(FrameGraph, NothingAtOrPastTheStopPosition) {
-    TempDir dir;
-    const std::string path = (dir / "pal.avi").string();
-    ASSERT_TRUE(MakeIndexMovie(path, "25", 1.0, "-c:v ffv1"));
-    Graph g;
-    ASSERT_TRUE(g.Open(path));
-    EXPECT_EQ(g.GrabAt(24 * 400000), 24);
-    EXPECT_EQ(g.GrabAt(25 * 400000), -2);
-    EXPECT_EQ(g.GrabAt(400 * 400000), -2);
-    EXPECT_EQ(g.GrabAt(-1), -3);
-    LONGLONG stop = 10 * 400000;
-    ASSERT_EQ(g.seeking->SetPositions(nullptr, AM_SEEKING_NoPositioning, &stop,
-                                      AM_SEEKING_AbsolutePositioning),
-              S_OK);
-    EXPECT_EQ(g.GrabAt(9 * 400000), 9);
-    EXPECT_EQ(g.GrabAt(10 * 400000), -2);
-}
-
 // Inter-coded video with reordered frames: every frame reachable from anywhere.
 TEST(FrameGraph, RandomAccessIntoReorderedInterFrames) {
     TempDir dir;
@@ -209,20 +142,6 @@ TEST(FrameGraph, RandomAccessIntoReorderedInterFrames) {
         for (int n : {0, 99, 50, 51, 13, 12, 11, 98, 97, 60, 1, 2, 24, 36})
             EXPECT_EQ(g.GrabAt(n * 400000LL), n) << name << " " << n;
     }
-}
-
-TEST(Event, AutoResetLetsOneWaitThrough) {
-    CEvent e;
-    EXPECT_EQ(e.Wait(0), WAIT_TIMEOUT);
-    e.SetEvent();
-    EXPECT_EQ(e.Wait(0), WAIT_OBJECT_0);
-    EXPECT_EQ(e.Wait(0), WAIT_TIMEOUT);
-    e.SetEvent();
-    e.ResetEvent();
-    EXPECT_EQ(e.Wait(10), WAIT_TIMEOUT);
-    CEvent manual(TRUE, TRUE);
-    EXPECT_EQ(manual.Wait(0), WAIT_OBJECT_0);
-    EXPECT_EQ(manual.Wait(0), WAIT_OBJECT_0);
 }
 
 }  // namespace
