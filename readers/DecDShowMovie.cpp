@@ -1,7 +1,6 @@
 #include "readers/DecDShowMovie.h"
 
 #include <climits>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -68,7 +67,9 @@ void CDecDShowBasicMovie::OnSampleTimed(double sampleTime, BYTE* buffer, long le
     const double d = sampleTime - m_prevSampleTime;
     if (d > 0 && d < m_minSampleInterval) m_minSampleInterval = d;
     m_prevSampleTime = sampleTime;
-    if (m_hold) m_resume.Wait(INFINITE);
+    // Held at most as long as a frame is waited for: the graph here delivers on
+    // the thread that would otherwise have to resume it.
+    if (m_hold) m_resume.Wait(kFrameWaitMs);
 }
 
 int CDecDShowBasicMovie::WaitFrame(BOOL keepHeld) {

@@ -59,8 +59,10 @@ std::unique_ptr<FrameSource> FrameSource::Open(const std::string& utf8Path) {
     if (r < 0) return nullptr;
     if (avformat_find_stream_info(src->m_fmt, nullptr) < 0) return nullptr;
     for (unsigned i = 0; i < src->m_fmt->nb_streams; ++i) {
-        const AVMediaType type = src->m_fmt->streams[i]->codecpar->codec_type;
+        const AVStream* st = src->m_fmt->streams[i];
+        const AVMediaType type = st->codecpar->codec_type;
         if (type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO) continue;
+        if (st->disposition & AV_DISPOSITION_ATTACHED_PIC) continue;  // cover art, not a movie
         if (type == AVMEDIA_TYPE_VIDEO && src->m_video < 0) src->m_video = static_cast<int>(i);
         src->m_streams.push_back(static_cast<int>(i));
     }

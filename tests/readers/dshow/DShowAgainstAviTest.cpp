@@ -25,16 +25,16 @@ std::string Frame(CDecMovie& r, int n, int* got) {
 
 TEST_P(DShowAgainstAvi, SameFramesInAnyOrder) {
     TempDir dir;
-    MovieSpec spec;
-    spec.video = GetParam();
+    MovieSpec movie;
+    movie.video = GetParam();
     // Rows need padding, but that codec takes multiples of 4 only.
-    spec.width = GetParam() == VideoCodec::MsVideo1 ? 64 : 62;
-    spec.height = 36;
-    spec.frames = 40;
-    spec.gop = 10;
+    movie.width = GetParam() == VideoCodec::MsVideo1 ? 64 : 62;
+    movie.height = 36;
+    movie.frames = 40;
+    movie.gop = 10;
     const auto path = dir / "movie.avi";
     std::string log;
-    ASSERT_TRUE(MakeTestMovie(spec, path, &log)) << log;
+    ASSERT_TRUE(MakeTestMovie(movie, path, &log)) << log;
     CDecAVI avi;
     CDecDShowMovie ds;
     ASSERT_EQ(avi.Open(path.wstring().c_str()), 0);
