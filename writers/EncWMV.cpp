@@ -71,7 +71,9 @@ bool ReadProfileText(const wchar_t* path, std::wstring* text) {
         got += static_cast<int>(n);
     }
     ::close(fd);
-    return ok && WmDecodeProfileText(buffer.GetData(), static_cast<size_t>(got), text);
+    if (!ok) return false;
+    *text = WmDecodeProfileText(buffer.GetData(), static_cast<size_t>(got));
+    return true;
 }
 
 }  // namespace

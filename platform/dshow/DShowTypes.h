@@ -4,26 +4,18 @@
 // 100-ns units (REFERENCE_TIME) unless a name says seconds.
 #include <cstdint>
 
+#include "platform/win32/Guid.h"
 #include "platform/win32/Win32Types.h"
 
 using ULONG = uint32_t;
 using REFERENCE_TIME = int64_t;
 
-struct GUID {
-    uint32_t Data1;
-    uint16_t Data2;
-    uint16_t Data3;
-    uint8_t Data4[8];
-};
 using REFIID = const GUID&;
-bool operator==(const GUID& a, const GUID& b);
 
-extern const GUID GUID_NULL;
 extern const GUID IID_IUnknown;
 extern const GUID IID_ISampleGrabberCB;
 extern const GUID MEDIATYPE_Video;
 extern const GUID MEDIATYPE_Audio;
-extern const GUID MEDIASUBTYPE_RGB24;
 extern const GUID FORMAT_VideoInfo;
 extern const GUID FORMAT_WaveFormatEx;
 

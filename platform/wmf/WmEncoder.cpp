@@ -342,12 +342,7 @@ HRESULT WmVideoEncoder::Encode(const BYTE* data, DWORD size, QWORD time) {
 
 HRESULT WmVideoEncoder::Finish() {
     if (!m_ctx) return S_OK;
-    const HRESULT hr = SendAndDrain(nullptr);
-    // The last statistics line is written when the stream ends.
-    if (m_mode == WmPassMode::Analysis && m_ctx->stats_out && m_stats.find(m_ctx->stats_out) == std::string::npos) {
-        m_stats += m_ctx->stats_out;
-    }
-    return hr;
+    return SendAndDrain(nullptr);
 }
 
 void WmVideoEncoder::Close() {

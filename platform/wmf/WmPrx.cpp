@@ -10,7 +10,7 @@
 
 #include "platform/wmf/WmCodecs.h"
 #include "platform/wmf/WmProfile.h"
-#include "platform/wmf/WmText.h"
+#include "platform/win32/WideChar.h"
 
 namespace {
 
@@ -111,7 +111,7 @@ std::optional<FOURCC> ParseFourcc(const char* text) {
 
 std::wstring WideAttr(pugi::xml_node node, std::string_view name) {
     const char* text = Attr(node, name);
-    return text ? WmUtf8ToWide(text) : std::wstring();
+    return text ? Utf8ToWide(text) : std::wstring();
 }
 
 bool ReadVideo(pugi::xml_node config, pugi::xml_node mediaType, WmStreamConfig& s, Number& num) {
@@ -210,6 +210,6 @@ HRESULT IWMProfileManager::LoadProfileByData(const wchar_t* text, IWMProfile** p
     size_t length = 0;
     while (length <= kMaxTextChars && text[length] != L'\0') ++length;
     if (length == 0 || length > kMaxTextChars) return WMF_E_INVALID_PROFILE;
-    *profile = ParseProfile(WmWideToUtf8(std::wstring(text, length)));
+    *profile = ParseProfile(WideToUtf8(std::wstring(text, length)));
     return *profile ? S_OK : WMF_E_INVALID_PROFILE;
 }

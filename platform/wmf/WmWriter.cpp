@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/wmf/WmEncoder.h"
-#include "platform/wmf/WmText.h"
+#include "platform/win32/WideChar.h"
 
 namespace {
 
@@ -220,7 +220,7 @@ HRESULT IWMWriter::BeginWriting() {
         in->stats.clear();
     }
     m_file = std::make_unique<WmAsfFile>();
-    const HRESULT hr = m_file->Create(WmWideToUtf8(m_path));
+    const HRESULT hr = m_file->Create(WideToUtf8(m_path));
     if (FAILED(hr)) {
         Reset();
         return hr;
@@ -250,7 +250,8 @@ HRESULT IWMWriter::AllocateSample(DWORD size, INSSBuffer** sample) {
     if (!sample) return E_POINTER;
     *sample = nullptr;
     if (size > kMaxSampleBytes) return E_OUTOFMEMORY;
-    // A spare buffer whose only reference is ours is free to hand out again.
+    // A kept buffer whose only reference is ours is free to hand out again; when all
+    // are in use the sample gets a buffer of its own.
     INSSBuffer* s = nullptr;
     for (INSSBuffer* spare : m_spareSamples) {
         if (spare->RefCount() == 1) {
@@ -258,20 +259,15 @@ HRESULT IWMWriter::AllocateSample(DWORD size, INSSBuffer** sample) {
             break;
         }
     }
-    if (!s) {
+    if (!s && m_spareSamples.size() < kSamplePool) {
         s = new INSSBuffer;
-        if (m_spareSamples.size() < kSamplePool) {
-            m_spareSamples.push_back(s);
-        } else {
-            s->Release();
-            s = new INSSBuffer;
-            s->m_bytes.resize(size);
-            s->m_length = size;
-            *sample = s;
-            return S_OK;
-        }
+        m_spareSamples.push_back(s);
     }
-    s->AddRef();
+    if (s) {
+        s->AddRef();
+    } else {
+        s = new INSSBuffer;
+    }
     if (s->m_bytes.size() < size) s->m_bytes.resize(size);
     s->m_length = size;
     *sample = s;

@@ -309,19 +309,6 @@ TEST_F(EncWMVTest, TwoPassRunAnalysesFirstThenWritesEveryFrameOnce) {
     m_w.Close();
 }
 
-TEST_F(EncWMVTest, TwoPassWithConstantRateProfileMatchesOnePassLength) {
-    const std::string prx = WritePrx("cbr2.prx", Prx(PrxVideo{"WMV1", 160, 120, 150000}, PrxAudio{0x161, 44100, 2, 48000}));
-    for (BOOL twoPass : {FALSE, TRUE}) {
-        m_w.SetTwoPass(twoPass);
-        ASSERT_EQ(0, m_w.LoadProfileFile(Wide(prx).c_str()));
-        const std::string out = Out(twoPass ? "two.wmv" : "one.wmv");
-        const RunResult r = Convert(m_w, out, 9);
-        ASSERT_EQ(0, r.code);
-        EXPECT_EQ(twoPass ? 2 : 1, r.passes);
-        EXPECT_EQ("wmv1 160x120 9", StreamOf(Probe(out), "video"));
-    }
-}
-
 TEST_F(EncWMVTest, VideoIsStampedByFrameInMilliseconds) {
     ASSERT_EQ(0, m_w.LoadProfileFile(Wide(WritePrx("v.prx", Prx(PrxVideo{"WMV2", 64, 48, 100000}, std::nullopt))).c_str()));
     const std::string out = Out("stamps.wmv");
