@@ -85,6 +85,48 @@ HRESULT WmAsfFile::Finish() {
     return hr;
 }
 
+// ---------------------------------------------------------------- frame ring
+
+namespace {
+
+// A few frames of one shape taken in turn. The encoder may keep a reference to the
+// last frame it was given; the next free frame of the ring is used instead of
+// copying that one, so no frame is allocated once the ring exists.
+class FrameRing {
+public:
+    ~FrameRing() { Free(); }
+    // Frames shaped like model (format, size or samples and channel layout).
+    bool Alloc(const AVFrame* model) {
+        Free();
+        for (AVFrame*& f : m_frames) {
+            f = av_frame_alloc();
+            if (!f) return false;
+            f->format = model->format;
+            f->width = model->width;
+            f->height = model->height;
+            f->nb_samples = model->nb_samples;
+            f->sample_rate = model->sample_rate;
+            if (av_channel_layout_copy(&f->ch_layout, &model->ch_layout) < 0) return false;
+            if (av_frame_get_buffer(f, 0) < 0) return false;
+        }
+        return true;
+    }
+    AVFrame* Next() {
+        for (AVFrame* f : m_frames) {
+            if (f && av_frame_is_writable(f)) return f;
+        }
+        return m_frames[0] && av_frame_make_writable(m_frames[0]) >= 0 ? m_frames[0] : nullptr;
+    }
+    void Free() {
+        for (AVFrame*& f : m_frames) av_frame_free(&f);
+    }
+
+private:
+    AVFrame* m_frames[3] = {};
+};
+
+}  // namespace
+
 // ---------------------------------------------------------------- encoder base
 
 WmStreamEncoder::~WmStreamEncoder() { WmStreamEncoder::Close(); }
@@ -246,7 +288,7 @@ private:
     WMVIDEOINFOHEADER m_format;
     InputPixels m_pixels;
     SwsContext* m_sws = nullptr;
-    AVFrame* m_frame = nullptr;
+    FrameRing m_frames;
     int64_t m_lastPts = -1;
 };
 
@@ -285,8 +327,7 @@ HRESULT WmVideoEncoder::Open(WmPassMode mode, const std::string& stats) {
     if (!codec || m_pixels.format == AV_PIX_FMT_NONE) return WMF_E_INVALID_PROFILE;
     m_ctx = avcodec_alloc_context3(codec);
     m_packet = av_packet_alloc();
-    m_frame = av_frame_alloc();
-    if (!m_ctx || !m_packet || !m_frame) return E_OUTOFMEMORY;
+    if (!m_ctx || !m_packet) return E_OUTOFMEMORY;
     Configure();
     // A quality-based stream needs no statistics: both passes encode at the same quantiser.
     if (!QualityBased()) {
@@ -309,10 +350,11 @@ HRESULT WmVideoEncoder::Open(WmPassMode mode, const std::string& stats) {
         }
         return WMF_E_ENCODER_FAILED;
     }
-    m_frame->format = m_ctx->pix_fmt;
-    m_frame->width = m_ctx->width;
-    m_frame->height = m_ctx->height;
-    if (av_frame_get_buffer(m_frame, 0) < 0) return E_OUTOFMEMORY;
+    AVFrame model{};
+    model.format = m_ctx->pix_fmt;
+    model.width = m_ctx->width;
+    model.height = m_ctx->height;
+    if (!m_frames.Alloc(&model)) return E_OUTOFMEMORY;
     const int inW = m_format.bmiHeader.biWidth;
     const int inH = std::abs(m_format.bmiHeader.biHeight);
     m_sws = sws_getCachedContext(m_sws, inW, inH, m_pixels.format, m_ctx->width, m_ctx->height, AV_PIX_FMT_YUV420P,
@@ -329,15 +371,16 @@ HRESULT WmVideoEncoder::Encode(const BYTE* data, DWORD size, QWORD time) {
     const int inW = m_format.bmiHeader.biWidth;
     const int inH = std::abs(m_format.bmiHeader.biHeight);
     if (!data || !MapInput(m_pixels, inW, inH, data, size, planes, strides)) return E_INVALIDARG;
-    if (av_frame_make_writable(m_frame) < 0) return E_OUTOFMEMORY;
-    sws_scale(m_sws, planes, strides, 0, inH, m_frame->data, m_frame->linesize);
+    AVFrame* frame = m_frames.Next();
+    if (!frame) return E_OUTOFMEMORY;
+    sws_scale(m_sws, planes, strides, 0, inH, frame->data, frame->linesize);
     int64_t pts = av_rescale_q_rnd(static_cast<int64_t>(std::min<QWORD>(time, INT64_MAX / 2)), kHundredNs,
                                    m_ctx->time_base, AV_ROUND_NEAR_INF);
     // The codecs need strictly rising stamps; samples stamped too close still count.
     if (pts <= m_lastPts) pts = m_lastPts + 1;
     m_lastPts = pts;
-    m_frame->pts = pts;
-    return SendAndDrain(m_frame);
+    frame->pts = pts;
+    return SendAndDrain(frame);
 }
 
 HRESULT WmVideoEncoder::Finish() {
@@ -347,7 +390,7 @@ HRESULT WmVideoEncoder::Finish() {
 
 void WmVideoEncoder::Close() {
     WmStreamEncoder::Close();
-    av_frame_free(&m_frame);
+    m_frames.Free();
     sws_freeContext(m_sws);
     m_sws = nullptr;
 }
@@ -387,7 +430,7 @@ private:
     WAVEFORMATEX m_format;
     SwrContext* m_swr = nullptr;
     AVAudioFifo* m_fifo = nullptr;
-    AVFrame* m_frame = nullptr;
+    FrameRing m_frames;
     uint8_t** m_converted = nullptr;  // planar buffers for one conversion
     int m_convertedCapacity = 0;
     int64_t m_nextPts = 0;
@@ -432,14 +475,13 @@ HRESULT WmAudioEncoder::Configure() {
     av_channel_layout_uninit(&inLayout);
     if (r < 0 || swr_init(m_swr) < 0) return E_FAIL;
     m_fifo = av_audio_fifo_alloc(m_ctx->sample_fmt, m_ctx->ch_layout.nb_channels, m_ctx->frame_size * 2);
-    m_frame = av_frame_alloc();
-    if (!m_fifo || !m_frame) return E_OUTOFMEMORY;
-    m_frame->format = m_ctx->sample_fmt;
-    m_frame->nb_samples = m_ctx->frame_size;
-    m_frame->sample_rate = m_ctx->sample_rate;
-    if (av_channel_layout_copy(&m_frame->ch_layout, &m_ctx->ch_layout) < 0) return E_OUTOFMEMORY;
-    if (av_frame_get_buffer(m_frame, 0) < 0) return E_OUTOFMEMORY;
-    return S_OK;
+    if (!m_fifo) return E_OUTOFMEMORY;
+    AVFrame model{};
+    model.format = m_ctx->sample_fmt;
+    model.nb_samples = m_ctx->frame_size;
+    model.sample_rate = m_ctx->sample_rate;
+    model.ch_layout = m_ctx->ch_layout;  // copied by the ring, not owned by the model
+    return m_frames.Alloc(&model) ? S_OK : E_OUTOFMEMORY;
 }
 
 HRESULT WmAudioEncoder::Open(WmPassMode mode, const std::string&) {
@@ -480,11 +522,12 @@ HRESULT WmAudioEncoder::Convert(const BYTE* data, int samples) {
 
 HRESULT WmAudioEncoder::EncodeFullFrames() {
     while (av_audio_fifo_size(m_fifo) >= m_ctx->frame_size) {
-        if (av_frame_make_writable(m_frame) < 0) return E_OUTOFMEMORY;
-        av_audio_fifo_read(m_fifo, reinterpret_cast<void**>(m_frame->data), m_ctx->frame_size);
-        m_frame->pts = m_nextPts;
+        AVFrame* frame = m_frames.Next();
+        if (!frame) return E_OUTOFMEMORY;
+        av_audio_fifo_read(m_fifo, reinterpret_cast<void**>(frame->data), m_ctx->frame_size);
+        frame->pts = m_nextPts;
         m_nextPts += m_ctx->frame_size;
-        const HRESULT hr = SendAndDrain(m_frame);
+        const HRESULT hr = SendAndDrain(frame);
         if (FAILED(hr)) return hr;
     }
     return S_OK;
@@ -508,12 +551,13 @@ HRESULT WmAudioEncoder::Finish() {
     // late: the tail is padded with silence, then one frame of silence pushes it out.
     const int left = av_audio_fifo_size(m_fifo);
     for (int i = 0; i < (left > 0 ? 2 : 1) && SUCCEEDED(hr); ++i) {
-        if (av_frame_make_writable(m_frame) < 0) return E_OUTOFMEMORY;
-        av_samples_set_silence(m_frame->data, 0, m_ctx->frame_size, m_ctx->ch_layout.nb_channels, m_ctx->sample_fmt);
-        if (i == 0 && left > 0) av_audio_fifo_read(m_fifo, reinterpret_cast<void**>(m_frame->data), left);
-        m_frame->pts = m_nextPts;
+        AVFrame* frame = m_frames.Next();
+        if (!frame) return E_OUTOFMEMORY;
+        av_samples_set_silence(frame->data, 0, m_ctx->frame_size, m_ctx->ch_layout.nb_channels, m_ctx->sample_fmt);
+        if (i == 0 && left > 0) av_audio_fifo_read(m_fifo, reinterpret_cast<void**>(frame->data), left);
+        frame->pts = m_nextPts;
         m_nextPts += m_ctx->frame_size;
-        hr = SendAndDrain(m_frame);
+        hr = SendAndDrain(frame);
     }
     const HRESULT end = SendAndDrain(nullptr);
     return FAILED(hr) ? hr : end;
@@ -524,7 +568,7 @@ void WmAudioEncoder::Close() {
     swr_free(&m_swr);
     if (m_fifo) av_audio_fifo_free(m_fifo);
     m_fifo = nullptr;
-    av_frame_free(&m_frame);
+    m_frames.Free();
     if (m_converted) av_freep(&m_converted[0]);
     av_freep(&m_converted);
     m_convertedCapacity = 0;
