@@ -4,38 +4,7 @@
 #include <new>
 #include <string>
 
-namespace {
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// Wide text to UTF-8; false for code points no file name can hold.
-bool WideToUtf8(const wchar_t* text, std::string& out) {
-    out.clear();
-    for (const wchar_t* p = text; *p; ++p) {
-        const auto c = static_cast<char32_t>(*p);
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
-        AppendUtf8(out, c);
-    }
-    return true;
-}
-
-}  // namespace
+#include "platform/win32/WideChar.h"
 
 std::shared_ptr<IMediaDet> CreateMediaDet() {
     return std::shared_ptr<IMediaDet>(new (std::nothrow) MediaDet);
