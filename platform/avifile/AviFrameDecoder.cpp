@@ -5,6 +5,7 @@
 #include "platform/avifile/AviFrameDecoder.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstring>
 #include <vector>
@@ -28,6 +29,7 @@ constexpr int kMaxDimension = 32768;
 constexpr int64_t kMaxPixels = int64_t(1) << 26;
 // Below this size, threads cost more than they save.
 constexpr int64_t kThreadedPixels = 320 * 240;
+std::atomic<int> g_threads{0};
 
 // Raw FOURCCs the rawvideo decoder needs told its pixel layout.
 AVPixelFormat RawPixelFormat(uint32_t tag) {
@@ -223,7 +225,11 @@ bool FrameDecoder::OpenCodec() {
         m_ctx->extradata_size = int(extra);
     }
     m_ctx->max_pixels = kMaxPixels;
-    m_ctx->thread_count = int64_t(m_ctx->width) * m_ctx->height >= kThreadedPixels ? 0 : 1;
+    const int threads = g_threads.load(std::memory_order_relaxed);
+    if (threads > 0)
+        m_ctx->thread_count = threads;
+    else
+        m_ctx->thread_count = int64_t(m_ctx->width) * m_ctx->height >= kThreadedPixels ? 0 : 1;
     if (avcodec_open2(m_ctx, codec, nullptr) < 0) return false;
     const AVCodecDescriptor* d = avcodec_descriptor_get(id);
     m_codecReorders = d && (d->props & AV_CODEC_PROP_REORDER);
@@ -451,6 +457,8 @@ void* FrameDecoder::GetFrame(LONG pos) {
 }
 
 }  // namespace
+
+void SetFrameDecoderThreads(int count) { g_threads.store(count > 0 ? count : 0, std::memory_order_relaxed); }
 
 PGETFRAME OpenFrameDecoder(PAVISTREAM stream) {
     auto* d = new FrameDecoder(stream);
