@@ -29,11 +29,13 @@ KeyDecoder::KeyDecoder(const std::string& path, int threads) {
     }
     avformat_close_input(&fmt);
     m_frame = av_frame_alloc();
+    m_next = av_frame_alloc();
 }
 
 KeyDecoder::~KeyDecoder() {
     for (AVPacket*& p : m_packets) av_packet_free(&p);
     av_frame_free(&m_frame);
+    av_frame_free(&m_next);
     avcodec_free_context(&m_ctx);
     sws_freeContext(m_sws);
 }
@@ -51,6 +53,17 @@ bool KeyDecoder::Convert() {
            m_frame->height;
 }
 
+// Keeps the last picture the decoder gives: a failed receive empties the frame it is given.
+bool KeyDecoder::ReceiveAll() {
+    bool got = false;
+    while (avcodec_receive_frame(m_ctx, m_next) == 0) {
+        av_frame_unref(m_frame);
+        av_frame_move_ref(m_frame, m_next);
+        got = true;
+    }
+    return got;
+}
+
 bool KeyDecoder::DecodeFromKey(int frame) {
     if (!m_ctx || frame < 0 || frame >= int(m_packets.size())) return false;
     const auto it = std::upper_bound(m_keys.begin(), m_keys.end(), frame);
@@ -61,11 +74,11 @@ bool KeyDecoder::DecodeFromKey(int frame) {
     bool got = false;
     for (int i = key; i <= last; ++i) {
         if (avcodec_send_packet(m_ctx, m_packets[size_t(i)]) < 0) continue;
-        while (avcodec_receive_frame(m_ctx, m_frame) == 0) got = true;
+        got = ReceiveAll() || got;
     }
     if (!got) {
         avcodec_send_packet(m_ctx, nullptr);
-        while (avcodec_receive_frame(m_ctx, m_frame) == 0) got = true;
+        got = ReceiveAll();
     }
     return got && Convert();
 }

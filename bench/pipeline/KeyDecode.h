@@ -20,12 +20,14 @@ public:
     bool DecodeFromKey(int frame);
 
 private:
+    bool ReceiveAll();
     bool Convert();
 
     std::vector<AVPacket*> m_packets;
     std::vector<int> m_keys;
     AVCodecContext* m_ctx = nullptr;
     AVFrame* m_frame = nullptr;
+    AVFrame* m_next = nullptr;
     SwsContext* m_sws = nullptr;
     std::vector<unsigned char> m_rows;
 };

@@ -93,6 +93,8 @@ private:
     void* DecodedFrame(int compact);
     int KeyAtOrBefore(int compact) const;
     int StartFor(int anchor) const;
+    int LeadingPictures(int key);
+    int StartForTarget(int target);
     bool Reorders() const;
     void Seek(int target);
     bool FalseStart(const AVFrame* f);
@@ -129,6 +131,13 @@ private:
     int m_swsWidth = 0;
     int m_swsHeight = 0;
     bool m_codecReorders = false;
+    // Pictures nothing refers to can be left undecoded while catching up to the anchor.
+    bool m_canSkipNonRef = false;
+    // MPEG-4 part 2: pictures after a key frame that show before it can be told from
+    // their headers, so a target past them needs nothing of the group before.
+    bool m_vopTypes = false;
+    std::vector<int8_t> m_leading;  // per sample: leading B pictures, -1 unknown, -2 not read
+    int m_skipTo = 0;  // samples in (anchor, m_skipTo) are not sent
     bool m_decodedAny = false;
     bool m_sendPalette = false;
     // Decoder position: the next sample to send, the sample whose picture is
@@ -233,6 +242,11 @@ bool FrameDecoder::OpenCodec() {
     if (avcodec_open2(m_ctx, codec, nullptr) < 0) return false;
     const AVCodecDescriptor* d = avcodec_descriptor_get(id);
     m_codecReorders = d && (d->props & AV_CODEC_PROP_REORDER);
+    // In these codecs a B picture is never a reference, so leaving one out changes no
+    // other picture.
+    m_canSkipNonRef = id == AV_CODEC_ID_MPEG4 || id == AV_CODEC_ID_MPEG1VIDEO || id == AV_CODEC_ID_MPEG2VIDEO;
+    m_vopTypes = id == AV_CODEC_ID_MPEG4;
+    if (m_vopTypes) m_leading.assign(m_samples.size(), -2);
     m_sendPalette = m_bih.biBitCount <= 8 && extra > 0;
     return true;
 }
@@ -333,11 +347,68 @@ bool FrameDecoder::DropFalseKey(int sample) {
     return true;
 }
 
+// The coding type of the only picture of an MPEG-4 part 2 sample: 0 I, 1 P, 2 B,
+// 3 S; -1 when the sample holds no picture header or more than one.
+int VopType(const uint8_t* p, int size) {
+    int type = -1;
+    for (int i = 0; i + 4 < size; ++i) {
+        if (p[i] != 0 || p[i + 1] != 0 || p[i + 2] != 1 || p[i + 3] != 0xB6) continue;
+        if (type >= 0) return -1;
+        type = p[i + 4] >> 6;
+        i += 3;
+    }
+    return type;
+}
+
+// How many B pictures follow the key in the stream: they show before it and need the
+// group before it. -1 when that cannot be told.
+int FrameDecoder::LeadingPictures(int key) {
+    if (key < 0 || size_t(key) >= m_leading.size()) return -1;
+    int8_t& known = m_leading[size_t(key)];
+    if (known != -2) return known;
+    known = -1;
+    int count = 0;
+    for (int at = key + 1; at < int(m_samples.size()) && count < 16; ++at, ++count) {
+        LONG bytes = 0, samples = 0;
+        if (m_stream->Read(m_samples[size_t(at)], 1, nullptr, 0, &bytes, &samples) != AVIERR_OK ||
+            bytes <= 0 || bytes > kMaxSampleBytes)
+            return -1;
+        if (m_read.size() < size_t(bytes)) m_read.resize(size_t(bytes));
+        LONG got = 0;
+        if (m_stream->Read(m_samples[size_t(at)], 1, m_read.data(), bytes, &got, &samples) != AVIERR_OK ||
+            got != bytes)
+            return -1;
+        const int type = VopType(m_read.data(), int(bytes));
+        if (type < 0) return -1;
+        if (type != 2) break;
+    }
+    if (count >= 16) return -1;
+    known = int8_t(count);
+    return count;
+}
+
+// The first sample to send for target when the decoder has to start over.
+int FrameDecoder::StartForTarget(int target) {
+    const int anchor = KeyAtOrBefore(target);
+    if (m_vopTypes && anchor > 0 && Reorders()) {
+        const int leading = LeadingPictures(anchor);
+        if (leading >= 0 && target >= anchor + leading) return anchor;
+    }
+    return StartFor(anchor);
+}
+
 void FrameDecoder::Seek(int target) {
     avcodec_flush_buffers(m_ctx);
     m_anchor = KeyAtOrBefore(target);
-    m_next = StartFor(m_anchor);
+    m_next = StartForTarget(target);
     m_counted = 0;
+    m_skipTo = 0;
+    if (m_next == m_anchor && m_anchor > 0 && m_vopTypes && Reorders()) {
+        // The leading pictures are left out; they would have shown first.
+        const int leading = LeadingPictures(m_anchor);
+        m_counted = leading;
+        m_skipTo = m_anchor + 1 + leading;
+    }
     m_start = m_next;
     m_awaitStart = m_start != 0;
     m_started = true;
@@ -354,7 +425,11 @@ bool FrameDecoder::SendNext() {
     }
     uint8_t* data = nullptr;
     int size = 0;
+    if (m_next > m_anchor && m_next < m_skipTo) m_next = m_skipTo;
+    if (m_next >= int(m_samples.size())) return true;  // drained on the next turn
     const int at = m_next++;
+    // Before the anchor only references matter: their own pictures are thrown away.
+    if (m_canSkipNonRef) m_ctx->skip_frame = at < m_anchor ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
     if (!ReadSample(m_samples[size_t(at)], &data, &size)) {
         av_packet_unref(m_pkt);
         return true;  // an unreadable sample is skipped, as a decoder skips a broken one
@@ -407,7 +482,7 @@ bool FrameDecoder::Deliver(const AVFrame* f) {
 void* FrameDecoder::DecodedFrame(int target) {
     if (target == m_shown) return m_out.data();
     const int next = m_anchor + m_counted;
-    if (!m_started || target < next || StartFor(KeyAtOrBefore(target)) > m_next) Seek(target);
+    if (!m_started || target < next || StartForTarget(target) > m_next) Seek(target);
     // Every turn takes a picture or sends a sample, so this ends.
     for (size_t turns = 0; turns < 4 * m_samples.size() + 64; ++turns) {
         const int rc = avcodec_receive_frame(m_ctx, m_frame);
