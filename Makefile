@@ -8,7 +8,7 @@ SAN_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1 \
            LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizer/lsan.supp:print_suppressions=0 \
            UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all build asan run test test-release test-asan bench clean
+.PHONY: all build asan run test test-release test-asan bench bench-compare clean
 
 all: build
 
@@ -42,6 +42,10 @@ test: test-asan test-release
 
 bench: build
 	cmake --build $(RELEASE) -j$(JOBS) --target all
+
+# The conversion pipeline against ffmpeg on the same files (see docs/PERFORMANCE.md).
+bench-compare: build
+	bench/compare/run
 
 clean:
 	rm -rf build
