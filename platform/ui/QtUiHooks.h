@@ -1,5 +1,5 @@
 #pragma once
-// The window-system services the foundation's helpers call (clipboard, message
+// The window-system services the foundation's system functions call (clipboard, message
 // pump, GUI font), implemented over Qt and registered with the foundation.
 #include <QObject>
 
@@ -39,7 +39,7 @@ private:
 // Registers one process-wide instance with the foundation (needs the QApplication).
 void InstallQtUiHooks();
 
-// Before the QApplication exists: on a Wayland session, ask Qt for its X11 platform,
+// Before the QApplication exists: on Wayland, ask Qt for its X11 platform,
 // which window placement, screen snapshots and shaped windows need. An explicit
 // QT_QPA_PLATFORM is left alone.
 void PreferX11Platform();

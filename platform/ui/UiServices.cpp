@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QSystemTrayIcon>
 #include <QWindow>
 #include <cwctype>
@@ -165,6 +166,15 @@ private:
     std::map<QWidget*, QSystemTrayIcon*> m_icons;
 };
 
+class QtScreen : public IScreenService {
+public:
+    QImage Grab() override {
+        QScreen* screen = QGuiApplication::primaryScreen();
+        if (!screen) return QImage();
+        return screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+    }
+};
+
 UiServices& Current() {
     static UiServices services = RealUiServices();
     return services;
@@ -207,7 +217,8 @@ UiServices RealUiServices() {
     static QtClipboard clipboard;
     static QtMover mover;
     static QtTray tray;
-    return {&box, &files, &clipboard, &mover, &tray};
+    static QtScreen screen;
+    return {&box, &files, &clipboard, &mover, &tray, &screen};
 }
 
 const UiServices& GetUiServices() { return Current(); }
@@ -274,7 +285,7 @@ std::wstring QtNameFilter(const FileFilter& f) {
     return f.text + L" (" + pats + L")";
 }
 
-UiServices ScriptedUi::Services() { return {this, this, this, this, this}; }
+UiServices ScriptedUi::Services() { return {this, this, this, this, this, this}; }
 
 int ScriptedUi::Show(QWidget*, const std::wstring& text, const std::wstring& caption, UINT type) {
     messageBoxes.push_back({text, caption, type});

@@ -1,10 +1,11 @@
 #pragma once
 // Everything that would block or reach outside the process (message boxes, file and
-// folder dialogs, the clipboard, moving a window, the tray)
-// goes through these interfaces (opening a document goes through the foundation's
-// system commands). The real implementations use Qt; tests install
-// ScriptedUi, which answers from a script and records what was asked.
+// folder dialogs, the clipboard, moving a window, the tray, screen snapshots) goes
+// through these interfaces; opening a document goes through the foundation's system
+// commands. The real implementations use Qt; tests install ScriptedUi, which answers
+// from a script and records what was asked.
 #include <QIcon>
+#include <QImage>
 #include <QPoint>
 #include <cstdint>
 #include <deque>
@@ -85,12 +86,20 @@ public:
     virtual bool Remove(QWidget* owner) = 0;
 };
 
+class IScreenService {
+public:
+    virtual ~IScreenService() = default;
+    // A snapshot of the primary screen, in screen pixels.
+    virtual QImage Grab() = 0;
+};
+
 struct UiServices {
     IMessageBoxService* messageBox;
     IFileDialogService* fileDialog;
     IClipboardService* clipboard;
     IWindowMoverService* mover;
     ITrayService* tray;
+    IScreenService* screen;
 };
 
 // The Qt-backed services (process-wide singletons).
@@ -114,7 +123,7 @@ std::wstring QtNameFilter(const FileFilter& f);
 
 // Answers from a script and records every request; for tests.
 class ScriptedUi : public IMessageBoxService, public IFileDialogService, public IClipboardService,
-                   public IWindowMoverService, public ITrayService {
+                   public IWindowMoverService, public ITrayService, public IScreenService {
 public:
     struct MessageBoxCall {
         std::wstring text, caption;
@@ -132,6 +141,7 @@ public:
     bool Add(QWidget*, const std::wstring& tip, const QIcon&) override;
     void ShowBalloon(QWidget*, const std::wstring& title, const std::wstring& text) override;
     bool Remove(QWidget*) override;
+    QImage Grab() override { return screenImage; }
 
     // Script: answers are taken in order; when none is left the default applies
     // (IDOK / cancel / cancel).
@@ -139,6 +149,7 @@ public:
     std::deque<std::optional<FileDialogRequest>> fileAnswers;  // nullopt = cancel
     std::deque<std::optional<std::wstring>> folderAnswers;     // nullopt = cancel
     bool trayAvailable = true;
+    QImage screenImage;
 
     // Record.
     std::vector<MessageBoxCall> messageBoxes;

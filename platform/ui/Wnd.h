@@ -14,7 +14,7 @@ public:
 
     static CWnd* FromWidget(QWidget* w) { return dynamic_cast<CWnd*>(w); }
 
-    // The opaque handle the foundation's helpers take.
+    // The opaque handle the foundation's system functions take.
     HWND GetSafeHwnd() { return reinterpret_cast<HWND>(GetWidget()); }
     static QWidget* FromHandle(HWND hwnd) { return reinterpret_cast<QWidget*>(hwnd); }
 

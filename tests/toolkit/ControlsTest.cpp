@@ -10,7 +10,6 @@
 #include "platform/ui/UiServices.h"
 #include "toolkit/BaseColorDialog.h"
 #include "toolkit/Browse.h"
-#include "toolkit/ComboBoxImgEx.h"
 #include "toolkit/LinkButton.h"
 #include "toolkit/MemCDC.h"
 #include "toolkit/SliderSelect.h"
@@ -135,14 +134,17 @@ TEST_F(OwnerDrawn, HoverOnlyFrameAndFramelessStyles) {
     EXPECT_EQ(At(Grab(), 0, 0), Rgb(kColor3DShadow));
     button->setDown(false);
     EXPECT_EQ(At(Grab(), 0, 0), Rgb(kColor3DLight));
-}
 
-TEST_F(OwnerDrawn, FramelessStyleShowsOnlyThePressedEdge) {
+    // Without a frame style only the pressed edge shows.
     CColorButton flat(kBack, kText, kDisabled, kHover, 2);
-    ASSERT_TRUE(flat.AttachDlgItem(kButton, &dlg));
-    EXPECT_EQ(At(Grab(), 0, 0), Rgb(kBack));
-    button->setDown(true);
-    EXPECT_EQ(At(Grab(), 0, 0), Rgb(kColor3DShadow));
+    QImage img(100, 30, QImage::Format_RGB32);
+    for (UINT state : {0u, ODS_SELECTED}) {
+        QPainter painter(&img);
+        CDC dc(&painter);
+        flat.DrawItem(&dc, state, {0, 0, 100, 30});
+        painter.end();
+        EXPECT_EQ(At(img, 0, 0), Rgb(state ? kColor3DShadow : kBack));
+    }
 }
 
 TEST_F(OwnerDrawn, IconButtonCentresItsIconAndSwapsItWhenDisabled) {
@@ -241,21 +243,4 @@ TEST(Browse, ReturnsTheChosenFolderOrTheInitialOne) {
     ASSERT_EQ(script.ui.folderRequests.size(), 4u);
     EXPECT_EQ(script.ui.folderRequests[0].first, L"フォルダの選択");
     EXPECT_EQ(script.ui.folderRequests[2].second, L"/tmp/out/");
-}
-
-TEST(ComboBoxImgEx, ItemsShowPicturesFromItsList) {
-    CComboBoxImgEx combo;
-    EXPECT_EQ(combo.AddImage(QIcon()), -1);
-    EXPECT_EQ(combo.InitImageList(), nullptr);
-    EXPECT_NE(combo.InitImageList(), nullptr);
-    QPixmap px(16, 16);
-    px.fill(Qt::red);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(combo.AddImage(QIcon(px)), i);
-    const wchar_t* names[] = {L"V4", L"V7", L"V8", L"PRX"};
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(combo.InsertItem(i, names[i], i, i, 2, 1), i);
-    EXPECT_EQ(combo.count(), 4);
-    EXPECT_EQ(combo.itemText(3), QStringLiteral("PRX"));
-    EXPECT_EQ(combo.GetItemImage(2), 2);
-    EXPECT_FALSE(combo.itemIcon(1).isNull());
-    EXPECT_EQ(combo.iconSize(), QSize(16, 16));
 }

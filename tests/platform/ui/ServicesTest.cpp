@@ -74,23 +74,3 @@ TEST(FoundationHooks, ClipboardGetsThePackedDibAsAnImage) {
     EXPECT_GT(extent.cy, 0);
     RegisterUiHooks(previous);
 }
-
-TEST(Platform, WaylandSessionsAskForX11) {
-    const auto restore = [](const char* name, const char* value) {
-        if (value) setenv(name, value, 1);
-        else unsetenv(name);
-    };
-    const char* oldPlatform = std::getenv("QT_QPA_PLATFORM");
-    const std::string keep = oldPlatform ? oldPlatform : "";
-    const char* oldWayland = std::getenv("WAYLAND_DISPLAY");
-    const std::string keepWayland = oldWayland ? oldWayland : "";
-    unsetenv("QT_QPA_PLATFORM");
-    setenv("WAYLAND_DISPLAY", "wayland-0", 1);
-    PreferX11Platform();
-    EXPECT_STREQ(std::getenv("QT_QPA_PLATFORM"), "xcb");
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    PreferX11Platform();
-    EXPECT_STREQ(std::getenv("QT_QPA_PLATFORM"), "offscreen");
-    restore("QT_QPA_PLATFORM", oldPlatform ? keep.c_str() : nullptr);
-    restore("WAYLAND_DISPLAY", oldWayland ? keepWayland.c_str() : nullptr);
-}
