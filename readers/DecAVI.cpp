@@ -50,11 +50,9 @@ void CDecAVI::Close() {
     CDecMovie::Close();
 }
 
-// Keeps the video stream of lowest priority value; the first one on a tie.
-int CDecAVI::ChooseVideoStream() {
+int CDecAVI::ScanStreams(const std::function<bool(PAVISTREAM, const AVISTREAMINFOW&)>& keep) {
     AVIFILEINFOW fileInfo{};
     if (AVIFileInfoW(m_file, &fileInfo, sizeof(fileInfo)) != AVIERR_OK) return 1003;
-    WORD best = 0xFFFF;
     for (DWORD i = 0; i < fileInfo.dwStreams; ++i) {
         PAVISTREAM stream = nullptr;
         if (AVIFileGetStream(m_file, &stream, 0, LONG(i)) != AVIERR_OK) return 1004;
@@ -63,14 +61,22 @@ int CDecAVI::ChooseVideoStream() {
             AVIStreamRelease(stream);
             return 1005;
         }
-        if (info.fccType == streamtypeVIDEO && (!m_videoStream || info.wPriority < best)) {
-            if (m_videoStream) AVIStreamRelease(m_videoStream);
-            m_videoStream = stream;
-            best = info.wPriority;
-        } else {
-            AVIStreamRelease(stream);
-        }
+        if (!keep(stream, info)) AVIStreamRelease(stream);
     }
+    return 0;
+}
+
+// Keeps the video stream of lowest priority value; the first one on a tie.
+int CDecAVI::ChooseVideoStream() {
+    WORD best = 0xFFFF;
+    const int rc = ScanStreams([&](PAVISTREAM stream, const AVISTREAMINFOW& info) {
+        if (info.fccType != streamtypeVIDEO || (m_videoStream && info.wPriority >= best)) return false;
+        if (m_videoStream) AVIStreamRelease(m_videoStream);
+        m_videoStream = stream;
+        best = info.wPriority;
+        return true;
+    });
+    if (rc != 0) return rc;
     return m_videoStream ? 0 : 1006;
 }
 

@@ -3,6 +3,7 @@
 // video stream, decodes frame n through the library's frame decompressor
 // (always 24-bit BI_RGB bottom-up rows), describes the stream as short texts and
 // gives raw access to the stream for the stream copies.
+#include <functional>
 #include <string>
 
 #include "foundation/MemBuffBase.h"
@@ -41,6 +42,10 @@ protected:
     AVISTREAMINFOW m_videoStreamInfo{};
     PAVISTREAM m_videoStream = nullptr;
     PAVIFILE m_file = nullptr;
+
+    // Offers every stream of the open file to `keep`, which takes the stream over
+    // by returning true; the streams it turns down are released. 0, 1003, 1004 or 1005.
+    int ScanStreams(const std::function<bool(PAVISTREAM, const AVISTREAMINFOW&)>& keep);
 
 private:
     int ChooseVideoStream();

@@ -65,24 +65,12 @@ void CDecAVIAudio::Close() {
 // Keeps the file's last audio stream. A stream with a zero rate or scale cannot
 // place a single sample in time and is passed over.
 int CDecAVIAudio::ChooseAudioStream() {
-    AVIFILEINFOW fileInfo{};
-    if (AVIFileInfoW(m_file, &fileInfo, sizeof(fileInfo)) != AVIERR_OK) return 1003;
-    for (DWORD i = 0; i < fileInfo.dwStreams; ++i) {
-        PAVISTREAM stream = nullptr;
-        if (AVIFileGetStream(m_file, &stream, 0, LONG(i)) != AVIERR_OK) return 1004;
-        AVISTREAMINFOW info{};
-        if (AVIStreamInfoW(stream, &info, sizeof(info)) != AVIERR_OK) {
-            AVIStreamRelease(stream);
-            return 1005;
-        }
-        if (info.fccType == streamtypeAUDIO && info.dwRate != 0 && info.dwScale != 0) {
-            if (m_audioStream) AVIStreamRelease(m_audioStream);
-            m_audioStream = stream;
-        } else {
-            AVIStreamRelease(stream);
-        }
-    }
-    return 0;
+    return ScanStreams([this](PAVISTREAM stream, const AVISTREAMINFOW& info) {
+        if (info.fccType != streamtypeAUDIO || info.dwRate == 0 || info.dwScale == 0) return false;
+        if (m_audioStream) AVIStreamRelease(m_audioStream);
+        m_audioStream = stream;
+        return true;
+    });
 }
 
 int CDecAVIAudio::Open(const wchar_t* path) {
