@@ -1,6 +1,6 @@
-// Thousands of damaged files through open and read: bit flips, cuts, and chunk
-// sizes set to extremes. Nothing may crash, hang, leak or allocate without bound;
-// the sanitizer build runs the same cases.
+// Thousands of damaged files through open and read, video and audio: bit flips,
+// cuts, and chunk sizes or format fields set to extremes. Nothing may crash, hang,
+// leak or allocate without bound; the sanitizer build runs the same cases.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -14,6 +14,7 @@ extern "C" {
 }
 
 #include "readers/DecAVI.h"
+#include "readers/DecAVIAudio.h"
 #include "tests/data/SyntheticAvi.h"
 #include "tests/data/TestMedia.h"
 #include "tests/support/TestSupport.h"
@@ -116,6 +117,79 @@ TEST(DecAVIFuzz, DamagedFilesNeverBreakTheReader) {
     }
     // Most damage is survivable: the reader should still open a good share.
     EXPECT_GT(opened, kRounds / 4);
+    av_log_set_level(AV_LOG_INFO);
+}
+
+// Small movies whose audio each decoder of the conversion engine has to take apart.
+std::vector<std::string> AudioSeeds(const TempDir& dir) {
+    std::vector<std::string> seeds;
+    for (AudioCodec codec : {AudioCodec::Pcm16, AudioCodec::MsAdpcm, AudioCodec::ImaAdpcm,
+                             AudioCodec::Mp3, AudioCodec::Ac3, AudioCodec::Alaw}) {
+        MovieSpec spec;
+        spec.width = 16;
+        spec.height = 8;
+        spec.frames = 6;
+        spec.audio = codec;
+        spec.channels = 2;
+        const auto path = dir / ("audio" + std::to_string(int(codec)) + ".avi");
+        if (MakeTestMovie(spec, path)) seeds.push_back(ReadFileBytes(path));
+    }
+    return seeds;
+}
+
+// Where the audio format's tag, channels, rate, block alignment and extra-byte
+// count sit: the decoders size their work from them.
+std::vector<size_t> AudioFormatFields(const std::string& file) {
+    std::vector<size_t> at;
+    for (size_t p = file.find("auds"); p != std::string::npos; p = file.find("auds", p + 1)) {
+        const size_t strf = file.find("strf", p);
+        if (strf == std::string::npos) break;
+        for (size_t field : {0, 2, 4, 12, 14, 16}) at.push_back(strf + 8 + field);
+    }
+    for (size_t p = file.find("01wb"); p != std::string::npos && p + 8 <= file.size();
+         p = file.find("01wb", p + 1))
+        at.push_back(p + 4);
+    return at;
+}
+
+// False when PCM kept coming far past what the file's few samples can give.
+bool ExerciseAudio(CDecAVIAudioComp& reader, const std::filesystem::path& path) {
+    if (reader.Open(path.wstring().c_str()) != 0 || !reader.HasAudioStream()) return true;
+    std::vector<BYTE> pcm(4096);
+    for (int start : {0, reader.FrameToSample(3), reader.GetAudioLength() + 5}) {
+        reader.StartAudio(start);
+        int reads = 0;
+        while (reader.ReadPCM(pcm.data(), int(pcm.size())) > 0)
+            if (++reads > 4096) return false;
+    }
+    int samples = 0, bytes = int(pcm.size());
+    reader.SetAudioPosition(0);
+    reader.ReadAudio(&samples, pcm.data(), &bytes);
+    return true;
+}
+
+TEST(DecAVIFuzz, DamagedAudioNeverBreaksTheAudioReader) {
+    av_log_set_level(AV_LOG_QUIET);
+    TempDir dir;
+    const std::vector<std::string> seeds = AudioSeeds(dir);
+    ASSERT_GE(seeds.size(), 4u);
+    std::vector<std::vector<size_t>> sizes;
+    for (const std::string& seed : seeds) sizes.push_back(AudioFormatFields(seed));
+    std::mt19937 rng(1209);
+    int withAudio = 0;
+    constexpr int kRounds = 1200;
+    for (int round = 0; round < kRounds; ++round) {
+        const size_t s = size_t(round) % seeds.size();
+        const auto path = dir / ("a" + std::to_string(round) + ".avi");
+        WriteFileBytes(path, Mutate(seeds[s], rng, sizes[s]));
+        {
+            CDecAVIAudioComp reader;
+            EXPECT_TRUE(ExerciseAudio(reader, path)) << "seed " << s << " round " << round;
+            withAudio += reader.HasAudioStream();
+        }
+        std::filesystem::remove(path);
+    }
+    EXPECT_GT(withAudio, kRounds / 4);
     av_log_set_level(AV_LOG_INFO);
 }
 
