@@ -29,6 +29,13 @@ constexpr CatalogueRow kCatalogue[] = {
 
 constexpr UINT kOtherErrors = 43271;
 
+// Ids between the message blocks hold a single blank rather than nothing, so a
+// caller that strays into them gets a harmless text.
+bool IsBlankId(UINT id) {
+    return (id >= 43073 && id <= 43100) || (id >= 43273 && id <= 43290) ||
+           (id >= 43335 && id <= 43400);
+}
+
 // The table is short and fetched at human speed: a linear search keeps the data
 // file free of any ordering rule.
 const wchar_t* FindString(UINT id) {
@@ -61,8 +68,8 @@ std::wstring SelectByLanguage(const std::wstring& jp, const std::wstring& en) {
 }
 
 std::wstring LoadStringTableEntry(UINT id) {
-    const wchar_t* text = FindString(id);
-    return text ? text : L"";
+    if (const wchar_t* text = FindString(id)) return text;
+    return IsBlankId(id) ? L" " : L"";
 }
 
 std::wstring LoadLangString(UINT jpId, UINT enId) {

@@ -10,7 +10,8 @@
 BOOL IsJapaneseSystem();
 std::wstring SelectByLanguage(const std::wstring& jp, const std::wstring& en);
 
-// One string-table entry; a missing id gives an empty text.
+// One string-table entry; a missing id gives an empty text, an id of the blank
+// stretches between the message blocks a single blank.
 std::wstring LoadStringTableEntry(UINT id);
 std::wstring LoadLangString(UINT jpId, UINT enId);
 std::wstring LoadLangStringPair(UINT jpId, UINT enId);

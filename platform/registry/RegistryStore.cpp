@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <unordered_map>
 
 #include "platform/registry/StoreFile.h"
 #include "platform/win32/WideChar.h"
@@ -124,6 +125,9 @@ std::wstring NormalizeKeyPath(const std::wstring& path) {
 RegistryData RegistryData::Parse(const std::string& text) {
     RegistryData data;
     Key* current = nullptr;
+    // Names already read, per key: a file with very many values must still parse in
+    // linear time, not by searching each key's list for every line.
+    std::map<const Key*, std::unordered_map<std::wstring, size_t>> seen;
     size_t pos = 0;
     while (pos < text.size()) {
         size_t end = text.find('\n', pos);
@@ -143,7 +147,12 @@ RegistryData RegistryData::Parse(const std::string& text) {
         RegValue value;
         if (!current || eq == std::string_view::npos || !ParseValue(line.substr(eq + 1), value))
             continue;
-        data.Set(current->path, Unescape(line.substr(0, eq)), std::move(value));
+        std::wstring name = Unescape(line.substr(0, eq));
+        const auto [at, fresh] = seen[current].try_emplace(FoldCase(name), current->values.size());
+        if (fresh)
+            current->values.emplace_back(std::move(name), std::move(value));
+        else
+            current->values[at->second].second = std::move(value);
     }
     return data;
 }

@@ -94,6 +94,9 @@ TEST(LangString, PairsFollowTheLanguage) {
     EXPECT_EQ(GetMsgCustomize(), L" Customize");
     EXPECT_EQ(GetMsgImageNotAcquired(), L"The image was not able to be acquired. ");
     EXPECT_EQ(LoadStringTableEntry(1), L"");  // a missing id is an empty text
+    for (UINT blank : {43073u, 43100u, 43273u, 43290u, 43335u})
+        EXPECT_EQ(LoadStringTableEntry(blank), L" ") << blank;
+    EXPECT_EQ(LoadStringTableEntry(43272), L"Other Errors");
 }
 
 TEST(LangString, CatalogueRows) {

@@ -60,9 +60,12 @@ TEST(RegistryStore, DamagedFileGivesWhatCanBeRead) {
     ASSERT_TRUE(
         WriteFileBytes(config.path() / "registry.txt",
                        "garbage\n[K]\nok=dword:0000002a\nbad=dword:xyz\nlong=dword:123456789\n"
-                       "half=hex:abc\nnoeq\n[unclosed\nlost=sz:x\n\xff\xfe\n"));
+                       "half=hex:abc\nnoeq\n[unclosed\nlost=sz:x\n\xff\xfe\n[k]\nOK=dword:00000007\n"));
     const RegistryData d = RegistryStore().Load();
-    EXPECT_EQ(d.Get(L"K", L"ok"), RegValue::Dword(42));
+    // A name repeated in any case is one value: the last line wins, the first spelling stays.
+    EXPECT_EQ(d.Get(L"K", L"ok"), RegValue::Dword(7));
+    ASSERT_EQ(d.FindKey(L"K")->values.size(), 1u);
+    EXPECT_EQ(d.FindKey(L"K")->values[0].first, L"ok");
     EXPECT_FALSE(d.Get(L"K", L"bad"));
     EXPECT_FALSE(d.Get(L"K", L"long"));
     EXPECT_FALSE(d.Get(L"K", L"half"));
