@@ -1,6 +1,7 @@
 #include "writers/EncAVIAudio.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <vector>
 
@@ -12,6 +13,7 @@
 namespace {
 constexpr UINT kCreateMode = 0x1011;
 constexpr int kCopyBufferBytes = 400000;
+constexpr int kPadPieceBytes = 1 << 16;
 
 int FormatBytes(const WAVEFORMATEX* f) { return f->cbSize + 18; }
 }  // namespace
@@ -162,18 +164,29 @@ int CEncAVIAudioComp::GetAudioBytesDue() {
     if (R <= 0 || b <= 0 || c <= 0 || m_streamInfo.dwRate == 0) return 0;
     const double V = static_cast<double>(m_position) * m_streamInfo.dwScale / m_streamInfo.dwRate;
     const double A = static_cast<double>(m_acm.GetInputBytes()) / R / b / c;
-    const int samples = static_cast<int>(R * (V - A) + 0.5);
-    return samples * b * c;
+    const double samples = std::trunc(R * (V - A) + 0.5);
+    // A copied stream's own scale and rate may be absurd: the count stays an int of whole samples.
+    const double frame = static_cast<double>(b) * c;
+    const double limit = std::floor(INT_MAX / frame);
+    return static_cast<int>(std::clamp(samples, -limit, limit) * frame);
 }
 
 void CEncAVIAudioComp::PadAudioToVideo() {
     if (!m_audioStream || !m_plainStream) return;
-    const int n = GetAudioBytesDue();
+    int n = GetAudioBytesDue();
     if (n <= 0) return;
+    const WAVEFORMATEX* src = m_acm.GetSourceFormat();
     // Silence: 8-bit PCM is unsigned, centred on 0x80.
-    const uint8_t silence = m_acm.GetSourceFormat()->wBitsPerSample == 8 ? 0x80 : 0;
-    const std::vector<uint8_t> zeros(static_cast<size_t>(n), silence);
-    m_acm.Write(zeros.data(), n, WriteConvertedCallback, this);
+    const uint8_t silence = src->wBitsPerSample == 8 ? 0x80 : 0;
+    // A long gap is filled piece by piece, in whole sample frames, from one small buffer.
+    const int frame = (src->wBitsPerSample / 8) * src->nChannels;
+    const int piece = std::max(frame, kPadPieceBytes - kPadPieceBytes % frame);
+    const std::vector<uint8_t> zeros(static_cast<size_t>(std::min(n, piece)), silence);
+    while (n > 0) {
+        const int bytes = std::min(n, static_cast<int>(zeros.size()));
+        if (m_acm.Write(zeros.data(), bytes, WriteConvertedCallback, this) < 0) return;
+        n -= bytes;
+    }
 }
 
 int CEncAVIAudioComp::Close() {

@@ -15,6 +15,18 @@ int AudioFormatBytes(const WAVEFORMATEX* f) {
     return std::min(static_cast<int>(f->cbSize) + 18, CEncAVISetting::kAudioBlockBytes);
 }
 
+// A block of at least 256 bytes holding the whole format with its extra bytes, so
+// that whoever reads cbSize + 18 bytes from it stays inside it.
+HGLOBAL CopyAudioFormat(const void* format) {
+    WAVEFORMATEX wf;
+    std::memcpy(&wf, format, sizeof wf);
+    const size_t whole = sizeof wf + wf.cbSize;
+    HGLOBAL block = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT,
+                                std::max(whole, static_cast<size_t>(CEncAVISetting::kAudioBlockBytes)));
+    if (block) std::memcpy(GlobalLock(block), format, whole);
+    return block;
+}
+
 // A stored audio format is used only when it holds a whole WAVEFORMATEX and the
 // extra bytes it announces; anything else is dropped as damaged.
 HGLOBAL LoadAudioFormat(const std::wstring& key) {
@@ -25,12 +37,7 @@ HGLOBAL LoadAudioFormat(const std::wstring& key) {
     WAVEFORMATEX wf{};
     if (size >= static_cast<int>(sizeof wf)) {
         std::memcpy(&wf, GlobalLock(stored), sizeof wf);
-        if (size >= static_cast<int>(wf.cbSize) + 18) {
-            block = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, CEncAVISetting::kAudioBlockBytes);
-            if (block) {
-                std::memcpy(GlobalLock(block), GlobalLock(stored), std::min(size, CEncAVISetting::kAudioBlockBytes));
-            }
-        }
+        if (size >= static_cast<int>(wf.cbSize) + 18) block = CopyAudioFormat(GlobalLock(stored));
     }
     GlobalFree(stored);
     return block;
@@ -73,8 +80,5 @@ void CEncAVISetting::SetState(HGLOBAL state) {
 
 void CEncAVISetting::SetAudioFormat(const WAVEFORMATEX* format) {
     if (m_audioFormat) GlobalFree(m_audioFormat);
-    m_audioFormat = nullptr;
-    if (!format) return;
-    m_audioFormat = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, kAudioBlockBytes);
-    if (m_audioFormat) std::memcpy(GlobalLock(m_audioFormat), format, AudioFormatBytes(format));
+    m_audioFormat = format ? CopyAudioFormat(format) : nullptr;
 }

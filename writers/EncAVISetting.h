@@ -29,7 +29,8 @@ public:
     void SetStateSize(int size) { m_stateSize = size; }
     // Takes ownership of a GMEM_FIXED block; the previous block is freed.
     void SetState(HGLOBAL state);
-    // Copies cbSize + 18 bytes (at most 256) into a block of its own; null leaves none.
+    // Copies the whole format into a block of its own (at least 256 bytes); null
+    // leaves none. At most 256 bytes of it are stored at exit.
     void SetAudioFormat(const WAVEFORMATEX* format);
 
     static constexpr DWORD kDefaultHandler = 0x20424944;  // "DIB "

@@ -305,3 +305,45 @@ TEST_F(EncAVITest, SettingsPersistAndDamagedValuesAreDropped) {
     RegWriteBinary(HKEY_CURRENT_USER, key.c_str(), L"handler", gsmBlock.data(), 4);
     EXPECT_EQ(CEncAVISetting().GetHandler(), CEncAVISetting::kDefaultHandler) << "handler of another type";
 }
+
+TEST_F(EncAVITest, AudioDueStaysWholeSamplesForAnAbsurdCopiedHeader) {
+    CEncAVI2 w;
+    const BITMAPINFOHEADER bi = Input24();
+    AVISTREAMINFOW vinfo{};
+    vinfo.fccType = streamtypeVIDEO;
+    vinfo.dwScale = 0xFFFFFFFF;  // one frame lasts 136 years
+    vinfo.dwRate = 1;
+    ASSERT_EQ(w.OpenCopy(Wide(dir / "absurd.avi").c_str(), &vinfo, &bi, sizeof bi), 0);
+    ASSERT_EQ(w.WriteSample(1, Frame(0).data(), static_cast<int>(bi.biSizeImage), TRUE), 0);
+    w.SetSourcePCMFormat(48000, 16, 2);
+    ASSERT_EQ(w.CreateAudioStream(), 0);
+    const int due = w.GetAudioBytesDue();
+    EXPECT_GT(due, 1 << 30);
+    EXPECT_EQ(due % 4, 0);
+    EXPECT_EQ(w.Close(), 0);
+}
+
+TEST_F(EncAVITest, AudioFormatWithManyExtraBytesIsKeptWholeUntilExit) {
+    std::vector<uint8_t> big(18 + 300);
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i * 7);
+    const WAVEFORMATEX head{WAVE_FORMAT_GSM610, 1, 8000, 1625, 65, 0, 300};
+    std::memcpy(big.data(), &head, 18);
+    const auto* format = reinterpret_cast<const WAVEFORMATEX*>(big.data());
+    {
+        CEncAVI2 w;
+        w.GetSetting().SetAudioFormat(format);
+        ASSERT_NE(w.GetSetting().GetAudioFormat(), nullptr);
+        EXPECT_EQ(std::memcmp(w.GetSetting().GetAudioFormat(), big.data(), big.size()), 0);
+        w.SetSourcePCMFormat(8000, 16, 1);  // the engine takes the whole format from the settings
+        w.Close();
+    }
+    // At most 256 bytes are stored, which no longer hold the announced extra bytes.
+    EXPECT_EQ(CEncAVISetting().GetAudioFormat(), nullptr);
+
+    // A stored value longer than 256 bytes that holds its extra bytes is read whole.
+    const std::wstring key = L"Software\\" + ReadRegPos() + L"\\AviVideoSettings";
+    RegWriteBinary(HKEY_CURRENT_USER, key.c_str(), L"AudioCodec", big.data(), static_cast<DWORD>(big.size()));
+    CEncAVISetting loaded;
+    ASSERT_NE(loaded.GetAudioFormat(), nullptr);
+    EXPECT_EQ(std::memcmp(loaded.GetAudioFormat(), big.data(), big.size()), 0);
+}
