@@ -123,7 +123,9 @@ BOOL CWavACM::ChooseFormat(HWND owner) {
     choose.cbwfx = max;
     if (acmFormatChooseW(&choose) != MMSYSERR_NOERROR) return FALSE;
     WAVEFORMATEX* t = Target();
-    if (t->wFormatTag == WAVE_FORMAT_UNKNOWN) {
+    // A choice announcing more extra bytes than its block holds would be read past its end.
+    if (t->wFormatTag == WAVE_FORMAT_UNKNOWN ||
+        (!IsPcm(t) && sizeof(WAVEFORMATEX) + t->cbSize > GlobalSize(m_target))) {
         m_target = GlobalFree(m_target);
         return FALSE;
     }

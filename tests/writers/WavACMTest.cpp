@@ -233,6 +233,10 @@ TEST(WavACM, FormatBlocksAndChoice) {
     chooser.pick.assign(18, 0);  // a chosen tag of 0 is no format
     EXPECT_FALSE(acm.ChooseFormat(nullptr));
     EXPECT_EQ(acm.GetTargetFormat(), acm.GetSourceFormat());
+    chooser.pick = Offered(WAVE_FORMAT_ADPCM, 22050, 2);
+    reinterpret_cast<WAVEFORMATEX*>(chooser.pick.data())->cbSize = 0xFFFF;  // more than its block
+    EXPECT_FALSE(acm.ChooseFormat(nullptr));
+    EXPECT_EQ(acm.GetTargetFormat(), acm.GetSourceFormat());
     AcmSetFormatChooser(old);
 }
 
