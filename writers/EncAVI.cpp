@@ -102,7 +102,8 @@ void CEncAVI::SetupCompressOptions() {
     // and takes it (a block made by another compressor is refused).
     HGLOBAL state = m_setting.GetState();
     const LONG stateSize = m_setting.GetStateSize();
-    if (m_compVars.hic && state && stateSize > 0 && ICGetStateSize(m_compVars.hic) == stateSize &&
+    if (m_compVars.hic && state && stateSize > 0 && GlobalSize(state) >= static_cast<size_t>(stateSize) &&
+        ICGetStateSize(m_compVars.hic) == stateSize &&
         ICSetState(m_compVars.hic, GlobalLock(state), static_cast<DWORD>(stateSize)) == stateSize) {
         m_compVars.lpState = GlobalLock(state);
         m_compVars.cbState = stateSize;

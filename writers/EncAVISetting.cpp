@@ -56,8 +56,10 @@ CEncAVISetting::CEncAVISetting() {
 CEncAVISetting::~CEncAVISetting() {
     const std::wstring key = SettingsKey();
     if (m_state) {
+        // The size is set apart from the block: never more than the block holds.
+        const size_t size = std::min(static_cast<size_t>(std::max(m_stateSize, 0)), GlobalSize(m_state));
         RegWriteBinary(HKEY_CURRENT_USER, key.c_str(), L"AviCodec", static_cast<const BYTE*>(GlobalLock(m_state)),
-                       static_cast<DWORD>(std::max(m_stateSize, 0)));
+                       static_cast<DWORD>(size));
         GlobalFree(m_state);
     }
     if (m_audioFormat) {

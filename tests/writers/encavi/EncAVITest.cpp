@@ -347,3 +347,22 @@ TEST_F(EncAVITest, AudioFormatWithManyExtraBytesIsKeptWholeUntilExit) {
     ASSERT_NE(loaded.GetAudioFormat(), nullptr);
     EXPECT_EQ(std::memcmp(loaded.GetAudioFormat(), big.data(), big.size()), 0);
 }
+
+TEST_F(EncAVITest, StateSizeLargerThanItsBlockIsNeverReadPastTheBlock) {
+    const FOURCC h264 = MAKEFOURCC('H', '2', '6', '4');
+    HIC hic = ICOpen(ICTYPE_VIDEO, h264, ICMODE_COMPRESS);
+    const LRESULT size = ICGetStateSize(hic);
+    ICClose(hic);
+    ASSERT_GT(size, 8);
+    {
+        CEncAVI2 w;
+        HGLOBAL small = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, 8);
+        w.GetSetting().SetHandler(h264);
+        w.GetSetting().SetState(small);
+        w.GetSetting().SetStateSize(static_cast<int>(size));  // out of step with the block
+        const BITMAPINFOHEADER bi = Input24();
+        ASSERT_EQ(w.Create(Wide(dir / "small-state.avi").c_str(), &bi, 250000, 0), 0);
+        EXPECT_EQ(w.Close(), 0);
+    }
+    EXPECT_EQ(CEncAVISetting().GetStateSize(), 8) << "only the block's own bytes are stored";
+}
