@@ -1,5 +1,6 @@
 #include "readers/DecAVI.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -21,6 +22,14 @@ std::wstring CodeText(DWORD code) {
         s += c;
     }
     return s;
+}
+
+// A zero rate or scale would divide by zero in every frame-time sum; one past
+// the signed 32-bit range of the reader's rate and scale would turn the frame
+// rate negative.
+bool UsableRate(const AVISTREAMINFOW& info) {
+    return info.dwRate != 0 && info.dwScale != 0 && info.dwRate <= DWORD(INT32_MAX) &&
+           info.dwScale <= DWORD(INT32_MAX);
 }
 
 }  // namespace
@@ -85,9 +94,8 @@ int CDecAVI::Open(const wchar_t* path) {
     if (AVIFileOpenW(&m_file, path, OF_SHARE_DENY_NONE, nullptr) != AVIERR_OK) return 1002;
     if (const int rc = ChooseVideoStream()) return rc;
     AVISTREAMINFOW info{};
-    if (AVIStreamInfoW(m_videoStream, &info, sizeof(info)) != AVIERR_OK || info.dwRate == 0 ||
-        info.dwScale == 0)
-        return 1005;  // a zero rate or scale would divide by zero in every frame-time sum
+    if (AVIStreamInfoW(m_videoStream, &info, sizeof(info)) != AVIERR_OK || !UsableRate(info))
+        return 1005;
     void* format = nullptr;
     int size = 0;
     const int rc = ReadFormat(&format, &size);

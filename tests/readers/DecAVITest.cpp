@@ -85,6 +85,13 @@ TEST_F(DecAVIFile, FailedOpensReportTheirCodeAndLeaveNothingSet) {
     SynthAvi zeroScale = SimpleVideo(3);
     zeroScale.streams[0].scale = 0;
     EXPECT_EQ(1005, Open(zeroScale));
+    // Past the reader's signed 32-bit rate and scale the frame rate would turn negative.
+    SynthAvi hugeRate = SimpleVideo(3);
+    hugeRate.streams[0].rate = 0x80000000u;
+    EXPECT_EQ(1005, Open(hugeRate));
+    SynthAvi hugeScale = SimpleVideo(3);
+    hugeScale.streams[0].scale = 0xFFFFFFFFu;
+    EXPECT_EQ(1005, Open(hugeScale));
 
     SynthAvi shortFormat = SimpleVideo(3);
     shortFormat.streams[0].format.resize(24);
