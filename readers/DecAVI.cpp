@@ -121,7 +121,8 @@ void CDecAVI::ReadStreamInfo() {
         BITMAPINFOHEADER bih;
         std::memcpy(&bih, format, sizeof(bih));
         m_width = bih.biWidth;
-        m_height = bih.biHeight < 0 ? -bih.biHeight : bih.biHeight;
+        // A top-down frame has the same rows; the lowest height has no positive twin.
+        m_height = bih.biHeight == INT32_MIN ? INT32_MAX : std::abs(bih.biHeight);
         m_codecText = CodeText(NamedCode(bih.biCompression));
     }
     std::free(format);

@@ -2,6 +2,7 @@
 // texts, uncompressed layouts, dropped frames and OpenDML parts.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -59,6 +60,18 @@ TEST_F(DecAVIFile, ChoosesTheVideoStreamOfLowestPriorityValue) {
         ASSERT_EQ(0, Open(avi));
         EXPECT_EQ(c.chosenWidth, m_reader.GetWidth()) << c.priorities.size();
     }
+}
+
+TEST_F(DecAVIFile, TheLowestHeightIsReportedAsTheLargestRowCount) {
+    std::string bytes = BuildSyntheticAvi(SimpleVideo(2));
+    const size_t strf = bytes.find("strf");
+    ASSERT_NE(std::string::npos, strf);
+    const int32_t lowest = INT32_MIN;
+    std::memcpy(&bytes[strf + 8 + 8], &lowest, 4);  // biHeight
+    ASSERT_EQ(0, OpenBytes(bytes));
+    EXPECT_EQ(INT32_MAX, m_reader.GetHeight());
+    void* bits = nullptr;
+    EXPECT_EQ(-1, m_reader.GetFrame(0, &bits));  // no decoder takes such a size
 }
 
 TEST_F(DecAVIFile, FailedOpensReportTheirCodeAndLeaveNothingSet) {
