@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -93,6 +94,20 @@ void Exercise(CDecAVI& reader, const std::filesystem::path& path) {
     reader.GetFrameRate();
 }
 
+// Writes `rounds` damaged copies of the seeds, in turn, and hands each to `use`.
+void ForEachDamagedFile(const TempDir& dir, const std::vector<std::string>& seeds,
+                        const std::vector<std::vector<size_t>>& sizes, std::mt19937& rng,
+                        int rounds, const std::function<void(const std::filesystem::path&)>& use) {
+    for (int round = 0; round < rounds; ++round) {
+        const size_t s = size_t(round) % seeds.size();
+        // A new name each round: truncating one file over and over is slow on some file systems.
+        const auto path = dir / ("f" + std::to_string(round) + ".avi");
+        WriteFileBytes(path, Mutate(seeds[s], rng, sizes[s]));
+        use(path);
+        std::filesystem::remove(path);
+    }
+}
+
 TEST(DecAVIFuzz, DamagedFilesNeverBreakTheReader) {
     av_log_set_level(AV_LOG_QUIET);  // decoders complain loudly about broken pictures
     TempDir dir;
@@ -103,18 +118,11 @@ TEST(DecAVIFuzz, DamagedFilesNeverBreakTheReader) {
     std::mt19937 rng(20261209);
     int opened = 0;
     constexpr int kRounds = 3000;
-    for (int round = 0; round < kRounds; ++round) {
-        const size_t s = size_t(round) % seeds.size();
-        // A new name each round: truncating one file over and over is slow on some file systems.
-        const auto path = dir / ("f" + std::to_string(round) + ".avi");
-        WriteFileBytes(path, Mutate(seeds[s], rng, sizes[s]));
-        {
-            CDecAVI reader;
-            Exercise(reader, path);
-            opened += reader.GetVideoStream() != nullptr;
-        }
-        std::filesystem::remove(path);
-    }
+    ForEachDamagedFile(dir, seeds, sizes, rng, kRounds, [&](const std::filesystem::path& path) {
+        CDecAVI reader;
+        Exercise(reader, path);
+        opened += reader.GetVideoStream() != nullptr;
+    });
     // Most damage is survivable: the reader should still open a good share.
     EXPECT_GT(opened, kRounds / 4);
     av_log_set_level(AV_LOG_INFO);
@@ -178,17 +186,11 @@ TEST(DecAVIFuzz, DamagedAudioNeverBreaksTheAudioReader) {
     std::mt19937 rng(1209);
     int withAudio = 0;
     constexpr int kRounds = 1200;
-    for (int round = 0; round < kRounds; ++round) {
-        const size_t s = size_t(round) % seeds.size();
-        const auto path = dir / ("a" + std::to_string(round) + ".avi");
-        WriteFileBytes(path, Mutate(seeds[s], rng, sizes[s]));
-        {
-            CDecAVIAudioComp reader;
-            EXPECT_TRUE(ExerciseAudio(reader, path)) << "seed " << s << " round " << round;
-            withAudio += reader.HasAudioStream();
-        }
-        std::filesystem::remove(path);
-    }
+    ForEachDamagedFile(dir, seeds, sizes, rng, kRounds, [&](const std::filesystem::path& path) {
+        CDecAVIAudioComp reader;
+        EXPECT_TRUE(ExerciseAudio(reader, path)) << path;
+        withAudio += reader.HasAudioStream();
+    });
     EXPECT_GT(withAudio, kRounds / 4);
     av_log_set_level(AV_LOG_INFO);
 }
