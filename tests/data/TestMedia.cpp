@@ -27,7 +27,7 @@ BlockRect Block(int bit, int width, int height) {
             (r + 1) * height / kRows};
 }
 
-std::string VideoArgs(const MovieSpec& s) {
+std::string VideoArgs(const MovieDesc& s) {
     const std::string gop = " -g " + std::to_string(s.gop);
     switch (s.video) {
     case VideoCodec::RawBgr24: return "-c:v rawvideo -pix_fmt bgr24";
@@ -137,26 +137,26 @@ int ReadIndexFromDib(const void* bits, int width, int height) {
     return ReadIndexFrame(last, width, height, -rowBytes);
 }
 
-bool MakeTestMovie(const MovieSpec& spec, const std::filesystem::path& out, std::string* log) {
-    const int64_t rowBytes = int64_t(spec.width) * 3;
-    std::vector<uint8_t> frame(size_t(rowBytes * spec.height));
+bool MakeTestMovie(const MovieDesc& desc, const std::filesystem::path& out, std::string* log) {
+    const int64_t rowBytes = int64_t(desc.width) * 3;
+    std::vector<uint8_t> frame(size_t(rowBytes * desc.height));
     const std::filesystem::path raw = out.string() + ".bgr";
     {
         std::ofstream f(raw, std::ios::binary);
-        for (int i = 0; i < spec.frames; ++i) {
-            PaintIndexFrame(i, spec.width, spec.height, frame.data(), rowBytes);
+        for (int i = 0; i < desc.frames; ++i) {
+            PaintIndexFrame(i, desc.width, desc.height, frame.data(), rowBytes);
             f.write(reinterpret_cast<const char*>(frame.data()), std::streamsize(frame.size()));
         }
         if (!f) return false;
     }
-    const int rate = spec.video == VideoCodec::Dv ? 25 : spec.rate;
+    const int rate = desc.video == VideoCodec::Dv ? 25 : desc.rate;
     std::string cmd = "ffmpeg -nostdin -hide_banner -loglevel error -y -f rawvideo -pix_fmt bgr24 -s " +
-                      std::to_string(spec.width) + "x" + std::to_string(spec.height) + " -r " +
+                      std::to_string(desc.width) + "x" + std::to_string(desc.height) + " -r " +
                       std::to_string(rate) + " -i " + ShellQuote(raw.string());
-    if (spec.audio != AudioCodec::None)
-        cmd += " " + SineInput(spec.sampleRate, double(spec.frames) / rate) + " -map 0:v -map 1:a " +
-               AudioArgs(spec.audio) + " -ac " + std::to_string(spec.channels);
-    cmd += " " + VideoArgs(spec) + " -frames:v " + std::to_string(spec.frames) + " -f avi " +
+    if (desc.audio != AudioCodec::None)
+        cmd += " " + SineInput(desc.sampleRate, double(desc.frames) / rate) + " -map 0:v -map 1:a " +
+               AudioArgs(desc.audio) + " -ac " + std::to_string(desc.channels);
+    cmd += " " + VideoArgs(desc) + " -frames:v " + std::to_string(desc.frames) + " -f avi " +
            ShellQuote(out.string());
     const bool ok = Run(cmd, log);
     std::filesystem::remove(raw);

@@ -25,7 +25,7 @@ enum class VideoCodec {
 
 enum class AudioCodec { None, Pcm16, Pcm8, MsAdpcm, ImaAdpcm, Mp3, Mp2, Alaw, Mulaw, Ac3 };
 
-struct MovieSpec {
+struct MovieDesc {
     VideoCodec video = VideoCodec::RawBgr24;
     int width = 64;
     int height = 48;
@@ -40,7 +40,7 @@ struct MovieSpec {
 const char* VideoCodecName(VideoCodec c);
 
 // Runs ffmpeg; false (with its messages in *log) when it fails.
-bool MakeTestMovie(const MovieSpec& spec, const std::filesystem::path& out,
+bool MakeTestMovie(const MovieDesc& desc, const std::filesystem::path& out,
                    std::string* log = nullptr);
 // An AVI holding only an audio stream (a second of a sine tone).
 bool MakeAudioOnlyMovie(AudioCodec audio, int sampleRate, int channels,

@@ -37,14 +37,14 @@ class DecAVICodec : public testing::TestWithParam<CodecCase> {
 protected:
     void SetUp() override {
         const CodecCase& c = GetParam();
-        MovieSpec spec;
-        spec.video = c.codec;
-        spec.width = c.width;
-        spec.height = c.height;
-        spec.frames = c.frames;
+        MovieDesc desc;
+        desc.video = c.codec;
+        desc.width = c.width;
+        desc.height = c.height;
+        desc.frames = c.frames;
         m_path = m_dir / "movie.avi";
         std::string log;
-        ASSERT_TRUE(MakeTestMovie(spec, m_path, &log)) << log;
+        ASSERT_TRUE(MakeTestMovie(desc, m_path, &log)) << log;
         ASSERT_EQ(0, m_reader.Open(m_path.wstring().c_str()));
     }
 
@@ -102,11 +102,11 @@ TEST(DecAVIKeyFlags, FramesFalselyFlaggedAsKeysAreNotStartedFrom) {
     av_log_set_level(AV_LOG_QUIET);  // the decoder complains about every false start
     for (VideoCodec codec : {VideoCodec::Mpeg4, VideoCodec::Mpeg4BFrames}) {
         TempDir dir;
-        MovieSpec spec;
-        spec.video = codec;
-        spec.frames = 40;
+        MovieDesc desc;
+        desc.video = codec;
+        desc.frames = 40;
         const auto path = dir / "movie.avi";
-        ASSERT_TRUE(MakeTestMovie(spec, path));
+        ASSERT_TRUE(MakeTestMovie(desc, path));
         std::string bytes = ReadFileBytes(path);
         const size_t idx1 = bytes.find("idx1");
         ASSERT_NE(std::string::npos, idx1);

@@ -37,15 +37,15 @@ std::vector<std::string> Seeds(const TempDir& dir) {
     seeds.push_back(BuildSyntheticAvi(SimpleVideo(8, 16, 8, SynthIndex::OpenDmlField)));
     seeds.push_back(BuildSyntheticAvi(SimpleVideo(8, 16, 8, SynthIndex::None)));
     for (VideoCodec codec : {VideoCodec::Mjpeg, VideoCodec::Mpeg4BFrames, VideoCodec::H264}) {
-        MovieSpec spec;
-        spec.video = codec;
-        spec.width = 32;
-        spec.height = 16;
-        spec.frames = 8;
-        spec.gop = 4;
-        spec.audio = codec == VideoCodec::Mjpeg ? AudioCodec::Pcm16 : AudioCodec::None;
+        MovieDesc desc;
+        desc.video = codec;
+        desc.width = 32;
+        desc.height = 16;
+        desc.frames = 8;
+        desc.gop = 4;
+        desc.audio = codec == VideoCodec::Mjpeg ? AudioCodec::Pcm16 : AudioCodec::None;
         const auto path = dir / (std::string(VideoCodecName(codec)) + ".avi");
-        if (MakeTestMovie(spec, path)) seeds.push_back(ReadFileBytes(path));
+        if (MakeTestMovie(desc, path)) seeds.push_back(ReadFileBytes(path));
     }
     return seeds;
 }
@@ -133,14 +133,14 @@ std::vector<std::string> AudioSeeds(const TempDir& dir) {
     std::vector<std::string> seeds;
     for (AudioCodec codec : {AudioCodec::Pcm16, AudioCodec::MsAdpcm, AudioCodec::ImaAdpcm,
                              AudioCodec::Mp3, AudioCodec::Ac3, AudioCodec::Alaw}) {
-        MovieSpec spec;
-        spec.width = 16;
-        spec.height = 8;
-        spec.frames = 6;
-        spec.audio = codec;
-        spec.channels = 2;
+        MovieDesc desc;
+        desc.width = 16;
+        desc.height = 8;
+        desc.frames = 6;
+        desc.audio = codec;
+        desc.channels = 2;
         const auto path = dir / ("audio" + std::to_string(int(codec)) + ".avi");
-        if (MakeTestMovie(spec, path)) seeds.push_back(ReadFileBytes(path));
+        if (MakeTestMovie(desc, path)) seeds.push_back(ReadFileBytes(path));
     }
     return seeds;
 }

@@ -281,10 +281,10 @@ TEST_F(DecAVIFile, FormatBlockIsHandedToTheCaller) {
 // I/O; ffmpeg reads them back, so the row order is checked from outside.
 TEST(DecAVIFrames, PulledFramesSaveAsBitmapFiles) {
     TempDir dir;
-    MovieSpec spec;
-    spec.video = VideoCodec::Mpeg4BFrames;
-    spec.width = 65;
-    ASSERT_TRUE(MakeTestMovie(spec, dir / "in.avi"));
+    MovieDesc desc;
+    desc.video = VideoCodec::Mpeg4BFrames;
+    desc.width = 65;
+    ASSERT_TRUE(MakeTestMovie(desc, dir / "in.avi"));
     CDecAVI reader;
     ASSERT_EQ(0, reader.Open((dir / "in.avi").wstring().c_str()));
     for (int n : {17, 3, 29}) {

@@ -33,26 +33,26 @@ TEST(DecAVIThreads, ThreadedDecodingGivesTheSingleThreadedPictures) {
     for (VideoCodec codec : {VideoCodec::Mpeg4BFrames, VideoCodec::H264, VideoCodec::Mjpeg}) {
         SCOPED_TRACE(VideoCodecName(codec));
         TempDir dir;
-        MovieSpec spec;
-        spec.video = codec;
-        spec.frames = 50;
+        MovieDesc desc;
+        desc.video = codec;
+        desc.frames = 50;
         const auto path = dir / "movie.avi";
         std::string log;
-        ASSERT_TRUE(MakeTestMovie(spec, path, &log)) << log;
+        ASSERT_TRUE(MakeTestMovie(desc, path, &log)) << log;
 
         SetFrameDecoderThreads(1);
         CDecAVI single;
         ASSERT_EQ(0, single.Open(path.wstring().c_str()));
         std::vector<std::string> expected;
-        for (int n = 0; n < spec.frames; ++n) expected.push_back(Frame(single, n));
+        for (int n = 0; n < desc.frames; ++n) expected.push_back(Frame(single, n));
 
         SetFrameDecoderThreads(4);
         CDecAVI threaded;
         ASSERT_EQ(0, threaded.Open(path.wstring().c_str()));
         std::vector<int> order;
-        for (int n = 0; n < spec.frames; ++n) order.push_back(n);  // forwards
-        for (int n = spec.frames - 1; n >= 0; --n) order.push_back(n);  // backwards
-        std::vector<int> shuffled(order.begin(), order.begin() + spec.frames);
+        for (int n = 0; n < desc.frames; ++n) order.push_back(n);  // forwards
+        for (int n = desc.frames - 1; n >= 0; --n) order.push_back(n);  // backwards
+        std::vector<int> shuffled(order.begin(), order.begin() + desc.frames);
         std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(11));
         order.insert(order.end(), shuffled.begin(), shuffled.end());
         for (int n : order) ASSERT_TRUE(expected[size_t(n)] == Frame(threaded, n)) << "frame " << n;

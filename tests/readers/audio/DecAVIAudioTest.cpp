@@ -13,7 +13,7 @@
 namespace {
 
 using talvern::test::AudioCodec;
-using talvern::test::MovieSpec;
+using talvern::test::MovieDesc;
 using talvern::test::RunCommand;
 using talvern::test::ShellQuote;
 using talvern::test::TempDir;
@@ -75,13 +75,13 @@ TEST_P(DecAVIAudioCodec, DecodesLikeFfmpegFromAnyFrame) {
     const AudioCase c = GetParam();
     TempDir dir;
     const auto movie = dir / "a.avi";
-    MovieSpec spec;
-    spec.frames = 30;
-    spec.audio = c.codec;
-    spec.sampleRate = c.rate;
-    spec.channels = c.channels;
+    MovieDesc desc;
+    desc.frames = 30;
+    desc.audio = c.codec;
+    desc.sampleRate = c.rate;
+    desc.channels = c.channels;
     std::string log;
-    ASSERT_TRUE(talvern::test::MakeTestMovie(spec, movie, &log)) << log;
+    ASSERT_TRUE(talvern::test::MakeTestMovie(desc, movie, &log)) << log;
 
     CDecAVIAudioComp reader;
     ASSERT_EQ(reader.Open(movie.wstring().c_str()), 0);
@@ -114,7 +114,7 @@ TEST_P(DecAVIAudioCodec, DecodesLikeFfmpegFromAnyFrame) {
         reader.StartAudio(sample);
         EXPECT_EQ(reader.GetAudioPosition(), sample);
         const std::vector<BYTE> tail = ReadAllPcm(reader, 3001);
-        const double seconds = double(frame) / spec.rate;
+        const double seconds = double(frame) / desc.rate;
         const double expected = double(all.size()) - seconds * c.rate * pcm.nBlockAlign;
         const double slack = (c.frameSamples > 0 ? 2.0 * c.frameSamples : 1.0) * pcm.nBlockAlign;
         EXPECT_NEAR(double(tail.size()), expected, slack) << "frame " << frame;
@@ -140,9 +140,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(DecAVIAudio, FileWithoutAudioAndFrameMapping) {
     TempDir dir;
     const auto movie = dir / "v.avi";
-    MovieSpec spec;
-    spec.frames = 5;
-    ASSERT_TRUE(talvern::test::MakeTestMovie(spec, movie));
+    MovieDesc desc;
+    desc.frames = 5;
+    ASSERT_TRUE(talvern::test::MakeTestMovie(desc, movie));
     CDecAVIAudioComp reader;
     ASSERT_EQ(reader.Open(movie.wstring().c_str()), 0);
     EXPECT_FALSE(reader.HasAudioStream());
@@ -155,9 +155,9 @@ TEST(DecAVIAudio, FileWithoutAudioAndFrameMapping) {
     EXPECT_EQ(reader.FrameToSample(3), 0);
 
     // With audio: 25 frames/s against 8000 samples/s gives 320 samples a frame.
-    spec.audio = AudioCodec::Pcm16;
-    spec.sampleRate = 8000;
-    ASSERT_TRUE(talvern::test::MakeTestMovie(spec, dir / "a.avi"));
+    desc.audio = AudioCodec::Pcm16;
+    desc.sampleRate = 8000;
+    ASSERT_TRUE(talvern::test::MakeTestMovie(desc, dir / "a.avi"));
     ASSERT_EQ(reader.Open((dir / "a.avi").wstring().c_str()), 0);
     EXPECT_EQ(reader.FrameToSample(0), 0);
     EXPECT_EQ(reader.FrameToSample(3), 960);

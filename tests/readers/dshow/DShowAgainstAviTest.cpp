@@ -25,7 +25,7 @@ std::string Frame(CDecMovie& r, int n, int* got) {
 
 TEST_P(DShowAgainstAvi, SameFramesInAnyOrder) {
     TempDir dir;
-    MovieSpec movie;
+    MovieDesc movie;
     movie.video = GetParam();
     // Rows need padding, but that codec takes multiples of 4 only.
     movie.width = GetParam() == VideoCodec::MsVideo1 ? 64 : 62;

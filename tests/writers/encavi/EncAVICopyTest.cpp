@@ -6,7 +6,7 @@
 #include "writers/EncAVI2.h"
 
 using namespace encavi_test;
-using talvern::test::MovieSpec;
+using talvern::test::MovieDesc;
 using talvern::test::ScopedConfigDir;
 using talvern::test::TempDir;
 
@@ -29,8 +29,8 @@ struct Source {
     AVISTREAMINFOW vinfo{}, ainfo{};
     std::vector<uint8_t> vfmt, afmt;
 
-    bool Open(const MovieSpec& spec, const std::filesystem::path& path) {
-        if (!talvern::test::MakeTestMovie(spec, path)) return false;
+    bool Open(const MovieDesc& desc, const std::filesystem::path& path) {
+        if (!talvern::test::MakeTestMovie(desc, path)) return false;
         if (AVIFileOpenW(&file, Wide(path).c_str(), OF_READ, nullptr) != AVIERR_OK ||
             AVIFileGetStream(file, &video, streamtypeVIDEO, 0) != AVIERR_OK ||
             AVIFileGetStream(file, &audio, streamtypeAUDIO, 0) != AVIERR_OK) {
@@ -101,15 +101,15 @@ protected:
 }  // namespace
 
 TEST_F(EncAVICopyTest, StreamCopiedFromAKeyFrameIsPacketIdenticalWithItsAudioRange) {
-    MovieSpec spec;
-    spec.video = talvern::test::VideoCodec::Mpeg4;
-    spec.frames = 20;
-    spec.gop = 6;
-    spec.audio = talvern::test::AudioCodec::Pcm16;
+    MovieDesc desc;
+    desc.video = talvern::test::VideoCodec::Mpeg4;
+    desc.frames = 20;
+    desc.gop = 6;
+    desc.audio = talvern::test::AudioCodec::Pcm16;
     const auto src = dir / "src.avi";
     const auto dst = dir / "copy.avi";
     Source in;
-    ASSERT_TRUE(in.Open(spec, src));
+    ASSERT_TRUE(in.Open(desc, src));
     const AVISTREAMINFOW& vinfo = in.vinfo;
     const AVISTREAMINFOW& ainfo = in.ainfo;
     const auto& vfmt = in.vfmt;
@@ -209,12 +209,12 @@ TEST_F(EncAVICopyTest, AudioCopyStopsOrSkipsOnReadFailuresAndKeepsToItsRange) {
 }
 
 TEST_F(EncAVICopyTest, ReencodedVideoTakesTheSourceAudioOfItsFrames) {
-    MovieSpec spec;
-    spec.frames = 30;
-    spec.audio = talvern::test::AudioCodec::ImaAdpcm;
+    MovieDesc desc;
+    desc.frames = 30;
+    desc.audio = talvern::test::AudioCodec::ImaAdpcm;
     const auto dst = dir / "reencoded.avi";
     Source in;
-    ASSERT_TRUE(in.Open(spec, dir / "src.avi"));
+    ASSERT_TRUE(in.Open(desc, dir / "src.avi"));
     const AVISTREAMINFOW& vinfo = in.vinfo;
     const AVISTREAMINFOW& ainfo = in.ainfo;
     const auto& afmt = in.afmt;
