@@ -59,7 +59,7 @@ bool ReadProfileText(const wchar_t* path, std::wstring* text) {
     bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= kMaxProfileFileBytes;
     CMemBuffBase<BYTE> buffer;
     const int size = ok ? static_cast<int>(st.st_size) : 0;
-    // Two zero bytes after the text end it also when it is UTF-16.
+    // Two spare zero bytes: an empty file still has a buffer, and the text always ends.
     if (ok && (!buffer.Alloc(size + 2) || !buffer.FillAll(0))) ok = false;
     int got = 0;
     while (ok && got < size) {
