@@ -241,3 +241,14 @@ static_assert(offsetof(WAVEFORMATEX, cbSize) == 16);
 constexpr int64_t DibRowBytes(int64_t width, int bitCount) {
     return ((width * bitCount + 31) / 32) * 4;
 }
+
+// A bitmap as GetObject describes it: size, row length and where its bits lie.
+struct BITMAP {
+    LONG bmType;
+    LONG bmWidth;
+    LONG bmHeight;
+    LONG bmWidthBytes;
+    WORD bmPlanes;
+    WORD bmBitsPixel;
+    void* bmBits;
+};

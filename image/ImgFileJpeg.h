@@ -1,0 +1,18 @@
+#pragma once
+#include "image/ImgFile.h"
+#include "platform/win32/GlobalMemory.h"
+
+class CImgFileJpeg : public CImgFile {
+public:
+    // Accepts any JPEG that decodes to three components or grey.
+    PackedDib* Load(const wchar_t* path, PackedDib* block) override;
+    // Writes a baseline colour JPEG; the caller's header is replaced by the canonical one.
+    virtual BOOL Save(const BYTE* bits, BITMAPINFOHEADER* header, const wchar_t* path, int quality);
+    // Decodes a JPEG held in a global block into a new movable block holding a PackedDib
+    // (returned unlocked), or null. The given block stays the caller's.
+    virtual HGLOBAL LoadFromGlobal(HGLOBAL jpegBytes);
+
+    // Turns packed top-down RGB rows (as the JPEG reader gives them; consumed and freed
+    // with delete[]) into PackedDib rows in block or a new PackedDib.
+    static PackedDib* FromPackedRgb(BYTE* rgb, UINT width, UINT height, PackedDib* block);
+};

@@ -1,0 +1,15 @@
+#pragma once
+#include <cstddef>
+
+#include "image/ImgFile.h"
+
+class CImgFilePng : public CImgFile {
+public:
+    // Accepts 8-bit RGB files only.
+    PackedDib* Load(const wchar_t* path, PackedDib* block) override;
+    // Writes an 8-bit RGB file; the caller's header is left as it is.
+    virtual BOOL Save(const BYTE* bits, BITMAPINFOHEADER* header, const wchar_t* path);
+
+    // The same decoding over a whole file held in memory.
+    static PackedDib* Decode(const BYTE* bytes, size_t size, PackedDib* block);
+};

@@ -1,0 +1,45 @@
+#include "image/PackedDib.h"
+
+#include <cstdlib>
+
+#include "image/FoundationShim.h"
+
+PackedDib* AllocPackedDib(int width, int height) {
+    if (!ImageSizeAcceptable(width, height)) return nullptr;
+    const size_t bytes = sizeof(BITMAPINFOHEADER) + PackedDibStride(width) * height;
+    auto* dib = static_cast<PackedDib*>(std::malloc(bytes));
+    if (!dib) return nullptr;
+    dib->bmiHeader = MakeBitmapInfoHeader24(width, height);
+    return dib;
+}
+
+PackedDib* TakePackedDib(PackedDib* block, int width, int height, bool* owned) {
+    *owned = false;
+    if (!ImageSizeAcceptable(width, height)) return nullptr;
+    if (block) {
+        const BITMAPINFOHEADER& h = block->bmiHeader;
+        const bool fits = h.biWidth == width && h.biHeight == height && h.biBitCount == 24;
+        return fits ? block : nullptr;
+    }
+    *owned = true;
+    return AllocPackedDib(width, height);
+}
+
+PackedDib* DropPackedDib(PackedDib* block, bool owned) {
+    if (owned) std::free(block);
+    return nullptr;
+}
+
+FILE* OpenFileWide(const wchar_t* path, const char* mode) {
+    if (!path) return nullptr;
+    CStringChar narrow(path);
+    if (!narrow.GetString()) return nullptr;
+    return std::fopen(narrow.GetString(), mode);
+}
+
+BOOL CloseFileChecked(FILE* f) {
+    if (!f) return FALSE;
+    const bool flushed = std::fflush(f) == 0 && !std::ferror(f);
+    const bool closed = std::fclose(f) == 0;
+    return flushed && closed ? TRUE : FALSE;
+}

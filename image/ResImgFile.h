@@ -1,0 +1,13 @@
+#pragma once
+// Chooses the still-image format by the file name's extension.
+#include "image/PackedDib.h"
+
+class CResImgFile {
+public:
+    virtual ~CResImgFile() = default;
+    // Loads path with the loader of its extension; null for any other extension.
+    virtual PackedDib* Load(const wchar_t* path, PackedDib* block);
+    // Saves 24-bit bottom-up rows with the writer of the extension of path (.bmp, .jpg,
+    // .jpeg, .tif, .tiff, .png in any letter case); FALSE for any other extension.
+    virtual BOOL Save(const BYTE* bits, BITMAPINFOHEADER* header, const wchar_t* path, int quality);
+};
