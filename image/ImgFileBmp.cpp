@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "image/FoundationShim.h"
+#include "foundation/SysUtil.h"
 
 namespace {
 

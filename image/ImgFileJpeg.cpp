@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "image/FoundationShim.h"
+#include "foundation/SysUtil.h"
 #include "image/JpegFile.h"
 
 PackedDib* CImgFileJpeg::FromPackedRgb(BYTE* rgb, UINT width, UINT height, PackedDib* block) {

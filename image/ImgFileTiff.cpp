@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "foundation/MemBuffBase.h"
-#include "image/FoundationShim.h"
+#include "foundation/StringChar.h"
 
 namespace {
 

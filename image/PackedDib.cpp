@@ -2,7 +2,8 @@
 
 #include <cstdlib>
 
-#include "image/FoundationShim.h"
+#include "foundation/StringChar.h"
+#include "foundation/SysUtil.h"
 
 PackedDib* AllocPackedDib(int width, int height) {
     if (!ImageSizeAcceptable(width, height)) return nullptr;

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "image/FoundationShim.h"
+#include "foundation/PathUtil.h"
 #include "image/ImgFileBmp.h"
 #include "image/ImgFileJpeg.h"
 #include "image/ImgFilePng.h"
