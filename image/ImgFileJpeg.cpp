@@ -35,7 +35,8 @@ BOOL CImgFileJpeg::Save(const BYTE* bits, BITMAPINFOHEADER* header, const wchar_
 
 HGLOBAL CImgFileJpeg::LoadFromGlobal(HGLOBAL jpegBytes) {
     UINT width = 0, height = 0;
-    PackedDib* dib = FromPackedRgb(ReadJpegGlobal(jpegBytes, &width, &height), width, height, nullptr);
+    BYTE* rgb = ReadJpegGlobal(jpegBytes, &width, &height);
+    PackedDib* dib = FromPackedRgb(rgb, width, height, nullptr);
     if (!dib) return nullptr;
     const size_t bytes = sizeof(BITMAPINFOHEADER) + PackedDibStride(width) * height;
     HGLOBAL out = GlobalAlloc(GMEM_MOVEABLE, bytes);
