@@ -8,7 +8,8 @@
 PackedDib* AllocPackedDib(int width, int height) {
     if (!ImageSizeAcceptable(width, height)) return nullptr;
     const size_t bytes = sizeof(BITMAPINFOHEADER) + PackedDibStride(width) * height;
-    auto* dib = static_cast<PackedDib*>(std::malloc(bytes));
+    // Zeroed, so that row padding never carries stale memory into a file or bitmap.
+    auto* dib = static_cast<PackedDib*>(std::calloc(1, bytes));
     if (!dib) return nullptr;
     dib->bmiHeader = MakeBitmapInfoHeader24(width, height);
     return dib;
