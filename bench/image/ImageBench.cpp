@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/SysUtil.h"
 #include "image/IOdataE.h"
 #include "image/ImgFileBmp.h"
 #include "image/ImgFileJpeg.h"
@@ -28,16 +29,6 @@ struct Size {
     int w, h;
 };
 const Size kSizes[] = {{640, 480}, {1920, 1080}};
-
-BITMAPINFOHEADER Header(int w, int h) {
-    BITMAPINFOHEADER b{};
-    b.biSize = 40;
-    b.biWidth = w;
-    b.biHeight = h;
-    b.biPlanes = 1;
-    b.biBitCount = 24;
-    return b;
-}
 
 size_t Stride(int w) { return (3 * static_cast<size_t>(w) + 3) & ~size_t{3}; }
 
@@ -74,7 +65,7 @@ void BM_Deinterlace(benchmark::State& state) {
     std::vector<BYTE> dst(src.size());
     CIOdataE pipe;
     for (auto _ : state) {
-        BITMAPINFOHEADER h = Header(s.w, s.h);
+        BITMAPINFOHEADER h = MakeBitmapInfoHeader24(s.w, s.h);
         benchmark::DoNotOptimize(pipe.Deinterlace(src.data(), dst.data(), &h, mode));
     }
     SetPixelRate(state, int64_t{s.w} * s.h);
@@ -88,7 +79,7 @@ void BM_Resize(benchmark::State& state) {
     std::vector<BYTE> dst(Stride(to.w) * to.h);
     CIOdataE pipe;
     pipe.SetClipRect(0, 0, from.w, from.h);
-    const BITMAPINFOHEADER sh = Header(from.w, from.h), dh = Header(to.w, to.h);
+    const BITMAPINFOHEADER sh = MakeBitmapInfoHeader24(from.w, from.h), dh = MakeBitmapInfoHeader24(to.w, to.h);
     for (auto _ : state) benchmark::DoNotOptimize(pipe.Resize(src.data(), dst.data(), &sh, &dh));
     SetPixelRate(state, int64_t{to.w} * to.h);
 }
@@ -100,7 +91,7 @@ void WriteBench(benchmark::State& state, const char* name, Write write) {
     const auto frame = MakeFrame(s.w, s.h);
     const std::wstring path = (WorkDir() / name).wstring();
     for (auto _ : state) {
-        BITMAPINFOHEADER h = Header(s.w, s.h);
+        BITMAPINFOHEADER h = MakeBitmapInfoHeader24(s.w, s.h);
         if (!write(frame.data(), &h, path.c_str())) state.SkipWithError("write failed");
     }
     SetPixelRate(state, int64_t{s.w} * s.h);
@@ -140,7 +131,7 @@ void BM_JpegBatchOurs(benchmark::State& state) {
     for (auto _ : state) {
         for (int i = 0; i < kFfmpegFrames; ++i) {
             std::snprintf(name, sizeof name, "ours %07d.jpg", i + 1);
-            BITMAPINFOHEADER h = Header(s.w, s.h);
+            BITMAPINFOHEADER h = MakeBitmapInfoHeader24(s.w, s.h);
             const std::wstring path = (WorkDir() / name).wstring();
             if (!CImgFileJpeg().Save(frames[i].data(), &h, path.c_str(), kJpegQuality))
                 state.SkipWithError("write failed");
