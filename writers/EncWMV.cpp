@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstring>
 
 #include "foundation/MemBuffBase.h"
@@ -373,8 +375,10 @@ int CEncWMVWMA::GetAudioBytesDue() {
     if (rate <= 0 || bytesPerSample <= 0 || channels <= 0 || m_videoStreamInfo.dwRate == 0) return 0;
     const double video = double(m_frameCount) * m_videoStreamInfo.dwScale / m_videoStreamInfo.dwRate;
     const double audio = double(m_audioBytesWritten) / rate / bytesPerSample / channels;
-    const int samples = static_cast<int>(rate * (video - audio) + 0.5);
-    return samples * bytesPerSample * channels;
+    // A hostile copied header can make the gap absurd: keep it to whole samples that fit an int.
+    const double bound = double(INT_MAX) / (bytesPerSample * channels);
+    const double samples = std::clamp(std::trunc(rate * (video - audio) + 0.5), -bound, bound);
+    return static_cast<int>(samples) * bytesPerSample * channels;
 }
 
 void CEncWMVWMA::PadAudioToVideo() {
@@ -383,7 +387,10 @@ void CEncWMVWMA::PadAudioToVideo() {
     if (due < 1) return;
     const int block = std::max<int>(1, m_audioFormat.nBlockAlign);
     const int chunk = kSilenceChunk / block * block;
-    if (m_silence.size() < static_cast<size_t>(std::min(due, chunk))) m_silence.assign(std::min(due, chunk), 0);
+    // 8-bit PCM is unsigned: its silence is 0x80, not 0.
+    const BYTE silence = m_audioFormat.wBitsPerSample == 8 ? 0x80 : 0;
+    const size_t size = static_cast<size_t>(std::min(due, chunk));
+    if (m_silence.size() < size || m_silence[0] != silence) m_silence.assign(size, silence);
     while (due > 0) {
         const int n = std::min(due, chunk);
         if (WriteAudio(m_silence.data(), n) != 0) return;

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <cstdlib>
 #include <map>
 #include <optional>
@@ -352,6 +354,28 @@ TEST_F(EncWMVTest, AudioDuePerFrameFollowsTheFramesWritten) {
     const auto p = Probe(out);
     EXPECT_EQ("wmav2 44100 2", StreamOf(p, "audio"));
     EXPECT_NEAR(0.12, Duration(p), 0.002);
+}
+
+TEST_F(EncWMVTest, EightBitAudioIsPaddedWithUnsignedSilence) {
+    // Audio-only profile; no audio is written, so the whole length is padding.
+    ASSERT_EQ(0, m_w.LoadSystemProfile(2, 0, 0, 18));
+    Frames f;
+    const std::string out = Out("pad8.wma");
+    ASSERT_EQ(0, m_w.Open(Wide(out).c_str(), f.Header(), 250000, 44100, 1, 8));
+    for (int i = 0; i < 10; ++i) ASSERT_EQ(0, m_w.WriteVideoFrame(f.Frame(i)));
+    ASSERT_EQ(0, m_w.EndPass());
+    ASSERT_EQ(0, m_w.Close());
+    // Decoded, silence stays near zero; zero bytes would decode as a full-scale offset.
+    std::string pcm;
+    ASSERT_EQ(0, RunCommand("ffmpeg -v error -i " + ShellQuote(out) + " -f s16le -ac 1 -", &pcm));
+    ASSERT_GT(pcm.size(), 1000u);
+    int peak = 0;
+    for (size_t i = 0; i + 1 < pcm.size(); i += 2) {
+        int16_t v;
+        std::memcpy(&v, pcm.data() + i, 2);
+        peak = std::max(peak, std::abs(int(v)));
+    }
+    EXPECT_LT(peak, 2000);
 }
 
 TEST_F(EncWMVTest, AudioDueRoundsSamplesAtNtscRate) {
