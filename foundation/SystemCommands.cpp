@@ -54,8 +54,8 @@ public:
 
 private:
     static void LogOff() {
-        const char* session = std::getenv("XDG_SESSION_ID");
-        if (session && *session) RunProgram({"loginctl", "terminate-session", session});
+        const char* loginId = std::getenv("XDG_SESSION_ID");
+        if (loginId && *loginId) RunProgram({"loginctl", "terminate-session", loginId});
     }
 };
 

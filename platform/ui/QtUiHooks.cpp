@@ -84,7 +84,7 @@ void PreferX11Platform() {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     if (platform && *platform) return;
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    const char* session = std::getenv("XDG_SESSION_TYPE");
-    const bool onWayland = (wayland && *wayland) || (session && std::string(session) == "wayland");
+    const char* sessionType = std::getenv("XDG_SESSION_TYPE");
+    const bool onWayland = (wayland && *wayland) || (sessionType && std::string(sessionType) == "wayland");
     if (onWayland) setenv("QT_QPA_PLATFORM", "xcb", 1);
 }
