@@ -22,10 +22,8 @@
 
 #include "bench/pipeline/AllocCounter.h"
 #include "bench/pipeline/KeyDecode.h"
-#ifdef TALVERN_PIPELINE_IMAGES
 #include "image/IOdataE.h"
 #include "image/ResImgFile.h"
-#endif
 #include "platform/avifile/AviFrameDecoder.h"
 #include "readers/DecAVIAudio.h"
 #include "writers/EncAVI2.h"
@@ -111,7 +109,6 @@ using Clock = std::chrono::steady_clock;
 
 double Since(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
 
-#ifdef TALVERN_PIPELINE_IMAGES
 // Deinterlace, clip and resize as a conversion run does, on buffers sized once.
 class FrameStage {
 public:
@@ -155,19 +152,6 @@ private:
     std::vector<BYTE> m_deint;
     std::vector<BYTE> m_resized;
 };
-#else
-class FrameStage {
-public:
-    FrameStage(const Options& o, const BITMAPINFOHEADER& in) : m_out(in) {
-        if (o.deint != 0 || o.clip || o.outWidth > 0) Fail("built without the image library");
-    }
-    const BYTE* Run(const BYTE* bits) { return bits; }
-    const BITMAPINFOHEADER& Out() const { return m_out; }
-
-private:
-    BITMAPINFOHEADER m_out;
-};
-#endif
 
 // Where every Nth frame goes.
 class Sink {
@@ -208,21 +192,15 @@ public:
         wchar_t name[16];
         std::swprintf(name, 16, L"%07d", n);
         m_path.assign(m_dir).append(name).append(m_ext);
-#ifdef TALVERN_PIPELINE_IMAGES
         BITMAPINFOHEADER h = m_header;
         if (!m_files.Save(bits, &h, m_path.c_str(), m_o.quality)) Fail("an image was not written");
-#else
-        Fail("built without the image library");
-#endif
     }
 
 private:
     const Options& m_o;
     BITMAPINFOHEADER m_header;
     std::unique_ptr<CEncAVI2> m_encoder;
-#ifdef TALVERN_PIPELINE_IMAGES
     CResImgFile m_files;
-#endif
     std::wstring m_ext;
     std::wstring m_dir;
     std::wstring m_path;
