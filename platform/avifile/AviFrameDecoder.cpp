@@ -14,9 +14,9 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
-#include <libswscale/swscale.h>
 }
 
+#include "platform/avifile/BgrConverter.h"
 #include "platform/avifile/DibConvert.h"
 #include "platform/avifile/RiffCursor.h"
 
@@ -43,18 +43,6 @@ AVPixelFormat RawPixelFormat(uint32_t tag) {
     case MAKEFOURCC('Y', '8', '0', '0'):
     case MAKEFOURCC('G', 'R', 'E', 'Y'): return AV_PIX_FMT_GRAY8;
     default: return AV_PIX_FMT_NONE;
-    }
-}
-
-// The JPEG-range formats under their plain names, the range told separately.
-AVPixelFormat PlainFormat(AVPixelFormat f, bool* fullRange) {
-    switch (f) {
-    case AV_PIX_FMT_YUVJ420P: *fullRange = true; return AV_PIX_FMT_YUV420P;
-    case AV_PIX_FMT_YUVJ422P: *fullRange = true; return AV_PIX_FMT_YUV422P;
-    case AV_PIX_FMT_YUVJ444P: *fullRange = true; return AV_PIX_FMT_YUV444P;
-    case AV_PIX_FMT_YUVJ440P: *fullRange = true; return AV_PIX_FMT_YUV440P;
-    case AV_PIX_FMT_YUVJ411P: *fullRange = true; return AV_PIX_FMT_YUV411P;
-    default: return f;
     }
 }
 
@@ -125,11 +113,7 @@ private:
     AVFrame* m_frame = nullptr;
     AVBufferPool* m_pool = nullptr;
     size_t m_poolSize = 0;
-    SwsContext* m_sws = nullptr;
-    AVPixelFormat m_swsFormat = AV_PIX_FMT_NONE;
-    bool m_swsFullRange = false;
-    int m_swsWidth = 0;
-    int m_swsHeight = 0;
+    BgrConverter m_bgr;
     bool m_codecReorders = false;
     // Pictures nothing refers to can be left undecoded while catching up to the anchor.
     bool m_canSkipNonRef = false;
@@ -152,7 +136,6 @@ private:
 };
 
 FrameDecoder::~FrameDecoder() {
-    sws_freeContext(m_sws);
     av_frame_free(&m_frame);
     av_packet_free(&m_pkt);
     avcodec_free_context(&m_ctx);
@@ -456,27 +439,8 @@ bool FrameDecoder::SendNext() {
 
 bool FrameDecoder::Deliver(const AVFrame* f) {
     if (!SizeOutput(f->width, f->height)) return false;
-    bool fullRange = f->color_range == AVCOL_RANGE_JPEG;
-    const AVPixelFormat format = PlainFormat(AVPixelFormat(f->format), &fullRange);
-    if (!m_sws || format != m_swsFormat || fullRange != m_swsFullRange || f->width != m_swsWidth ||
-        f->height != m_swsHeight) {
-        sws_freeContext(m_sws);
-        m_sws = sws_getContext(f->width, f->height, format, f->width, f->height, AV_PIX_FMT_BGR24,
-                               SWS_BICUBIC, nullptr, nullptr, nullptr);
-        if (!m_sws) return false;
-        const int* coefficients = sws_getCoefficients(SWS_CS_DEFAULT);
-        sws_setColorspaceDetails(m_sws, coefficients, fullRange ? 1 : 0, coefficients, 1, 0, 1 << 16,
-                                 1 << 16);
-        m_swsFormat = format;
-        m_swsFullRange = fullRange;
-        m_swsWidth = f->width;
-        m_swsHeight = f->height;
-    }
-    const int rowBytes = int(DibRowBytes(f->width, 24));
-    // Bottom-up rows: start at the last row and step backwards.
-    uint8_t* dst[4] = {m_out.data() + 40 + int64_t(rowBytes) * (f->height - 1), nullptr, nullptr, nullptr};
-    const int dstStride[4] = {-rowBytes, 0, 0, 0};
-    return sws_scale(m_sws, f->data, f->linesize, 0, f->height, dst, dstStride) == f->height;
+    const int64_t rowBytes = DibRowBytes(f->width, 24);
+    return m_bgr.Convert(f, f->width, f->height, m_out.data() + 40, rowBytes);
 }
 
 void* FrameDecoder::DecodedFrame(int target) {

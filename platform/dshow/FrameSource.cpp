@@ -7,7 +7,6 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
-#include <libswscale/swscale.h>
 }
 
 namespace {
@@ -30,19 +29,6 @@ T* NewFormatBlock(AM_MEDIA_TYPE* mt) {
     mt->pbFormat = static_cast<BYTE*>(std::calloc(1, sizeof(T)));
     mt->cbFormat = mt->pbFormat ? sizeof(T) : 0;
     return reinterpret_cast<T*>(mt->pbFormat);
-}
-
-// The JPEG-range formats under their plain names, with the range told apart, so
-// that full-range pictures keep their levels.
-AVPixelFormat PlainFormat(AVPixelFormat f, bool* fullRange) {
-    switch (f) {
-    case AV_PIX_FMT_YUVJ420P: *fullRange = true; return AV_PIX_FMT_YUV420P;
-    case AV_PIX_FMT_YUVJ422P: *fullRange = true; return AV_PIX_FMT_YUV422P;
-    case AV_PIX_FMT_YUVJ444P: *fullRange = true; return AV_PIX_FMT_YUV444P;
-    case AV_PIX_FMT_YUVJ440P: *fullRange = true; return AV_PIX_FMT_YUV440P;
-    case AV_PIX_FMT_YUVJ411P: *fullRange = true; return AV_PIX_FMT_YUV411P;
-    default: return f;
-    }
 }
 
 }  // namespace
@@ -75,7 +61,6 @@ std::unique_ptr<FrameSource> FrameSource::Open(const std::string& utf8Path) {
 }
 
 FrameSource::~FrameSource() {
-    sws_freeContext(m_sws);
     av_frame_free(&m_prev);
     av_frame_free(&m_cur);
     av_frame_free(&m_next);
@@ -311,24 +296,5 @@ bool FrameSource::Grab(REFERENCE_TIME t, double* sampleTime) {
 // converter is rebuilt only when the decoded pictures change.
 bool FrameSource::Convert(const AVFrame* f) {
     if (!SizeIsSane(f->width, f->height) || f->format < 0) return false;
-    bool fullRange = f->color_range == AVCOL_RANGE_JPEG;
-    const AVPixelFormat format = PlainFormat(static_cast<AVPixelFormat>(f->format), &fullRange);
-    if (!m_sws || format != m_swsFormat || fullRange != m_swsFullRange || f->width != m_swsWidth ||
-        f->height != m_swsHeight) {
-        sws_freeContext(m_sws);
-        m_sws = sws_getContext(f->width, f->height, format, m_width, m_height, AV_PIX_FMT_BGR24,
-                               SWS_BICUBIC, nullptr, nullptr, nullptr);
-        if (!m_sws) return false;
-        const int* coefficients = sws_getCoefficients(SWS_CS_DEFAULT);
-        sws_setColorspaceDetails(m_sws, coefficients, fullRange ? 1 : 0, coefficients, 1, 0,
-                                 1 << 16, 1 << 16);
-        m_swsFormat = format;
-        m_swsFullRange = fullRange;
-        m_swsWidth = f->width;
-        m_swsHeight = f->height;
-    }
-    const long row = RowBytes(m_width);
-    uint8_t* dst[4] = {m_bits.data() + row * (m_height - 1), nullptr, nullptr, nullptr};
-    const int dstStride[4] = {static_cast<int>(-row), 0, 0, 0};
-    return sws_scale(m_sws, f->data, f->linesize, 0, f->height, dst, dstStride) == m_height;
+    return m_bgr.Convert(f, m_width, m_height, m_bits.data(), RowBytes(m_width));
 }

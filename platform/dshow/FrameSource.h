@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/avifile/BgrConverter.h"
 #include "platform/dshow/DShowTypes.h"
 
 struct AVFormatContext;
@@ -15,7 +16,6 @@ struct AVCodecContext;
 struct AVFrame;
 struct AVPacket;
 struct AVStream;
-struct SwsContext;
 
 class FrameSource {
 public:
@@ -64,11 +64,7 @@ private:
     AVFrame* m_prev = nullptr;  // the frame decoded before m_cur, when m_prevValid
     AVFrame* m_cur = nullptr;   // the last frame decoded, when m_curValid
     AVFrame* m_next = nullptr;  // receives the decoder's output
-    SwsContext* m_sws = nullptr;
-    int m_swsFormat = -1;
-    bool m_swsFullRange = false;
-    int m_swsWidth = 0;
-    int m_swsHeight = 0;
+    BgrConverter m_bgr;
     std::vector<int> m_streams;  // libavformat indexes of the audio and video streams
     int m_video = -1;
     int m_width = 0;

@@ -1,0 +1,51 @@
+#include "platform/avifile/BgrConverter.h"
+
+extern "C" {
+#include <libavutil/frame.h>
+#include <libswscale/swscale.h>
+}
+
+namespace {
+
+// The JPEG-range formats under their plain names, with the range told apart, so
+// that full-range pictures keep their levels.
+AVPixelFormat PlainFormat(AVPixelFormat f, bool* fullRange) {
+    switch (f) {
+    case AV_PIX_FMT_YUVJ420P: *fullRange = true; return AV_PIX_FMT_YUV420P;
+    case AV_PIX_FMT_YUVJ422P: *fullRange = true; return AV_PIX_FMT_YUV422P;
+    case AV_PIX_FMT_YUVJ444P: *fullRange = true; return AV_PIX_FMT_YUV444P;
+    case AV_PIX_FMT_YUVJ440P: *fullRange = true; return AV_PIX_FMT_YUV440P;
+    case AV_PIX_FMT_YUVJ411P: *fullRange = true; return AV_PIX_FMT_YUV411P;
+    default: return f;
+    }
+}
+
+}  // namespace
+
+BgrConverter::~BgrConverter() { sws_freeContext(m_sws); }
+
+bool BgrConverter::Convert(const AVFrame* f, int outWidth, int outHeight, uint8_t* bits,
+                           int64_t rowBytes) {
+    if (f->format < 0 || outWidth <= 0 || outHeight <= 0) return false;
+    bool fullRange = f->color_range == AVCOL_RANGE_JPEG;
+    const AVPixelFormat format = PlainFormat(static_cast<AVPixelFormat>(f->format), &fullRange);
+    if (!m_sws || format != m_format || fullRange != m_fullRange || f->width != m_srcWidth ||
+        f->height != m_srcHeight || outWidth != m_dstWidth || outHeight != m_dstHeight) {
+        sws_freeContext(m_sws);
+        m_sws = sws_getContext(f->width, f->height, format, outWidth, outHeight, AV_PIX_FMT_BGR24,
+                               SWS_BICUBIC, nullptr, nullptr, nullptr);
+        if (!m_sws) return false;
+        const int* coefficients = sws_getCoefficients(SWS_CS_DEFAULT);
+        sws_setColorspaceDetails(m_sws, coefficients, fullRange ? 1 : 0, coefficients, 1, 0,
+                                 1 << 16, 1 << 16);
+        m_format = format;
+        m_fullRange = fullRange;
+        m_srcWidth = f->width;
+        m_srcHeight = f->height;
+        m_dstWidth = outWidth;
+        m_dstHeight = outHeight;
+    }
+    uint8_t* dst[4] = {bits + rowBytes * (outHeight - 1), nullptr, nullptr, nullptr};
+    const int dstStride[4] = {static_cast<int>(-rowBytes), 0, 0, 0};
+    return sws_scale(m_sws, f->data, f->linesize, 0, f->height, dst, dstStride) == outHeight;
+}

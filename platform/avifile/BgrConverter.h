@@ -1,0 +1,27 @@
+#pragma once
+// BgrConverter: turns a decoded picture into 24-bit bottom-up BGR rows, the one
+// form readers hand out. The converter is rebuilt only when the pictures change,
+// so a run of equal pictures converts without allocating.
+#include <cstdint>
+
+struct AVFrame;
+struct SwsContext;
+
+class BgrConverter {
+public:
+    BgrConverter() = default;
+    ~BgrConverter();
+    BgrConverter(const BgrConverter&) = delete;
+    BgrConverter& operator=(const BgrConverter&) = delete;
+
+    // Scales f to outWidth x outHeight and writes its rows bottom-up into bits, whose
+    // rows are rowBytes apart (the first row in memory is the picture's last).
+    // Full-range (JPEG-range) pictures keep their levels.
+    bool Convert(const AVFrame* f, int outWidth, int outHeight, uint8_t* bits, int64_t rowBytes);
+
+private:
+    SwsContext* m_sws = nullptr;
+    int m_format = -1;
+    bool m_fullRange = false;
+    int m_srcWidth = 0, m_srcHeight = 0, m_dstWidth = 0, m_dstHeight = 0;
+};
