@@ -2,6 +2,12 @@
 // picture a decoder shows when it is fed the stream from the start, whatever the
 // order of the requests: a request decodes forward from a key frame, or keeps
 // going forward from where the decoder is when that is nearer.
+//
+// A decoder working on several pictures at once hands each out only after it has
+// been given as many more. A request that catches up inside a group therefore
+// stops feeding once the target's picture is in and drains the decoder; a request
+// for the frame after that one starts the decoder again without draining, so
+// stepping and playing on run at full speed.
 #include "platform/avifile/AviFrameDecoder.h"
 
 #include <algorithm>
@@ -84,7 +90,10 @@ private:
     int LeadingPictures(int key);
     int StartForTarget(int target);
     bool Reorders() const;
-    void Seek(int target);
+    void Seek(int target, bool mayDrain = true);
+    bool DrainsEarly(int target);
+    int DrainPoint(int target);
+    int VopTypeAt(int at);
     bool FalseStart(const AVFrame* f);
     bool DropFalseKey(int sample);
     bool SendNext();
@@ -121,6 +130,7 @@ private:
     // their headers, so a target past them needs nothing of the group before.
     bool m_vopTypes = false;
     std::vector<int8_t> m_leading;  // per sample: leading B pictures, -1 unknown, -2 not read
+    std::vector<int8_t> m_vopType;  // per sample: VopType, -2 not read
     int m_skipTo = 0;  // samples in (anchor, m_skipTo) are not sent
     bool m_decodedAny = false;
     bool m_sendPalette = false;
@@ -131,6 +141,9 @@ private:
     int m_counted = 0;
     bool m_started = false;
     bool m_drained = false;
+    bool m_frameThreads = false;  // the decoder holds pictures back to work on several at once
+    int m_drainAfter = INT_MAX;   // after sending this sample the decoder is drained
+    int m_drainFor = -1;          // the request that set m_drainAfter
     int m_start = 0;  // the sample decoding started from
     bool m_awaitStart = false;  // its picture has not come out yet
 };
@@ -223,13 +236,17 @@ bool FrameDecoder::OpenCodec() {
     else
         m_ctx->thread_count = int64_t(m_ctx->width) * m_ctx->height >= kThreadedPixels ? 0 : 1;
     if (avcodec_open2(m_ctx, codec, nullptr) < 0) return false;
+    m_frameThreads = (m_ctx->active_thread_type & FF_THREAD_FRAME) && m_ctx->thread_count > 1;
     const AVCodecDescriptor* d = avcodec_descriptor_get(id);
     m_codecReorders = d && (d->props & AV_CODEC_PROP_REORDER);
     // In these codecs a B picture is never a reference, so leaving one out changes no
     // other picture.
     m_canSkipNonRef = id == AV_CODEC_ID_MPEG4 || id == AV_CODEC_ID_MPEG1VIDEO || id == AV_CODEC_ID_MPEG2VIDEO;
     m_vopTypes = id == AV_CODEC_ID_MPEG4;
-    if (m_vopTypes) m_leading.assign(m_samples.size(), -2);
+    if (m_vopTypes) {
+        m_leading.assign(m_samples.size(), -2);
+        m_vopType.assign(m_samples.size(), -2);
+    }
     m_sendPalette = m_bih.biBitCount <= 8 && extra > 0;
     return true;
 }
@@ -352,22 +369,31 @@ int FrameDecoder::LeadingPictures(int key) {
     known = -1;
     int count = 0;
     for (int at = key + 1; at < int(m_samples.size()) && count < 16; ++at, ++count) {
-        LONG bytes = 0, samples = 0;
-        if (m_stream->Read(m_samples[size_t(at)], 1, nullptr, 0, &bytes, &samples) != AVIERR_OK ||
-            bytes <= 0 || bytes > kMaxSampleBytes)
-            return -1;
-        if (m_read.size() < size_t(bytes)) m_read.resize(size_t(bytes));
-        LONG got = 0;
-        if (m_stream->Read(m_samples[size_t(at)], 1, m_read.data(), bytes, &got, &samples) != AVIERR_OK ||
-            got != bytes)
-            return -1;
-        const int type = VopType(m_read.data(), int(bytes));
+        const int type = VopTypeAt(at);
         if (type < 0) return -1;
         if (type != 2) break;
     }
     if (count >= 16) return -1;
     known = int8_t(count);
     return count;
+}
+
+int FrameDecoder::VopTypeAt(int at) {
+    if (at < 0 || size_t(at) >= m_vopType.size()) return -1;
+    int8_t& known = m_vopType[size_t(at)];
+    if (known != -2) return known;
+    known = -1;
+    LONG bytes = 0, samples = 0;
+    if (m_stream->Read(m_samples[size_t(at)], 1, nullptr, 0, &bytes, &samples) != AVIERR_OK ||
+        bytes <= 0 || bytes > kMaxSampleBytes)
+        return -1;
+    if (m_read.size() < size_t(bytes)) m_read.resize(size_t(bytes));
+    LONG got = 0;
+    if (m_stream->Read(m_samples[size_t(at)], 1, m_read.data(), bytes, &got, &samples) != AVIERR_OK ||
+        got != bytes)
+        return -1;
+    known = int8_t(VopType(m_read.data(), int(bytes)));
+    return known;
 }
 
 // The first sample to send for target when the decoder has to start over.
@@ -380,7 +406,40 @@ int FrameDecoder::StartForTarget(int target) {
     return StartFor(anchor);
 }
 
-void FrameDecoder::Seek(int target) {
+// Whether a request for target drains the decoder once target's sample is in. Not
+// when decoding starts with target's picture (nothing is wasted waiting for it) nor
+// when target follows the frame shown last: that is stepping or playing on.
+bool FrameDecoder::DrainsEarly(int target) {
+    if (!m_frameThreads || target == m_shown + 1) return false;
+    const int anchor = KeyAtOrBefore(target);
+    if (StartForTarget(target) != anchor) return true;
+    if (target == anchor) return false;
+    return !(m_vopTypes && Reorders() && target == anchor + LeadingPictures(anchor));
+}
+
+// The last sample to send before draining so that target's picture comes out, and
+// every picture that comes out shows in its own place: the samples sent must be
+// all the pictures up to some point in showing order. INT_MAX when that cannot be
+// told.
+int FrameDecoder::DrainPoint(int target) {
+    if (!Reorders()) return target;
+    if (!m_vopTypes) return INT_MAX;
+    // A B picture shows before the reference sent ahead of it, so the cut goes
+    // before the next picture that is not a B picture.
+    for (int last = target; last < target + 16 && last + 1 < int(m_samples.size()); ++last) {
+        const int next = VopTypeAt(last + 1);
+        if (next < 0) return INT_MAX;
+        if (next != 2) return last;
+    }
+    return INT_MAX;
+}
+
+void FrameDecoder::Seek(int target, bool mayDrain) {
+    m_drainAfter = INT_MAX;
+    if (mayDrain && DrainsEarly(target)) {
+        m_drainAfter = DrainPoint(target);
+        m_drainFor = target;
+    }
     avcodec_flush_buffers(m_ctx);
     m_anchor = KeyAtOrBefore(target);
     m_next = StartForTarget(target);
@@ -401,7 +460,7 @@ void FrameDecoder::Seek(int target) {
 
 bool FrameDecoder::SendNext() {
     if (m_drained) return false;
-    if (m_next >= int(m_samples.size())) {
+    if (m_next >= int(m_samples.size()) || m_next > m_drainAfter) {
         avcodec_send_packet(m_ctx, nullptr);  // drain the pictures still held back
         m_drained = true;
         return true;
@@ -475,9 +534,13 @@ void* FrameDecoder::DecodedFrame(int target) {
         } else if (rc == AVERROR(EAGAIN)) {
             if (!SendNext()) return nullptr;
         } else if (rc == AVERROR_EOF) {
+            const bool drainedEarly = m_next < int(m_samples.size());
             // The whole rest of the stream passed without the start's picture.
-            if (!m_awaitStart || !DropFalseKey(m_start)) return nullptr;
-            Seek(target);
+            const bool falseStart = !drainedEarly && m_awaitStart && DropFalseKey(m_start);
+            if (!drainedEarly && !falseStart) return nullptr;
+            // Draining again is no use when it was this request's own drain that
+            // came too soon.
+            Seek(target, drainedEarly && m_drainFor != target);
             turns = 0;
         } else if (!SendNext()) {
             return nullptr;

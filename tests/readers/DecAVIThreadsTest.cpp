@@ -55,6 +55,9 @@ TEST(DecAVIThreads, ThreadedDecodingGivesTheSingleThreadedPictures) {
         std::vector<int> shuffled(order.begin(), order.begin() + desc.frames);
         std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(11));
         order.insert(order.end(), shuffled.begin(), shuffled.end());
+        // A jump into a group, then on in order across the following key frames.
+        for (int start : {17, 5, 30})
+            for (int n = start; n < std::min(desc.frames, start + 20); ++n) order.push_back(n);
         for (int n : order) ASSERT_TRUE(expected[size_t(n)] == Frame(threaded, n)) << "frame " << n;
     }
 }
