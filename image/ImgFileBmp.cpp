@@ -95,15 +95,19 @@ PackedDib* CImgFileBmp::Load(const wchar_t* path, PackedDib* block) {
 BOOL CImgFileBmp::Save(const BYTE* bits, BITMAPINFOHEADER* header, const wchar_t* path) {
     if (!bits || !header || !ImageSizeAcceptable(header->biWidth, header->biHeight)) return FALSE;
     *header = MakeBitmapInfoHeader24(header->biWidth, header->biHeight);
-    FILE* f = OpenFileWide(path, "wb");
-    if (!f) return FALSE;
     BITMAPFILEHEADER fh{};
     fh.bfType = kBmpMagic;
     fh.bfSize = header->biSizeImage + kFileHeaderBytes + kInfoHeaderBytes;
     fh.bfOffBits = kFileHeaderBytes + kInfoHeaderBytes;
-    const bool written = std::fwrite(&fh, sizeof fh, 1, f) == 1 &&
-                         std::fwrite(header, sizeof *header, 1, f) == 1 &&
-                         std::fwrite(bits, 1, header->biSizeImage, f) == header->biSizeImage;
-    const BOOL closed = CloseFileChecked(f);
-    return written && closed ? TRUE : FALSE;
+    BYTE headers[kFileHeaderBytes + kInfoHeaderBytes];
+    std::memcpy(headers, &fh, kFileHeaderBytes);
+    std::memcpy(headers + kFileHeaderBytes, header, kInfoHeaderBytes);
+    if (!m_file.Open(path)) return FALSE;
+    // Headers and rows leave in one system call when the headers wait in the buffer.
+    const bool written = m_file.Write(headers, sizeof headers) && m_file.Write(bits, header->biSizeImage);
+    if (!written) {
+        m_file.Abandon();
+        return FALSE;
+    }
+    return m_file.Close();
 }

@@ -2,6 +2,7 @@
 #include <cstddef>
 
 #include "image/ImgFile.h"
+#include "image/OutFile.h"
 
 class CImgFileBmp : public CImgFile {
 public:
@@ -14,4 +15,10 @@ public:
     static PackedDib* Decode(const BYTE* bytes, size_t size, PackedDib* block);
     // A bitmap without its file header: the info header, any palette, then the rows.
     static PackedDib* DecodeInfo(const BYTE* bytes, size_t size, PackedDib* block);
+
+private:
+    // Room for the 54 header bytes, which then leave together with the rows; kept
+    // between files so that writing one allocates nothing once the first has.
+    static constexpr size_t kHeaderBufferBytes = 64;
+    COutFile m_file{kHeaderBufferBytes};
 };

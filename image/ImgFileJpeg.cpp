@@ -30,7 +30,11 @@ BOOL CImgFileJpeg::Save(const BYTE* bits, BITMAPINFOHEADER* header, const wchar_
                         int quality) {
     if (!bits || !header || !ImageSizeAcceptable(header->biWidth, header->biHeight)) return FALSE;
     *header = MakeBitmapInfoHeader24(header->biWidth, header->biHeight);
-    return WriteJpegDibRows(path, bits, header->biWidth, header->biHeight, quality);
+    // The library takes each row where it lies, bottom-up B, G, R, so nothing is copied.
+    const int height = header->biHeight;
+    const auto stride = static_cast<ptrdiff_t>(PackedDibStride(header->biWidth));
+    return m_writer.Write(path, bits + (height - 1) * stride, -stride, header->biWidth, height, JCS_EXT_BGR,
+                          3, quality);
 }
 
 HGLOBAL CImgFileJpeg::LoadFromGlobal(HGLOBAL jpegBytes) {

@@ -1,5 +1,6 @@
 #pragma once
 #include "image/ImgFile.h"
+#include "image/JpegWriter.h"
 #include "platform/win32/GlobalMemory.h"
 
 class CImgFileJpeg : public CImgFile {
@@ -15,4 +16,7 @@ public:
     // Turns packed top-down RGB rows (as the JPEG reader gives them; consumed and freed
     // with delete[]) into PackedDib rows in block or a new PackedDib.
     static PackedDib* FromPackedRgb(BYTE* rgb, UINT width, UINT height, PackedDib* block);
+
+private:
+    CJpegWriter m_writer;
 };

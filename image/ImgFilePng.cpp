@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "image/OutFile.h"
+
 namespace {
 
 struct MemoryReader {
@@ -58,16 +60,23 @@ PackedDib* ReadPng(FILE* file, MemoryReader* memory, PackedDib* block) {
     return dib;
 }
 
+void WriteToFile(png_structp png, png_bytep data, png_size_t bytes) {
+    if (!static_cast<COutFile*>(png_get_io_ptr(png))->Write(data, bytes)) png_error(png, "write failed");
+}
+
+// Nothing to do: the file is flushed once, when it is closed.
+void FlushNothing(png_structp) {}
+
 // Writes the rows to an open file and closes it; TRUE only if every byte reached the file.
-BOOL WritePng(FILE* file, const BYTE* bits, int width, int height) {
+BOOL WritePng(COutFile& file, const BYTE* bits, int width, int height) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info || setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, info ? &info : nullptr);
-        std::fclose(file);
+        file.Abandon();
         return FALSE;
     }
-    png_init_io(png, file);
+    png_set_write_fn(png, &file, WriteToFile, FlushNothing);
     png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
@@ -78,7 +87,7 @@ BOOL WritePng(FILE* file, const BYTE* bits, int width, int height) {
     for (int y = 0; y < height; ++y) png_write_row(png, bits + stride * (height - 1 - y));
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    return CloseFileChecked(file);
+    return file.Close();
 }
 
 }  // namespace
@@ -99,7 +108,6 @@ PackedDib* CImgFilePng::Load(const wchar_t* path, PackedDib* block) {
 
 BOOL CImgFilePng::Save(const BYTE* bits, BITMAPINFOHEADER* header, const wchar_t* path) {
     if (!bits || !header || !ImageSizeAcceptable(header->biWidth, header->biHeight)) return FALSE;
-    FILE* f = OpenFileWide(path, "wb");
-    if (!f) return FALSE;
-    return WritePng(f, bits, header->biWidth, header->biHeight);
+    if (!m_file.Open(path)) return FALSE;
+    return WritePng(m_file, bits, header->biWidth, header->biHeight);
 }

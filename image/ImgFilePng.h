@@ -2,6 +2,7 @@
 #include <cstddef>
 
 #include "image/ImgFile.h"
+#include "image/OutFile.h"
 
 class CImgFilePng : public CImgFile {
 public:
@@ -12,4 +13,10 @@ public:
 
     // The same decoding over a whole file held in memory.
     static PackedDib* Decode(const BYTE* bytes, size_t size, PackedDib* block);
+
+private:
+    // The library hands over a few bytes at a time (chunk headers, checksums); they
+    // gather here, in a buffer kept from one file to the next.
+    static constexpr size_t kWriteBufferBytes = 64 * 1024;
+    COutFile m_file{kWriteBufferBytes};
 };

@@ -4,8 +4,7 @@
 
 #include <cstring>
 
-#include "foundation/MemBuffBase.h"
-#include "foundation/StringChar.h"
+#include "image/BoundedPath.h"
 
 namespace {
 
@@ -66,13 +65,6 @@ toff_t MemSize(thandle_t h) { return static_cast<MemoryFile*>(h)->size; }
 int MemMap(thandle_t, void**, toff_t*) { return 0; }
 void MemUnmap(thandle_t, void*, toff_t) {}
 
-// Scratch rows for the writer, kept between calls so that writing frame after frame
-// allocates nothing once the first frame has sized it.
-CMemBuffBase<unsigned char>& WriteScratch() {
-    thread_local CMemBuffBase<unsigned char> scratch;
-    return scratch;
-}
-
 }  // namespace
 
 PackedDib* CImgFileTiff::Decode(const BYTE* bytes, size_t size, PackedDib* block) {
@@ -87,9 +79,9 @@ PackedDib* CImgFileTiff::Decode(const BYTE* bytes, size_t size, PackedDib* block
 }
 
 PackedDib* CImgFileTiff::Load(const wchar_t* path, PackedDib* block) {
-    CStringChar narrow(path);
-    if (!narrow.GetString()) return nullptr;
-    TIFF* tif = TIFFOpen(narrow.GetString(), "r");
+    const CBoundedPath native(path);
+    if (!native.Get()) return nullptr;
+    TIFF* tif = TIFFOpen(native.Get(), "r");
     if (!tif) return nullptr;
     PackedDib* dib = ReadTiff(tif, block);
     TIFFClose(tif);
@@ -102,7 +94,7 @@ BOOL CImgFileTiff::Save(const BYTE* bits, BITMAPINFOHEADER* header, const wchar_
     const int height = header->biHeight;
     const int rowBytes = 3 * width;
     const int bytes = rowBytes * height;
-    BYTE* rgb = WriteScratch().GetBuffer(bytes);
+    BYTE* rgb = m_rows.GetBuffer(bytes);
     if (!rgb) return FALSE;
     const size_t stride = static_cast<size_t>(PackedDibStride(width));
     for (int y = 0; y < height; ++y) {
@@ -114,9 +106,9 @@ BOOL CImgFileTiff::Save(const BYTE* bits, BITMAPINFOHEADER* header, const wchar_
             dst[2] = src[0];
         }
     }
-    CStringChar narrow(path);
-    if (!narrow.GetString()) return FALSE;
-    TIFF* tif = TIFFOpen(narrow.GetString(), "w");
+    const CBoundedPath native(path);
+    if (!native.Get()) return FALSE;
+    TIFF* tif = TIFFOpen(native.Get(), "w");
     if (!tif) return FALSE;
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(width));
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(height));

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 
+#include "foundation/MemBuffBase.h"
 #include "image/ImgFile.h"
 
 class CImgFileTiff : public CImgFile {
@@ -12,4 +13,9 @@ public:
 
     // The same decoding over a whole file held in memory.
     static PackedDib* Decode(const BYTE* bytes, size_t size, PackedDib* block);
+
+private:
+    // The packed R, G, B copy of the frame, kept so that writing frame after frame
+    // allocates nothing once the first frame has sized it.
+    CMemBuffBase<unsigned char> m_rows;
 };

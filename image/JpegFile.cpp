@@ -5,77 +5,16 @@
 #include <cstring>
 #include <new>
 
+#include "image/JpegWriter.h"
 #include "image/PackedDib.h"
 
 namespace {
 
 constexpr size_t kSourceBufferBytes = 4096;
 
-// Supplies the library with scanline n (top line first).
-using RowSource = const BYTE* (*)(const void* context, UINT row);
-
-struct PackedRows {
-    const BYTE* data;
-    size_t rowBytes;
-};
-
-const BYTE* PackedRow(const void* context, UINT row) {
-    const auto* rows = static_cast<const PackedRows*>(context);
-    return rows->data + row * rows->rowBytes;
-}
-
-struct DibRows {
-    const BYTE* bits;
-    size_t stride;
-    UINT height;
-};
-
-const BYTE* DibRow(const void* context, UINT row) {
-    const auto* rows = static_cast<const DibRows*>(context);
-    return rows->bits + (rows->height - 1 - row) * rows->stride;
-}
-
 void InstallErrorManager(jpeg_common_struct* cinfo, JpegErrorManager* err) {
     cinfo->err = jpeg_std_error(&err->pub);
     err->pub.error_exit = JpegErrorExit;
-}
-
-// One compression pass. Nothing with a destructor lives in this frame, so the long
-// jump back from the error exit skips no cleanup.
-BOOL CompressRows(const wchar_t* path, UINT width, UINT height, J_COLOR_SPACE space,
-                  int components, int quality, RowSource source, const void* context) {
-    jpeg_compress_struct cinfo;
-    JpegErrorManager err;
-    FILE* volatile file = nullptr;
-    InstallErrorManager(reinterpret_cast<jpeg_common_struct*>(&cinfo), &err);
-    if (setjmp(err.jump)) {
-        jpeg_destroy_compress(&cinfo);
-        if (file) std::fclose(file);
-        return FALSE;
-    }
-    jpeg_create_compress(&cinfo);
-    file = OpenFileWide(path, "wb");
-    if (!file) {
-        jpeg_destroy_compress(&cinfo);
-        return FALSE;
-    }
-    jpeg_stdio_dest(&cinfo, file);
-    cinfo.image_width = width;
-    cinfo.image_height = height;
-    cinfo.input_components = components;
-    cinfo.in_color_space = space;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<BYTE*>(source(context, cinfo.next_scanline));
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    FILE* done = file;
-    file = nullptr;
-    jpeg_destroy_compress(&cinfo);
-    return CloseFileChecked(done);
 }
 
 struct GlobalSourceManager {
@@ -184,10 +123,9 @@ BYTE* DecompressRows(FILE* file, HGLOBAL block, UINT* width, UINT* height) {
 BOOL WriteJpegFile(const wchar_t* path, const BYTE* data, UINT width, UINT height, BOOL colour,
                    int quality) {
     if (!data || !ImageSizeAcceptable(width, height)) return FALSE;
-    if (colour) {
-        const PackedRows rows{data, size_t{width} * 3};
-        return CompressRows(path, width, height, JCS_RGB, 3, quality, PackedRow, &rows);
-    }
+    CJpegWriter writer;
+    const auto rowBytes = static_cast<ptrdiff_t>(width);
+    if (colour) return writer.Write(path, data, 3 * rowBytes, width, height, JCS_RGB, 3, quality);
     const size_t pixels = size_t{width} * height;
     BYTE* grey = new (std::nothrow) BYTE[pixels];
     if (!grey) return FALSE;
@@ -195,16 +133,9 @@ BOOL WriteJpegFile(const wchar_t* path, const BYTE* data, UINT width, UINT heigh
         const BYTE* p = data + 3 * i;
         grey[i] = static_cast<BYTE>(static_cast<int>(0.299 * p[0] + 0.587 * p[1] + 0.114 * p[2]));
     }
-    const PackedRows rows{grey, width};
-    const BOOL ok = CompressRows(path, width, height, JCS_GRAYSCALE, 1, quality, PackedRow, &rows);
+    const BOOL ok = writer.Write(path, grey, rowBytes, width, height, JCS_GRAYSCALE, 1, quality);
     delete[] grey;
     return ok;
-}
-
-BOOL WriteJpegDibRows(const wchar_t* path, const BYTE* bits, int width, int height, int quality) {
-    if (!bits || !ImageSizeAcceptable(width, height)) return FALSE;
-    const DibRows rows{bits, static_cast<size_t>(PackedDibStride(width)), static_cast<UINT>(height)};
-    return CompressRows(path, width, height, JCS_EXT_BGR, 3, quality, DibRow, &rows);
 }
 
 BYTE* ReadJpegFile(const wchar_t* path, UINT* width, UINT* height) {

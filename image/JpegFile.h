@@ -28,10 +28,6 @@ struct JpegGlobalSource {
 BOOL WriteJpegFile(const wchar_t* path, const BYTE* data, UINT width, UINT height, BOOL colour,
                    int quality);
 
-// Writes bottom-up B, G, R rows padded to 4 bytes (PackedDib rows) as a colour JPEG,
-// handing the library each row where it lies, so nothing is copied or reordered.
-BOOL WriteJpegDibRows(const wchar_t* path, const BYTE* bits, int width, int height, int quality);
-
 // Decode into packed top-down RGB (new[]); width and height stay 0 when decoding fails
 // before the output exists. Pictures that are neither grey nor three-component
 // (CMYK, YCCK) give null.

@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "foundation/StringChar.h"
 #include "foundation/SysUtil.h"
+#include "image/BoundedPath.h"
 
 PackedDib* AllocPackedDib(int width, int height) {
     if (!ImageSizeAcceptable(width, height)) return nullptr;
@@ -33,15 +33,6 @@ PackedDib* DropPackedDib(PackedDib* block, bool owned) {
 }
 
 FILE* OpenFileWide(const wchar_t* path, const char* mode) {
-    if (!path) return nullptr;
-    CStringChar narrow(path);
-    if (!narrow.GetString()) return nullptr;
-    return std::fopen(narrow.GetString(), mode);
-}
-
-BOOL CloseFileChecked(FILE* f) {
-    if (!f) return FALSE;
-    const bool flushed = std::fflush(f) == 0 && !std::ferror(f);
-    const bool closed = std::fclose(f) == 0;
-    return flushed && closed ? TRUE : FALSE;
+    const CBoundedPath native(path);
+    return native.Get() ? std::fopen(native.Get(), mode) : nullptr;
 }

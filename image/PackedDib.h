@@ -42,8 +42,5 @@ PackedDib* TakePackedDib(PackedDib* block, int width, int height, bool* owned);
 // Frees a block that TakePackedDib allocated; returns null for convenient tail calls.
 PackedDib* DropPackedDib(PackedDib* block, bool owned);
 
-// fopen of a wide path; the narrow form is the system's multibyte encoding.
+// fopen of a wide path (the loaders' way in); the narrow form is UTF-8.
 FILE* OpenFileWide(const wchar_t* path, const char* mode);
-
-// fclose that reports whether everything written reached the file (TRUE) or not.
-BOOL CloseFileChecked(FILE* f);

@@ -1,5 +1,9 @@
 #pragma once
 // Chooses the still-image format by the file name's extension.
+#include "image/ImgFileBmp.h"
+#include "image/ImgFileJpeg.h"
+#include "image/ImgFilePng.h"
+#include "image/ImgFileTiff.h"
 #include "image/PackedDib.h"
 
 class CResImgFile {
@@ -10,4 +14,12 @@ public:
     // Saves 24-bit bottom-up rows with the writer of the extension of path (.bmp, .jpg,
     // .jpeg, .tif, .tiff, .png in any letter case); FALSE for any other extension.
     virtual BOOL Save(const BYTE* bits, BITMAPINFOHEADER* header, const wchar_t* path, int quality);
+
+private:
+    // One writer per format, kept with its buffers and library state: a caller that keeps
+    // this object for a run writes every file after the first without allocating.
+    CImgFileBmp m_bmp;
+    CImgFileJpeg m_jpeg;
+    CImgFileTiff m_tiff;
+    CImgFilePng m_png;
 };

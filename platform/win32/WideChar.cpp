@@ -1,5 +1,7 @@
 #include "platform/win32/WideChar.h"
 
+#include <cstring>
+
 namespace {
 
 constexpr char32_t kEscapeBase = 0xDC80;  // invalid byte b travels as kEscapeBase + (b - 0x80)
@@ -8,22 +10,40 @@ bool IsEscapedByte(char32_t c) {
     return c >= kEscapeBase && c <= 0xDCFF;
 }
 
-void AppendUtf8(char32_t c, std::string& out) {
+// Writes the UTF-8 form of c to out (room for 4 bytes); returns its length.
+size_t EncodeUtf8(char32_t c, char* out) {
     if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
+        out[0] = static_cast<char>(c);
+        return 1;
     }
+    if (c < 0x800) {
+        out[0] = static_cast<char>(0xC0 | (c >> 6));
+        out[1] = static_cast<char>(0x80 | (c & 0x3F));
+        return 2;
+    }
+    if (c < 0x10000) {
+        out[0] = static_cast<char>(0xE0 | (c >> 12));
+        out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out[2] = static_cast<char>(0x80 | (c & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<char>(0xF0 | (c >> 18));
+    out[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out[3] = static_cast<char>(0x80 | (c & 0x3F));
+    return 4;
+}
+
+// The bytes that stand for one wide character: an escaped byte comes back as itself.
+// Returns 0 for a value that is no Unicode scalar.
+size_t EncodeWide(wchar_t w, char* out) {
+    const auto c = static_cast<char32_t>(w);
+    if (IsEscapedByte(c)) {
+        out[0] = static_cast<char>(0x80 + (c - kEscapeBase));
+        return 1;
+    }
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
+    return EncodeUtf8(c, out);
 }
 
 // Decodes one UTF-8 sequence at text[i]; returns its length, or 0 when it is invalid.
@@ -58,17 +78,35 @@ size_t DecodeUtf8(std::string_view text, size_t i, char32_t& c) {
 bool WideToUtf8(std::wstring_view text, std::string& out) {
     out.clear();
     out.reserve(text.size());
+    char bytes[4];
     for (wchar_t w : text) {
-        const auto c = static_cast<char32_t>(w);
-        if (IsEscapedByte(c)) {
-            out += static_cast<char>(0x80 + (c - kEscapeBase));
-        } else if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+        const size_t n = EncodeWide(w, bytes);
+        if (n == 0) {
             out.clear();
             return false;
-        } else {
-            AppendUtf8(c, out);
         }
+        out.append(bytes, n);
     }
+    return true;
+}
+
+bool WideToUtf8Bounded(const wchar_t* text, char* out, size_t capacity) {
+    if (capacity == 0) return false;
+    out[0] = '\0';
+    if (!text) return false;
+    size_t used = 0;
+    char bytes[4];
+    for (const wchar_t* p = text; *p; ++p) {
+        const size_t n = EncodeWide(*p, bytes);
+        // One byte stays free for the terminating NUL.
+        if (n == 0 || n >= capacity - used) {
+            out[0] = '\0';
+            return false;
+        }
+        std::memcpy(out + used, bytes, n);
+        used += n;
+    }
+    out[used] = '\0';
     return true;
 }
 

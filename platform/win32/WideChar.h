@@ -12,6 +12,11 @@
 // holds a value that is no Unicode scalar (a stray surrogate or above U+10FFFF).
 bool WideToUtf8(std::wstring_view text, std::string& out);
 
+// The same conversion into a caller's buffer of capacity bytes, NUL included, without
+// touching the heap. Returns false, leaving out empty, for a null text, a text that
+// cannot be converted, or one whose UTF-8 form does not fit.
+bool WideToUtf8Bounded(const wchar_t* text, char* out, size_t capacity);
+
 // Convenience form: the UTF-8 text, or an empty string when it cannot be converted.
 std::string WideToUtf8(std::wstring_view text);
 
