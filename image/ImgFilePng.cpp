@@ -68,11 +68,14 @@ void WriteToFile(png_structp png, png_bytep data, png_size_t bytes) {
 void FlushNothing(png_structp) {}
 
 // Writes the rows to an open file and closes it; TRUE only if every byte reached the file.
-BOOL WritePng(COutFile& file, const BYTE* bits, int width, int height) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+BOOL WritePng(COutFile& file, CPngMemory& memory, const BYTE* bits, int width, int height) {
+    memory.Prepare();
+    png_structp png = png_create_write_struct_2(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr, &memory,
+                                                CPngMemory::Allocate, CPngMemory::Release);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info || setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, info ? &info : nullptr);
+        memory.Reset();
         file.Abandon();
         return FALSE;
     }
@@ -87,6 +90,7 @@ BOOL WritePng(COutFile& file, const BYTE* bits, int width, int height) {
     for (int y = 0; y < height; ++y) png_write_row(png, bits + stride * (height - 1 - y));
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
+    memory.Reset();
     return file.Close();
 }
 
@@ -109,5 +113,5 @@ PackedDib* CImgFilePng::Load(const wchar_t* path, PackedDib* block) {
 BOOL CImgFilePng::Save(const BYTE* bits, BITMAPINFOHEADER* header, const wchar_t* path) {
     if (!bits || !header || !ImageSizeAcceptable(header->biWidth, header->biHeight)) return FALSE;
     if (!m_file.Open(path)) return FALSE;
-    return WritePng(m_file, bits, header->biWidth, header->biHeight);
+    return WritePng(m_file, m_memory, bits, header->biWidth, header->biHeight);
 }

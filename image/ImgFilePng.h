@@ -3,6 +3,7 @@
 
 #include "image/ImgFile.h"
 #include "image/OutFile.h"
+#include "image/PngMemory.h"
 
 class CImgFilePng : public CImgFile {
 public:
@@ -19,4 +20,5 @@ private:
     // gather here, in a buffer kept from one file to the next.
     static constexpr size_t kWriteBufferBytes = 64 * 1024;
     COutFile m_file{kWriteBufferBytes};
+    CPngMemory m_memory;
 };
