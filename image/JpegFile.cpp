@@ -124,8 +124,8 @@ BOOL WriteJpegFile(const wchar_t* path, const BYTE* data, UINT width, UINT heigh
                    int quality) {
     if (!data || !ImageSizeAcceptable(width, height)) return FALSE;
     CJpegWriter writer;
-    const auto rowBytes = static_cast<ptrdiff_t>(width);
-    if (colour) return writer.Write(path, data, 3 * rowBytes, width, height, JCS_RGB, 3, quality);
+    const auto w = static_cast<ptrdiff_t>(width);
+    if (colour) return writer.Write(path, data, 3 * w, width, height, JCS_RGB, 3, quality);
     const size_t pixels = size_t{width} * height;
     BYTE* grey = new (std::nothrow) BYTE[pixels];
     if (!grey) return FALSE;
@@ -133,7 +133,7 @@ BOOL WriteJpegFile(const wchar_t* path, const BYTE* data, UINT width, UINT heigh
         const BYTE* p = data + 3 * i;
         grey[i] = static_cast<BYTE>(static_cast<int>(0.299 * p[0] + 0.587 * p[1] + 0.114 * p[2]));
     }
-    const BOOL ok = writer.Write(path, grey, rowBytes, width, height, JCS_GRAYSCALE, 1, quality);
+    const BOOL ok = writer.Write(path, grey, w, width, height, JCS_GRAYSCALE, 1, quality);
     delete[] grey;
     return ok;
 }
