@@ -1,5 +1,7 @@
 #include "platform/avifile/BgrConverter.h"
 
+#include "platform/avifile/YuvToBgr.h"
+
 extern "C" {
 #include <libavutil/frame.h>
 #include <libswscale/swscale.h>
@@ -20,15 +22,42 @@ AVPixelFormat PlainFormat(AVPixelFormat f, bool* fullRange) {
     }
 }
 
+bool FastLayout(AVPixelFormat f, ChromaLayout* layout) {
+    switch (f) {
+    case AV_PIX_FMT_YUV420P: *layout = ChromaLayout::k420; return true;
+    case AV_PIX_FMT_YUV422P: *layout = ChromaLayout::k422; return true;
+    case AV_PIX_FMT_YUV444P: *layout = ChromaLayout::k444; return true;
+    default: return false;
+    }
+}
+
 }  // namespace
 
 BgrConverter::~BgrConverter() { sws_freeContext(m_sws); }
+
+bool BgrConverter::ConvertDirect(const AVFrame* f, AVPixelFormat format, bool fullRange,
+                                 uint8_t* bits, int64_t rowBytes) {
+    ChromaLayout layout;
+    if (!FastLayout(format, &layout)) return false;
+    if (!m_direct || fullRange != m_directFullRange) {
+        m_factors = MakeYuvToBgrFactors(sws_getCoefficients(SWS_CS_DEFAULT), fullRange);
+        m_direct = true;
+        m_directFullRange = fullRange;
+    }
+    const YuvPlanes planes{{f->data[0], f->data[1], f->data[2]},
+                           {f->linesize[0], f->linesize[1], f->linesize[2]}};
+    ConvertYuvToBgr(planes, layout, f->width, f->height, m_factors, bits, rowBytes);
+    return true;
+}
 
 bool BgrConverter::Convert(const AVFrame* f, int outWidth, int outHeight, uint8_t* bits,
                            int64_t rowBytes) {
     if (f->format < 0 || outWidth <= 0 || outHeight <= 0) return false;
     bool fullRange = f->color_range == AVCOL_RANGE_JPEG;
     const AVPixelFormat format = PlainFormat(static_cast<AVPixelFormat>(f->format), &fullRange);
+    if (outWidth == f->width && outHeight == f->height &&
+        ConvertDirect(f, format, fullRange, bits, rowBytes))
+        return true;
     if (!m_sws || format != m_format || fullRange != m_fullRange || f->width != m_srcWidth ||
         f->height != m_srcHeight || outWidth != m_dstWidth || outHeight != m_dstHeight) {
         sws_freeContext(m_sws);

@@ -4,6 +4,12 @@
 // so a run of equal pictures converts without allocating.
 #include <cstdint>
 
+extern "C" {
+#include <libavutil/pixfmt.h>
+}
+
+#include "platform/avifile/YuvToBgr.h"
+
 struct AVFrame;
 struct SwsContext;
 
@@ -20,6 +26,13 @@ public:
     bool Convert(const AVFrame* f, int outWidth, int outHeight, uint8_t* bits, int64_t rowBytes);
 
 private:
+    // Same-size planar YUV: our own kernels, which are faster than the scaler's.
+    bool ConvertDirect(const AVFrame* f, AVPixelFormat format, bool fullRange, uint8_t* bits,
+                       int64_t rowBytes);
+
+    YuvToBgrFactors m_factors;
+    bool m_direct = false;
+    bool m_directFullRange = false;
     SwsContext* m_sws = nullptr;
     int m_format = -1;
     bool m_fullRange = false;
