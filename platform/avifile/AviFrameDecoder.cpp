@@ -192,7 +192,7 @@ bool FrameDecoder::SizeOutput(int width, int height) {
     const int64_t image = DibRowBytes(width, 24) * height;
     if (image > INT_MAX - 40) return false;
     // Slack: the converter's vector code may store a few bytes past a row's end.
-    m_out.assign(size_t(40 + image) + 64, 0);
+    m_out.assign(size_t(40 + image) + BgrConverter::kSlack, 0);
     BITMAPINFOHEADER h{};
     h.biSize = 40;
     h.biWidth = width;

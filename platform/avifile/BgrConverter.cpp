@@ -1,5 +1,7 @@
 #include "platform/avifile/BgrConverter.h"
 
+#include <cstring>
+
 #include "platform/avifile/YuvToBgr.h"
 
 extern "C" {
@@ -74,7 +76,23 @@ bool BgrConverter::Convert(const AVFrame* f, int outWidth, int outHeight, uint8_
         m_dstWidth = outWidth;
         m_dstHeight = outHeight;
     }
-    uint8_t* dst[4] = {bits + rowBytes * (outHeight - 1), nullptr, nullptr, nullptr};
-    const int dstStride[4] = {static_cast<int>(-rowBytes), 0, 0, 0};
-    return sws_scale(m_sws, f->data, f->linesize, 0, f->height, dst, dstStride) == outHeight;
+    if (outWidth % 16 == 0) {
+        uint8_t* dst[4] = {bits + rowBytes * (outHeight - 1), nullptr, nullptr, nullptr};
+        const int dstStride[4] = {static_cast<int>(-rowBytes), 0, 0, 0};
+        return sws_scale(m_sws, f->data, f->linesize, 0, f->height, dst, dstStride) == outHeight;
+    }
+    // The scaler's vector code works on whole blocks of 8 pixels and, for rows of
+    // other widths, either stores past a row's end (written bottom-up, onto the start
+    // of the row written before) or leaves the last pixels out, depending on the row
+    // stride. Such pictures go through rows with room to spare.
+    const int64_t scratchStride = (int64_t(outWidth) * 3 + 63) / 64 * 64 + 64;
+    const size_t scratchBytes = size_t(scratchStride) * size_t(outHeight);
+    if (m_scratch.size() < scratchBytes) m_scratch.resize(scratchBytes);
+    uint8_t* dst[4] = {m_scratch.data(), nullptr, nullptr, nullptr};
+    const int dstStride[4] = {static_cast<int>(scratchStride), 0, 0, 0};
+    if (sws_scale(m_sws, f->data, f->linesize, 0, f->height, dst, dstStride) != outHeight) return false;
+    for (int y = 0; y < outHeight; ++y)
+        std::memcpy(bits + rowBytes * (outHeight - 1 - y), m_scratch.data() + scratchStride * y,
+                    size_t(outWidth) * 3);
+    return true;
 }

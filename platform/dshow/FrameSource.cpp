@@ -15,7 +15,6 @@ namespace {
 constexpr int kMaxSide = 16384;
 constexpr int64_t kMaxPixels = int64_t{1} << 26;
 constexpr int kSkipFrames = 4;
-constexpr size_t kConverterSlack = 64;
 constexpr AVRational kUnits = {1, static_cast<int>(UNITS)};
 
 bool SizeIsSane(int w, int h) {
@@ -151,7 +150,7 @@ bool FrameSource::StartVideo() {
     m_height = st->codecpar->height;
     m_frameBytes = RowBytes(m_width) * m_height;
     // The converter's vector code may store a few bytes past the end of a row.
-    m_bits.assign(static_cast<size_t>(m_frameBytes) + kConverterSlack, 0);
+    m_bits.assign(static_cast<size_t>(m_frameBytes) + BgrConverter::kSlack, 0);
     return true;
 }
 
