@@ -35,16 +35,16 @@ struct Picture {
     ~Picture() { av_frame_free(&frame); }
 };
 
-void BM_Ours(benchmark::State& state, AVPixelFormat format, bool vector) {
+void BM_Ours(benchmark::State& state, AVPixelFormat format, YuvToBgrKernels kernels) {
     Picture pic(format);
     std::vector<uint8_t> bits(size_t(kRowBytes * kHeight));
     BgrConverter c;
-    EnableYuvToBgrVectorKernels(vector);
+    LimitYuvToBgrKernels(kernels);
     for (auto _ : state) {
         c.Convert(pic.frame, kWidth, kHeight, bits.data(), kRowBytes);
         benchmark::DoNotOptimize(bits.data());
     }
-    EnableYuvToBgrVectorKernels(true);
+    LimitYuvToBgrKernels(YuvToBgrKernels::kAvx512);
 }
 
 void BM_Scaler(benchmark::State& state, AVPixelFormat format) {
@@ -71,10 +71,13 @@ void BM_Fill(benchmark::State& state) {
     }
 }
 
-BENCHMARK_CAPTURE(BM_Ours, yuv420p, AV_PIX_FMT_YUV420P, true);
-BENCHMARK_CAPTURE(BM_Ours, yuv422p, AV_PIX_FMT_YUV422P, true);
-BENCHMARK_CAPTURE(BM_Ours, yuv444p, AV_PIX_FMT_YUV444P, true);
-BENCHMARK_CAPTURE(BM_Ours, yuv420p_scalar, AV_PIX_FMT_YUV420P, false);
+// The widest kernels the CPU has, then each family alone.
+BENCHMARK_CAPTURE(BM_Ours, yuv420p, AV_PIX_FMT_YUV420P, YuvToBgrKernels::kAvx512);
+BENCHMARK_CAPTURE(BM_Ours, yuv422p, AV_PIX_FMT_YUV422P, YuvToBgrKernels::kAvx512);
+BENCHMARK_CAPTURE(BM_Ours, yuv444p, AV_PIX_FMT_YUV444P, YuvToBgrKernels::kAvx512);
+BENCHMARK_CAPTURE(BM_Ours, yuv420p_avx2, AV_PIX_FMT_YUV420P, YuvToBgrKernels::kAvx2);
+BENCHMARK_CAPTURE(BM_Ours, yuv422p_avx2, AV_PIX_FMT_YUV422P, YuvToBgrKernels::kAvx2);
+BENCHMARK_CAPTURE(BM_Ours, yuv420p_scalar, AV_PIX_FMT_YUV420P, YuvToBgrKernels::kScalar);
 BENCHMARK_CAPTURE(BM_Scaler, yuv420p, AV_PIX_FMT_YUV420P);
 BENCHMARK_CAPTURE(BM_Scaler, yuv422p, AV_PIX_FMT_YUV422P);
 BENCHMARK_CAPTURE(BM_Scaler, yuv444p, AV_PIX_FMT_YUV444P);

@@ -6,13 +6,11 @@
 #include <cmath>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define TALVERN_YUV_AVX2 1
+#define TALVERN_YUV_X86 1
 #include <immintrin.h>
 #endif
 
 namespace {
-
-std::atomic<bool> g_vectorEnabled{true};
 
 // One or two luma rows that share a chroma row, and where their pixels go.
 struct RowJob {
@@ -42,30 +40,34 @@ ChromaTerms Terms(int u, int v, const YuvToBgrFactors& f) {
     return {MulHrs(vs, f.rv), MulHrs(us, f.gu) + MulHrs(vs, f.gv), us + MulHrs(us, f.bu)};
 }
 
-// Saturating 16-bit add, arithmetic shift, then unsigned saturation to a byte.
+// The vector code's saturating 16-bit add cannot change a byte here: a sum is never
+// below -32768, and any sum past 32767 ends as 255 either way.
 uint8_t Channel(int yt, int term) {
-    const int sum = std::clamp(yt + term, -32768, 32767) >> 6;
-    return uint8_t(std::clamp(sum, 0, 255));
+    const int level = (yt + term) >> 6;
+    return uint8_t(level < 0 ? 0 : level > 255 ? 255 : level);
+}
+
+void StorePixel(uint8_t* out, int yt, const ChromaTerms& t) {
+    out[0] = Channel(yt, t.b);
+    out[1] = Channel(yt, t.g);
+    out[2] = Channel(yt, t.r);
 }
 
 void ScalarRows(const RowJob& job, int from, int width, bool halfChroma,
                 const YuvToBgrFactors& f) {
-    for (int r = 0; r < job.rows; ++r) {
-        const uint8_t* y = job.y[r];
-        uint8_t* out = job.out[r];
-        for (int x = from; x < width; ++x) {
-            const int c = halfChroma ? x >> 1 : x;
-            const ChromaTerms t = Terms(job.u[c], job.v[c], f);
-            const int yt = LumaTerm(y[x], f);
-            out[3 * x + 0] = Channel(yt, t.b);
-            out[3 * x + 1] = Channel(yt, t.g);
-            out[3 * x + 2] = Channel(yt, t.r);
-        }
+    const int step = halfChroma ? 2 : 1;
+    // A vector block ends on an even pixel, so from is where a chroma block starts.
+    for (int x = from; x < width; x += step) {
+        const int c = halfChroma ? x >> 1 : x;
+        const ChromaTerms t = Terms(job.u[c], job.v[c], f);
+        const int pixels = std::min(step, width - x);
+        for (int r = 0; r < job.rows; ++r)
+            for (int i = x; i < x + pixels; ++i) StorePixel(job.out[r] + 3 * i, LumaTerm(job.y[r][i], f), t);
     }
 }
 
 // ---- AVX2: 32 pixels a step ----
-#ifdef TALVERN_YUV_AVX2
+#ifdef TALVERN_YUV_X86
 
 // Luma and chroma bytes are split into even and odd pixels by 16-bit shifts and
 // masks, not by shuffles; the byte order this leaves after packing is undone by the
@@ -176,9 +178,9 @@ AVX2_FN __m256i OddLevels(__m256i c, const Avx2Factors& k) {
 }
 
 template <bool kHalfChroma>
-__attribute__((target("avx2"))) int RowsAvx2(const RowJob& job, int width, const YuvToBgrFactors& f) {
+__attribute__((target("avx2"))) int RowsAvx2(const RowJob& job, int x, int width,
+                                             const YuvToBgrFactors& f) {
     const Avx2Factors k = LoadFactors(f);
-    int x = 0;
     for (; x + 32 <= width; x += 32) {
         Avx2Terms even, odd;
         if (kHalfChroma) {
@@ -196,17 +198,145 @@ __attribute__((target("avx2"))) int RowsAvx2(const RowJob& job, int width, const
     return x;
 }
 
-#endif  // TALVERN_YUV_AVX2
+// ---- AVX-512 with byte permutes: 64 pixels a step ----
+// The same steps on twice the lanes; packing works per 128-bit lane as in AVX2, and
+// two-table byte permutes place B and G, a masked permute R, in one go per 64 bytes.
 
-using VectorRows = int (*)(const RowJob&, int, const YuvToBgrFactors&);
+// Output register m holds stream bytes 64m..64m+63; its byte j is channel (m + j) % 3
+// of pixel (64m + j) / 3. Indices 64 and up pick from the second table (green).
+constexpr std::array<uint8_t, 64> PermuteIndex(int m) {
+    std::array<uint8_t, 64> idx{};
+    for (int j = 0; j < 64; ++j) {
+        const int pos = 64 * m + j, pixel = pos / 3;
+        const int at = 16 * (pixel / 16) + LanePos(pixel % 16);
+        idx[j] = uint8_t(at + (pos % 3 == 1 ? 64 : 0));
+    }
+    return idx;
+}
 
-VectorRows PickVectorRows(bool halfChroma) {
-    if (!g_vectorEnabled.load(std::memory_order_relaxed)) return nullptr;
-#ifdef TALVERN_YUV_AVX2
+constexpr uint64_t RedBytes(int m) {
+    uint64_t mask = 0;
+    for (int j = 0; j < 64; ++j)
+        if ((64 * m + j) % 3 == 2) mask |= uint64_t(1) << j;
+    return mask;
+}
+
+alignas(64) constexpr std::array<uint8_t, 64> kPermute0 = PermuteIndex(0);
+alignas(64) constexpr std::array<uint8_t, 64> kPermute1 = PermuteIndex(1);
+alignas(64) constexpr std::array<uint8_t, 64> kPermute2 = PermuteIndex(2);
+constexpr uint64_t kRedBytes[3] = {RedBytes(0), RedBytes(1), RedBytes(2)};
+
+#define AVX512_TARGET target("avx512f,avx512bw,avx512vbmi")
+#define AVX512_FN __attribute__((AVX512_TARGET, always_inline)) inline
+
+struct Avx512Factors {
+    __m512i yMul, yBias, rv, gu, gv, bu, zeroLevel, oddByte, evenByte;
+};
+
+struct Avx512Terms {
+    __m512i r, g, b;
+};
+
+AVX512_FN Avx512Factors LoadFactors512(const YuvToBgrFactors& f) {
+    return {_mm512_set1_epi16(f.yMul), _mm512_set1_epi16(f.yBias), _mm512_set1_epi16(f.rv),
+            _mm512_set1_epi16(f.gu),   _mm512_set1_epi16(f.gv),    _mm512_set1_epi16(f.bu),
+            _mm512_set1_epi16(16384),  _mm512_set1_epi16(int16_t(0xFF00)),
+            _mm512_set1_epi16(0x00FF)};
+}
+
+AVX512_FN Avx512Terms TermsAvx512(__m512i us, __m512i vs, const Avx512Factors& k) {
+    const __m512i r = _mm512_mulhrs_epi16(vs, k.rv);
+    const __m512i g = _mm512_add_epi16(_mm512_mulhrs_epi16(us, k.gu), _mm512_mulhrs_epi16(vs, k.gv));
+    const __m512i b = _mm512_add_epi16(us, _mm512_mulhrs_epi16(us, k.bu));
+    return {_mm512_add_epi16(r, k.yBias), _mm512_add_epi16(g, k.yBias), _mm512_add_epi16(b, k.yBias)};
+}
+
+AVX512_FN __m512i ChannelAvx512(__m512i yt, __m512i term) {
+    return _mm512_srai_epi16(_mm512_adds_epi16(yt, term), 6);
+}
+
+AVX512_FN __m512i Load64(const std::array<uint8_t, 64>& a) { return _mm512_load_si512(a.data()); }
+
+AVX512_FN void StoreBgr512(uint8_t* out, __m512i b, __m512i g, __m512i r) {
+    const __m512i idx[3] = {Load64(kPermute0), Load64(kPermute1), Load64(kPermute2)};
+    for (int m = 0; m < 3; ++m) {
+        const __m512i bg = _mm512_permutex2var_epi8(b, idx[m], g);
+        _mm512_storeu_si512(out + 64 * m, _mm512_mask_permutexvar_epi8(bg, kRedBytes[m], idx[m], r));
+    }
+}
+
+AVX512_FN void LumaRowAvx512(const uint8_t* y, uint8_t* out, const Avx512Terms& even,
+                             const Avx512Terms& odd, const Avx512Factors& k) {
+    const __m512i luma = _mm512_loadu_si512(y);
+    const __m512i ye = _mm512_mulhi_epu16(_mm512_slli_epi16(luma, 8), k.yMul);
+    const __m512i yo = _mm512_mulhi_epu16(_mm512_and_si512(luma, k.oddByte), k.yMul);
+    const __m512i b = _mm512_packus_epi16(ChannelAvx512(ye, even.b), ChannelAvx512(yo, odd.b));
+    const __m512i g = _mm512_packus_epi16(ChannelAvx512(ye, even.g), ChannelAvx512(yo, odd.g));
+    const __m512i r = _mm512_packus_epi16(ChannelAvx512(ye, even.r), ChannelAvx512(yo, odd.r));
+    StoreBgr512(out, b, g, r);
+}
+
+AVX512_FN __m512i HalfChromaLevels512(const uint8_t* c, const Avx512Factors& k) {
+    const __m512i w = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(c)));
+    return _mm512_sub_epi16(_mm512_slli_epi16(w, 7), k.zeroLevel);
+}
+
+AVX512_FN __m512i EvenLevels512(__m512i c, const Avx512Factors& k) {
+    return _mm512_sub_epi16(_mm512_slli_epi16(_mm512_and_si512(c, k.evenByte), 7), k.zeroLevel);
+}
+
+AVX512_FN __m512i OddLevels512(__m512i c, const Avx512Factors& k) {
+    return _mm512_sub_epi16(_mm512_srli_epi16(_mm512_and_si512(c, k.oddByte), 1), k.zeroLevel);
+}
+
+template <bool kHalfChroma>
+__attribute__((AVX512_TARGET)) int RowsAvx512(const RowJob& job, int x, int width,
+                                              const YuvToBgrFactors& f) {
+    const Avx512Factors k = LoadFactors512(f);
+    for (; x + 64 <= width; x += 64) {
+        Avx512Terms even, odd;
+        if (kHalfChroma) {
+            even = odd = TermsAvx512(HalfChromaLevels512(job.u + x / 2, k),
+                                     HalfChromaLevels512(job.v + x / 2, k), k);
+        } else {
+            const __m512i u = _mm512_loadu_si512(job.u + x);
+            const __m512i v = _mm512_loadu_si512(job.v + x);
+            even = TermsAvx512(EvenLevels512(u, k), EvenLevels512(v, k), k);
+            odd = TermsAvx512(OddLevels512(u, k), OddLevels512(v, k), k);
+        }
+        LumaRowAvx512(job.y[0] + x, job.out[0] + 3 * x, even, odd, k);
+        if (job.rows == 2) LumaRowAvx512(job.y[1] + x, job.out[1] + 3 * x, even, odd, k);
+    }
+    return x;
+}
+
+#endif  // TALVERN_YUV_X86
+
+std::atomic<YuvToBgrKernels> g_best{YuvToBgrKernels::kAvx512};
+
+using VectorRows = int (*)(const RowJob&, int, int, const YuvToBgrFactors&);
+
+// The vector kernels to run, widest first: each carries on where the one before
+// stopped, and the scalar code does the rest of the row.
+struct VectorChain {
+    VectorRows kernels[2] = {nullptr, nullptr};
+};
+
+VectorChain PickVectorRows(bool halfChroma) {
+    VectorChain chain;
+#ifdef TALVERN_YUV_X86
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    if (avx2) return halfChroma ? RowsAvx2<true> : RowsAvx2<false>;
+    static const bool avx512 = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
+    const YuvToBgrKernels best = g_best.load(std::memory_order_relaxed);
+    int n = 0;
+    if (avx512 && best >= YuvToBgrKernels::kAvx512)
+        chain.kernels[n++] = halfChroma ? RowsAvx512<true> : RowsAvx512<false>;
+    if (avx2 && best >= YuvToBgrKernels::kAvx2)
+        chain.kernels[n++] = halfChroma ? RowsAvx2<true> : RowsAvx2<false>;
+#else
+    (void)halfChroma;
 #endif
-    return nullptr;
+    return chain;
 }
 
 int16_t ToFactor(double value) {
@@ -237,7 +367,7 @@ void ConvertYuvToBgr(const YuvPlanes& planes, ChromaLayout layout, int width, in
                      const YuvToBgrFactors& factors, uint8_t* bits, ptrdiff_t rowBytes) {
     const bool halfChroma = layout != ChromaLayout::k444;
     const bool pairRows = layout == ChromaLayout::k420;
-    const VectorRows vector = PickVectorRows(halfChroma);
+    const VectorChain vector = PickVectorRows(halfChroma);
     for (int row = 0; row < height;) {
         RowJob job{};
         job.rows = pairRows && row + 1 < height ? 2 : 1;
@@ -248,12 +378,26 @@ void ConvertYuvToBgr(const YuvPlanes& planes, ChromaLayout layout, int width, in
             job.y[r] = planes.data[0] + ptrdiff_t(row + r) * planes.stride[0];
             job.out[r] = bits + ptrdiff_t(height - 1 - row - r) * rowBytes;
         }
-        const int done = vector ? vector(job, width, factors) : 0;
+        int done = 0;
+        for (VectorRows kernel : vector.kernels)
+            if (kernel) done = kernel(job, done, width, factors);
         ScalarRows(job, done, width, halfChroma, factors);
         row += job.rows;
     }
 }
 
-void EnableYuvToBgrVectorKernels(bool enabled) {
-    g_vectorEnabled.store(enabled, std::memory_order_relaxed);
+void LimitYuvToBgrKernels(YuvToBgrKernels best) { g_best.store(best, std::memory_order_relaxed); }
+
+bool HaveYuvToBgrKernels(YuvToBgrKernels kernels) {
+#ifdef TALVERN_YUV_X86
+    switch (kernels) {
+    case YuvToBgrKernels::kScalar: return true;
+    case YuvToBgrKernels::kAvx2: return __builtin_cpu_supports("avx2");
+    case YuvToBgrKernels::kAvx512:
+        return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
+    }
+    return false;
+#else
+    return kernels == YuvToBgrKernels::kScalar;
+#endif
 }

@@ -37,6 +37,10 @@ struct YuvPlanes {
 void ConvertYuvToBgr(const YuvPlanes& planes, ChromaLayout layout, int width, int height,
                      const YuvToBgrFactors& factors, uint8_t* bits, ptrdiff_t rowBytes);
 
-// Whether the vector kernels may be used when the CPU has them (they are by
-// default); off, every pixel goes through the scalar code. For comparing the two.
-void EnableYuvToBgrVectorKernels(bool enabled);
+// The kernel families, narrowest first.
+enum class YuvToBgrKernels { kScalar, kAvx2, kAvx512 };
+
+// The widest kernels the conversion may use when the CPU has them (by default all);
+// for comparing the families with one another.
+void LimitYuvToBgrKernels(YuvToBgrKernels best);
+bool HaveYuvToBgrKernels(YuvToBgrKernels kernels);
