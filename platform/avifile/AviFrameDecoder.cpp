@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <memory>
 #include <cstring>
 #include <vector>
 
@@ -24,6 +25,7 @@ extern "C" {
 
 #include "platform/avifile/BgrConverter.h"
 #include "platform/avifile/DibConvert.h"
+#include "platform/avifile/JpegFrameDecoder.h"
 #include "platform/avifile/RiffCursor.h"
 
 namespace {
@@ -84,6 +86,8 @@ private:
     bool SizeOutput(int width, int height);
     bool ReadSample(LONG sample, uint8_t** data, int* size);
     void* RawFrame(int compact);
+    void* JpegFrame(int compact);
+    const uint8_t* ReadWhole(LONG sample, int* size);
     void* DecodedFrame(int compact);
     int KeyAtOrBefore(int compact) const;
     int StartFor(int anchor) const;
@@ -123,6 +127,8 @@ private:
     AVBufferPool* m_pool = nullptr;
     size_t m_poolSize = 0;
     BgrConverter m_bgr;
+    // Every Motion JPEG frame stands alone: libjpeg decodes it straight into rows.
+    std::unique_ptr<JpegFrameDecoder> m_jpeg;
     bool m_codecReorders = false;
     // Pictures nothing refers to can be left undecoded while catching up to the anchor.
     bool m_canSkipNonRef = false;
@@ -243,6 +249,7 @@ bool FrameDecoder::OpenCodec() {
     // other picture.
     m_canSkipNonRef = id == AV_CODEC_ID_MPEG4 || id == AV_CODEC_ID_MPEG1VIDEO || id == AV_CODEC_ID_MPEG2VIDEO;
     m_vopTypes = id == AV_CODEC_ID_MPEG4;
+    if (id == AV_CODEC_ID_MJPEG) m_jpeg = std::make_unique<JpegFrameDecoder>();
     if (m_vopTypes) {
         m_leading.assign(m_samples.size(), -2);
         m_vopType.assign(m_samples.size(), -2);
@@ -260,27 +267,36 @@ bool FrameDecoder::Open() {
     return OpenCodec();
 }
 
+// The sample's bytes in m_read, kept for the next read.
+const uint8_t* FrameDecoder::ReadWhole(LONG sample, int* size) {
+    LONG bytes = 0, samples = 0, got = 0;
+    if (m_stream->Read(sample, 1, nullptr, 0, &bytes, &samples) != AVIERR_OK || bytes <= 0 ||
+        bytes > kMaxSampleBytes)
+        return nullptr;
+    if (m_read.size() < size_t(bytes)) m_read.resize(size_t(bytes));
+    if (m_stream->Read(sample, 1, m_read.data(), bytes, &got, &samples) != AVIERR_OK || got != bytes)
+        return nullptr;
+    *size = int(bytes);
+    return m_read.data();
+}
+
+// The sample's bytes in a packet buffer handed to the decoder with m_pkt.
 bool FrameDecoder::ReadSample(LONG sample, uint8_t** data, int* size) {
     LONG bytes = 0, samples = 0;
     if (m_stream->Read(sample, 1, nullptr, 0, &bytes, &samples) != AVIERR_OK || bytes <= 0 ||
         bytes > kMaxSampleBytes)
         return false;
-    if (m_raw) {
-        if (m_read.size() < size_t(bytes)) m_read.resize(size_t(bytes));
-        *data = m_read.data();
-    } else {
-        const size_t need = size_t(bytes) + AV_INPUT_BUFFER_PADDING_SIZE;
-        if (need > m_poolSize) {
-            av_buffer_pool_uninit(&m_pool);
-            m_pool = av_buffer_pool_init(need, av_buffer_allocz);
-            m_poolSize = m_pool ? need : 0;
-        }
-        AVBufferRef* buf = m_pool ? av_buffer_pool_get(m_pool) : nullptr;
-        if (!buf) return false;
-        m_pkt->buf = buf;
-        *data = buf->data;
-        std::memset(buf->data + bytes, 0, AV_INPUT_BUFFER_PADDING_SIZE);
+    const size_t need = size_t(bytes) + AV_INPUT_BUFFER_PADDING_SIZE;
+    if (need > m_poolSize) {
+        av_buffer_pool_uninit(&m_pool);
+        m_pool = av_buffer_pool_init(need, av_buffer_allocz);
+        m_poolSize = m_pool ? need : 0;
     }
+    AVBufferRef* buf = m_pool ? av_buffer_pool_get(m_pool) : nullptr;
+    if (!buf) return false;
+    m_pkt->buf = buf;
+    *data = buf->data;
+    std::memset(buf->data + bytes, 0, AV_INPUT_BUFFER_PADDING_SIZE);
     LONG got = 0;
     if (m_stream->Read(sample, 1, *data, bytes, &got, &samples) != AVIERR_OK || got != bytes)
         return false;
@@ -290,14 +306,27 @@ bool FrameDecoder::ReadSample(LONG sample, uint8_t** data, int* size) {
 
 void* FrameDecoder::RawFrame(int compact) {
     if (compact == m_shown) return m_out.data();
-    uint8_t* data = nullptr;
     int size = 0;
-    if (!ReadSample(m_samples[size_t(compact)], &data, &size) || size < m_dib.FrameBytes() ||
-        !SizeOutput(m_dib.Width(), m_dib.Height()))
+    const uint8_t* data = ReadWhole(m_samples[size_t(compact)], &size);
+    if (!data || size < m_dib.FrameBytes() || !SizeOutput(m_dib.Width(), m_dib.Height()))
         return nullptr;
     m_dib.Convert(data, m_out.data() + 40);
     m_shown = compact;
     return m_out.data();
+}
+
+void* FrameDecoder::JpegFrame(int compact) {
+    if (compact == m_shown) return m_out.data();
+    const int width = m_ctx->width, height = m_ctx->height;
+    int size = 0;
+    const uint8_t* data = ReadWhole(m_samples[size_t(compact)], &size);
+    if (data && SizeOutput(width, height) &&
+        m_jpeg->Decode(data, size_t(size), width, height, m_out.data() + 40, DibRowBytes(width, 24))) {
+        m_shown = compact;
+        return m_out.data();
+    }
+    m_shown = -1;  // the rows may be half written
+    return DecodedFrame(compact);
 }
 
 int FrameDecoder::KeyAtOrBefore(int compact) const {
@@ -383,16 +412,10 @@ int FrameDecoder::VopTypeAt(int at) {
     int8_t& known = m_vopType[size_t(at)];
     if (known != -2) return known;
     known = -1;
-    LONG bytes = 0, samples = 0;
-    if (m_stream->Read(m_samples[size_t(at)], 1, nullptr, 0, &bytes, &samples) != AVIERR_OK ||
-        bytes <= 0 || bytes > kMaxSampleBytes)
-        return -1;
-    if (m_read.size() < size_t(bytes)) m_read.resize(size_t(bytes));
-    LONG got = 0;
-    if (m_stream->Read(m_samples[size_t(at)], 1, m_read.data(), bytes, &got, &samples) != AVIERR_OK ||
-        got != bytes)
-        return -1;
-    known = int8_t(VopType(m_read.data(), int(bytes)));
+    int size = 0;
+    const uint8_t* data = ReadWhole(m_samples[size_t(at)], &size);
+    if (!data) return -1;
+    known = int8_t(VopType(data, size));
     return known;
 }
 
@@ -555,7 +578,8 @@ void* FrameDecoder::GetFrame(LONG pos) {
     const auto it = std::upper_bound(m_samples.begin(), m_samples.end(), pos);
     if (it == m_samples.begin()) return nullptr;
     const int compact = int(it - m_samples.begin()) - 1;
-    return m_raw ? RawFrame(compact) : DecodedFrame(compact);
+    if (m_raw) return RawFrame(compact);
+    return m_jpeg ? JpegFrame(compact) : DecodedFrame(compact);
 }
 
 }  // namespace

@@ -1,7 +1,11 @@
 // The media-detector reader must show the same pictures as the AVI reader for
 // every codec both can decode, so a movie looks the same whichever opened it.
+// Motion JPEG goes through libjpeg in the AVI reader: there the two may differ by
+// the rounding of two decoders.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 
 #include "readers/DecAVI.h"
@@ -21,6 +25,14 @@ std::string Frame(CDecMovie& r, int n, int* got) {
     BITMAPINFOHEADER h{};
     r.GetOutputFormat(&h);
     return std::string(static_cast<const char*>(bits), h.biSizeImage);
+}
+
+int LargestDifference(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return 256;
+    int most = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        most = std::max(most, std::abs(int(uint8_t(a[i])) - int(uint8_t(b[i]))));
+    return most;
 }
 
 TEST_P(DShowAgainstAvi, SameFramesInAnyOrder) {
@@ -50,7 +62,8 @@ TEST_P(DShowAgainstAvi, SameFramesInAnyOrder) {
         ASSERT_EQ(a, n);
         EXPECT_EQ(d, n);
         EXPECT_EQ(ReadIndexFromDib(actual.data(), ds.GetWidth(), ds.GetHeight()), n);
-        EXPECT_TRUE(actual == expected) << "frame " << n;
+        EXPECT_LE(LargestDifference(actual, expected), GetParam() == VideoCodec::Mjpeg ? 3 : 0)
+            << "frame " << n;
     }
 }
 
