@@ -198,6 +198,103 @@ __attribute__((target("avx2"))) int RowsAvx2(const RowJob& job, int x, int width
     return x;
 }
 
+// ---- SSSE3: 16 pixels a step, for CPUs without AVX2 ----
+// The AVX2 steps on one 128-bit lane; blends are masks and ORs, as SSSE3 has no
+// byte blend.
+
+#define SSSE3_FN __attribute__((target("ssse3"), always_inline)) inline
+
+SSSE3_FN __m128i Load16(const std::array<uint8_t, 32>& a) {
+    return _mm_load_si128(reinterpret_cast<const __m128i*>(a.data()));
+}
+
+struct SseFactors {
+    __m128i yMul, yBias, rv, gu, gv, bu, zeroLevel, oddByte, evenByte;
+};
+
+struct SseTerms {
+    __m128i r, g, b;
+};
+
+SSSE3_FN SseFactors LoadFactorsSse(const YuvToBgrFactors& f) {
+    return {_mm_set1_epi16(f.yMul), _mm_set1_epi16(f.yBias), _mm_set1_epi16(f.rv),
+            _mm_set1_epi16(f.gu),   _mm_set1_epi16(f.gv),    _mm_set1_epi16(f.bu),
+            _mm_set1_epi16(16384),  _mm_set1_epi16(int16_t(0xFF00)),
+            _mm_set1_epi16(0x00FF)};
+}
+
+SSSE3_FN SseTerms TermsSse(__m128i us, __m128i vs, const SseFactors& k) {
+    const __m128i r = _mm_mulhrs_epi16(vs, k.rv);
+    const __m128i g = _mm_add_epi16(_mm_mulhrs_epi16(us, k.gu), _mm_mulhrs_epi16(vs, k.gv));
+    const __m128i b = _mm_add_epi16(us, _mm_mulhrs_epi16(us, k.bu));
+    return {_mm_add_epi16(r, k.yBias), _mm_add_epi16(g, k.yBias), _mm_add_epi16(b, k.yBias)};
+}
+
+SSSE3_FN __m128i ChannelSse(__m128i yt, __m128i term) {
+    return _mm_srai_epi16(_mm_adds_epi16(yt, term), 6);
+}
+
+SSSE3_FN __m128i PickBytes(__m128i b, __m128i g, __m128i r, __m128i tb, __m128i tg, __m128i tr) {
+    return _mm_or_si128(_mm_or_si128(_mm_and_si128(b, tb), _mm_and_si128(g, tg)), _mm_and_si128(r, tr));
+}
+
+SSSE3_FN void StoreBgrSse(uint8_t* out, __m128i b, __m128i g, __m128i r) {
+    const __m128i bs = _mm_shuffle_epi8(b, Load16(kShufB));
+    const __m128i gs = _mm_shuffle_epi8(g, Load16(kShufG));
+    const __m128i rs = _mm_shuffle_epi8(r, Load16(kShufR));
+    const __m128i t0 = Load16(kThird0), t1 = Load16(kThird1), t2 = Load16(kThird2);
+    __m128i* o = reinterpret_cast<__m128i*>(out);
+    _mm_storeu_si128(o + 0, PickBytes(bs, gs, rs, t0, t1, t2));
+    _mm_storeu_si128(o + 1, PickBytes(bs, gs, rs, t2, t0, t1));
+    _mm_storeu_si128(o + 2, PickBytes(bs, gs, rs, t1, t2, t0));
+}
+
+SSSE3_FN void LumaRowSse(const uint8_t* y, uint8_t* out, const SseTerms& even, const SseTerms& odd,
+                         const SseFactors& k) {
+    const __m128i luma = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y));
+    const __m128i ye = _mm_mulhi_epu16(_mm_slli_epi16(luma, 8), k.yMul);
+    const __m128i yo = _mm_mulhi_epu16(_mm_and_si128(luma, k.oddByte), k.yMul);
+    const __m128i b = _mm_packus_epi16(ChannelSse(ye, even.b), ChannelSse(yo, odd.b));
+    const __m128i g = _mm_packus_epi16(ChannelSse(ye, even.g), ChannelSse(yo, odd.g));
+    const __m128i r = _mm_packus_epi16(ChannelSse(ye, even.r), ChannelSse(yo, odd.r));
+    StoreBgrSse(out, b, g, r);
+}
+
+SSSE3_FN __m128i HalfChromaLevelsSse(const uint8_t* c, const SseFactors& k) {
+    const __m128i w = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(c)),
+                                        _mm_setzero_si128());
+    return _mm_sub_epi16(_mm_slli_epi16(w, 7), k.zeroLevel);
+}
+
+SSSE3_FN __m128i EvenLevelsSse(__m128i c, const SseFactors& k) {
+    return _mm_sub_epi16(_mm_slli_epi16(_mm_and_si128(c, k.evenByte), 7), k.zeroLevel);
+}
+
+SSSE3_FN __m128i OddLevelsSse(__m128i c, const SseFactors& k) {
+    return _mm_sub_epi16(_mm_srli_epi16(_mm_and_si128(c, k.oddByte), 1), k.zeroLevel);
+}
+
+template <bool kHalfChroma>
+__attribute__((target("ssse3"))) int RowsSsse3(const RowJob& job, int x, int width,
+                                               const YuvToBgrFactors& f) {
+    const SseFactors k = LoadFactorsSse(f);
+    for (; x + 16 <= width; x += 16) {
+        SseTerms even, odd;
+        if (kHalfChroma) {
+            even = odd = TermsSse(HalfChromaLevelsSse(job.u + x / 2, k),
+                                  HalfChromaLevelsSse(job.v + x / 2, k), k);
+        } else {
+            const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(job.u + x));
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(job.v + x));
+            even = TermsSse(EvenLevelsSse(u, k), EvenLevelsSse(v, k), k);
+            odd = TermsSse(OddLevelsSse(u, k), OddLevelsSse(v, k), k);
+        }
+        LumaRowSse(job.y[0] + x, job.out[0] + 3 * x, even, odd, k);
+        if (job.rows == 2) LumaRowSse(job.y[1] + x, job.out[1] + 3 * x, even, odd, k);
+    }
+    return x;
+}
+
 // ---- AVX-512 with byte permutes: 64 pixels a step ----
 // The same steps on twice the lanes; packing works per 128-bit lane as in AVX2, and
 // two-table byte permutes place B and G, a masked permute R, in one go per 64 bytes.
@@ -319,20 +416,38 @@ using VectorRows = int (*)(const RowJob&, int, int, const YuvToBgrFactors&);
 // The vector kernels to run, widest first: each carries on where the one before
 // stopped, and the scalar code does the rest of the row.
 struct VectorChain {
-    VectorRows kernels[2] = {nullptr, nullptr};
+    VectorRows kernels[3] = {nullptr, nullptr, nullptr};
 };
+
+bool CpuHas(YuvToBgrKernels kernels) {
+#ifdef TALVERN_YUV_X86
+    static const bool ssse3 = __builtin_cpu_supports("ssse3");
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    static const bool avx512 = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
+    switch (kernels) {
+    case YuvToBgrKernels::kScalar: return true;
+    case YuvToBgrKernels::kSsse3: return ssse3;
+    case YuvToBgrKernels::kAvx2: return avx2;
+    case YuvToBgrKernels::kAvx512: return avx512;
+    }
+    return false;
+#else
+    return kernels == YuvToBgrKernels::kScalar;
+#endif
+}
 
 VectorChain PickVectorRows(bool halfChroma) {
     VectorChain chain;
 #ifdef TALVERN_YUV_X86
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    static const bool avx512 = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
     const YuvToBgrKernels best = g_best.load(std::memory_order_relaxed);
+    const auto usable = [&](YuvToBgrKernels k) { return best >= k && CpuHas(k); };
     int n = 0;
-    if (avx512 && best >= YuvToBgrKernels::kAvx512)
+    if (usable(YuvToBgrKernels::kAvx512))
         chain.kernels[n++] = halfChroma ? RowsAvx512<true> : RowsAvx512<false>;
-    if (avx2 && best >= YuvToBgrKernels::kAvx2)
+    if (usable(YuvToBgrKernels::kAvx2))
         chain.kernels[n++] = halfChroma ? RowsAvx2<true> : RowsAvx2<false>;
+    if (usable(YuvToBgrKernels::kSsse3))
+        chain.kernels[n++] = halfChroma ? RowsSsse3<true> : RowsSsse3<false>;
 #else
     (void)halfChroma;
 #endif
@@ -388,16 +503,4 @@ void ConvertYuvToBgr(const YuvPlanes& planes, ChromaLayout layout, int width, in
 
 void LimitYuvToBgrKernels(YuvToBgrKernels best) { g_best.store(best, std::memory_order_relaxed); }
 
-bool HaveYuvToBgrKernels(YuvToBgrKernels kernels) {
-#ifdef TALVERN_YUV_X86
-    switch (kernels) {
-    case YuvToBgrKernels::kScalar: return true;
-    case YuvToBgrKernels::kAvx2: return __builtin_cpu_supports("avx2");
-    case YuvToBgrKernels::kAvx512:
-        return __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
-    }
-    return false;
-#else
-    return kernels == YuvToBgrKernels::kScalar;
-#endif
-}
+bool HaveYuvToBgrKernels(YuvToBgrKernels kernels) { return CpuHas(kernels); }

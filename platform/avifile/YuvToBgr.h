@@ -38,7 +38,7 @@ void ConvertYuvToBgr(const YuvPlanes& planes, ChromaLayout layout, int width, in
                      const YuvToBgrFactors& factors, uint8_t* bits, ptrdiff_t rowBytes);
 
 // The kernel families, narrowest first.
-enum class YuvToBgrKernels { kScalar, kAvx2, kAvx512 };
+enum class YuvToBgrKernels { kScalar, kSsse3, kAvx2, kAvx512 };
 
 // The widest kernels the conversion may use when the CPU has them (by default all);
 // for comparing the families with one another.

@@ -239,7 +239,8 @@ TEST(BgrConverter, EveryKernelFamilyGivesTheSameBytes) {
                 KernelLimit limit(YuvToBgrKernels::kScalar);
                 scalar = Convert(c, f.get());
             }
-            for (YuvToBgrKernels k : {YuvToBgrKernels::kAvx2, YuvToBgrKernels::kAvx512}) {
+            for (YuvToBgrKernels k :
+                 {YuvToBgrKernels::kSsse3, YuvToBgrKernels::kAvx2, YuvToBgrKernels::kAvx512}) {
                 if (!HaveYuvToBgrKernels(k)) continue;
                 KernelLimit limit(k);
                 EXPECT_TRUE(Convert(c, f.get()) == scalar) << "kernels " << int(k);
