@@ -66,13 +66,13 @@ void ScalarRows(const RowJob& job, int from, int width, bool halfChroma,
     }
 }
 
-// ---- AVX2: 32 pixels a step ----
+// ---- vector code: the same steps on 16, 32 or 64 pixels ----
 #ifdef TALVERN_YUV_X86
 
 // Luma and chroma bytes are split into even and odd pixels by 16-bit shifts and
 // masks, not by shuffles; the byte order this leaves after packing is undone by the
-// same shuffle that interleaves B, G and R. Within a 16-pixel lane, pixel q sits at
-// byte (q odd ? 8 : 0) + q / 2.
+// same shuffle that interleaves B, G and R. Packing works per 128-bit lane: within a
+// lane of 16 pixels, pixel q sits at byte (q odd ? 8 : 0) + q / 2.
 constexpr int LanePos(int q) { return (q & 1) ? 8 + (q >> 1) : (q >> 1); }
 
 // Output chunk k (16 bytes) of a lane holds stream bytes 16k..16k+15; byte j of
@@ -100,207 +100,9 @@ alignas(32) constexpr std::array<uint8_t, 32> kThird0 = EveryThird(0);
 alignas(32) constexpr std::array<uint8_t, 32> kThird1 = EveryThird(1);
 alignas(32) constexpr std::array<uint8_t, 32> kThird2 = EveryThird(2);
 
-#define AVX2_FN __attribute__((target("avx2"), always_inline)) inline
-
-AVX2_FN __m256i Load32(const std::array<uint8_t, 32>& a) {
-    return _mm256_load_si256(reinterpret_cast<const __m256i*>(a.data()));
-}
-
-struct Avx2Factors {
-    __m256i yMul, yBias, rv, gu, gv, bu, zeroLevel, oddByte, evenByte;
-};
-
-struct Avx2Terms {
-    __m256i r, g, b;
-};
-
-AVX2_FN Avx2Factors LoadFactors(const YuvToBgrFactors& f) {
-    return {_mm256_set1_epi16(f.yMul), _mm256_set1_epi16(f.yBias), _mm256_set1_epi16(f.rv),
-            _mm256_set1_epi16(f.gu),   _mm256_set1_epi16(f.gv),    _mm256_set1_epi16(f.bu),
-            _mm256_set1_epi16(16384),  _mm256_set1_epi16(int16_t(0xFF00)),
-            _mm256_set1_epi16(0x00FF)};
-}
-
-// us, vs: chroma levels (C << 7) - 16384 in 16-bit lanes. The luma bias rides on
-// the chroma terms, which serve several pixels, instead of on every luma term; the
-// sums stay in 16 bits, so the saturating add that follows sees the same totals.
-AVX2_FN Avx2Terms TermsAvx2(__m256i us, __m256i vs, const Avx2Factors& k) {
-    const __m256i r = _mm256_mulhrs_epi16(vs, k.rv);
-    const __m256i g = _mm256_add_epi16(_mm256_mulhrs_epi16(us, k.gu), _mm256_mulhrs_epi16(vs, k.gv));
-    const __m256i b = _mm256_add_epi16(us, _mm256_mulhrs_epi16(us, k.bu));
-    return {_mm256_add_epi16(r, k.yBias), _mm256_add_epi16(g, k.yBias), _mm256_add_epi16(b, k.yBias)};
-}
-
-AVX2_FN __m256i ChannelAvx2(__m256i yt, __m256i term) {
-    return _mm256_srai_epi16(_mm256_adds_epi16(yt, term), 6);
-}
-
-// b, g, r: 32 bytes each in lane order; writes 96 bytes of B, G, R triples.
-AVX2_FN void StoreBgr(uint8_t* out, __m256i b, __m256i g, __m256i r) {
-    const __m256i bs = _mm256_shuffle_epi8(b, Load32(kShufB));
-    const __m256i gs = _mm256_shuffle_epi8(g, Load32(kShufG));
-    const __m256i rs = _mm256_shuffle_epi8(r, Load32(kShufR));
-    const __m256i t0 = Load32(kThird0), t1 = Load32(kThird1), t2 = Load32(kThird2);
-    // Chunk k takes green where (k + j) % 3 == 1 and red where it is 2.
-    const __m256i c0 = _mm256_blendv_epi8(_mm256_blendv_epi8(bs, gs, t1), rs, t2);
-    const __m256i c1 = _mm256_blendv_epi8(_mm256_blendv_epi8(bs, gs, t0), rs, t1);
-    const __m256i c2 = _mm256_blendv_epi8(_mm256_blendv_epi8(bs, gs, t2), rs, t0);
-    __m256i* o = reinterpret_cast<__m256i*>(out);
-    _mm256_storeu_si256(o + 0, _mm256_permute2x128_si256(c0, c1, 0x20));
-    _mm256_storeu_si256(o + 1, _mm256_permute2x128_si256(c2, c0, 0x30));
-    _mm256_storeu_si256(o + 2, _mm256_permute2x128_si256(c1, c2, 0x31));
-}
-
-AVX2_FN void LumaRowAvx2(const uint8_t* y, uint8_t* out, const Avx2Terms& even,
-                         const Avx2Terms& odd, const Avx2Factors& k) {
-    const __m256i luma = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(y));
-    const __m256i ye = _mm256_mulhi_epu16(_mm256_slli_epi16(luma, 8), k.yMul);
-    const __m256i yo = _mm256_mulhi_epu16(_mm256_and_si256(luma, k.oddByte), k.yMul);
-    const __m256i b = _mm256_packus_epi16(ChannelAvx2(ye, even.b), ChannelAvx2(yo, odd.b));
-    const __m256i g = _mm256_packus_epi16(ChannelAvx2(ye, even.g), ChannelAvx2(yo, odd.g));
-    const __m256i r = _mm256_packus_epi16(ChannelAvx2(ye, even.r), ChannelAvx2(yo, odd.r));
-    StoreBgr(out, b, g, r);
-}
-
-// Chroma for 32 pixels sharing 16 samples, widened in order: 16-bit lane i holds
-// sample i, which is what even pixel 2i and odd pixel 2i + 1 both need.
-AVX2_FN __m256i HalfChromaLevels(const uint8_t* c, const Avx2Factors& k) {
-    const __m256i w = _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(c)));
-    return _mm256_sub_epi16(_mm256_slli_epi16(w, 7), k.zeroLevel);
-}
-
-AVX2_FN __m256i EvenLevels(__m256i c, const Avx2Factors& k) {
-    return _mm256_sub_epi16(_mm256_slli_epi16(_mm256_and_si256(c, k.evenByte), 7), k.zeroLevel);
-}
-
-AVX2_FN __m256i OddLevels(__m256i c, const Avx2Factors& k) {
-    return _mm256_sub_epi16(_mm256_srli_epi16(_mm256_and_si256(c, k.oddByte), 1), k.zeroLevel);
-}
-
-template <bool kHalfChroma>
-__attribute__((target("avx2"))) int RowsAvx2(const RowJob& job, int x, int width,
-                                             const YuvToBgrFactors& f) {
-    const Avx2Factors k = LoadFactors(f);
-    for (; x + 32 <= width; x += 32) {
-        Avx2Terms even, odd;
-        if (kHalfChroma) {
-            even = odd = TermsAvx2(HalfChromaLevels(job.u + x / 2, k),
-                                   HalfChromaLevels(job.v + x / 2, k), k);
-        } else {
-            const __m256i u = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(job.u + x));
-            const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(job.v + x));
-            even = TermsAvx2(EvenLevels(u, k), EvenLevels(v, k), k);
-            odd = TermsAvx2(OddLevels(u, k), OddLevels(v, k), k);
-        }
-        LumaRowAvx2(job.y[0] + x, job.out[0] + 3 * x, even, odd, k);
-        if (job.rows == 2) LumaRowAvx2(job.y[1] + x, job.out[1] + 3 * x, even, odd, k);
-    }
-    return x;
-}
-
-// ---- SSSE3: 16 pixels a step, for CPUs without AVX2 ----
-// The AVX2 steps on one 128-bit lane; blends are masks and ORs, as SSSE3 has no
-// byte blend.
-
-#define SSSE3_FN __attribute__((target("ssse3"), always_inline)) inline
-
-SSSE3_FN __m128i Load16(const std::array<uint8_t, 32>& a) {
-    return _mm_load_si128(reinterpret_cast<const __m128i*>(a.data()));
-}
-
-struct SseFactors {
-    __m128i yMul, yBias, rv, gu, gv, bu, zeroLevel, oddByte, evenByte;
-};
-
-struct SseTerms {
-    __m128i r, g, b;
-};
-
-SSSE3_FN SseFactors LoadFactorsSse(const YuvToBgrFactors& f) {
-    return {_mm_set1_epi16(f.yMul), _mm_set1_epi16(f.yBias), _mm_set1_epi16(f.rv),
-            _mm_set1_epi16(f.gu),   _mm_set1_epi16(f.gv),    _mm_set1_epi16(f.bu),
-            _mm_set1_epi16(16384),  _mm_set1_epi16(int16_t(0xFF00)),
-            _mm_set1_epi16(0x00FF)};
-}
-
-SSSE3_FN SseTerms TermsSse(__m128i us, __m128i vs, const SseFactors& k) {
-    const __m128i r = _mm_mulhrs_epi16(vs, k.rv);
-    const __m128i g = _mm_add_epi16(_mm_mulhrs_epi16(us, k.gu), _mm_mulhrs_epi16(vs, k.gv));
-    const __m128i b = _mm_add_epi16(us, _mm_mulhrs_epi16(us, k.bu));
-    return {_mm_add_epi16(r, k.yBias), _mm_add_epi16(g, k.yBias), _mm_add_epi16(b, k.yBias)};
-}
-
-SSSE3_FN __m128i ChannelSse(__m128i yt, __m128i term) {
-    return _mm_srai_epi16(_mm_adds_epi16(yt, term), 6);
-}
-
-SSSE3_FN __m128i PickBytes(__m128i b, __m128i g, __m128i r, __m128i tb, __m128i tg, __m128i tr) {
-    return _mm_or_si128(_mm_or_si128(_mm_and_si128(b, tb), _mm_and_si128(g, tg)), _mm_and_si128(r, tr));
-}
-
-SSSE3_FN void StoreBgrSse(uint8_t* out, __m128i b, __m128i g, __m128i r) {
-    const __m128i bs = _mm_shuffle_epi8(b, Load16(kShufB));
-    const __m128i gs = _mm_shuffle_epi8(g, Load16(kShufG));
-    const __m128i rs = _mm_shuffle_epi8(r, Load16(kShufR));
-    const __m128i t0 = Load16(kThird0), t1 = Load16(kThird1), t2 = Load16(kThird2);
-    __m128i* o = reinterpret_cast<__m128i*>(out);
-    _mm_storeu_si128(o + 0, PickBytes(bs, gs, rs, t0, t1, t2));
-    _mm_storeu_si128(o + 1, PickBytes(bs, gs, rs, t2, t0, t1));
-    _mm_storeu_si128(o + 2, PickBytes(bs, gs, rs, t1, t2, t0));
-}
-
-SSSE3_FN void LumaRowSse(const uint8_t* y, uint8_t* out, const SseTerms& even, const SseTerms& odd,
-                         const SseFactors& k) {
-    const __m128i luma = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y));
-    const __m128i ye = _mm_mulhi_epu16(_mm_slli_epi16(luma, 8), k.yMul);
-    const __m128i yo = _mm_mulhi_epu16(_mm_and_si128(luma, k.oddByte), k.yMul);
-    const __m128i b = _mm_packus_epi16(ChannelSse(ye, even.b), ChannelSse(yo, odd.b));
-    const __m128i g = _mm_packus_epi16(ChannelSse(ye, even.g), ChannelSse(yo, odd.g));
-    const __m128i r = _mm_packus_epi16(ChannelSse(ye, even.r), ChannelSse(yo, odd.r));
-    StoreBgrSse(out, b, g, r);
-}
-
-SSSE3_FN __m128i HalfChromaLevelsSse(const uint8_t* c, const SseFactors& k) {
-    const __m128i w = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(c)),
-                                        _mm_setzero_si128());
-    return _mm_sub_epi16(_mm_slli_epi16(w, 7), k.zeroLevel);
-}
-
-SSSE3_FN __m128i EvenLevelsSse(__m128i c, const SseFactors& k) {
-    return _mm_sub_epi16(_mm_slli_epi16(_mm_and_si128(c, k.evenByte), 7), k.zeroLevel);
-}
-
-SSSE3_FN __m128i OddLevelsSse(__m128i c, const SseFactors& k) {
-    return _mm_sub_epi16(_mm_srli_epi16(_mm_and_si128(c, k.oddByte), 1), k.zeroLevel);
-}
-
-template <bool kHalfChroma>
-__attribute__((target("ssse3"))) int RowsSsse3(const RowJob& job, int x, int width,
-                                               const YuvToBgrFactors& f) {
-    const SseFactors k = LoadFactorsSse(f);
-    for (; x + 16 <= width; x += 16) {
-        SseTerms even, odd;
-        if (kHalfChroma) {
-            even = odd = TermsSse(HalfChromaLevelsSse(job.u + x / 2, k),
-                                  HalfChromaLevelsSse(job.v + x / 2, k), k);
-        } else {
-            const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(job.u + x));
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(job.v + x));
-            even = TermsSse(EvenLevelsSse(u, k), EvenLevelsSse(v, k), k);
-            odd = TermsSse(OddLevelsSse(u, k), OddLevelsSse(v, k), k);
-        }
-        LumaRowSse(job.y[0] + x, job.out[0] + 3 * x, even, odd, k);
-        if (job.rows == 2) LumaRowSse(job.y[1] + x, job.out[1] + 3 * x, even, odd, k);
-    }
-    return x;
-}
-
-// ---- AVX-512 with byte permutes: 64 pixels a step ----
-// The same steps on twice the lanes; packing works per 128-bit lane as in AVX2, and
-// two-table byte permutes place B and G, a masked permute R, in one go per 64 bytes.
-
-// Output register m holds stream bytes 64m..64m+63; its byte j is channel (m + j) % 3
-// of pixel (64m + j) / 3. Indices 64 and up pick from the second table (green).
+// With byte permutes over 64 bytes, output register m holds stream bytes
+// 64m..64m+63; its byte j is channel (m + j) % 3 of pixel (64m + j) / 3. Indices 64
+// and up pick from the second table (green).
 constexpr std::array<uint8_t, 64> PermuteIndex(int m) {
     std::array<uint8_t, 64> idx{};
     for (int j = 0; j < 64; ++j) {
@@ -323,88 +125,207 @@ alignas(64) constexpr std::array<uint8_t, 64> kPermute1 = PermuteIndex(1);
 alignas(64) constexpr std::array<uint8_t, 64> kPermute2 = PermuteIndex(2);
 constexpr uint64_t kRedBytes[3] = {RedBytes(0), RedBytes(1), RedBytes(2)};
 
-#define AVX512_TARGET target("avx512f,avx512bw,avx512vbmi")
-#define AVX512_FN __attribute__((AVX512_TARGET, always_inline)) inline
+#define TALVERN_SSSE3 "ssse3"
+#define TALVERN_AVX2 "avx2"
+#define TALVERN_AVX512 "avx512f,avx512bw,avx512vbmi"
+#define TALVERN_STEP(target_) __attribute__((target(target_))) static inline
 
-struct Avx512Factors {
-    __m512i yMul, yBias, rv, gu, gv, bu, zeroLevel, oddByte, evenByte;
-};
+// The 16-bit lane operations, which differ between widths only in their prefix.
+#define TALVERN_LANE_STEPS(P, V, SI, T)                                                             \
+    using Vec = V;                                                                                 \
+    TALVERN_STEP(T) Vec Set(int v) { return P##_set1_epi16(int16_t(v)); }                          \
+    TALVERN_STEP(T) Vec Load(const uint8_t* p) { return P##_loadu_##SI(reinterpret_cast<const Vec*>(p)); } \
+    TALVERN_STEP(T) Vec Add(Vec a, Vec b) { return P##_add_epi16(a, b); }                          \
+    TALVERN_STEP(T) Vec AddSat(Vec a, Vec b) { return P##_adds_epi16(a, b); }                      \
+    TALVERN_STEP(T) Vec Sub(Vec a, Vec b) { return P##_sub_epi16(a, b); }                          \
+    TALVERN_STEP(T) Vec MulHrs(Vec a, Vec b) { return P##_mulhrs_epi16(a, b); }                    \
+    TALVERN_STEP(T) Vec MulHiU(Vec a, Vec b) { return P##_mulhi_epu16(a, b); }                     \
+    TALVERN_STEP(T) Vec And(Vec a, Vec b) { return P##_and_##SI(a, b); }                           \
+    TALVERN_STEP(T) Vec Shl7(Vec a) { return P##_slli_epi16(a, 7); }                              \
+    TALVERN_STEP(T) Vec Shl8(Vec a) { return P##_slli_epi16(a, 8); }                              \
+    TALVERN_STEP(T) Vec Shr1(Vec a) { return P##_srli_epi16(a, 1); }                              \
+    TALVERN_STEP(T) Vec Sar6(Vec a) { return P##_srai_epi16(a, 6); }                              \
+    TALVERN_STEP(T) Vec PackUs(Vec a, Vec b) { return P##_packus_epi16(a, b); }
 
-struct Avx512Terms {
-    __m512i r, g, b;
-};
+// 16 pixels a step, for CPUs without AVX2; SSSE3 has no byte blend, so channels
+// are picked with masks.
+struct Ssse3 {
+    static constexpr int kPixels = 16;
+    TALVERN_LANE_STEPS(_mm, __m128i, si128, TALVERN_SSSE3)
 
-AVX512_FN Avx512Factors LoadFactors512(const YuvToBgrFactors& f) {
-    return {_mm512_set1_epi16(f.yMul), _mm512_set1_epi16(f.yBias), _mm512_set1_epi16(f.rv),
-            _mm512_set1_epi16(f.gu),   _mm512_set1_epi16(f.gv),    _mm512_set1_epi16(f.bu),
-            _mm512_set1_epi16(16384),  _mm512_set1_epi16(int16_t(0xFF00)),
-            _mm512_set1_epi16(0x00FF)};
-}
-
-AVX512_FN Avx512Terms TermsAvx512(__m512i us, __m512i vs, const Avx512Factors& k) {
-    const __m512i r = _mm512_mulhrs_epi16(vs, k.rv);
-    const __m512i g = _mm512_add_epi16(_mm512_mulhrs_epi16(us, k.gu), _mm512_mulhrs_epi16(vs, k.gv));
-    const __m512i b = _mm512_add_epi16(us, _mm512_mulhrs_epi16(us, k.bu));
-    return {_mm512_add_epi16(r, k.yBias), _mm512_add_epi16(g, k.yBias), _mm512_add_epi16(b, k.yBias)};
-}
-
-AVX512_FN __m512i ChannelAvx512(__m512i yt, __m512i term) {
-    return _mm512_srai_epi16(_mm512_adds_epi16(yt, term), 6);
-}
-
-AVX512_FN __m512i Load64(const std::array<uint8_t, 64>& a) { return _mm512_load_si512(a.data()); }
-
-AVX512_FN void StoreBgr512(uint8_t* out, __m512i b, __m512i g, __m512i r) {
-    const __m512i idx[3] = {Load64(kPermute0), Load64(kPermute1), Load64(kPermute2)};
-    for (int m = 0; m < 3; ++m) {
-        const __m512i bg = _mm512_permutex2var_epi8(b, idx[m], g);
-        _mm512_storeu_si512(out + 64 * m, _mm512_mask_permutexvar_epi8(bg, kRedBytes[m], idx[m], r));
+    // kPixels / 2 chroma samples widened to 16 bits, in order.
+    TALVERN_STEP(TALVERN_SSSE3) Vec LoadHalf(const uint8_t* c) {
+        return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(c)), _mm_setzero_si128());
     }
-}
 
-AVX512_FN void LumaRowAvx512(const uint8_t* y, uint8_t* out, const Avx512Terms& even,
-                             const Avx512Terms& odd, const Avx512Factors& k) {
-    const __m512i luma = _mm512_loadu_si512(y);
-    const __m512i ye = _mm512_mulhi_epu16(_mm512_slli_epi16(luma, 8), k.yMul);
-    const __m512i yo = _mm512_mulhi_epu16(_mm512_and_si512(luma, k.oddByte), k.yMul);
-    const __m512i b = _mm512_packus_epi16(ChannelAvx512(ye, even.b), ChannelAvx512(yo, odd.b));
-    const __m512i g = _mm512_packus_epi16(ChannelAvx512(ye, even.g), ChannelAvx512(yo, odd.g));
-    const __m512i r = _mm512_packus_epi16(ChannelAvx512(ye, even.r), ChannelAvx512(yo, odd.r));
-    StoreBgr512(out, b, g, r);
-}
+    TALVERN_STEP(TALVERN_SSSE3) Vec Table(const std::array<uint8_t, 32>& a) {
+        return _mm_load_si128(reinterpret_cast<const __m128i*>(a.data()));
+    }
 
-AVX512_FN __m512i HalfChromaLevels512(const uint8_t* c, const Avx512Factors& k) {
-    const __m512i w = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(c)));
-    return _mm512_sub_epi16(_mm512_slli_epi16(w, 7), k.zeroLevel);
-}
+    TALVERN_STEP(TALVERN_SSSE3) Vec Pick(Vec b, Vec g, Vec r, Vec tb, Vec tg, Vec tr) {
+        return _mm_or_si128(_mm_or_si128(_mm_and_si128(b, tb), _mm_and_si128(g, tg)), _mm_and_si128(r, tr));
+    }
 
-AVX512_FN __m512i EvenLevels512(__m512i c, const Avx512Factors& k) {
-    return _mm512_sub_epi16(_mm512_slli_epi16(_mm512_and_si512(c, k.evenByte), 7), k.zeroLevel);
-}
+    TALVERN_STEP(TALVERN_SSSE3) void StoreBgr(uint8_t* out, Vec b, Vec g, Vec r) {
+        const Vec bs = _mm_shuffle_epi8(b, Table(kShufB));
+        const Vec gs = _mm_shuffle_epi8(g, Table(kShufG));
+        const Vec rs = _mm_shuffle_epi8(r, Table(kShufR));
+        const Vec t0 = Table(kThird0), t1 = Table(kThird1), t2 = Table(kThird2);
+        Vec* o = reinterpret_cast<Vec*>(out);
+        _mm_storeu_si128(o + 0, Pick(bs, gs, rs, t0, t1, t2));
+        _mm_storeu_si128(o + 1, Pick(bs, gs, rs, t2, t0, t1));
+        _mm_storeu_si128(o + 2, Pick(bs, gs, rs, t1, t2, t0));
+    }
+};
 
-AVX512_FN __m512i OddLevels512(__m512i c, const Avx512Factors& k) {
-    return _mm512_sub_epi16(_mm512_srli_epi16(_mm512_and_si512(c, k.oddByte), 1), k.zeroLevel);
+// 32 pixels a step: the SSSE3 steps on both lanes, then the lanes' chunks put in
+// stream order.
+struct Avx2 {
+    static constexpr int kPixels = 32;
+    TALVERN_LANE_STEPS(_mm256, __m256i, si256, TALVERN_AVX2)
+
+    TALVERN_STEP(TALVERN_AVX2) Vec LoadHalf(const uint8_t* c) {
+        return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(c)));
+    }
+
+    TALVERN_STEP(TALVERN_AVX2) Vec Table(const std::array<uint8_t, 32>& a) {
+        return _mm256_load_si256(reinterpret_cast<const __m256i*>(a.data()));
+    }
+
+    TALVERN_STEP(TALVERN_AVX2) void StoreBgr(uint8_t* out, Vec b, Vec g, Vec r) {
+        const Vec bs = _mm256_shuffle_epi8(b, Table(kShufB));
+        const Vec gs = _mm256_shuffle_epi8(g, Table(kShufG));
+        const Vec rs = _mm256_shuffle_epi8(r, Table(kShufR));
+        const Vec t0 = Table(kThird0), t1 = Table(kThird1), t2 = Table(kThird2);
+        // Chunk k takes green where (k + j) % 3 == 1 and red where it is 2.
+        const Vec c0 = _mm256_blendv_epi8(_mm256_blendv_epi8(bs, gs, t1), rs, t2);
+        const Vec c1 = _mm256_blendv_epi8(_mm256_blendv_epi8(bs, gs, t0), rs, t1);
+        const Vec c2 = _mm256_blendv_epi8(_mm256_blendv_epi8(bs, gs, t2), rs, t0);
+        Vec* o = reinterpret_cast<Vec*>(out);
+        _mm256_storeu_si256(o + 0, _mm256_permute2x128_si256(c0, c1, 0x20));
+        _mm256_storeu_si256(o + 1, _mm256_permute2x128_si256(c2, c0, 0x30));
+        _mm256_storeu_si256(o + 2, _mm256_permute2x128_si256(c1, c2, 0x31));
+    }
+};
+
+// 64 pixels a step: two-table byte permutes place B and G, a masked permute R, in
+// one go per 64 bytes of output.
+struct Avx512 {
+    static constexpr int kPixels = 64;
+    TALVERN_LANE_STEPS(_mm512, __m512i, si512, TALVERN_AVX512)
+
+    TALVERN_STEP(TALVERN_AVX512) Vec LoadHalf(const uint8_t* c) {
+        return _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(c)));
+    }
+
+    TALVERN_STEP(TALVERN_AVX512) void StoreBgr(uint8_t* out, Vec b, Vec g, Vec r) {
+        const Vec idx[3] = {_mm512_load_si512(kPermute0.data()), _mm512_load_si512(kPermute1.data()),
+                            _mm512_load_si512(kPermute2.data())};
+        for (int m = 0; m < 3; ++m) {
+            const Vec bg = _mm512_permutex2var_epi8(b, idx[m], g);
+            _mm512_storeu_si512(out + 64 * m, _mm512_mask_permutexvar_epi8(bg, kRedBytes[m], idx[m], r));
+        }
+    }
+};
+
+// The steps themselves, written once for every width. They carry no target of their
+// own: each kernel below has its width's target and is flattened, so all of them end
+// up inside it (an always-inline chain would be refused at the first step without a
+// target). The ABI note GCC gives for wide vectors passed between such functions
+// therefore does not apply (GCC gives it at the end of the file, so it stays off).
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+#define TALVERN_GENERIC static inline
+
+template <class W>
+struct Steps {
+    using Vec = typename W::Vec;
+
+    struct Factors {
+        Vec yMul, yBias, rv, gu, gv, bu, zeroLevel, oddByte, evenByte;
+    };
+
+    struct Terms {
+        Vec r, g, b;
+    };
+
+    TALVERN_GENERIC Factors Load(const YuvToBgrFactors& f) {
+        return {W::Set(f.yMul), W::Set(f.yBias), W::Set(f.rv),     W::Set(f.gu),    W::Set(f.gv),
+                W::Set(f.bu),   W::Set(16384),   W::Set(0xFF00), W::Set(0x00FF)};
+    }
+
+    // us, vs: chroma levels (C << 7) - 16384. The luma bias rides on the chroma terms,
+    // which serve several pixels, instead of on every luma term; the sums stay in 16
+    // bits, so the saturating add that follows sees the same totals.
+    TALVERN_GENERIC Terms ChromaTerms(Vec us, Vec vs, const Factors& k) {
+        const Vec r = W::MulHrs(vs, k.rv);
+        const Vec g = W::Add(W::MulHrs(us, k.gu), W::MulHrs(vs, k.gv));
+        const Vec b = W::Add(us, W::MulHrs(us, k.bu));
+        return {W::Add(r, k.yBias), W::Add(g, k.yBias), W::Add(b, k.yBias)};
+    }
+
+    // Chroma for pixels in pairs: 16-bit lane i holds sample i, which is what even
+    // pixel 2i and odd pixel 2i + 1 both need.
+    TALVERN_GENERIC Vec HalfLevels(const uint8_t* c, const Factors& k) {
+        return W::Sub(W::Shl7(W::LoadHalf(c)), k.zeroLevel);
+    }
+
+    TALVERN_GENERIC Vec EvenLevels(Vec c, const Factors& k) {
+        return W::Sub(W::Shl7(W::And(c, k.evenByte)), k.zeroLevel);
+    }
+
+    TALVERN_GENERIC Vec OddLevels(Vec c, const Factors& k) {
+        return W::Sub(W::Shr1(W::And(c, k.oddByte)), k.zeroLevel);
+    }
+
+    TALVERN_GENERIC Vec Channel(Vec yt, Vec term) { return W::Sar6(W::AddSat(yt, term)); }
+
+    TALVERN_GENERIC void LumaRow(const uint8_t* y, uint8_t* out, const Terms& even, const Terms& odd,
+                                 const Factors& k) {
+        const Vec luma = W::Load(y);
+        const Vec ye = W::MulHiU(W::Shl8(luma), k.yMul);
+        const Vec yo = W::MulHiU(W::And(luma, k.oddByte), k.yMul);
+        W::StoreBgr(out, W::PackUs(Channel(ye, even.b), Channel(yo, odd.b)),
+                    W::PackUs(Channel(ye, even.g), Channel(yo, odd.g)),
+                    W::PackUs(Channel(ye, even.r), Channel(yo, odd.r)));
+    }
+
+    template <bool kHalfChroma>
+    TALVERN_GENERIC int Rows(const RowJob& job, int x, int width, const YuvToBgrFactors& f) {
+        const Factors k = Load(f);
+        for (; x + W::kPixels <= width; x += W::kPixels) {
+            Terms even, odd;
+            if (kHalfChroma) {
+                even = odd = ChromaTerms(HalfLevels(job.u + x / 2, k), HalfLevels(job.v + x / 2, k), k);
+            } else {
+                const Vec u = W::Load(job.u + x), v = W::Load(job.v + x);
+                even = ChromaTerms(EvenLevels(u, k), EvenLevels(v, k), k);
+                odd = ChromaTerms(OddLevels(u, k), OddLevels(v, k), k);
+            }
+            LumaRow(job.y[0] + x, job.out[0] + 3 * x, even, odd, k);
+            if (job.rows == 2) LumaRow(job.y[1] + x, job.out[1] + 3 * x, even, odd, k);
+        }
+        return x;
+    }
+};
+
+template <bool kHalfChroma>
+__attribute__((target(TALVERN_SSSE3), flatten)) int RowsSsse3(const RowJob& job, int x, int width,
+                                                     const YuvToBgrFactors& f) {
+    return Steps<Ssse3>::Rows<kHalfChroma>(job, x, width, f);
 }
 
 template <bool kHalfChroma>
-__attribute__((AVX512_TARGET)) int RowsAvx512(const RowJob& job, int x, int width,
-                                              const YuvToBgrFactors& f) {
-    const Avx512Factors k = LoadFactors512(f);
-    for (; x + 64 <= width; x += 64) {
-        Avx512Terms even, odd;
-        if (kHalfChroma) {
-            even = odd = TermsAvx512(HalfChromaLevels512(job.u + x / 2, k),
-                                     HalfChromaLevels512(job.v + x / 2, k), k);
-        } else {
-            const __m512i u = _mm512_loadu_si512(job.u + x);
-            const __m512i v = _mm512_loadu_si512(job.v + x);
-            even = TermsAvx512(EvenLevels512(u, k), EvenLevels512(v, k), k);
-            odd = TermsAvx512(OddLevels512(u, k), OddLevels512(v, k), k);
-        }
-        LumaRowAvx512(job.y[0] + x, job.out[0] + 3 * x, even, odd, k);
-        if (job.rows == 2) LumaRowAvx512(job.y[1] + x, job.out[1] + 3 * x, even, odd, k);
-    }
-    return x;
+__attribute__((target(TALVERN_AVX2), flatten)) int RowsAvx2(const RowJob& job, int x, int width,
+                                                   const YuvToBgrFactors& f) {
+    return Steps<Avx2>::Rows<kHalfChroma>(job, x, width, f);
+}
+
+template <bool kHalfChroma>
+__attribute__((target(TALVERN_AVX512), flatten)) int RowsAvx512(const RowJob& job, int x, int width,
+                                                       const YuvToBgrFactors& f) {
+    return Steps<Avx512>::Rows<kHalfChroma>(job, x, width, f);
 }
 
 #endif  // TALVERN_YUV_X86
