@@ -31,9 +31,11 @@ bool JpegFrameDecoder::Decode(const uint8_t* data, size_t size, int width, int h
     jpeg_mem_src(&m_cinfo, data, static_cast<unsigned long>(size));
     jpeg_read_header(&m_cinfo, TRUE);
     // One field of an interlaced frame is half the frame's height: that and any
-    // other size mismatch goes to the general decoder.
+    // other size mismatch goes to the general decoder. So do progressive frames:
+    // libjpeg keeps a whole progressive image's coefficients and reads any number
+    // of scans over them, which a hostile frame could make very slow.
     if (m_cinfo.image_width != JDIMENSION(width) || m_cinfo.image_height != JDIMENSION(height) ||
-        m_cinfo.data_precision != 8) {
+        m_cinfo.data_precision != 8 || m_cinfo.progressive_mode) {
         jpeg_abort_decompress(&m_cinfo);
         return false;
     }

@@ -3,7 +3,7 @@
 // libjpeg-turbo upsamples and converts colour while it decodes, a row band at a
 // time, which costs less than decoding to planes and converting afterwards. Frames
 // it cannot decode cleanly (interlaced fields, damaged data, unusual sample
-// formats) are left to the general decoder.
+// formats) and progressive frames are left to the general decoder.
 #include <csetjmp>
 #include <cstddef>
 #include <cstdint>
