@@ -1,7 +1,6 @@
 #include "writers/EncAVIAudio.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <vector>
 
@@ -9,6 +8,7 @@
 #include "foundation/PathUtil.h"
 #include "foundation/SysUtil.h"
 #include "platform/avifile/AviWriteFile.h"
+#include "writers/AudioDue.h"
 
 namespace {
 constexpr UINT kCreateMode = 0x1011;
@@ -157,18 +157,8 @@ int CEncAVIAudioComp::WriteConvertedCallback(const void* data, int bytes, void* 
 }
 
 int CEncAVIAudioComp::GetAudioBytesDue() {
-    const WAVEFORMATEX* src = m_acm.GetSourceFormat();
-    const int R = static_cast<int>(src->nSamplesPerSec);
-    const int b = src->wBitsPerSample / 8;
-    const int c = src->nChannels;
-    if (R <= 0 || b <= 0 || c <= 0 || m_streamInfo.dwRate == 0) return 0;
-    const double V = static_cast<double>(m_position) * m_streamInfo.dwScale / m_streamInfo.dwRate;
-    const double A = static_cast<double>(m_acm.GetInputBytes()) / R / b / c;
-    const double samples = std::trunc(R * (V - A) + 0.5);
-    // A copied stream's own scale and rate may be absurd: the count stays an int of whole samples.
-    const double frame = static_cast<double>(b) * c;
-    const double limit = std::floor(INT_MAX / frame);
-    return static_cast<int>(std::clamp(samples, -limit, limit) * frame);
+    return AudioBytesDue(m_position, m_streamInfo.dwScale, m_streamInfo.dwRate, m_acm.GetInputBytes(),
+                         *m_acm.GetSourceFormat());
 }
 
 void CEncAVIAudioComp::PadAudioToVideo() {

@@ -5,14 +5,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
-#include <cmath>
 #include <cstring>
 
 #include "foundation/MemBuffBase.h"
 #include "foundation/PathUtil.h"
 #include "foundation/StringChar.h"
 #include "platform/wmf/WmText.h"
+#include "writers/AudioDue.h"
 
 namespace {
 
@@ -369,16 +368,8 @@ int CEncWMVWMA::WriteAudio(const void* pcm, int bytes) {
 }
 
 int CEncWMVWMA::GetAudioBytesDue() {
-    const double rate = m_audioFormat.nSamplesPerSec;
-    const int bytesPerSample = m_audioFormat.wBitsPerSample / 8;
-    const int channels = m_audioFormat.nChannels;
-    if (rate <= 0 || bytesPerSample <= 0 || channels <= 0 || m_videoStreamInfo.dwRate == 0) return 0;
-    const double video = double(m_frameCount) * m_videoStreamInfo.dwScale / m_videoStreamInfo.dwRate;
-    const double audio = double(m_audioBytesWritten) / rate / bytesPerSample / channels;
-    // A hostile copied header can make the gap absurd: keep it to whole samples that fit an int.
-    const double bound = double(INT_MAX) / (bytesPerSample * channels);
-    const double samples = std::clamp(std::trunc(rate * (video - audio) + 0.5), -bound, bound);
-    return static_cast<int>(samples) * bytesPerSample * channels;
+    return AudioBytesDue(m_frameCount, m_videoStreamInfo.dwScale, m_videoStreamInfo.dwRate,
+                         m_audioBytesWritten, m_audioFormat);
 }
 
 void CEncWMVWMA::PadAudioToVideo() {
