@@ -47,6 +47,20 @@ unsigned int* CImgResize::Accumulator(int elements) {
     return m_acc.GetCount() == elements ? m_acc.GetData() : nullptr;
 }
 
+// Per output column: the accumulator offset of its left sample and its fraction, so
+// that the per-pixel loop does no division.
+const unsigned int* CImgResize::Columns(int dstW, int left, double sx, int srcW, int samplesPerPixel) {
+    if (m_cols.GetCount() != 2 * dstW) m_cols.Alloc(2 * dstW);
+    if (m_cols.GetCount() != 2 * dstW) return nullptr;
+    unsigned int* cols = m_cols.GetData();
+    for (int k = 0; k < dstW; ++k) {
+        const Sample x = SampleAt(left + k / sx);
+        cols[2 * k] = unsigned(samplesPerPixel * (x.whole < srcW ? x.whole : srcW - 1));
+        cols[2 * k + 1] = x.fraction;
+    }
+    return cols;
+}
+
 BYTE* CImgResize::Resize(const BYTE* src, BYTE* dst, const BITMAPINFOHEADER* srcHeader,
                          const BITMAPINFOHEADER* dstHeader) {
     if (!srcHeader) return nullptr;
@@ -78,8 +92,13 @@ BYTE* CImgResize::Resize24(const BYTE* src, BYTE* dst, const BITMAPINFOHEADER* s
     }
 
     unsigned int* acc = Accumulator(3 * (srcW + 1));
-    if (!acc) return nullptr;
+    const unsigned int* cols = Columns(dstW, c.left, sx, srcW, 3);
+    if (!acc || !cols) return nullptr;
     const size_t rowSamples = 3 * static_cast<size_t>(srcW);
+    // Output columns read the clip's columns and the one after its last (the copy of
+    // the row's last pixel when the clip reaches the right edge); no other column.
+    const size_t first = 3 * static_cast<size_t>(c.left);
+    const size_t end = c.right < srcW ? 3 * static_cast<size_t>(c.right + 1) : rowSamples;
     for (int i = 0; i < dstH; ++i) {
         const Sample y = SampleAt(bottomRow + i / sy);
         const int y0 = y.whole < topRow ? y.whole : topRow;
@@ -87,16 +106,17 @@ BYTE* CImgResize::Resize24(const BYTE* src, BYTE* dst, const BITMAPINFOHEADER* s
         const BYTE* r0 = src + srcStride * y0;
         const BYTE* r1 = src + srcStride * y1;
         const unsigned wy = y.fraction;
-        for (size_t b = 0; b < rowSamples; ++b) acc[b] = wy * r1[b] + (256 - wy) * r0[b];
-        for (int ch = 0; ch < 3; ++ch) acc[rowSamples + ch] = acc[rowSamples - 3 + ch];
+        for (size_t b = first; b < end; ++b) acc[b] = wy * r1[b] + (256 - wy) * r0[b];
+        if (end == rowSamples)
+            for (int ch = 0; ch < 3; ++ch) acc[rowSamples + ch] = acc[rowSamples - 3 + ch];
 
         BYTE* out = dst + dstStride * i;
         for (int k = 0; k < dstW; ++k, out += 3) {
-            const Sample x = SampleAt(c.left + k / sx);
-            const unsigned* a = acc + 3 * (x.whole < srcW ? x.whole : srcW - 1);
-            out[0] = static_cast<BYTE>(Blend(x.fraction, a[3], a[0]));
-            out[1] = static_cast<BYTE>(Blend(x.fraction, a[4], a[1]));
-            out[2] = static_cast<BYTE>(Blend(x.fraction, a[5], a[2]));
+            const unsigned* a = acc + cols[2 * k];
+            const unsigned fraction = cols[2 * k + 1];
+            out[0] = static_cast<BYTE>(Blend(fraction, a[3], a[0]));
+            out[1] = static_cast<BYTE>(Blend(fraction, a[4], a[1]));
+            out[2] = static_cast<BYTE>(Blend(fraction, a[5], a[2]));
         }
     }
     return dst;

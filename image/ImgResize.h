@@ -32,8 +32,11 @@ public:
 private:
     bool ClipInside(int srcW, int srcH) const;
     unsigned int* Accumulator(int elements);
+    const unsigned int* Columns(int dstW, int left, double sx, int srcW, int samplesPerPixel);
 
     RECT m_clip{};
     // One source row of vertically blended samples in 1/256 units, kept between frames.
     CMemBuffBase<unsigned int> m_acc;
+    // Per output column: accumulator offset and 8-bit fraction, rebuilt for each frame.
+    CMemBuffBase<unsigned int> m_cols;
 };

@@ -216,6 +216,31 @@ TEST(Resize, Rgb24MatchesHandWorkedSamples) {
     }
 }
 
+// One resizer is kept for a whole run while the clip and the output size change:
+// what an earlier frame left in it must not reach a later one.
+TEST(Resize, KeptResizerGivesWhatAFreshOneGives) {
+    const int w = 37, h = 23;
+    std::vector<BYTE> src(size_t((3 * w + 3) & ~3) * h);
+    for (size_t i = 0; i < src.size(); ++i) src[i] = static_cast<BYTE>(i * 131 + (i >> 7));
+    const BITMAPINFOHEADER sh = Header(w, h);
+    const struct {
+        RECT clip;
+        int dstW, dstH;
+    } runs[] = {{{0, 0, 37, 23}, 50, 30}, {{5, 3, 20, 19}, 31, 7}, {{30, 0, 37, 23}, 13, 40},
+                {{0, 10, 9, 11}, 4, 4},   {{11, 2, 12, 22}, 3, 19}, {{0, 0, 37, 23}, 20, 11}};
+    CImgResize kept;
+    for (const auto& run : runs) {
+        const BITMAPINFOHEADER dh = Header(run.dstW, run.dstH);
+        std::vector<BYTE> a(size_t((3 * run.dstW + 3) & ~3) * run.dstH, 0), b = a;
+        CImgResize fresh;
+        fresh.SetClipRect(run.clip.left, run.clip.top, run.clip.right, run.clip.bottom);
+        kept.SetClipRect(run.clip.left, run.clip.top, run.clip.right, run.clip.bottom);
+        ASSERT_TRUE(fresh.Resize(src.data(), a.data(), &sh, &dh));
+        ASSERT_TRUE(kept.Resize(src.data(), b.data(), &sh, &dh));
+        EXPECT_EQ(a, b) << "clip from " << run.clip.left << "," << run.clip.top;
+    }
+}
+
 TEST(Resize, SameSizeIsAnExactRowCopy) {
     CImgResize r;
     // 3 × 2 source; clip the right two columns of both lines into a 2 × 2 output.
