@@ -144,7 +144,8 @@ BYTE* CImgResize::ResizeYUY2(const BYTE* src, BYTE* dst, const BITMAPINFOHEADER*
     }
 
     unsigned int* acc = Accumulator(srcW + 1);
-    if (!acc) return nullptr;
+    const unsigned int* cols = Columns(dstW, c.left, sx, srcW, 1);
+    if (!acc || !cols) return nullptr;
     const int lastRow = c.bottom - 1;
     for (int i = 0; i < dstH; ++i) {
         const Sample y = SampleAt(c.top + i / sy);
@@ -158,9 +159,8 @@ BYTE* CImgResize::ResizeYUY2(const BYTE* src, BYTE* dst, const BITMAPINFOHEADER*
 
         BYTE* out = dst + dstStride * i;
         for (int l = 0; l < dstW; ++l) {
-            const Sample x = SampleAt(c.left + l / sx);
-            const int x0 = x.whole < srcW ? x.whole : srcW - 1;
-            out[2 * l] = static_cast<BYTE>(Blend(x.fraction, acc[x0 + 1], acc[x0]));
+            const unsigned x0 = cols[2 * l];
+            out[2 * l] = static_cast<BYTE>(Blend(cols[2 * l + 1], acc[x0 + 1], acc[x0]));
             if (l % 2 != 0) continue;
             // Chroma is blended vertically only, from the pair under the sample position.
             const size_t pair = 4 * static_cast<size_t>(x0 >> 1);
