@@ -13,8 +13,8 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
-#include <memory>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 extern "C" {
