@@ -123,9 +123,13 @@ bool VcmEncoder::Open(const CompressorEntry& entry, const EncoderSettings& s) {
     ApplyCodecOptions(m_ctx, s);
     if (avcodec_open2(m_ctx, codec, nullptr) < 0) return Close(), false;
 
-    m_sws = sws_getContext(s.width, s.height, AV_PIX_FMT_BGR24, s.width, s.height, pixFmt,
-                           SWS_BILINEAR, nullptr, nullptr, nullptr);
-    if (!m_sws) return Close(), false;
+    if (pixFmt == AV_PIX_FMT_YUV420P || pixFmt == AV_PIX_FMT_YUVJ420P) {
+        m_yuvFactors = MakeBgrToYuvFactors(pixFmt == AV_PIX_FMT_YUVJ420P);
+    } else {
+        m_sws = sws_getContext(s.width, s.height, AV_PIX_FMT_BGR24, s.width, s.height, pixFmt,
+                               SWS_BILINEAR, nullptr, nullptr, nullptr);
+        if (!m_sws) return Close(), false;
+    }
     for (AVFrame*& f : m_frames) {
         f = av_frame_alloc();
         if (!f) return Close(), false;
@@ -166,16 +170,25 @@ AVFrame* VcmEncoder::WritableFrame() {
     return av_frame_make_writable(m_frames[0]) < 0 ? nullptr : m_frames[0];
 }
 
+void VcmEncoder::ConvertInput(const uint8_t* bits, AVFrame* frame) {
+    if (!m_sws) {
+        const YuvPlanesOut planes{{frame->data[0], frame->data[1], frame->data[2]},
+                                  {frame->linesize[0], frame->linesize[1], frame->linesize[2]}};
+        ConvertBgrToYuv420(bits, m_inStride, m_ctx->width, m_ctx->height, m_yuvFactors, planes);
+        return;
+    }
+    // Bottom-up rows: start at the last row and walk backwards.
+    const uint8_t* src[1] = {bits + static_cast<ptrdiff_t>(m_inStride) * (m_ctx->height - 1)};
+    const int srcStride[1] = {-m_inStride};
+    sws_scale(m_sws, src, srcStride, 0, m_ctx->height, frame->data, frame->linesize);
+}
+
 const uint8_t* VcmEncoder::Encode(const void* bits, int* size, bool* key) {
     if (!m_ctx || !bits) return nullptr;
     av_packet_unref(m_packet);
     AVFrame* frame = WritableFrame();
     if (!frame) return nullptr;
-    // Bottom-up rows: start at the last row and walk backwards.
-    const uint8_t* src[1] = {static_cast<const uint8_t*>(bits) +
-                             static_cast<ptrdiff_t>(m_inStride) * (m_ctx->height - 1)};
-    const int srcStride[1] = {-m_inStride};
-    sws_scale(m_sws, src, srcStride, 0, m_ctx->height, frame->data, frame->linesize);
+    ConvertInput(static_cast<const uint8_t*>(bits), frame);
     frame->pts = m_pts++;
     frame->pict_type = AV_PICTURE_TYPE_NONE;
     if (avcodec_send_frame(m_ctx, frame) < 0) return nullptr;

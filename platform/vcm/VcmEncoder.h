@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/vcm/BgrToYuv.h"
 #include "platform/vcm/CompressorTable.h"
 #include "platform/vcm/Vcm.h"
 
@@ -46,10 +47,12 @@ public:
 
 private:
     AVFrame* WritableFrame();
+    void ConvertInput(const uint8_t* bits, AVFrame* frame);
     void BuildOutputFormat(const CompressorEntry& entry, const EncoderSettings& s);
 
     AVCodecContext* m_ctx = nullptr;
-    SwsContext* m_sws = nullptr;
+    SwsContext* m_sws = nullptr;  // null when our own 4:2:0 conversion serves the format
+    BgrToYuvFactors m_yuvFactors;
     std::array<AVFrame*, 3> m_frames{};  // the encoder may still hold the previous one
     AVPacket* m_packet = nullptr;
     std::vector<uint8_t> m_format;
