@@ -1,6 +1,7 @@
 // Decoded 1920x1080 pictures to bottom-up BGR rows: our kernels (vector and scalar)
 // next to the general scaler set up as it was before, and a plain fill of the same
-// output as the floor that memory bandwidth sets.
+// output as the floor that memory bandwidth sets. Then the other way, bottom-up BGR
+// rows to 4:2:0 for the compressors, at 1280x720 and 1920x1080.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -13,6 +14,7 @@ extern "C" {
 
 #include "platform/avifile/BgrConverter.h"
 #include "platform/avifile/YuvToBgr.h"
+#include "platform/vcm/BgrToYuv.h"
 
 namespace {
 
@@ -71,6 +73,49 @@ void BM_Fill(benchmark::State& state) {
     }
 }
 
+// A bottom-up BGR picture and a 4:2:0 frame for it.
+struct BgrInput {
+    int width, height;
+    int rowBytes;
+    std::vector<uint8_t> bits;
+    AVFrame* frame = av_frame_alloc();
+    BgrInput(int w, int h) : width(w), height(h), rowBytes((w * 3 + 3) & ~3), bits(size_t(rowBytes) * h) {
+        for (size_t i = 0; i < bits.size(); ++i) bits[i] = uint8_t(i * 7 + i / size_t(rowBytes));
+        frame->format = AV_PIX_FMT_YUV420P;
+        frame->width = w;
+        frame->height = h;
+        av_frame_get_buffer(frame, 0);
+    }
+    ~BgrInput() { av_frame_free(&frame); }
+};
+
+void BM_OursToYuv(benchmark::State& state, BgrToYuvKernels kernels) {
+    BgrInput in(int(state.range(0)), int(state.range(1)));
+    const BgrToYuvFactors factors = MakeBgrToYuvFactors(false);
+    const YuvPlanesOut planes{{in.frame->data[0], in.frame->data[1], in.frame->data[2]},
+                              {in.frame->linesize[0], in.frame->linesize[1], in.frame->linesize[2]}};
+    LimitBgrToYuvKernels(kernels);
+    for (auto _ : state) {
+        ConvertBgrToYuv420(in.bits.data(), in.rowBytes, in.width, in.height, factors, planes);
+        benchmark::DoNotOptimize(in.frame->data[0]);
+    }
+    LimitBgrToYuvKernels(BgrToYuvKernels::kAvx2);
+}
+
+// The scaler as the encoder set it up before: bilinear, rows read bottom-up.
+void BM_ScalerToYuv(benchmark::State& state) {
+    BgrInput in(int(state.range(0)), int(state.range(1)));
+    SwsContext* sws = sws_getContext(in.width, in.height, AV_PIX_FMT_BGR24, in.width, in.height,
+                                     AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    const uint8_t* src[1] = {in.bits.data() + ptrdiff_t(in.rowBytes) * (in.height - 1)};
+    const int srcStride[1] = {-in.rowBytes};
+    for (auto _ : state) {
+        sws_scale(sws, src, srcStride, 0, in.height, in.frame->data, in.frame->linesize);
+        benchmark::DoNotOptimize(in.frame->data[0]);
+    }
+    sws_freeContext(sws);
+}
+
 // The widest kernels the CPU has, then each family alone.
 BENCHMARK_CAPTURE(BM_Ours, yuv420p, AV_PIX_FMT_YUV420P, YuvToBgrKernels::kAvx512);
 BENCHMARK_CAPTURE(BM_Ours, yuv422p, AV_PIX_FMT_YUV422P, YuvToBgrKernels::kAvx512);
@@ -83,6 +128,9 @@ BENCHMARK_CAPTURE(BM_Scaler, yuv420p, AV_PIX_FMT_YUV420P);
 BENCHMARK_CAPTURE(BM_Scaler, yuv422p, AV_PIX_FMT_YUV422P);
 BENCHMARK_CAPTURE(BM_Scaler, yuv444p, AV_PIX_FMT_YUV444P);
 BENCHMARK(BM_Fill);
+BENCHMARK_CAPTURE(BM_OursToYuv, avx2, BgrToYuvKernels::kAvx2)->Args({1280, 720})->Args({1920, 1080});
+BENCHMARK_CAPTURE(BM_OursToYuv, scalar, BgrToYuvKernels::kScalar)->Args({1280, 720})->Args({1920, 1080});
+BENCHMARK(BM_ScalerToYuv)->Args({1280, 720})->Args({1920, 1080});
 
 }  // namespace
 
