@@ -99,7 +99,7 @@ void BM_OursToYuv(benchmark::State& state, BgrToYuvKernels kernels) {
         ConvertBgrToYuv420(in.bits.data(), in.rowBytes, in.width, in.height, factors, planes);
         benchmark::DoNotOptimize(in.frame->data[0]);
     }
-    LimitBgrToYuvKernels(BgrToYuvKernels::kAvx2);
+    LimitBgrToYuvKernels(BgrToYuvKernels::kAvx512);
 }
 
 // The scaler as the encoder set it up before: bilinear, rows read bottom-up.
@@ -128,6 +128,7 @@ BENCHMARK_CAPTURE(BM_Scaler, yuv420p, AV_PIX_FMT_YUV420P);
 BENCHMARK_CAPTURE(BM_Scaler, yuv422p, AV_PIX_FMT_YUV422P);
 BENCHMARK_CAPTURE(BM_Scaler, yuv444p, AV_PIX_FMT_YUV444P);
 BENCHMARK(BM_Fill);
+BENCHMARK_CAPTURE(BM_OursToYuv, avx512, BgrToYuvKernels::kAvx512)->Args({1280, 720})->Args({1920, 1080});
 BENCHMARK_CAPTURE(BM_OursToYuv, avx2, BgrToYuvKernels::kAvx2)->Args({1280, 720})->Args({1920, 1080});
 BENCHMARK_CAPTURE(BM_OursToYuv, scalar, BgrToYuvKernels::kScalar)->Args({1280, 720})->Args({1920, 1080});
 BENCHMARK(BM_ScalerToYuv)->Args({1280, 720})->Args({1920, 1080});

@@ -1,6 +1,7 @@
 #include "platform/vcm/BgrToYuv.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 
@@ -150,34 +151,182 @@ struct Avx2 {
     }
 };
 
+// GCC 12's 512-bit intrinsics start from a deliberately undefined register, which
+// its flow analysis then reports once they are inlined here.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
+#define TALVERN_AVX512 "avx512f,avx512bw,avx512vbmi"
+#define TALVERN_STEP512 __attribute__((target(TALVERN_AVX512))) inline
+
+// Byte permutes of the 64-byte registers put the pixels of a 48-byte load straight
+// into their word pairs, and the packed results straight into pixel order.
+constexpr std::array<uint8_t, 64> PairIndex(int first) {
+    std::array<uint8_t, 64> idx{};
+    for (int q = 0; q < 16; ++q) {
+        idx[4 * q] = uint8_t(3 * q + first);
+        idx[4 * q + 2] = uint8_t(3 * q + first + 1);
+    }
+    return idx;
+}
+
+// Packing works per 128-bit lane: lane L of the luma bytes holds pixels 4L..4L+3 of
+// each of the four 16-pixel blocks in turn.
+constexpr std::array<uint8_t, 64> LumaIndex() {
+    std::array<uint8_t, 64> idx{};
+    for (int px = 0; px < 64; ++px) idx[px] = uint8_t(16 * ((px % 16) / 4) + 4 * (px / 16) + px % 4);
+    return idx;
+}
+
+// Chroma bytes come as U, V pairs; lane L holds samples 2L and 2L + 1 of each block
+// of 8 samples. Output: the 32 U samples, then the 32 V samples.
+constexpr std::array<uint8_t, 64> ChromaIndex() {
+    std::array<uint8_t, 64> idx{};
+    for (int o = 0; o < 64; ++o) {
+        const int sample = o % 32, block = sample / 8, rem = sample % 8;
+        const int pair = 2 * block + (rem & 1);
+        idx[o] = uint8_t(16 * (rem / 2) + 2 * pair + (o >= 32 ? 1 : 0));
+    }
+    return idx;
+}
+
+alignas(64) constexpr std::array<uint8_t, 64> kBgIndex = PairIndex(0);
+alignas(64) constexpr std::array<uint8_t, 64> kRIndex = PairIndex(2);
+alignas(64) constexpr std::array<uint8_t, 64> kLumaIndex = LumaIndex();
+alignas(64) constexpr std::array<uint8_t, 64> kChromaIndex = ChromaIndex();
+
+// 64 pixels of two rows a step, in blocks of 16. Loads are masked to the block's 48
+// bytes, so nothing past the row is read.
+struct Avx512 {
+    static constexpr int kPixels = 64;
+    static constexpr int kReadAhead = 0;
+    static constexpr __mmask64 kBlockBytes = (__mmask64(1) << 48) - 1;
+    static constexpr __mmask64 kLowWords = 0x3333333333333333ull;  // bytes 0-1 of each dword
+    static constexpr __mmask64 kFirstByte = 0x1111111111111111ull;
+
+    __m512i bgIndex, rIndex, lumaIndex, chromaIndex;
+    __m512i yBg, yR, uBg, uR, vBg, vR, yBias, chromaBias;
+
+    TALVERN_STEP512 static __m512i PairFactors(const int16_t* k, bool red) {
+        const int lo = red ? k[2] : k[0], hi = red ? 0 : k[1];
+        return _mm512_set1_epi32(int32_t(uint32_t(uint16_t(lo)) | uint32_t(uint16_t(hi)) << 16));
+    }
+
+    TALVERN_STEP512 static Avx512 Make(const BgrToYuvFactors& f) {
+        Avx512 a;
+        a.bgIndex = _mm512_load_si512(kBgIndex.data());
+        a.rIndex = _mm512_load_si512(kRIndex.data());
+        a.lumaIndex = _mm512_load_si512(kLumaIndex.data());
+        a.chromaIndex = _mm512_load_si512(kChromaIndex.data());
+        a.yBg = PairFactors(f.y, false), a.yR = PairFactors(f.y, true);
+        a.uBg = PairFactors(f.u, false), a.uR = PairFactors(f.u, true);
+        a.vBg = PairFactors(f.v, false), a.vR = PairFactors(f.v, true);
+        a.yBias = _mm512_set1_epi32(f.yBias);
+        a.chromaBias = _mm512_set1_epi32(f.chromaBias);
+        return a;
+    }
+
+    TALVERN_STEP512 __m512i Dot(__m512i bg, __m512i r, __m512i kBg, __m512i kR) const {
+        return _mm512_add_epi32(_mm512_madd_epi16(bg, kBg), _mm512_madd_epi16(r, kR));
+    }
+
+    TALVERN_STEP512 void Step(const RowJob& job, int x) const {
+        __m512i bg[2][4], r[2][4], y[4];
+        for (int row = 0; row < 2; ++row) {
+            for (int b = 0; b < 4; ++b) {
+                const __m512i px = _mm512_maskz_loadu_epi8(kBlockBytes, job.bgr[row] + 3 * (x + 16 * b));
+                // Even bytes of the pairs carry B and G; the red pair's G slot stays 0.
+                bg[row][b] = _mm512_maskz_permutexvar_epi8(0x5555555555555555ull, bgIndex, px);
+                r[row][b] = _mm512_maskz_permutexvar_epi8(kFirstByte, rIndex, px);
+                y[b] = _mm512_srai_epi32(_mm512_add_epi32(Dot(bg[row][b], r[row][b], yBg, yR), yBias), kLumaShift);
+            }
+            const __m512i packed = _mm512_packus_epi16(_mm512_packs_epi32(y[0], y[1]), _mm512_packs_epi32(y[2], y[3]));
+            _mm512_storeu_si512(job.y[row] + x, _mm512_permutexvar_epi8(lumaIndex, packed));
+        }
+        __m512i c[4];
+        for (int b = 0; b < 4; ++b) {
+            // Sums of the two rows, then of pixel pairs: even dwords hold each block's.
+            __m512i sbg = _mm512_add_epi16(bg[0][b], bg[1][b]), sr = _mm512_add_epi16(r[0][b], r[1][b]);
+            sbg = _mm512_add_epi16(sbg, _mm512_srli_epi64(sbg, 32));
+            sr = _mm512_add_epi16(sr, _mm512_srli_epi64(sr, 32));
+            const __m512i u = Dot(sbg, sr, uBg, uR), v = Dot(sbg, sr, vBg, vR);
+            const __m512i uv = _mm512_mask_blend_epi32(0xAAAA, u, _mm512_slli_epi64(v, 32));
+            c[b] = _mm512_srai_epi32(_mm512_add_epi32(uv, chromaBias), kChromaShift);
+        }
+        const __m512i packed = _mm512_packus_epi16(_mm512_packs_epi32(c[0], c[1]), _mm512_packs_epi32(c[2], c[3]));
+        const __m512i planar = _mm512_permutexvar_epi8(chromaIndex, packed);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(job.u + x / 2), _mm512_castsi512_si256(planar));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(job.v + x / 2), _mm512_extracti64x4_epi64(planar, 1));
+    }
+};
+
+// Whole steps from x on; then, if at least one more step fits in the row, one step
+// that ends where the row (less the read-ahead) ends, overlapping pixels already
+// done. Rewriting them gives the same bytes, and the scalar code is left with at
+// most three pixels instead of most of a step.
+template <class W>
+int RowsWith(const W& k, const RowJob& job, int x, int width, bool overlapTail) {
+    const int last = width - W::kPixels - W::kReadAhead;  // the last start that fits
+    for (; x <= last; x += W::kPixels) k.Step(job, x);
+    if (overlapTail && last >= 0 && x < width) {
+        const int start = last & ~1;  // a chroma block starts on an even pixel
+        if (start + W::kPixels > x) {
+            k.Step(job, start);
+            x = start + W::kPixels;
+        }
+    }
+    return x;
+}
+
 __attribute__((target(TALVERN_AVX2), flatten)) int RowsAvx2(const RowJob& job, int x, int width,
                                                           const BgrToYuvFactors& f) {
-    const Avx2 k = Avx2::Make(f);
-    for (; x + Avx2::kPixels + Avx2::kReadAhead <= width; x += Avx2::kPixels) k.Step(job, x);
-    return x;
+    return RowsWith(Avx2::Make(f), job, x, width, true);
+}
+
+// Leaves the tail to the AVX2 kernels: a whole step of 64 for a few pixels costs more.
+__attribute__((target(TALVERN_AVX512), flatten)) int RowsAvx512(const RowJob& job, int x, int width,
+                                                              const BgrToYuvFactors& f) {
+    return RowsWith(Avx512::Make(f), job, x, width, false);
 }
 
 #endif  // TALVERN_BGR_X86
 
-std::atomic<BgrToYuvKernels> g_best{BgrToYuvKernels::kAvx2};
+std::atomic<BgrToYuvKernels> g_best{BgrToYuvKernels::kAvx512};
 
 using VectorRows = int (*)(const RowJob&, int, int, const BgrToYuvFactors&);
+
+// The vector kernels to run, widest first: each carries on where the one before
+// stopped, and the scalar code does the rest of the row.
+struct VectorChain {
+    VectorRows kernels[2] = {nullptr, nullptr};
+};
 
 bool CpuHas(BgrToYuvKernels kernels) {
 #ifdef TALVERN_BGR_X86
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    return kernels == BgrToYuvKernels::kScalar || avx2;
+    static const bool avx512 = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
+    switch (kernels) {
+    case BgrToYuvKernels::kScalar: return true;
+    case BgrToYuvKernels::kAvx2: return avx2;
+    case BgrToYuvKernels::kAvx512: return avx512 && avx2;
+    }
+    return false;
 #else
     return kernels == BgrToYuvKernels::kScalar;
 #endif
 }
 
-VectorRows PickVectorRows() {
+VectorChain PickVectorRows() {
+    VectorChain chain;
 #ifdef TALVERN_BGR_X86
-    if (g_best.load(std::memory_order_relaxed) >= BgrToYuvKernels::kAvx2 && CpuHas(BgrToYuvKernels::kAvx2))
-        return RowsAvx2;
+    const BgrToYuvKernels best = g_best.load(std::memory_order_relaxed);
+    const auto usable = [&](BgrToYuvKernels k) { return best >= k && CpuHas(k); };
+    int n = 0;
+    if (usable(BgrToYuvKernels::kAvx512)) chain.kernels[n++] = RowsAvx512;
+    if (usable(BgrToYuvKernels::kAvx2)) chain.kernels[n++] = RowsAvx2;
 #endif
-    return nullptr;
+    return chain;
 }
 
 int16_t ToFactor(double value) { return int16_t(std::lround(value * (1 << kLumaShift))); }
@@ -212,7 +361,7 @@ BgrToYuvFactors MakeBgrToYuvFactors(bool fullRange) {
 void ConvertBgrToYuv420(const uint8_t* bits, ptrdiff_t rowBytes, int width, int height,
                         const BgrToYuvFactors& factors, const YuvPlanesOut& planes) {
     if (width <= 0 || height <= 0) return;
-    const VectorRows vector = PickVectorRows();
+    const VectorChain vector = PickVectorRows();
     // Picture row i is memory row height - 1 - i.
     const auto pictureRow = [&](int i) { return bits + ptrdiff_t(height - 1 - i) * rowBytes; };
     for (int row = 0; row < height; row += 2) {
@@ -224,7 +373,9 @@ void ConvertBgrToYuv420(const uint8_t* bits, ptrdiff_t rowBytes, int width, int 
         job.y[1] = planes.data[0] + ptrdiff_t(second) * planes.stride[0];
         job.u = planes.data[1] + ptrdiff_t(row / 2) * planes.stride[1];
         job.v = planes.data[2] + ptrdiff_t(row / 2) * planes.stride[2];
-        const int done = vector ? vector(job, 0, width, factors) : 0;
+        int done = 0;
+        for (VectorRows kernel : vector.kernels)
+            if (kernel) done = kernel(job, done, width, factors);
         ScalarRows(job, done, width, factors);
     }
 }

@@ -36,7 +36,7 @@ void ConvertBgrToYuv420(const uint8_t* bits, ptrdiff_t rowBytes, int width, int 
                         const BgrToYuvFactors& factors, const YuvPlanesOut& planes);
 
 // The kernel families, narrowest first.
-enum class BgrToYuvKernels { kScalar, kAvx2 };
+enum class BgrToYuvKernels { kScalar, kAvx2, kAvx512 };
 
 // The widest kernels the conversion may use when the CPU has them (by default all);
 // for comparing the families with one another.

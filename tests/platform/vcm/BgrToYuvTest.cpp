@@ -107,7 +107,7 @@ void ExpectNearReference(Picture& pic, const Planes& planes, bool full) {
 
 class BgrToYuvKernelsTest : public ::testing::Test {
 protected:
-    void TearDown() override { LimitBgrToYuvKernels(BgrToYuvKernels::kAvx2); }
+    void TearDown() override { LimitBgrToYuvKernels(BgrToYuvKernels::kAvx512); }
 };
 
 }  // namespace
@@ -175,17 +175,19 @@ TEST(BgrToYuv, ReadsTheFirstRowInMemoryAsTheBottomOfThePicture) {
 }
 
 TEST_F(BgrToYuvKernelsTest, EveryKernelFamilyGivesTheScalarBytes) {
-    if (!HaveBgrToYuvKernels(BgrToYuvKernels::kAvx2)) GTEST_SKIP() << "no AVX2 on this CPU";
-    for (bool full : {false, true}) {
-        for (int w = 1; w <= 140; w += (w < 70 ? 1 : 13)) {
-            for (int h : {3, 4}) {
-                SCOPED_TRACE(testing::Message() << w << "x" << h << (full ? " full" : " limited"));
-                Picture pic = Random(w, h, uint32_t(w * 7 + h));
-                LimitBgrToYuvKernels(BgrToYuvKernels::kScalar);
-                const Planes scalar = Convert(pic, full);
-                LimitBgrToYuvKernels(BgrToYuvKernels::kAvx2);
-                const Planes vector = Convert(pic, full);
-                for (int p = 0; p < 3; ++p) EXPECT_EQ(scalar.plane[p], vector.plane[p]) << "plane " << p;
+    for (BgrToYuvKernels family : {BgrToYuvKernels::kAvx2, BgrToYuvKernels::kAvx512}) {
+        if (!HaveBgrToYuvKernels(family)) continue;
+        for (bool full : {false, true}) {
+            for (int w = 1; w <= 300; w += (w < 140 ? 1 : 23)) {
+                for (int h : {3, 4}) {
+                    SCOPED_TRACE(testing::Message() << int(family) << ": " << w << "x" << h << (full ? " full" : ""));
+                    Picture pic = Random(w, h, uint32_t(w * 7 + h));
+                    LimitBgrToYuvKernels(BgrToYuvKernels::kScalar);
+                    const Planes scalar = Convert(pic, full);
+                    LimitBgrToYuvKernels(family);
+                    const Planes vector = Convert(pic, full);
+                    for (int p = 0; p < 3; ++p) ASSERT_EQ(scalar.plane[p], vector.plane[p]) << "plane " << p;
+                }
             }
         }
     }
