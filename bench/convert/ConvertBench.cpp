@@ -79,7 +79,8 @@ struct BgrInput {
     int rowBytes;
     std::vector<uint8_t> bits;
     AVFrame* frame = av_frame_alloc();
-    BgrInput(int w, int h) : width(w), height(h), rowBytes((w * 3 + 3) & ~3), bits(size_t(rowBytes) * h) {
+    BgrInput(int w, int h)
+        : width(w), height(h), rowBytes((w * 3 + 3) & ~3), bits(size_t(rowBytes) * h) {
         for (size_t i = 0; i < bits.size(); ++i) bits[i] = uint8_t(i * 7 + i / size_t(rowBytes));
         frame->format = AV_PIX_FMT_YUV420P;
         frame->width = w;
@@ -92,8 +93,9 @@ struct BgrInput {
 void BM_OursToYuv(benchmark::State& state, BgrToYuvKernels kernels) {
     BgrInput in(int(state.range(0)), int(state.range(1)));
     const BgrToYuvFactors factors = MakeBgrToYuvFactors(false);
-    const YuvPlanesOut planes{{in.frame->data[0], in.frame->data[1], in.frame->data[2]},
-                              {in.frame->linesize[0], in.frame->linesize[1], in.frame->linesize[2]}};
+    const YuvPlanesOut planes{
+        {in.frame->data[0], in.frame->data[1], in.frame->data[2]},
+        {in.frame->linesize[0], in.frame->linesize[1], in.frame->linesize[2]}};
     LimitBgrToYuvKernels(kernels);
     for (auto _ : state) {
         ConvertBgrToYuv420(in.bits.data(), in.rowBytes, in.width, in.height, factors, planes);
@@ -128,9 +130,15 @@ BENCHMARK_CAPTURE(BM_Scaler, yuv420p, AV_PIX_FMT_YUV420P);
 BENCHMARK_CAPTURE(BM_Scaler, yuv422p, AV_PIX_FMT_YUV422P);
 BENCHMARK_CAPTURE(BM_Scaler, yuv444p, AV_PIX_FMT_YUV444P);
 BENCHMARK(BM_Fill);
-BENCHMARK_CAPTURE(BM_OursToYuv, avx512, BgrToYuvKernels::kAvx512)->Args({1280, 720})->Args({1920, 1080});
-BENCHMARK_CAPTURE(BM_OursToYuv, avx2, BgrToYuvKernels::kAvx2)->Args({1280, 720})->Args({1920, 1080});
-BENCHMARK_CAPTURE(BM_OursToYuv, scalar, BgrToYuvKernels::kScalar)->Args({1280, 720})->Args({1920, 1080});
+BENCHMARK_CAPTURE(BM_OursToYuv, avx512, BgrToYuvKernels::kAvx512)
+    ->Args({1280, 720})
+    ->Args({1920, 1080});
+BENCHMARK_CAPTURE(BM_OursToYuv, avx2, BgrToYuvKernels::kAvx2)
+    ->Args({1280, 720})
+    ->Args({1920, 1080});
+BENCHMARK_CAPTURE(BM_OursToYuv, scalar, BgrToYuvKernels::kScalar)
+    ->Args({1280, 720})
+    ->Args({1920, 1080});
 BENCHMARK(BM_ScalerToYuv)->Args({1280, 720})->Args({1920, 1080});
 
 }  // namespace

@@ -26,9 +26,13 @@ struct RowJob {
 
 // ---- scalar code: the vector code's integer steps, one block at a time ----
 
-int Dot(const int16_t* k, int b, int g, int r) { return k[0] * b + k[1] * g + k[2] * r; }
+int Dot(const int16_t* k, int b, int g, int r) {
+    return k[0] * b + k[1] * g + k[2] * r;
+}
 
-uint8_t Clamp(int level) { return uint8_t(std::clamp(level, 0, 255)); }
+uint8_t Clamp(int level) {
+    return uint8_t(std::clamp(level, 0, 255));
+}
 
 uint8_t Luma(const uint8_t* p, const BgrToYuvFactors& f) {
     return Clamp((Dot(f.y, p[0], p[1], p[2]) + f.yBias) >> kLumaShift);
@@ -58,6 +62,12 @@ void ScalarRows(const RowJob& job, int from, int width, const BgrToYuvFactors& f
 // ---- vector code ----
 #ifdef TALVERN_BGR_X86
 
+// Factors in the word order of the (B, G) or (R, 0) pairs the kernels multiply-add.
+int32_t PairWord(const int16_t* k, bool red) {
+    const int lo = red ? k[2] : k[0], hi = red ? 0 : k[1];
+    return int32_t(uint32_t(uint16_t(lo)) | uint32_t(uint16_t(hi)) << 16);
+}
+
 #define TALVERN_AVX2 "avx2"
 #define TALVERN_STEP __attribute__((target(TALVERN_AVX2))) inline
 
@@ -74,8 +84,7 @@ struct Avx2 {
     __m256i yOrder, chromaOrder;
 
     TALVERN_STEP static __m256i PairFactors(const int16_t* k, bool red) {
-        const int lo = red ? k[2] : k[0], hi = red ? 0 : k[1];
-        return _mm256_set1_epi32(int32_t(uint32_t(uint16_t(lo)) | uint32_t(uint16_t(hi)) << 16));
+        return _mm256_set1_epi32(PairWord(k, red));
     }
 
     TALVERN_STEP static Avx2 Make(const BgrToYuvFactors& f) {
@@ -100,8 +109,9 @@ struct Avx2 {
 
     // Pixels 0-3 of a block in lane 0, pixels 4-7 in lane 1.
     TALVERN_STEP static __m256i LoadBlock(const uint8_t* p) {
-        return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
-                                       _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 12)), 1);
+        return _mm256_inserti128_si256(
+            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 12)), 1);
     }
 
     TALVERN_STEP __m256i Dot(__m256i bg, __m256i r, __m256i kBg, __m256i kR) const {
@@ -112,8 +122,10 @@ struct Avx2 {
     TALVERN_STEP __m256i LumaBytes(const __m256i (&bg)[4], const __m256i (&r)[4]) const {
         __m256i y[4];
         for (int b = 0; b < 4; ++b)
-            y[b] = _mm256_srai_epi32(_mm256_add_epi32(Dot(bg[b], r[b], yBg, yR), yBias), kLumaShift);
-        const __m256i packed = _mm256_packus_epi16(_mm256_packs_epi32(y[0], y[1]), _mm256_packs_epi32(y[2], y[3]));
+            y[b] =
+                _mm256_srai_epi32(_mm256_add_epi32(Dot(bg[b], r[b], yBg, yR), yBias), kLumaShift);
+        const __m256i packed =
+            _mm256_packus_epi16(_mm256_packs_epi32(y[0], y[1]), _mm256_packs_epi32(y[2], y[3]));
         return _mm256_permutevar8x32_epi32(packed, yOrder);
     }
 
@@ -121,7 +133,8 @@ struct Avx2 {
     // pixel pairs. Lane 0 holds U and V of samples 0 and 1, lane 1 of samples 2 and 3.
     TALVERN_STEP __m256i ChromaPairs(__m256i bg, __m256i r) const {
         const __m256i u = Dot(bg, r, uBg, uR), v = Dot(bg, r, vBg, vR);
-        return _mm256_srai_epi32(_mm256_add_epi32(_mm256_hadd_epi32(u, v), chromaBias), kChromaShift);
+        return _mm256_srai_epi32(_mm256_add_epi32(_mm256_hadd_epi32(u, v), chromaBias),
+                                 kChromaShift);
     }
 
     TALVERN_STEP void Step(const RowJob& job, int x) const {
@@ -132,7 +145,8 @@ struct Avx2 {
                 bg[row][b] = _mm256_shuffle_epi8(px, bgPairs);
                 r[row][b] = _mm256_shuffle_epi8(px, rPairs);
             }
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(job.y[row] + x), LumaBytes(bg[row], r[row]));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(job.y[row] + x),
+                                LumaBytes(bg[row], r[row]));
         }
         __m256i c[4];
         for (int b = 0; b < 4; ++b) {
@@ -144,7 +158,8 @@ struct Avx2 {
         // 12-13 of each plane, lane 1 the pairs in between, so U and V come out of
         // interleaving the lanes' words.
         const __m256i words = _mm256_shuffle_epi8(
-            _mm256_packus_epi16(_mm256_packs_epi32(c[0], c[1]), _mm256_packs_epi32(c[2], c[3])), chromaOrder);
+            _mm256_packus_epi16(_mm256_packs_epi32(c[0], c[1]), _mm256_packs_epi32(c[2], c[3])),
+            chromaOrder);
         const __m128i lo = _mm256_castsi256_si128(words), hi = _mm256_extracti128_si256(words, 1);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(job.u + x / 2), _mm_unpacklo_epi16(lo, hi));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(job.v + x / 2), _mm_unpackhi_epi16(lo, hi));
@@ -175,7 +190,8 @@ constexpr std::array<uint8_t, 64> PairIndex(int first) {
 // each of the four 16-pixel blocks in turn.
 constexpr std::array<uint8_t, 64> LumaIndex() {
     std::array<uint8_t, 64> idx{};
-    for (int px = 0; px < 64; ++px) idx[px] = uint8_t(16 * ((px % 16) / 4) + 4 * (px / 16) + px % 4);
+    for (int px = 0; px < 64; ++px)
+        idx[px] = uint8_t(16 * ((px % 16) / 4) + 4 * (px / 16) + px % 4);
     return idx;
 }
 
@@ -209,8 +225,7 @@ struct Avx512 {
     __m512i yBg, yR, uBg, uR, vBg, vR, yBias, chromaBias;
 
     TALVERN_STEP512 static __m512i PairFactors(const int16_t* k, bool red) {
-        const int lo = red ? k[2] : k[0], hi = red ? 0 : k[1];
-        return _mm512_set1_epi32(int32_t(uint32_t(uint16_t(lo)) | uint32_t(uint16_t(hi)) << 16));
+        return _mm512_set1_epi32(PairWord(k, red));
     }
 
     TALVERN_STEP512 static Avx512 Make(const BgrToYuvFactors& f) {
@@ -235,29 +250,36 @@ struct Avx512 {
         __m512i bg[2][4], r[2][4], y[4];
         for (int row = 0; row < 2; ++row) {
             for (int b = 0; b < 4; ++b) {
-                const __m512i px = _mm512_maskz_loadu_epi8(kBlockBytes, job.bgr[row] + 3 * (x + 16 * b));
+                const __m512i px =
+                    _mm512_maskz_loadu_epi8(kBlockBytes, job.bgr[row] + 3 * (x + 16 * b));
                 // Even bytes of the pairs carry B and G; the red pair's G slot stays 0.
                 bg[row][b] = _mm512_maskz_permutexvar_epi8(0x5555555555555555ull, bgIndex, px);
                 r[row][b] = _mm512_maskz_permutexvar_epi8(kFirstByte, rIndex, px);
-                y[b] = _mm512_srai_epi32(_mm512_add_epi32(Dot(bg[row][b], r[row][b], yBg, yR), yBias), kLumaShift);
+                y[b] = _mm512_srai_epi32(
+                    _mm512_add_epi32(Dot(bg[row][b], r[row][b], yBg, yR), yBias), kLumaShift);
             }
-            const __m512i packed = _mm512_packus_epi16(_mm512_packs_epi32(y[0], y[1]), _mm512_packs_epi32(y[2], y[3]));
+            const __m512i packed =
+                _mm512_packus_epi16(_mm512_packs_epi32(y[0], y[1]), _mm512_packs_epi32(y[2], y[3]));
             _mm512_storeu_si512(job.y[row] + x, _mm512_permutexvar_epi8(lumaIndex, packed));
         }
         __m512i c[4];
         for (int b = 0; b < 4; ++b) {
             // Sums of the two rows, then of pixel pairs: even dwords hold each block's.
-            __m512i sbg = _mm512_add_epi16(bg[0][b], bg[1][b]), sr = _mm512_add_epi16(r[0][b], r[1][b]);
+            __m512i sbg = _mm512_add_epi16(bg[0][b], bg[1][b]),
+                    sr = _mm512_add_epi16(r[0][b], r[1][b]);
             sbg = _mm512_add_epi16(sbg, _mm512_srli_epi64(sbg, 32));
             sr = _mm512_add_epi16(sr, _mm512_srli_epi64(sr, 32));
             const __m512i u = Dot(sbg, sr, uBg, uR), v = Dot(sbg, sr, vBg, vR);
             const __m512i uv = _mm512_mask_blend_epi32(0xAAAA, u, _mm512_slli_epi64(v, 32));
             c[b] = _mm512_srai_epi32(_mm512_add_epi32(uv, chromaBias), kChromaShift);
         }
-        const __m512i packed = _mm512_packus_epi16(_mm512_packs_epi32(c[0], c[1]), _mm512_packs_epi32(c[2], c[3]));
+        const __m512i packed =
+            _mm512_packus_epi16(_mm512_packs_epi32(c[0], c[1]), _mm512_packs_epi32(c[2], c[3]));
         const __m512i planar = _mm512_permutexvar_epi8(chromaIndex, packed);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(job.u + x / 2), _mm512_castsi512_si256(planar));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(job.v + x / 2), _mm512_extracti64x4_epi64(planar, 1));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(job.u + x / 2),
+                            _mm512_castsi512_si256(planar));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(job.v + x / 2),
+                            _mm512_extracti64x4_epi64(planar, 1));
     }
 };
 
@@ -280,13 +302,13 @@ int RowsWith(const W& k, const RowJob& job, int x, int width, bool overlapTail) 
 }
 
 __attribute__((target(TALVERN_AVX2), flatten)) int RowsAvx2(const RowJob& job, int x, int width,
-                                                          const BgrToYuvFactors& f) {
+                                                            const BgrToYuvFactors& f) {
     return RowsWith(Avx2::Make(f), job, x, width, true);
 }
 
 // Leaves the tail to the AVX2 kernels: a whole step of 64 for a few pixels costs more.
 __attribute__((target(TALVERN_AVX512), flatten)) int RowsAvx512(const RowJob& job, int x, int width,
-                                                              const BgrToYuvFactors& f) {
+                                                                const BgrToYuvFactors& f) {
     return RowsWith(Avx512::Make(f), job, x, width, false);
 }
 
@@ -305,11 +327,15 @@ struct VectorChain {
 bool CpuHas(BgrToYuvKernels kernels) {
 #ifdef TALVERN_BGR_X86
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    static const bool avx512 = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
+    static const bool avx512 =
+        __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
     switch (kernels) {
-    case BgrToYuvKernels::kScalar: return true;
-    case BgrToYuvKernels::kAvx2: return avx2;
-    case BgrToYuvKernels::kAvx512: return avx512 && avx2;
+        case BgrToYuvKernels::kScalar:
+            return true;
+        case BgrToYuvKernels::kAvx2:
+            return avx2;
+        case BgrToYuvKernels::kAvx512:
+            return avx512 && avx2;
     }
     return false;
 #else
@@ -329,7 +355,9 @@ VectorChain PickVectorRows() {
     return chain;
 }
 
-int16_t ToFactor(double value) { return int16_t(std::lround(value * (1 << kLumaShift))); }
+int16_t ToFactor(double value) {
+    return int16_t(std::lround(value * (1 << kLumaShift)));
+}
 
 // Kb, Kg, Kr-weighted chroma with the weight of its own primary 0.5: the green
 // factor makes the three sum to zero, so every grey gives exactly 128.
@@ -380,6 +408,10 @@ void ConvertBgrToYuv420(const uint8_t* bits, ptrdiff_t rowBytes, int width, int 
     }
 }
 
-void LimitBgrToYuvKernels(BgrToYuvKernels best) { g_best.store(best, std::memory_order_relaxed); }
+void LimitBgrToYuvKernels(BgrToYuvKernels best) {
+    g_best.store(best, std::memory_order_relaxed);
+}
 
-bool HaveBgrToYuvKernels(BgrToYuvKernels kernels) { return CpuHas(kernels); }
+bool HaveBgrToYuvKernels(BgrToYuvKernels kernels) {
+    return CpuHas(kernels);
+}

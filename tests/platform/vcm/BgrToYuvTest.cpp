@@ -20,7 +20,8 @@ struct Picture {
     int width, height;
     ptrdiff_t rowBytes;
     std::vector<uint8_t> bits;
-    Picture(int w, int h) : width(w), height(h), rowBytes(DibRowBytes(w, 24)), bits(size_t(rowBytes) * h, 0xEE) {}
+    Picture(int w, int h)
+        : width(w), height(h), rowBytes(DibRowBytes(w, 24)), bits(size_t(rowBytes) * h, 0xEE) {}
     uint8_t* At(int x, int y) { return bits.data() + (height - 1 - y) * rowBytes + 3 * x; }
     Bgr Get(int x, int y) {
         const uint8_t* p = At(x, y);
@@ -68,8 +69,8 @@ struct Planes {
 
 Planes Convert(Picture& pic, bool fullRange) {
     Planes planes(pic.width, pic.height);
-    ConvertBgrToYuv420(pic.bits.data(), pic.rowBytes, pic.width, pic.height, MakeBgrToYuvFactors(fullRange),
-                       planes.out);
+    ConvertBgrToYuv420(pic.bits.data(), pic.rowBytes, pic.width, pic.height,
+                       MakeBgrToYuvFactors(fullRange), planes.out);
     return planes;
 }
 
@@ -77,9 +78,13 @@ Planes Convert(Picture& pic, bool fullRange) {
 // pixels' chroma, edges repeated.
 constexpr double kKr = 0.299, kKb = 0.114, kKg = 1 - kKr - kKb;
 
-double Luma(Bgr c) { return kKr * c.r + kKg * c.g + kKb * c.b; }
+double Luma(Bgr c) {
+    return kKr * c.r + kKg * c.g + kKb * c.b;
+}
 
-int Level(double v) { return std::clamp(int(std::lround(v)), 0, 255); }
+int Level(double v) {
+    return std::clamp(int(std::lround(v)), 0, 255);
+}
 
 void ExpectNearReference(Picture& pic, const Planes& planes, bool full) {
     const double lumaScale = full ? 1.0 : 219.0 / 255.0, chromaScale = full ? 1.0 : 224.0 / 255.0;
@@ -87,13 +92,15 @@ void ExpectNearReference(Picture& pic, const Planes& planes, bool full) {
     int worst = 0;
     for (int y = 0; y < pic.height; ++y)
         for (int x = 0; x < pic.width; ++x)
-            worst = std::max(worst, std::abs(planes.At(0, x, y) - Level(black + lumaScale * Luma(pic.Get(x, y)))));
+            worst = std::max(worst, std::abs(planes.At(0, x, y) -
+                                             Level(black + lumaScale * Luma(pic.Get(x, y)))));
     for (int cy = 0; cy < planes.h[1]; ++cy) {
         for (int cx = 0; cx < planes.w[1]; ++cx) {
             double u = 0, v = 0;
             for (int dy = 0; dy < 2; ++dy) {
                 for (int dx = 0; dx < 2; ++dx) {
-                    const Bgr c = pic.Get(std::min(2 * cx + dx, pic.width - 1), std::min(2 * cy + dy, pic.height - 1));
+                    const Bgr c = pic.Get(std::min(2 * cx + dx, pic.width - 1),
+                                          std::min(2 * cy + dy, pic.height - 1));
                     u += (c.b - Luma(c)) / (2 * (1 - kKb)) / 4;
                     v += (c.r - Luma(c)) / (2 * (1 - kKr)) / 4;
                 }
@@ -119,16 +126,16 @@ TEST(BgrToYuv, KnownColoursGiveTheTextbookLevels) {
         int y, u, v;
     };
     const Case cases[] = {
-        {{0, 0, 0}, false, 16, 128, 128},       {{255, 255, 255}, false, 235, 128, 128},
+        {{0, 0, 0}, false, 16, 128, 128},        {{255, 255, 255}, false, 235, 128, 128},
         {{128, 128, 128}, false, 126, 128, 128}, {{0, 0, 255}, false, 81, 90, 240},
-        {{0, 255, 0}, false, 145, 54, 34},      {{255, 0, 0}, false, 41, 240, 110},
-        {{0, 0, 0}, true, 0, 128, 128},         {{255, 255, 255}, true, 255, 128, 128},
+        {{0, 255, 0}, false, 145, 54, 34},       {{255, 0, 0}, false, 41, 240, 110},
+        {{0, 0, 0}, true, 0, 128, 128},          {{255, 255, 255}, true, 255, 128, 128},
         {{128, 128, 128}, true, 128, 128, 128},  {{0, 0, 255}, true, 76, 85, 255},
-        {{0, 255, 0}, true, 150, 44, 21},       {{255, 0, 0}, true, 29, 255, 107},
+        {{0, 255, 0}, true, 150, 44, 21},        {{255, 0, 0}, true, 29, 255, 107},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << int(c.colour.b) << "," << int(c.colour.g) << "," << int(c.colour.r)
-                                        << (c.full ? " full" : " limited"));
+        SCOPED_TRACE(testing::Message() << int(c.colour.b) << "," << int(c.colour.g) << ","
+                                        << int(c.colour.r) << (c.full ? " full" : " limited"));
         // Wide enough for the vector code, odd so the scalar code has a share too.
         Picture pic(71, 3);
         for (int y = 0; y < pic.height; ++y)
@@ -180,13 +187,15 @@ TEST_F(BgrToYuvKernelsTest, EveryKernelFamilyGivesTheScalarBytes) {
         for (bool full : {false, true}) {
             for (int w = 1; w <= 300; w += (w < 140 ? 1 : 23)) {
                 for (int h : {3, 4}) {
-                    SCOPED_TRACE(testing::Message() << int(family) << ": " << w << "x" << h << (full ? " full" : ""));
+                    SCOPED_TRACE(testing::Message()
+                                 << int(family) << ": " << w << "x" << h << (full ? " full" : ""));
                     Picture pic = Random(w, h, uint32_t(w * 7 + h));
                     LimitBgrToYuvKernels(BgrToYuvKernels::kScalar);
                     const Planes scalar = Convert(pic, full);
                     LimitBgrToYuvKernels(family);
                     const Planes vector = Convert(pic, full);
-                    for (int p = 0; p < 3; ++p) ASSERT_EQ(scalar.plane[p], vector.plane[p]) << "plane " << p;
+                    for (int p = 0; p < 3; ++p)
+                        ASSERT_EQ(scalar.plane[p], vector.plane[p]) << "plane " << p;
                 }
             }
         }
