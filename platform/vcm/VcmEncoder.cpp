@@ -123,7 +123,9 @@ bool VcmEncoder::Open(const CompressorEntry& entry, const EncoderSettings& s) {
     ApplyCodecOptions(m_ctx, s);
     if (avcodec_open2(m_ctx, codec, nullptr) < 0) return Close(), false;
 
-    if (pixFmt == AV_PIX_FMT_YUV420P || pixFmt == AV_PIX_FMT_YUVJ420P) {
+    // Without vector kernels our conversion is slower than the scaler's own.
+    const bool own = pixFmt == AV_PIX_FMT_YUV420P || pixFmt == AV_PIX_FMT_YUVJ420P;
+    if (own && HaveBgrToYuvKernels(BgrToYuvKernels::kAvx2)) {
         m_yuvFactors = MakeBgrToYuvFactors(pixFmt == AV_PIX_FMT_YUVJ420P);
     } else {
         m_sws = sws_getContext(s.width, s.height, AV_PIX_FMT_BGR24, s.width, s.height, pixFmt,
