@@ -40,6 +40,12 @@ constexpr ApplicationLook kLooks[] = {
 
 QPalette MakePalette(const ApplicationLook& look) {
     QPalette palette(look.button, look.window);
+    if (look.window.lightness() < 128) {
+        // Qt would give a dark look black lists and menus; a lighter grey keeps them
+        // apart from the frame's edges.
+        palette.setColor(QPalette::Base, look.window.darker(140));
+        palette.setColor(QPalette::AlternateBase, look.window.darker(120));
+    }
     palette.setColor(QPalette::Highlight, look.highlight);
     const bool darkHighlight = look.highlight.lightness() < 128;
     palette.setColor(QPalette::HighlightedText, darkHighlight ? Qt::white : Qt::black);

@@ -2,9 +2,9 @@
 // is a pair, and the pair follows the rule: Japanese at an odd id N, English at N + 1.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 #include "foundation/LangString.h"
@@ -20,9 +20,31 @@ struct Use {
     UINT second;  // 0 for a single entry
 };
 
+// The numbers in "name(  N , M )" at pos (just after the name); false unless the call
+// has exactly count numeric arguments.
+bool ReadNumbers(const std::string& s, size_t pos, size_t count, UINT out[2]) {
+    auto skipBlanks = [&] {
+        while (pos < s.size() && std::isspace(static_cast<unsigned char>(s[pos]))) ++pos;
+    };
+    skipBlanks();
+    if (pos >= s.size() || s[pos++] != '(') return false;
+    for (size_t i = 0; i < count; ++i) {
+        skipBlanks();
+        const size_t digits = pos;
+        while (pos < s.size() && std::isdigit(static_cast<unsigned char>(s[pos]))) ++pos;
+        if (pos == digits || pos - digits > 9) return false;
+        out[i] = static_cast<UINT>(std::stoul(s.substr(digits, pos - digits)));
+        skipBlanks();
+        if (pos >= s.size() || s[pos++] != (i + 1 < count ? ',' : ')')) return false;
+    }
+    return true;
+}
+
 std::vector<Use> ScanSources() {
-    static const std::regex pair(R"(LoadLangString(?:Pair)?\s*\(\s*(\d+)\s*,\s*(\d+)\s*\))");
-    static const std::regex single(R"(LoadStringTableEntry\s*\(\s*(\d+)\s*\))");
+    const struct {
+        const char* name;
+        size_t count;
+    } calls[] = {{"LoadLangString", 2}, {"LoadLangStringPair", 2}, {"LoadStringTableEntry", 1}};
     std::vector<Use> uses;
     for (const char* folder : {"app", "dialogs", "foundation", "platform", "toolkit", "resources"}) {
         const fs::path root = fs::path(TALVERN_SOURCE_DIR) / folder;
@@ -34,11 +56,14 @@ std::vector<Use> ScanSources() {
             std::stringstream text;
             text << in.rdbuf();
             const std::string s = text.str();
-            const std::string name = entry.path().lexically_relative(TALVERN_SOURCE_DIR).string();
-            for (std::sregex_iterator m(s.begin(), s.end(), pair), end; m != end; ++m)
-                uses.push_back({name, static_cast<UINT>(std::stoul((*m)[1])), static_cast<UINT>(std::stoul((*m)[2]))});
-            for (std::sregex_iterator m(s.begin(), s.end(), single), end; m != end; ++m)
-                uses.push_back({name, static_cast<UINT>(std::stoul((*m)[1])), 0});
+            const std::string file = entry.path().lexically_relative(TALVERN_SOURCE_DIR).string();
+            for (const auto& call : calls) {
+                const std::string name = call.name;
+                for (size_t at = s.find(name); at != std::string::npos; at = s.find(name, at + 1)) {
+                    UINT ids[2] = {0, 0};
+                    if (ReadNumbers(s, at + name.size(), call.count, ids)) uses.push_back({file, ids[0], ids[1]});
+                }
+            }
         }
     }
     return uses;

@@ -97,6 +97,8 @@ TEST(TALVERNApp, JapaneseSystemGetsTheJapaneseMenuAndHelpPage) {
     CFrameWnd* frame = s.app.GetMainWnd();
     EXPECT_EQ(frame->GetMenuId(), 128u);
     EXPECT_EQ(frame->GetMenuBarWidget()->actions()[0]->text(), QStringLiteral("ファイル(&F)"));
+    // Qt's own buttons and dialogs speak Japanese too.
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("キャンセル"));
 
     RecordingCommands commands;
     ISystemCommands* old = SetSystemCommands(&commands);
