@@ -223,6 +223,10 @@ void CTALVERNDoc::UpdateOutput(CCmdUI& ui, BOOL output) const {
     ui.SetCheck(output ? 1 : 0);
 }
 
+void CTALVERNDoc::CheckInterval(CCmdUI& ui, int interval) const {
+    ui.SetCheck(m_nDisplayInterval == interval ? 1 : 0);
+}
+
 void CTALVERNDoc::OnOutputJpg() { ToggleOutput(m_bOutputJpg); }
 void CTALVERNDoc::OnOutputBmp() { ToggleOutput(m_bOutputBmp); }
 void CTALVERNDoc::OnOutputAvi() { ToggleOutput(m_bOutputAvi); }
@@ -239,6 +243,6 @@ void CTALVERNDoc::OnUpdateOutputAvi(CCmdUI& ui) { UpdateOutput(ui, m_bOutputAvi)
 void CTALVERNDoc::OnUpdateOutputWmv(CCmdUI& ui) { UpdateOutput(ui, m_bOutputWmv); }
 void CTALVERNDoc::OnUpdateOutputTif(CCmdUI& ui) { UpdateOutput(ui, m_bOutputTif); }
 void CTALVERNDoc::OnUpdateOutputPng(CCmdUI& ui) { UpdateOutput(ui, m_bOutputPng); }
-void CTALVERNDoc::OnUpdatePreviewNone(CCmdUI& ui) { ui.SetCheck(m_nDisplayInterval == kIntervalNone); }
-void CTALVERNDoc::OnUpdatePreviewThin(CCmdUI& ui) { ui.SetCheck(m_nDisplayInterval == kIntervalThin); }
-void CTALVERNDoc::OnUpdatePreviewAll(CCmdUI& ui) { ui.SetCheck(m_nDisplayInterval == kIntervalAll); }
+void CTALVERNDoc::OnUpdatePreviewNone(CCmdUI& ui) { CheckInterval(ui, kIntervalNone); }
+void CTALVERNDoc::OnUpdatePreviewThin(CCmdUI& ui) { CheckInterval(ui, kIntervalThin); }
+void CTALVERNDoc::OnUpdatePreviewAll(CCmdUI& ui) { CheckInterval(ui, kIntervalAll); }

@@ -71,24 +71,24 @@ public:
     void OnUpdatePreviewThin(CCmdUI& ui);
     void OnUpdatePreviewAll(CCmdUI& ui);
 
-    CInfo m_Info;                            // loads the profile now, saves it when destroyed
-    std::vector<std::wstring> m_InfoLines;   // kInfoLineCount lines for the information window
-    CMemBuffClassBase<CDecMovie> m_Reader;   // empty when no movie is open
-    BITMAPINFOHEADER m_OutputHeader{};       // every output image; set by the view at open
-    RECT m_ClipRect{};                       // source pixels taken for output
+    CInfo m_Info;                           // loads the profile now, saves it when destroyed
+    std::vector<std::wstring> m_InfoLines;  // kInfoLineCount lines for the information window
+    CMemBuffClassBase<CDecMovie> m_Reader;  // empty when no movie is open
+    BITMAPINFOHEADER m_OutputHeader{};      // every output image; set by the view at open
+    RECT m_ClipRect{};                      // source pixels taken for output
     PlayState m_nPlayState = PlayState::Stopped;
-    int m_nDisplayInterval = 1;              // one repaint per that many frames: 1, 30, 10000
+    int m_nDisplayInterval = 1;  // one repaint per that many frames: 1, 30, 10000
     BOOL m_bOutputAvi = FALSE;
-    std::wstring m_strAviOutputPath;         // set by the run
+    std::wstring m_strAviOutputPath;  // set by the run
     BOOL m_bOutputWmv = FALSE;
-    std::wstring m_strWmvOutputPath;         // set by the run
+    std::wstring m_strWmvOutputPath;  // set by the run
     BOOL m_bOutputBmp = FALSE;
     BOOL m_bOutputJpg = FALSE;
     BOOL m_bOutputTif = FALSE;
     BOOL m_bOutputPng = FALSE;
-    BOOL m_bExtracting = FALSE;              // a stream copy or audio extraction runs
-    AVISTREAMINFOW m_VideoStreamInfo{};      // copied at open
-    AVISTREAMINFOW m_AudioStreamInfo{};      // copied at open when there is audio
+    BOOL m_bExtracting = FALSE;          // a stream copy or audio extraction runs
+    AVISTREAMINFOW m_VideoStreamInfo{};  // copied at open
+    AVISTREAMINFOW m_AudioStreamInfo{};  // copied at open when there is audio
 
 protected:
     static constexpr int kReaderCount = 2;
@@ -103,5 +103,6 @@ private:
     bool TryReader(int attempt, const std::wstring& path, IMovieViewOps* view);
     void ToggleOutput(BOOL& output);
     void UpdateOutput(CCmdUI& ui, BOOL output) const;
+    void CheckInterval(CCmdUI& ui, int interval) const;
     void SetInfoLine(int line, const std::wstring& text);
 };
