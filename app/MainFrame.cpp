@@ -21,16 +21,20 @@ const wchar_t kApplicationLook[] = L"ApplicationLook";
 
 int NiceOf(UINT priorityId) {
     switch (priorityId) {
-        case ID_PRIORITY_HIGH: return kNiceHigh;
-        case ID_PRIORITY_LOW: return kNiceLow;
-        default: return kNiceNormal;
+        case ID_PRIORITY_HIGH:
+            return kNiceHigh;
+        case ID_PRIORITY_LOW:
+            return kNiceLow;
+        default:
+            return kNiceNormal;
     }
 }
 
 }  // namespace
 
 CMainFrame::CMainFrame(std::unique_ptr<IProcessPriority> priority)
-    : m_nAppLook(ProfileGetInt(kWorkspace, kApplicationLook, static_cast<int>(ID_VIEW_APPLOOK_DEFAULT))),
+    : m_nAppLook(
+          ProfileGetInt(kWorkspace, kApplicationLook, static_cast<int>(ID_VIEW_APPLOOK_DEFAULT))),
       m_pPriority(priority ? std::move(priority) : std::make_unique<CProcessPriority>()) {
     SetBarStateSection(kWorkspace);
     RegisterCommands();
@@ -89,11 +93,13 @@ BOOL CMainFrame::CreateStatusBar() {
 }
 
 void CMainFrame::RegisterCommands() {
-    OnCommandRange(ID_VIEW_APPLOOK_FIRST, ID_VIEW_APPLOOK_LAST, [this](UINT id) { OnApplicationLook(id); });
+    OnCommandRange(ID_VIEW_APPLOOK_FIRST, ID_VIEW_APPLOOK_LAST,
+                   [this](UINT id) { OnApplicationLook(id); });
     OnUpdateCommandRange(ID_VIEW_APPLOOK_FIRST, ID_VIEW_APPLOOK_LAST,
                          [this](CCmdUI& ui) { ui.SetRadio(ui.m_nID == m_nAppLook); });
     OnCommandRange(ID_PRIORITY_HIGH, ID_PRIORITY_LOW, [this](UINT id) { OnPriority(id); });
-    OnUpdateCommandRange(ID_PRIORITY_HIGH, ID_PRIORITY_LOW, [this](CCmdUI& ui) { OnUpdatePriority(ui); });
+    OnUpdateCommandRange(ID_PRIORITY_HIGH, ID_PRIORITY_LOW,
+                         [this](CCmdUI& ui) { OnUpdatePriority(ui); });
 }
 
 void CMainFrame::OnApplicationLook(UINT id) {
@@ -109,7 +115,9 @@ void CMainFrame::SetStatus(const std::wstring& text, int number) {
     m_pStatusBar->SetPaneText(2, digits);
 }
 
-UINT CMainFrame::GetContextMenuId() { return IsJapaneseSystem() ? IDR_CONTEXT_JA : IDR_CONTEXT_EN; }
+UINT CMainFrame::GetContextMenuId() {
+    return IsJapaneseSystem() ? IDR_CONTEXT_JA : IDR_CONTEXT_EN;
+}
 
 void CMainFrame::OnPriority(UINT id) {
     if (m_pPriority->SetNice(NiceOf(id))) return;
@@ -117,4 +125,6 @@ void CMainFrame::OnPriority(UINT id) {
                    MB_OK | MB_ICONEXCLAMATION);
 }
 
-void CMainFrame::OnUpdatePriority(CCmdUI& ui) { ui.SetCheck(m_pPriority->GetNice() == NiceOf(ui.m_nID) ? 1 : 0); }
+void CMainFrame::OnUpdatePriority(CCmdUI& ui) {
+    ui.SetCheck(m_pPriority->GetNice() == NiceOf(ui.m_nID) ? 1 : 0);
+}

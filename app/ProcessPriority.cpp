@@ -1,9 +1,10 @@
 #include "app/ProcessPriority.h"
 
-#include <algorithm>
-#include <cerrno>
 #include <dirent.h>
 #include <sys/resource.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -59,7 +60,8 @@ bool CProcessPriority::SetNice(int nice) {
         if (todo.empty()) return true;
         // Raising may be refused, lowering never is: the raises go first, so that a
         // refusal finds only raised threads to put back, which is a lowering again.
-        std::stable_partition(todo.begin(), todo.end(), [nice](const auto& t) { return t.second > nice; });
+        std::stable_partition(todo.begin(), todo.end(),
+                              [nice](const auto& t) { return t.second > nice; });
         for (const auto& [tid, old] : todo) {
             if (::setpriority(PRIO_PROCESS, tid, nice) == 0) {
                 changed.emplace_back(tid, old);

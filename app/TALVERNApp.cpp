@@ -1,17 +1,19 @@
 #include "app/TALVERNApp.h"
 
 #include "app/MainFrame.h"
+#include "app/TALVERNDoc.h"
 #include "foundation/IniCreate.h"
 #include "foundation/LangString.h"
 #include "foundation/PathUtil.h"
 #include "foundation/SysUtil.h"
 #include "platform/ui/CommandLineInfo.h"
-#include "platform/ui/Document.h"
 #include "platform/ui/QtUiHooks.h"
 #include "resources/AppResources.h"
 #include "toolkit/BaseView.h"
 
-CTALVERNApp::CTALVERNApp() { OnCommand(ID_HELP, [this](UINT id) { OnHelp(id); }); }
+CTALVERNApp::CTALVERNApp() {
+    OnCommand(ID_HELP, [this](UINT id) { OnHelp(id); });
+}
 
 BOOL CTALVERNApp::InitInstance() {
     PreferX11Platform();
@@ -21,8 +23,8 @@ BOOL CTALVERNApp::InitInstance() {
     LoadStdProfileSettings(6);
     RegisterAppResources();
     const UINT menu = IsJapaneseSystem() ? IDR_MAINFRAME : IDR_MAINFRAME_EN;
-    AddDocTemplate(std::make_unique<CSingleDocTemplate>(menu, IDR_MAINFRAME, &CreateDocument, &CreateFrame,
-                                                        &CreateView));
+    AddDocTemplate(std::make_unique<CSingleDocTemplate>(menu, IDR_MAINFRAME, &CreateDocument,
+                                                        &CreateFrame, &CreateView));
     CCommandLineInfo cmdInfo;
     ParseCommandLine(cmdInfo);
     if (!ProcessShellCommand(cmdInfo)) return FALSE;
@@ -33,14 +35,22 @@ BOOL CTALVERNApp::InitInstance() {
     return TRUE;
 }
 
-std::unique_ptr<CDocument> CTALVERNApp::CreateDocument() { return std::make_unique<CDocument>(); }
+std::unique_ptr<CDocument> CTALVERNApp::CreateDocument() {
+    return std::make_unique<CTALVERNDoc>();
+}
 
-std::unique_ptr<CFrameWnd> CTALVERNApp::CreateFrame() { return std::make_unique<CMainFrame>(); }
+std::unique_ptr<CFrameWnd> CTALVERNApp::CreateFrame() {
+    return std::make_unique<CMainFrame>();
+}
 
-CWnd* CTALVERNApp::CreateView(CFrameWnd& frame) { return new CBaseView(&frame); }
+CWnd* CTALVERNApp::CreateView(CFrameWnd& frame) {
+    return new CBaseView(&frame);
+}
 
 std::wstring CTALVERNApp::GetHelpFilePath() {
     return GetModuleDir() + (IsJapaneseSystem() ? L"talvern_ja.html" : L"talvern.html");
 }
 
-void CTALVERNApp::OnHelp(UINT) { ShellOpenAsync(GetHelpFilePath().c_str()); }
+void CTALVERNApp::OnHelp(UINT) {
+    ShellOpenAsync(GetHelpFilePath().c_str());
+}

@@ -1,7 +1,8 @@
 #include "foundation/IniCreate.h"
 
-#include <cstdlib>
 #include <unistd.h>
+
+#include <cstdlib>
 
 #include "foundation/PathUtil.h"
 #include "platform/registry/PrivateProfile.h"

@@ -111,14 +111,19 @@ public:
     }
 
     MenuItem Deinterlace() const {
-        return Popup({L"インタレース解除", L"Interlace release"}, Items({32761, 32762, 32763, 32764}));
+        return Popup({L"インタレース解除", L"Interlace release"},
+                     Items({32761, 32762, 32763, 32764}));
     }
-    MenuItem Preview() const { return Popup({L"プレビュー表示", L"Preview"}, Items({32811, 32810, 32809})); }
+    MenuItem Preview() const {
+        return Popup({L"プレビュー表示", L"Preview"}, Items({32811, 32810, 32809}));
+    }
     MenuItem Zoom() const {
         return Popup({L"プレビュー倍率", L"Preview magnification"},
                      Items({32776, 32775, 32774, 32773, 32772, 32771}));
     }
-    std::vector<MenuItem> Range() const { return Items({32802, 0, 32800, 32801, 32805, 0, 32803, 32804}); }
+    std::vector<MenuItem> Range() const {
+        return Items({32802, 0, 32800, 32801, 32805, 0, 32803, 32804});
+    }
 
     MenuTemplate MainMenu(UINT id) const {
         std::vector<MenuItem> other = Items({32750, 32880, 32840, 0});
@@ -128,14 +133,17 @@ public:
         std::vector<MenuItem> filter = Items({32731});
         filter.push_back(Deinterlace());
         std::vector<MenuItem> skin = Items({40001, 40002, 40003, 40004, 40005});
-        skin.push_back(Popup({L"Office 2007(&7)", L"Office 2007(&7)"}, Items({40006, 40007, 40008, 40009})));
+        skin.push_back(
+            Popup({L"Office 2007(&7)", L"Office 2007(&7)"}, Items({40006, 40007, 40008, 40009})));
         const std::vector<MenuItem> view = {
             Popup({L"ツール バーとドッキング ウィンドウ(&T)", L"Toolbar && Docking Windows(&T)"},
                   Items({59392, 59393})),
             Popup({L"アプリケーションの外観(&A)", L"Skin(&A)"}, std::move(skin))};
         return {id,
-                {Popup({L"ファイル(&F)", L"File(&F)"}, Items({57601, 57634, 57603, 0, 57616, 0, 57665})),
-                 Popup({L"再生(&C)", L"Play(&C)"}, Items({32791, 32793, 32792, 0, 32873, 32870, 0, 32872, 32871})),
+                {Popup({L"ファイル(&F)", L"File(&F)"},
+                       Items({57601, 57634, 57603, 0, 57616, 0, 57665})),
+                 Popup({L"再生(&C)", L"Play(&C)"},
+                       Items({32791, 32793, 32792, 0, 32873, 32870, 0, 32872, 32871})),
                  Popup({L"出力設定(&O)", L"Output Setting(&O)"},
                        Items({32734, 32735, 32732, 32733, 32736, 32737, 0, 32738})),
                  Popup({L"フィルター(&K)", L"Filter(&K)"}, std::move(filter)),
@@ -148,11 +156,13 @@ public:
 
     MenuTemplate ContextMenu(UINT id) const {
         std::vector<MenuItem> picture = {Zoom(), Deinterlace(), Preview()};
-        for (const MenuItem& item : Items({0, 32791, 32792, 0, 57601, 57634})) picture.push_back(item);
+        for (const MenuItem& item : Items({0, 32791, 32792, 0, 57601, 57634}))
+            picture.push_back(item);
         picture.push_back(Item(kContextSaveImage));
         for (const MenuItem& item : Items({0, 57665})) picture.push_back(item);
-        return {id, {Popup({L"メニュー", L"menu"}, std::move(picture)),
-                     Popup({L"範囲設定(&A)", L"Range Setting(&A)"}, Range())}};
+        return {id,
+                {Popup({L"メニュー", L"menu"}, std::move(picture)),
+                 Popup({L"範囲設定(&A)", L"Range Setting(&A)"}, Range())}};
     }
 
 private:
@@ -161,15 +171,24 @@ private:
 
 std::vector<Accelerator> AcceleratorTable() {
     return {
-        {QKeySequence(Qt::CTRL | Qt::Key_O), 57601},   {QKeySequence(Qt::CTRL | Qt::Key_C), 57634},
-        {QKeySequence(Qt::CTRL | Qt::Key_P), 32791},   {QKeySequence(Qt::Key_Space), 32793},
-        {QKeySequence(Qt::CTRL | Qt::Key_S), 32792},   {QKeySequence(Qt::Key_Left), 32872},
-        {QKeySequence(Qt::Key_Right), 32871},          {QKeySequence(Qt::CTRL | Qt::Key_R), 32731},
-        {QKeySequence(Qt::CTRL | Qt::Key_0), 32761},   {QKeySequence(Qt::CTRL | Qt::Key_1), 32762},
-        {QKeySequence(Qt::CTRL | Qt::Key_2), 32763},   {QKeySequence(Qt::CTRL | Qt::Key_3), 32764},
-        {QKeySequence(Qt::CTRL | Qt::Key_I), 32750},   {QKeySequence(Qt::CTRL | Qt::Key_M), 32880},
-        {QKeySequence(Qt::CTRL | Qt::Key_V), 32840},   {QKeySequence(Qt::Key_F1), 57670},
-        {QKeySequence(Qt::CTRL | Qt::Key_Up), 61450},  {QKeySequence(Qt::CTRL | Qt::Key_Down), 61451},
+        {QKeySequence(Qt::CTRL | Qt::Key_O), 57601},
+        {QKeySequence(Qt::CTRL | Qt::Key_C), 57634},
+        {QKeySequence(Qt::CTRL | Qt::Key_P), 32791},
+        {QKeySequence(Qt::Key_Space), 32793},
+        {QKeySequence(Qt::CTRL | Qt::Key_S), 32792},
+        {QKeySequence(Qt::Key_Left), 32872},
+        {QKeySequence(Qt::Key_Right), 32871},
+        {QKeySequence(Qt::CTRL | Qt::Key_R), 32731},
+        {QKeySequence(Qt::CTRL | Qt::Key_0), 32761},
+        {QKeySequence(Qt::CTRL | Qt::Key_1), 32762},
+        {QKeySequence(Qt::CTRL | Qt::Key_2), 32763},
+        {QKeySequence(Qt::CTRL | Qt::Key_3), 32764},
+        {QKeySequence(Qt::CTRL | Qt::Key_I), 32750},
+        {QKeySequence(Qt::CTRL | Qt::Key_M), 32880},
+        {QKeySequence(Qt::CTRL | Qt::Key_V), 32840},
+        {QKeySequence(Qt::Key_F1), 57670},
+        {QKeySequence(Qt::CTRL | Qt::Key_Up), 61450},
+        {QKeySequence(Qt::CTRL | Qt::Key_Down), 61451},
     };
 }
 

@@ -88,12 +88,16 @@ QImage Triangle(bool right, QColor color, int left, int top, int height) {
     p.setPen(color.darker(150));
     p.setBrush(color);
     const int tip = height / 2;
-    if (right) p.drawPolygon(QPolygon({{left, top}, {left + tip, top + tip}, {left, top + height}}));
-    else p.drawPolygon(QPolygon({{left + tip, top}, {left, top + tip}, {left + tip, top + height}}));
+    if (right)
+        p.drawPolygon(QPolygon({{left, top}, {left + tip, top + tip}, {left, top + height}}));
+    else
+        p.drawPolygon(QPolygon({{left + tip, top}, {left, top + tip}, {left + tip, top + height}}));
     return image;
 }
 
-QImage Play() { return Triangle(true, QColor(40, 170, 60), 4, 1, 12); }
+QImage Play() {
+    return Triangle(true, QColor(40, 170, 60), 4, 1, 12);
+}
 
 QImage Pause() {
     QImage image = Blank();
@@ -210,7 +214,8 @@ QIcon ProgramIcon() {
         p.fillRect(QRectF(2 * u, 5 * u, 12 * u, 6 * u), QColor(70, 130, 210));
         p.setBrush(QColor(255, 210, 60));
         p.setPen(Qt::NoPen);
-        p.drawPolygon(QPolygonF({QPointF(6 * u, 5.5 * u), QPointF(11 * u, 8 * u), QPointF(6 * u, 10.5 * u)}));
+        p.drawPolygon(
+            QPolygonF({QPointF(6 * u, 5.5 * u), QPointF(11 * u, 8 * u), QPointF(6 * u, 10.5 * u)}));
         icon.addPixmap(pixmap);
     }
     return icon;
@@ -221,8 +226,9 @@ QIcon ProgramIcon() {
 void RegisterImageResources() {
     ToolBarTemplate bar;
     bar.id = IDR_MAINFRAME;
-    bar.buttons = {57601, 57603, 0,     57634, 0,     32791, 32793, 32792, 0,     32872, 32871, 0, 32734,
-                   32735, 0,     32732, 32733, 32736, 32737, 0,     32738, 32731, 32750, 0,     57670};
+    bar.buttons = {57601, 57603, 0,     57634, 0,     32791, 32793, 32792, 0,
+                   32872, 32871, 0,     32734, 32735, 0,     32732, 32733, 32736,
+                   32737, 0,     32738, 32731, 32750, 0,     57670};
     bar.images = {
         {57601, Open()},
         {57603, SaveImage()},

@@ -12,7 +12,9 @@ CSingleDocTemplate::CSingleDocTemplate(UINT menuId, UINT resourceId, DocumentFac
       m_frameFactory(std::move(frame)),
       m_viewFactory(std::move(view)) {}
 
-CSingleDocTemplate::~CSingleDocTemplate() { CloseAllDocuments(); }
+CSingleDocTemplate::~CSingleDocTemplate() {
+    CloseAllDocuments();
+}
 
 BOOL CSingleDocTemplate::CreateDocumentAndFrame() {
     m_pDocument = m_documentFactory();

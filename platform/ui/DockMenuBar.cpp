@@ -33,7 +33,8 @@ QSize CRowMenuBar::ItemSize(QAction* a) const {
 
 CDockMenuBar::CDockMenuBar(QWidget* parent, UINT nID) : QToolBar(parent), m_nID(nID) {
     setObjectName(QStringLiteral("MenuBar%1").arg(nID));
-    connect(this, &QToolBar::orientationChanged, this, [this](Qt::Orientation o) { OnOrientation(o); });
+    connect(this, &QToolBar::orientationChanged, this,
+            [this](Qt::Orientation o) { OnOrientation(o); });
 }
 
 BOOL CDockMenuBar::Create(QMenuBar* menuBar) {

@@ -50,9 +50,13 @@ QMenu* MenuHolding(QMenu* menu, UINT id) {
 
 CFrameWnd::CFrameWnd() : QMainWindow(nullptr) {}
 
-CFrameWnd::~CFrameWnd() { DestroyView(); }
+CFrameWnd::~CFrameWnd() {
+    DestroyView();
+}
 
-BOOL CFrameWnd::PreCreateWindow(CREATESTRUCT&) { return TRUE; }
+BOOL CFrameWnd::PreCreateWindow(CREATESTRUCT&) {
+    return TRUE;
+}
 
 BOOL CFrameWnd::LoadFrame(UINT menuId, UINT resourceId, CCreateContext* context) {
     CREATESTRUCT cs;
@@ -61,7 +65,8 @@ BOOL CFrameWnd::LoadFrame(UINT menuId, UINT resourceId, CCreateContext* context)
     m_nMenuId = menuId;
     m_pDocument = context ? context->m_pCurrentDoc : nullptr;
     BuildMenuBar();
-    if (const auto* keys = FindAcceleratorTable(resourceId)) BindAccelerators(this, *keys, GetCommandStart());
+    if (const auto* keys = FindAcceleratorTable(resourceId))
+        BindAccelerators(this, *keys, GetCommandStart());
     setWindowIcon(LoadIconResource(resourceId));
     m_pCreateContext = context;
     const int created = OnCreate();
@@ -84,12 +89,15 @@ void CFrameWnd::BuildMenuBar() {
     if (QMenu* file = FindMenuWithCommand(recent->GetFirstId())) {
         recent->UpdateMenu(file);
         connect(file, &QMenu::aboutToShow, this, [file] {
-            if (CWinApp* a = AfxGetApp(); a && a->GetRecentFileList()) a->GetRecentFileList()->UpdateMenu(file);
+            if (CWinApp* a = AfxGetApp(); a && a->GetRecentFileList())
+                a->GetRecentFileList()->UpdateMenu(file);
         });
     }
 }
 
-int CFrameWnd::OnCreate() { return OnCreateClient(m_pCreateContext) ? 0 : -1; }
+int CFrameWnd::OnCreate() {
+    return OnCreateClient(m_pCreateContext) ? 0 : -1;
+}
 
 BOOL CFrameWnd::OnCreateClient(CCreateContext* context) {
     if (!context || !context->m_viewFactory) return TRUE;
@@ -142,7 +150,8 @@ void CFrameWnd::CenterWindow() {
     if (!s) return;
     const QRect area = s->availableGeometry();
     const QSize size = frameGeometry().size();
-    move(area.x() + (area.width() - size.width()) / 2, area.y() + (area.height() - size.height()) / 2);
+    move(area.x() + (area.width() - size.width()) / 2,
+         area.y() + (area.height() - size.height()) / 2);
 }
 
 QMenu* CFrameWnd::FindMenuWithCommand(UINT id) const {
@@ -213,14 +222,17 @@ void CFrameWnd::SaveBarState() const {
     for (const ControlBar& b : m_controlBars)
         if (!qobject_cast<QToolBar*>(b.bar)) out << quint32{b.id} << !b.bar->isHidden();
     WriteProfileBinary(m_strBarStateSection.c_str(), kBarStateEntry,
-                       reinterpret_cast<const BYTE*>(blob.constData()), static_cast<UINT>(blob.size()));
+                       reinterpret_cast<const BYTE*>(blob.constData()),
+                       static_cast<UINT>(blob.size()));
 }
 
 void CFrameWnd::LoadBarState() {
     if (m_strBarStateSection.empty()) return;
     std::vector<BYTE> bytes;
-    if (!GetProfileBinary(m_strBarStateSection.c_str(), kBarStateEntry, bytes) || bytes.empty()) return;
-    const QByteArray blob(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size()));
+    if (!GetProfileBinary(m_strBarStateSection.c_str(), kBarStateEntry, bytes) || bytes.empty())
+        return;
+    const QByteArray blob(reinterpret_cast<const char*>(bytes.data()),
+                          static_cast<qsizetype>(bytes.size()));
     QDataStream in(blob);
     quint32 tag = 0;
     QByteArray state;
@@ -233,11 +245,14 @@ void CFrameWnd::LoadBarState() {
         bool shown = true;
         in >> id >> shown;
         if (in.status() != QDataStream::Ok) return;
-        if (GetControlBar(id) && !qobject_cast<QToolBar*>(GetControlBar(id))) ShowControlBar(id, shown);
+        if (GetControlBar(id) && !qobject_cast<QToolBar*>(GetControlBar(id)))
+            ShowControlBar(id, shown);
     }
 }
 
-BOOL CFrameWnd::CanCloseFrame() { return m_pDocument ? m_pDocument->SaveModified() : TRUE; }
+BOOL CFrameWnd::CanCloseFrame() {
+    return m_pDocument ? m_pDocument->SaveModified() : TRUE;
+}
 
 void CFrameWnd::closeEvent(QCloseEvent* event) {
     if (!CanCloseFrame()) {

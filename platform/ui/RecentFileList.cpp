@@ -23,8 +23,10 @@ std::wstring ShortenPath(const std::wstring& path) {
     size_t cut = path.size() - kMaxMenuPathChars + 4;  // room for ".../"
     const size_t slash = path.find(L'/', cut);
     const size_t nameStart = path.rfind(L'/');
-    if (slash != std::wstring::npos && slash <= nameStart) cut = slash + 1;
-    else cut = nameStart == std::wstring::npos ? 0 : nameStart + 1;
+    if (slash != std::wstring::npos && slash <= nameStart)
+        cut = slash + 1;
+    else
+        cut = nameStart == std::wstring::npos ? 0 : nameStart + 1;
     return L".../" + path.substr(cut);
 }
 
@@ -55,7 +57,8 @@ Placement FindCommand(QMenu* menu, UINT id) {
 
 }  // namespace
 
-CRecentFileList::CRecentFileList(UINT firstId, std::wstring section, std::wstring entryPrefix, int size)
+CRecentFileList::CRecentFileList(UINT firstId, std::wstring section, std::wstring entryPrefix,
+                                 int size)
     : m_nFirstId(firstId),
       m_strSection(std::move(section)),
       m_strEntryPrefix(std::move(entryPrefix)),
@@ -66,7 +69,8 @@ void CRecentFileList::ReadList() {
     for (int i = 1; i <= m_nSize; ++i) {
         const std::wstring entry = m_strEntryPrefix + std::to_wstring(i);
         std::wstring path = GetProfileString(m_strSection.c_str(), entry.c_str(), L"");
-        if (path.empty() || std::find(m_paths.begin(), m_paths.end(), path) != m_paths.end()) continue;
+        if (path.empty() || std::find(m_paths.begin(), m_paths.end(), path) != m_paths.end())
+            continue;
         m_paths.push_back(std::move(path));
     }
 }
@@ -76,8 +80,10 @@ void CRecentFileList::WriteList() const {
     RegistryStore().Update([&](RegistryData& data) {
         for (int i = 0; i < m_nSize; ++i) {
             const std::wstring entry = m_strEntryPrefix + std::to_wstring(i + 1);
-            if (i < GetCount()) data.Set(key, entry, RegValue::String((*this)[i]));
-            else data.DeleteValue(key, entry);
+            if (i < GetCount())
+                data.Set(key, entry, RegValue::String((*this)[i]));
+            else
+                data.DeleteValue(key, entry);
         }
         return true;
     });

@@ -42,7 +42,8 @@ const ToolBarTemplate* FindToolBarTemplate(UINT id) {
 std::wstring ToolTipFromMenuText(const std::wstring& text) {
     const size_t tab = text.find(L'\t');
     std::wstring tip = StripMnemonics(text.substr(0, tab));
-    if (tab != std::wstring::npos && tab + 1 < text.size()) tip += L" (" + text.substr(tab + 1) + L")";
+    if (tab != std::wstring::npos && tab + 1 < text.size())
+        tip += L" (" + text.substr(tab + 1) + L")";
     return tip;
 }
 
@@ -60,7 +61,8 @@ BOOL CToolBar::LoadToolBar(UINT id, const MenuTemplate* texts) {
             addSeparator();
             continue;
         }
-        const std::wstring tip = texts ? ToolTipFromMenuText(FindMenuItemText(*texts, command)) : L"";
+        const std::wstring tip =
+            texts ? ToolTipFromMenuText(FindMenuItemText(*texts, command)) : L"";
         QAction* button = MakeCommandAction(this, command, tip);
         if (const auto it = bar->images.find(command); it != bar->images.end())
             button->setIcon(QIcon(QPixmap::fromImage(it->second)));

@@ -1,9 +1,10 @@
 #include "platform/ui/WinApp.h"
 
+#include <unistd.h>
+
 #include <QLibraryInfo>
 #include <QTranslator>
 #include <clocale>
-#include <unistd.h>
 
 #include "foundation/LangString.h"
 #include "foundation/UiHooks.h"
@@ -86,11 +87,15 @@ void CWinApp::OnMainFrameClosed() {
     if (!m_bRunning) return;
     // Through the foundation's services, so that a long loop pumping messages learns
     // of the end too.
-    if (IUiHooks* hooks = GetUiHooks()) hooks->PostQuitMessage(0);
-    else QCoreApplication::exit(0);
+    if (IUiHooks* hooks = GetUiHooks())
+        hooks->PostQuitMessage(0);
+    else
+        QCoreApplication::exit(0);
 }
 
-void CWinApp::SetRegistryKey(const std::wstring& key) { ::SetRegistryKey(key.c_str()); }
+void CWinApp::SetRegistryKey(const std::wstring& key) {
+    ::SetRegistryKey(key.c_str());
+}
 
 void CWinApp::LoadStdProfileSettings(UINT maxMru) {
     const int size = static_cast<int>(std::min(std::max(maxMru, 1u), kMaxRecentFiles));
@@ -121,17 +126,21 @@ void CWinApp::AddDocTemplate(std::unique_ptr<CSingleDocTemplate> docTemplate) {
 void CWinApp::ParseCommandLine(CCommandLineInfo& info) const {
     std::vector<std::wstring> args;
     for (int i = 1; i < m_argc; ++i)
-        if (m_argv[static_cast<size_t>(i)]) args.push_back(Utf8ToWide(m_argv[static_cast<size_t>(i)]));
+        if (m_argv[static_cast<size_t>(i)])
+            args.push_back(Utf8ToWide(m_argv[static_cast<size_t>(i)]));
     info.ParseArguments(args, CurrentDirectory());
 }
 
 BOOL CWinApp::ProcessShellCommand(const CCommandLineInfo& info) {
     if (!m_pDocTemplate) return FALSE;
-    if (info.m_nShellCommand == CCommandLineInfo::FileOpen) return OpenDocumentFile(info.m_strFileName) != nullptr;
-    return m_pDocTemplate->OpenDocumentFile(std::wstring()) == CSingleDocTemplate::OpenResult::Opened;
+    if (info.m_nShellCommand == CCommandLineInfo::FileOpen)
+        return OpenDocumentFile(info.m_strFileName) != nullptr;
+    return m_pDocTemplate->OpenDocumentFile(std::wstring()) ==
+           CSingleDocTemplate::OpenResult::Opened;
 }
 
-CDocument* CWinApp::OpenDocumentFile(const std::wstring& path, CSingleDocTemplate::OpenResult* result) {
+CDocument* CWinApp::OpenDocumentFile(const std::wstring& path,
+                                     CSingleDocTemplate::OpenResult* result) {
     const auto outcome = m_pDocTemplate ? m_pDocTemplate->OpenDocumentFile(path)
                                         : CSingleDocTemplate::OpenResult::Failed;
     if (result) *result = outcome;
@@ -167,9 +176,13 @@ void CWinApp::OnUpdateRecentFile(CCmdUI& ui) const {
     ui.Enable(index >= 0 && index < m_pRecentFileList->GetCount());
 }
 
-CWinApp* AfxGetApp() { return g_pApp; }
+CWinApp* AfxGetApp() {
+    return g_pApp;
+}
 
-CFrameWnd* AfxGetMainWnd() { return g_pApp ? g_pApp->GetMainWnd() : nullptr; }
+CFrameWnd* AfxGetMainWnd() {
+    return g_pApp ? g_pApp->GetMainWnd() : nullptr;
+}
 
 int AfxWinMain(CWinApp& app, int argc, char** argv) {
     app.SetArguments(argc, argv);

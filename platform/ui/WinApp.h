@@ -58,7 +58,8 @@ public:
     // The framework's one open path (menu, drop, recent file, command line): the
     // template's open, then on success the file goes to the top of the recent list.
     // Null unless the document holds the file now; result tells refused from failed.
-    CDocument* OpenDocumentFile(const std::wstring& path, CSingleDocTemplate::OpenResult* result = nullptr);
+    CDocument* OpenDocumentFile(const std::wstring& path,
+                                CSingleDocTemplate::OpenResult* result = nullptr);
     void AddToRecentFileList(const std::wstring& path);
     CRecentFileList* GetRecentFileList() const { return m_pRecentFileList.get(); }
 

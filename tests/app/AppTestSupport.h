@@ -53,12 +53,17 @@ struct FrameFixture {
     bool refuseRaise = false;
     CTALVERNApp app;
 
-    explicit FrameFixture(UINT menu = IDR_MAINFRAME_EN) {
+    // document: what the template builds (the program's own document by default).
+    explicit FrameFixture(
+        CSingleDocTemplate::DocumentFactory document = &CTALVERNApp::CreateDocument) {
         RegisterAppResources();
         app.LoadStdProfileSettings(6);
         app.AddDocTemplate(std::make_unique<CSingleDocTemplate>(
-            menu, IDR_MAINFRAME, [] { return std::make_unique<CDocument>(); },
-            [this] { return std::make_unique<CMainFrame>(std::make_unique<FakePriority>(nice, refuseRaise)); },
+            IDR_MAINFRAME_EN, IDR_MAINFRAME, std::move(document),
+            [this] {
+                return std::make_unique<CMainFrame>(
+                    std::make_unique<FakePriority>(nice, refuseRaise));
+            },
             [](CFrameWnd& frame) { return new CBaseView(&frame); }));
     }
     // Builds the document and the frame (again after Close).

@@ -7,6 +7,7 @@
 #include <QKeySequence>
 #include <set>
 
+#include "app/TALVERNDoc.h"
 #include "platform/ui/MenuTemplate.h"
 #include "platform/ui/RecentFileList.h"
 #include "platform/ui/ToolBar.h"
@@ -49,14 +50,17 @@ const std::vector<Row>& Table() {
         {32736, L"Output TIF, when playing", L"再生時に連続してTIFを出力(&T)", kNoKey, Doc},
         {32737, L"Output PNG, when playing", L"再生時に連続してPNGを出力(&P)", kNoKey, Doc},
         {32738, L"Setting...", L"出力ファイルの保存設定...(&S)", kNoKey, View},
-        {32731, L"Clipping + Resize...\tCtrl+R", L"クリッピング + リサイズ...\tCtrl+R", QKeySequence("Ctrl+R"), View},
+        {32731, L"Clipping + Resize...\tCtrl+R", L"クリッピング + リサイズ...\tCtrl+R",
+         QKeySequence("Ctrl+R"), View},
         {32761, L"No\tCtrl+0", L"解除なし\tCtrl+0", QKeySequence("Ctrl+0"), View},
         {32762, L"Odd\tCtrl+1", L"奇数フィールド\tCtrl+1", QKeySequence("Ctrl+1"), View},
         {32763, L"Even\tCtrl+2", L"偶数フィールド\tCtrl+2", QKeySequence("Ctrl+2"), View},
         {32764, L"Doubling\tCtrl+3", L"二重化\tCtrl+3", QKeySequence("Ctrl+3"), View},
         {32802, L"Play in Specifical range", L"範囲指定で再生する(&H)", kNoKey, View},
-        {32800, L"This frame is set to the start frame", L"このフレームを開始フレームに設定(&S)", kNoKey, View},
-        {32801, L"This frame is set to the end frame", L"このフレームを終了フレームに設定(&E)", kNoKey, View},
+        {32800, L"This frame is set to the start frame", L"このフレームを開始フレームに設定(&S)",
+         kNoKey, View},
+        {32801, L"This frame is set to the end frame", L"このフレームを終了フレームに設定(&E)",
+         kNoKey, View},
         {32805, L"The range is set to the whole", L"範囲を全体に設定(&A)", kNoKey, View},
         {32803, L"It moves to the start frame", L"開始フレームに移動(&B)", kNoKey, View},
         {32804, L"It moves to the end frame", L"終了フレームに移動(&N)", kNoKey, View},
@@ -64,7 +68,8 @@ const std::vector<Row>& Table() {
         {32900, L"Extract Audio-Stream", L"音声ストリームのWAV抽出(&W)", kNoKey, View},
         {32750, L"File Infomation...\tCtrl+I", L"AVI情報...\tCtrl+I", QKeySequence("Ctrl+I"), View},
         {32880, L"BMP Info...\tCtrl+M", L"BMP情報...\tCtrl+M", QKeySequence("Ctrl+M"), View},
-        {32840, L"Display of former picture...\tCtrl+V", L"元絵の表示...\tCtrl+V", QKeySequence("Ctrl+V"), View},
+        {32840, L"Display of former picture...\tCtrl+V", L"元絵の表示...\tCtrl+V",
+         QKeySequence("Ctrl+V"), View},
         {32780, L"High", L"高い", kNoKey, Frame},
         {32781, L"Normal", L"通常", kNoKey, Frame},
         {32782, L"Low", L"低い", kNoKey, Frame},
@@ -105,7 +110,8 @@ std::vector<std::wstring> PopupTexts(const MenuTemplate& menu) {
 
 std::vector<UINT> Ids(const std::vector<MenuItem>& items) {
     std::vector<UINT> ids;
-    for (const MenuItem& item : items) ids.push_back(item.items.empty() ? item.id : 1);  // 1: a popup
+    for (const MenuItem& item : items)
+        ids.push_back(item.items.empty() ? item.id : 1);  // 1: a popup
     return ids;
 }
 
@@ -125,15 +131,18 @@ TEST(CommandTable, EveryCommandHasItsTextsInBothMenusAndItsKey) {
     }
     // One table serves both languages and holds exactly these keys.
     std::set<std::pair<int, UINT>> keys;
-    for (const Accelerator& a : *FindAcceleratorTable(IDR_MAINFRAME)) keys.insert({a.key[0].toCombined(), a.id});
+    for (const Accelerator& a : *FindAcceleratorTable(IDR_MAINFRAME))
+        keys.insert({a.key[0].toCombined(), a.id});
     EXPECT_EQ(keys, expectedKeys);
 
-    EXPECT_EQ(PopupTexts(*en), (std::vector<std::wstring>{L"File(&F)", L"Play(&C)", L"Output Setting(&O)", L"Filter(&K)",
-                                                          L"Range Setting(&A)", L"Extraction(&S)", L"Other(&S)",
-                                                          L"View(&V)", L"Help(&H)"}));
-    EXPECT_EQ(PopupTexts(*ja), (std::vector<std::wstring>{L"ファイル(&F)", L"再生(&C)", L"出力設定(&O)", L"フィルター(&K)",
-                                                          L"範囲設定(&A)", L"抽出(&S)", L"その他(&S)", L"表示(&V)",
-                                                          L"ヘルプ(&H)"}));
+    EXPECT_EQ(PopupTexts(*en),
+              (std::vector<std::wstring>{L"File(&F)", L"Play(&C)", L"Output Setting(&O)",
+                                         L"Filter(&K)", L"Range Setting(&A)", L"Extraction(&S)",
+                                         L"Other(&S)", L"View(&V)", L"Help(&H)"}));
+    EXPECT_EQ(PopupTexts(*ja),
+              (std::vector<std::wstring>{L"ファイル(&F)", L"再生(&C)", L"出力設定(&O)",
+                                         L"フィルター(&K)", L"範囲設定(&A)", L"抽出(&S)",
+                                         L"その他(&S)", L"表示(&V)", L"ヘルプ(&H)"}));
     const MenuItem& view = en->items[7];
     ASSERT_EQ(view.items.size(), 2u);
     EXPECT_EQ(view.items[0].text, L"Toolbar && Docking Windows(&T)");
@@ -152,8 +161,10 @@ TEST(CommandTable, ContextMenusAndToolBarHoldTheirCommandsInOrder) {
         ASSERT_EQ(menu->items.size(), 2u);
         EXPECT_EQ(Ids(menu->items[0].items), picture);
         EXPECT_EQ(Ids(menu->items[1].items), range);
-        EXPECT_EQ(Ids(menu->items[0].items[0].items), (std::vector<UINT>{32776, 32775, 32774, 32773, 32772, 32771}));
-        EXPECT_EQ(Ids(menu->items[0].items[1].items), (std::vector<UINT>{32761, 32762, 32763, 32764}));
+        EXPECT_EQ(Ids(menu->items[0].items[0].items),
+                  (std::vector<UINT>{32776, 32775, 32774, 32773, 32772, 32771}));
+        EXPECT_EQ(Ids(menu->items[0].items[1].items),
+                  (std::vector<UINT>{32761, 32762, 32763, 32764}));
         EXPECT_EQ(Ids(menu->items[0].items[2].items), (std::vector<UINT>{32811, 32810, 32809}));
     }
     EXPECT_EQ(FindMenuTemplate(IDR_CONTEXT_JA)->items[0].text, L"メニュー");
@@ -162,9 +173,10 @@ TEST(CommandTable, ContextMenusAndToolBarHoldTheirCommandsInOrder) {
 
     const ToolBarTemplate* bar = FindToolBarTemplate(IDR_MAINFRAME);
     ASSERT_NE(bar, nullptr);
-    EXPECT_EQ(bar->buttons, (std::vector<UINT>{57601, 57603, 0, 57634, 0, 32791, 32793, 32792, 0, 32872, 32871, 0,
-                                               32734, 32735, 0, 32732, 32733, 32736, 32737, 0, 32738, 32731, 32750,
-                                               0, 57670}));
+    EXPECT_EQ(bar->buttons,
+              (std::vector<UINT>{57601, 57603, 0,     57634, 0,     32791, 32793, 32792, 0,
+                                 32872, 32871, 0,     32734, 32735, 0,     32732, 32733, 32736,
+                                 32737, 0,     32738, 32731, 32750, 0,     57670}));
     // One picture per button, each its own.
     std::vector<QImage> seen;
     for (UINT id : bar->buttons) {
@@ -179,7 +191,7 @@ TEST(CommandTable, ContextMenusAndToolBarHoldTheirCommandsInOrder) {
 }
 
 TEST(CommandTable, EnablingAndTicksOfTheFrameAndApplicationCommands) {
-    FrameFixture f;
+    FrameFixture f([] { return std::make_unique<CDocument>(); });
     CCmdTarget& start = f.Start();
     for (bool open : {false, true}) {
         SCOPED_TRACE(open ? "a file open" : "no file");
@@ -190,9 +202,13 @@ TEST(CommandTable, EnablingAndTicksOfTheFrameAndApplicationCommands) {
             switch (row.owner) {
                 case View:
                 case Doc:
-                case None: EXPECT_FALSE(ui.m_bEnabled); break;
+                case None:
+                    EXPECT_FALSE(ui.m_bEnabled);
+                    break;
                 case Frame:
-                case App: EXPECT_EQ(ui.m_bEnabled, row.id != 57616); break;  // no recent file yet
+                case App:
+                    EXPECT_EQ(ui.m_bEnabled, row.id != 57616);
+                    break;  // no recent file yet
             }
             if (row.id >= 40001 && row.id <= 40009) {
                 EXPECT_TRUE(ui.m_bRadio);
@@ -208,4 +224,45 @@ TEST(CommandTable, EnablingAndTicksOfTheFrameAndApplicationCommands) {
     f.app.AddToRecentFileList(L"/m/a.avi");
     EXPECT_TRUE(QueryCommand(start, 57616).m_bEnabled);
     EXPECT_FALSE(QueryCommand(start, 57617).m_bEnabled);
+}
+
+TEST(CommandTable, DocumentCommandsFollowThePlayState) {
+    FrameFixture f;
+    auto& doc = *static_cast<CTALVERNDoc*>(f.Frame().GetActiveDocument());
+    CCmdTarget& start = f.Start();
+    const std::pair<UINT, BOOL CTALVERNDoc::*> switches[] = {
+        {32732, &CTALVERNDoc::m_bOutputJpg}, {32733, &CTALVERNDoc::m_bOutputBmp},
+        {32734, &CTALVERNDoc::m_bOutputAvi}, {32735, &CTALVERNDoc::m_bOutputWmv},
+        {32736, &CTALVERNDoc::m_bOutputTif}, {32737, &CTALVERNDoc::m_bOutputPng}};
+    const struct {
+        const char* name;
+        bool open;
+        PlayState state;
+    } states[] = {{"none", false, PlayState::Stopped},
+                  {"stopped", true, PlayState::Stopped},
+                  {"playing", true, PlayState::Playing},
+                  {"paused", true, PlayState::Paused}};
+    for (const auto& st : states) {
+        SCOPED_TRACE(st.name);
+        doc.SetPathName(st.open ? L"/m/a.avi" : L"");
+        doc.m_nPlayState = st.state;
+        for (const auto& [id, member] : switches) {
+            SCOPED_TRACE(id);
+            doc.*member = TRUE;
+            EXPECT_EQ(QueryCommand(start, id).m_bEnabled,
+                      st.open && st.state == PlayState::Stopped);
+            EXPECT_EQ(QueryCommand(start, id).m_nCheck, 1);
+            doc.*member = FALSE;
+            EXPECT_EQ(QueryCommand(start, id).m_nCheck, 0);
+        }
+        for (auto [interval, ticked] : {std::pair{1, 32811u}, {30, 32810u}, {10000, 32809u}}) {
+            doc.m_nDisplayInterval = interval;
+            for (UINT id : {32809u, 32810u, 32811u}) {
+                const CCmdUI ui = QueryCommand(start, id);
+                EXPECT_TRUE(ui.m_bEnabled);
+                EXPECT_FALSE(ui.m_bRadio);  // a plain tick
+                EXPECT_EQ(ui.m_nCheck, id == ticked ? 1 : 0);
+            }
+        }
+    }
 }

@@ -1,15 +1,15 @@
 // The main frame: its size and bars, the status panes, the visual styles and the
 // process priority.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QLabel>
 #include <QStyle>
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 #include "app/ApplicationLook.h"
 #include "foundation/LangString.h"
@@ -39,7 +39,8 @@ TEST(MainFrame, SizeBarsAndStatusPanes) {
     EXPECT_EQ(status.GetPane(1)->width(), 250);
     EXPECT_EQ(status.GetPane(2)->width(), 50);
     EXPECT_EQ(status.GetPaneText(1), L"Output :");
-    for (auto [number, text] : {std::pair{5, L"  5"}, {75, L" 75"}, {-3, L" -3"}, {1234, L"1234"}}) {
+    for (auto [number, text] :
+         {std::pair{5, L"  5"}, {75, L" 75"}, {-3, L" -3"}, {1234, L"1234"}}) {
         frame.SetStatus(L"/out/folder", number);
         EXPECT_EQ(status.GetPaneText(1), L"/out/folder");
         EXPECT_EQ(status.GetPaneText(2), text);
@@ -80,14 +81,16 @@ TEST(MainFrame, StyleIsAppliedAtOnceStoredAndInForceAfterARestart) {
 
 TEST(MainFrame, NineStylesAPersonCanTellApart) {
     auto far = [](QColor a, QColor b) {
-        return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue())}) > 12;
+        return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()),
+                         std::abs(a.blue() - b.blue())}) > 12;
     };
     for (UINT a = 40001; a <= 40009; ++a) {
         for (UINT b = a + 1; b <= 40009; ++b) {
             SCOPED_TRACE(std::to_string(a) + " " + std::to_string(b));
             const ApplicationLook& x = FindApplicationLook(a);
             const ApplicationLook& y = FindApplicationLook(b);
-            EXPECT_TRUE(far(x.barTop, y.barTop) || far(x.barBottom, y.barBottom) || far(x.window, y.window));
+            EXPECT_TRUE(far(x.barTop, y.barTop) || far(x.barBottom, y.barBottom) ||
+                        far(x.window, y.window));
         }
     }
     EXPECT_EQ(FindApplicationLook(1).id, 40006u);
@@ -141,10 +144,13 @@ TEST(ProcessPriority, EveryThreadTakesTheValueOrNoneDoes) {
         while (tid == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         CProcessPriority priority;
         int failures = 0;
-        if (!priority.SetNice(19) || priority.GetNice() != 19 || getpriority(PRIO_PROCESS, tid) != 19) ++failures;
+        if (!priority.SetNice(19) || priority.GetNice() != 19 ||
+            getpriority(PRIO_PROCESS, tid) != 19)
+            ++failures;
         // Raising again needs the right to do so; either way the threads agree.
         const int expected = priority.SetNice(-10) ? -10 : 19;
-        if (priority.GetNice() != expected || getpriority(PRIO_PROCESS, tid) != expected) ++failures;
+        if (priority.GetNice() != expected || getpriority(PRIO_PROCESS, tid) != expected)
+            ++failures;
         done = true;
         worker.join();
         _exit(failures);

@@ -46,7 +46,8 @@ std::vector<Use> ScanSources() {
         size_t count;
     } calls[] = {{"LoadLangString", 2}, {"LoadLangStringPair", 2}, {"LoadStringTableEntry", 1}};
     std::vector<Use> uses;
-    for (const char* folder : {"app", "dialogs", "foundation", "platform", "toolkit", "resources"}) {
+    for (const char* folder :
+         {"app", "dialogs", "foundation", "platform", "toolkit", "resources"}) {
         const fs::path root = fs::path(TALVERN_SOURCE_DIR) / folder;
         if (!fs::exists(root)) continue;
         for (const auto& entry : fs::recursive_directory_iterator(root)) {
@@ -61,7 +62,8 @@ std::vector<Use> ScanSources() {
                 const std::string name = call.name;
                 for (size_t at = s.find(name); at != std::string::npos; at = s.find(name, at + 1)) {
                     UINT ids[2] = {0, 0};
-                    if (ReadNumbers(s, at + name.size(), call.count, ids)) uses.push_back({file, ids[0], ids[1]});
+                    if (ReadNumbers(s, at + name.size(), call.count, ids))
+                        uses.push_back({file, ids[0], ids[1]});
                 }
             }
         }
@@ -80,7 +82,8 @@ TEST(StringTable, EveryIdTheCodeLoadsExistsInBothLanguages) {
     const std::vector<Use> uses = ScanSources();
     EXPECT_GT(uses.size(), 3u);  // the scan found the program's own calls
     for (const Use& use : uses) {
-        SCOPED_TRACE(use.file + ": " + std::to_string(use.first) + "/" + std::to_string(use.second));
+        SCOPED_TRACE(use.file + ": " + std::to_string(use.first) + "/" +
+                     std::to_string(use.second));
         EXPECT_TRUE(Present(use.first));
         if (use.second == 0) continue;
         EXPECT_TRUE(Present(use.second));

@@ -1,21 +1,22 @@
 // Start-up as the program runs it: the profile key from "Setting.ini" in the settings
 // folder, the movie named on the command line, the window, and help.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QMenuBar>
 #include <clocale>
 #include <condition_variable>
 #include <mutex>
-#include <sys/stat.h>
 
 #include "app/MainFrame.h"
 #include "app/TALVERNApp.h"
 #include "foundation/PathUtil.h"
 #include "foundation/SystemCommands.h"
 #include "platform/registry/Profile.h"
-#include "platform/win32/WideChar.h"
 #include "platform/ui/UiServices.h"
+#include "platform/win32/WideChar.h"
 #include "tests/app/AppTestSupport.h"
+#include "tests/data/TestMedia.h"
 
 using talvern::test::ScopedConfigDir;
 using talvern::test::ScopedLanguage;
@@ -63,7 +64,7 @@ TEST(TALVERNApp, StartsOnTheMovieOfTheCommandLineUnderTheKeyOfSettingIni) {
     StartUp s;
     ASSERT_TRUE(WriteFileBytes(s.config.path() / "Setting.ini", "[SAVE]\nRegPos=OtherKey\n"));
     const std::string movie = (s.files / "テスト 動画 100%.avi").string();
-    ASSERT_TRUE(WriteFileBytes(movie, "RIFF"));
+    ASSERT_TRUE(talvern::test::MakeTestMovie({}, movie));
     std::setlocale(LC_NUMERIC, "C.UTF-8");
 
     ASSERT_TRUE(s.Start(movie));
@@ -92,13 +93,14 @@ TEST(TALVERNApp, JapaneseSystemGetsTheJapaneseMenuAndHelpPage) {
     ScopedLanguage japanese(true);
     StartUp s;
     const std::string movie = (s.files / "a.avi").string();
-    ASSERT_TRUE(WriteFileBytes(movie, "RIFF"));
+    ASSERT_TRUE(talvern::test::MakeTestMovie({}, movie));
     ASSERT_TRUE(s.Start(movie));
     CFrameWnd* frame = s.app.GetMainWnd();
     EXPECT_EQ(frame->GetMenuId(), 128u);
     EXPECT_EQ(frame->GetMenuBarWidget()->actions()[0]->text(), QStringLiteral("ファイル(&F)"));
     // Qt's own buttons and dialogs speak Japanese too.
-    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("キャンセル"));
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"),
+              QStringLiteral("キャンセル"));
 
     RecordingCommands commands;
     ISystemCommands* old = SetSystemCommands(&commands);

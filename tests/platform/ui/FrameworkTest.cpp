@@ -16,8 +16,8 @@
 #include "platform/ui/MenuTemplate.h"
 #include "platform/ui/RecentFileList.h"
 #include "platform/ui/StatusBar.h"
-#include "platform/ui/WinApp.h"
 #include "platform/ui/UiServices.h"
+#include "platform/ui/WinApp.h"
 #include "tests/support/TestSupport.h"
 
 using talvern::test::ScopedConfigDir;
@@ -34,7 +34,9 @@ struct Log {
 class FakeDocument : public CDocument {
 public:
     explicit FakeDocument(Log& log) : m_log(log) {}
-    ~FakeDocument() override { m_log.events.push_back(m_log.viewAlive ? "doc gone, view alive" : "doc gone"); }
+    ~FakeDocument() override {
+        m_log.events.push_back(m_log.viewAlive ? "doc gone, view alive" : "doc gone");
+    }
     BOOL SaveModified() override {
         m_log.events.push_back("SaveModified");
         return allowClose;
@@ -69,7 +71,14 @@ private:
 
 // A plain frame with a tiny menu holding the recent-file placeholder.
 MenuTemplate TestMenu() {
-    return {900, {{0, L"File(&F)", {{57601, L"Open(&O)..."}, {0, L""}, {57616, L"Recent File"}, {0, L""}, {57665, L"Exit(&X)"}}}}};
+    return {900,
+            {{0,
+              L"File(&F)",
+              {{57601, L"Open(&O)..."},
+               {0, L""},
+               {57616, L"Recent File"},
+               {0, L""},
+               {57665, L"Exit(&X)"}}}}};
 }
 
 struct Framework {
@@ -119,8 +128,8 @@ TEST(RecentFileList, KeepsNewestFirstOnceEachAndSurvivesTheStore) {
     CRecentFileList list(57616, L"Recent File List", L"File", 6);
     for (int i = 1; i <= 7; ++i) list.Add(L"/m/" + std::to_wstring(i) + L".avi");
     list.Add(L"/m/4.avi");
-    EXPECT_EQ(Entries(list),
-              (std::vector<std::wstring>{L"/m/4.avi", L"/m/7.avi", L"/m/6.avi", L"/m/5.avi", L"/m/3.avi", L"/m/2.avi"}));
+    EXPECT_EQ(Entries(list), (std::vector<std::wstring>{L"/m/4.avi", L"/m/7.avi", L"/m/6.avi",
+                                                        L"/m/5.avi", L"/m/3.avi", L"/m/2.avi"}));
     list.WriteList();
     EXPECT_EQ(GetProfileString(L"Recent File List", L"File1", L""), L"/m/4.avi");
     EXPECT_EQ(GetProfileString(L"Recent File List", L"File6", L""), L"/m/2.avi");
@@ -150,21 +159,24 @@ TEST(RecentFileList, ShowsItsEntriesInPlaceOfThePlaceholder) {
             if (a->isVisible() && !a->isSeparator()) texts.push_back(a->text().toStdWString());
         return texts;
     };
-    EXPECT_EQ(visibleTexts(), (std::vector<std::wstring>{L"Open(&O)...", L"Recent File", L"Exit(&X)"}));
+    EXPECT_EQ(visibleTexts(),
+              (std::vector<std::wstring>{L"Open(&O)...", L"Recent File", L"Exit(&X)"}));
 
     const std::wstring deep = L"/home/user/a very long folder name/another folder/Tom & Jerry.avi";
     list.Add(L"/m/a.avi");
     list.Add(deep);
     list.UpdateMenu(&menu);
-    EXPECT_EQ(visibleTexts(), (std::vector<std::wstring>{L"Open(&O)...", L"&1 .../another folder/Tom && Jerry.avi",
-                                                         L"&2 /m/a.avi", L"Exit(&X)"}));
+    EXPECT_EQ(visibleTexts(),
+              (std::vector<std::wstring>{L"Open(&O)...", L"&1 .../another folder/Tom && Jerry.avi",
+                                         L"&2 /m/a.avi", L"Exit(&X)"}));
     // The entries' items follow the placeholder, in order, and carry their command ids.
     EXPECT_EQ(CommandIdOf(menu.actions()[2]), 57616u);
     EXPECT_EQ(CommandIdOf(menu.actions()[3]), 57617u);
     list.Remove(0);
     list.Remove(0);
     list.UpdateMenu(&menu);
-    EXPECT_EQ(visibleTexts(), (std::vector<std::wstring>{L"Open(&O)...", L"Recent File", L"Exit(&X)"}));
+    EXPECT_EQ(visibleTexts(),
+              (std::vector<std::wstring>{L"Open(&O)...", L"Recent File", L"Exit(&X)"}));
 }
 
 TEST(SingleDocTemplate, OpensThroughSaveModifiedAndTitlesEveryAttempt) {
@@ -177,7 +189,8 @@ TEST(SingleDocTemplate, OpensThroughSaveModifiedAndTitlesEveryAttempt) {
     const std::wstring movie = f.File("first [*] movie.avi");
     f.log.events.clear();
     EXPECT_EQ(f.app.OpenDocumentFile(movie), f.doc);
-    EXPECT_EQ(f.log.events, (std::vector<std::string>{"SaveModified", "OnOpenDocument", "OnInitialUpdate"}));
+    EXPECT_EQ(f.log.events,
+              (std::vector<std::string>{"SaveModified", "OnOpenDocument", "OnInitialUpdate"}));
     EXPECT_EQ(f.doc->GetPathName(), movie);
     EXPECT_EQ(f.doc->GetTitle(), L"first [*] movie.avi");
     EXPECT_EQ(f.Title(), L"first [*] movie.avi - TALVERN");
@@ -343,8 +356,10 @@ TEST(CommandUpdate, RadioItemsGetTheBulletLookAndLoseItAgain) {
     bool radio = true;
     target.OnCommand(7, [](UINT) {});
     target.OnUpdateCommand(7, [&](CCmdUI& ui) {
-        if (radio) ui.SetRadio(TRUE);
-        else ui.SetCheck(1);
+        if (radio)
+            ui.SetRadio(TRUE);
+        else
+            ui.SetCheck(1);
     });
     QMenu menu;
     QAction* item = MakeCommandAction(&menu, 7, L"Seven");
