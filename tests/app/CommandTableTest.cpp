@@ -5,6 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QShortcut>
+#include <functional>
 #include <set>
 
 #include "app/TALVERNDoc.h"
@@ -221,6 +225,18 @@ TEST(CommandTable, EnablingAndTicksOfTheFrameAndApplicationCommands) {
             }
         }
     }
+    // Keys reach the commands through the dispatch alone: no action carries a shortcut
+    // of its own, which would make the key ambiguous.
+    std::function<void(const QList<QAction*>&)> noShortcuts = [&](const QList<QAction*>& actions) {
+        for (QAction* a : actions) {
+            EXPECT_TRUE(a->shortcut().isEmpty()) << a->text().toStdString();
+            if (a->menu()) noShortcuts(a->menu()->actions());
+        }
+    };
+    noShortcuts(f.Frame().GetMenuBarWidget()->actions());
+    noShortcuts(f.Frame().GetToolBar()->actions());
+    EXPECT_EQ(f.Frame().findChildren<QShortcut*>().size(), FindAcceleratorTable(IDR_MAINFRAME)->size());
+
     f.app.AddToRecentFileList(L"/m/a.avi");
     EXPECT_TRUE(QueryCommand(start, 57616).m_bEnabled);
     EXPECT_FALSE(QueryCommand(start, 57617).m_bEnabled);
