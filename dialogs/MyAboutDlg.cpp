@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "dialogs/DialogResources.h"
+#include "foundation/LangString.h"
 #include "foundation/PathUtil.h"
 #include "foundation/SysUtil.h"
 #include "platform/ui/Icons.h"
@@ -33,7 +34,10 @@ CMyAboutDlg::CMyAboutDlg(COLORREF crBack, COLORREF crText, CWnd* pParent)
       m_ok(LoadIconResource(kOkIcon), LoadIconResource(kOkIcon), crBack, crText, kGrey, kMagenta,
            kIconFrameHoverOnly) {}
 
-std::wstring CMyAboutDlg::HelpPagePath() { return GetModuleDir() + L"help/index.html"; }
+std::wstring CMyAboutDlg::HelpPagePath() {
+    // The pages the build puts beside the program, one per language.
+    return GetModuleDir() + (IsJapaneseSystem() ? L"talvern_ja.html" : L"talvern.html");
+}
 
 std::wstring CMyAboutDlg::VersionLine() {
     const std::wstring module = GetModuleFilePath();

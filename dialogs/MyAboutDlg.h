@@ -22,7 +22,7 @@ public:
     void OnOK() override;
     void OnLink();
 
-    // The help page the link opens: beside the program, in its help folder.
+    // The help page the link opens: the one of the user's language beside the program.
     static std::wstring HelpPagePath();
     // "<program> Version <version>" of the running program.
     static std::wstring VersionLine();

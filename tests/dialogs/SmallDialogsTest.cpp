@@ -147,7 +147,7 @@ TEST_F(SmallDialogs, AboutIsAnEllipseWithVersionAndHelpLinkAndClosesWithIdOk) {
     const std::vector<std::string> opened = shell.Opened();
     ASSERT_EQ(opened.size(), 2u);
     EXPECT_EQ(opened[0], NativePath(CMyAboutDlg::HelpPagePath()));
-    EXPECT_EQ(opened[0], NativePath(GetModuleDir()) + "help/index.html");
+    EXPECT_EQ(opened[0], NativePath(GetModuleDir()) + "talvern.html");
     SetSystemCommands(previous);
 }
 
