@@ -52,12 +52,14 @@ function(talvern_test name)
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT 300)
   endif()
-  gtest_discover_tests(${name}
-    DISCOVERY_MODE PRE_TEST
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${A_TIMEOUT}
-               RESOURCE_LOCK "${A_LOCK}"
-               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;TALVERN_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
+  set(env "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;TALVERN_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
+  if(A_LOCK)
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+      PROPERTIES TIMEOUT ${A_TIMEOUT} RESOURCE_LOCK ${A_LOCK} ENVIRONMENT "${env}")
+  else()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+      PROPERTIES TIMEOUT ${A_TIMEOUT} ENVIRONMENT "${env}")
+  endif()
 endfunction()
 
 # Walks the link closure of each target and fails the configuration if Qt appears in it.

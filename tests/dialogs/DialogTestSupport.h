@@ -70,6 +70,7 @@ protected:
         else std::filesystem::remove(m_ini, ec);
     }
 
+    LanguageScope english{"C.UTF-8"};  // whatever language the shell runs in
     talvern::test::ScopedConfigDir config;
     ScopedScriptedUi script;
     talvern::test::TempDir dir;
