@@ -71,9 +71,7 @@ std::pair<QSize, QSize> Need(QWidget* w, const CDialog& dlg) {
 
 std::string Describe(const char* dialog, const CDialog& dlg, QWidget* w) {
     return std::string(dialog) + " control " + std::to_string(dlg.GetDlgCtrlID(w)) + " \"" +
-           Drawn(dlg.GetDlgItemText(dlg.GetDlgCtrlID(w)).empty() ? QString() : w->property("text").toString())
-               .toStdString() +
-           "\"";
+           w->property("text").toString().toStdString() + "\"";
 }
 
 void CheckDialog(const Maker& maker, const char* lang) {
