@@ -2,6 +2,7 @@
 
 #include "app/MainFrame.h"
 #include "app/TALVERNDoc.h"
+#include "dialogs/Launchers.h"
 #include "foundation/IniCreate.h"
 #include "foundation/LangString.h"
 #include "foundation/PathUtil.h"
@@ -9,9 +10,11 @@
 #include "platform/ui/CommandLineInfo.h"
 #include "platform/ui/QtUiHooks.h"
 #include "resources/AppResources.h"
+#include "toolkit/BaseDialog.h"
 #include "toolkit/BaseView.h"
 
 CTALVERNApp::CTALVERNApp() {
+    OnCommand(ID_APP_ABOUT, [this](UINT id) { OnAppAbout(id); });
     OnCommand(ID_HELP, [this](UINT id) { OnHelp(id); });
 }
 
@@ -49,6 +52,10 @@ CWnd* CTALVERNApp::CreateView(CFrameWnd& frame) {
 
 std::wstring CTALVERNApp::GetHelpFilePath() {
     return GetModuleDir() + (IsJapaneseSystem() ? L"talvern_ja.html" : L"talvern.html");
+}
+
+void CTALVERNApp::OnAppAbout(UINT) {
+    DoAboutDialog();
 }
 
 void CTALVERNApp::OnHelp(UINT) {

@@ -1,7 +1,7 @@
 #pragma once
 // The application: starts the program in a fixed order (display platform, Qt's
 // application, translations, profile key, recent files, resources, the document
-// template, the command line, the window) and carries the help command.
+// template, the command line, the window) and carries the About and help commands.
 #include <memory>
 #include <string>
 
@@ -11,14 +11,14 @@ class CDocument;
 class CFrameWnd;
 class CWnd;
 
-constexpr UINT ID_HELP = 57670;
-
 class CTALVERNApp : public CWinApp {
 public:
     CTALVERNApp();
 
     BOOL InitInstance() override;
 
+    // The modal About dialog.
+    void OnAppAbout(UINT id);
     // Opens the help page of the program's language, which the build puts beside the
     // program, with the desktop's handler; the user interface does not wait.
     void OnHelp(UINT id);

@@ -17,6 +17,7 @@
 #include "platform/win32/WideChar.h"
 #include "tests/app/AppTestSupport.h"
 #include "tests/data/TestMedia.h"
+#include "toolkit/BaseDialog.h"
 
 using talvern::test::ScopedConfigDir;
 using talvern::test::ScopedLanguage;
