@@ -31,11 +31,10 @@ void CVcmConfigureDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Text(pDX, IDC_QUANT, quantizer);
     DDV_MinMaxInt(pDX, quantizer, 0, m_limits.quantizerMax);
     m_options.quantizer = quantizer;
-    if (!pDX->m_bSaveAndValidate || pDX->Failed()) {
-        if (QComboBox* speeds = GetComboBox(IDC_SPEED)) speeds->setCurrentIndex(m_options.speed + 1);
-        return;
-    }
-    if (const QComboBox* speeds = GetComboBox(IDC_SPEED)) m_options.speed = std::max(speeds->currentIndex(), 0) - 1;
+    QComboBox* speeds = GetComboBox(IDC_SPEED);
+    if (!speeds || pDX->Failed()) return;
+    if (pDX->m_bSaveAndValidate) m_options.speed = std::max(speeds->currentIndex(), 0) - 1;
+    else speeds->setCurrentIndex(m_options.speed + 1);
 }
 
 BOOL CVcmConfigureDlg::OnInitDialog() {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "dialogs/AVISetDlg.h"
+#include "dialogs/Launchers.h"
 #include "dialogs/PlatformDialogs.h"
 #include "dialogs/VcmConfigureDlg.h"
 #include "tests/dialogs/DialogTestSupport.h"
@@ -193,4 +194,26 @@ TEST_F(AVISetDlgTest, OnlyAConfirmedConfigurationIsKeptAndDefaultForgetsIt) {
         EXPECT_EQ(setting.GetHandler(), kX264) << "the compressor stays";
     }
     EXPECT_EQ(CEncAVISetting().GetState(), nullptr) << "the compressor's defaults after a restart";
+}
+
+TEST_F(AVISetDlgTest, TheLauncherCopiesBackOnlyAfterOk) {
+    CEncAVISetting setting;
+    const BITMAPINFOHEADER frames = Frames(24);
+    WhenShown<CAVISetDlg>([](CAVISetDlg& dlg) {
+        Select(dlg, kMjpg);
+        dlg.GetEdit(CAVISetDlg::IDC_QUALITY)->setText(QStringLiteral("55"));
+        dlg.close();
+    });
+    EXPECT_EQ(DoAviSettingDialog(&frames, &setting, nullptr), DialogCancelled);
+    EXPECT_EQ(setting.GetHandler(), ICHANDLER_DIB);
+    EXPECT_EQ(setting.GetQuality(), 100);
+
+    WhenShown<CAVISetDlg>([](CAVISetDlg& dlg) {
+        Select(dlg, kMjpg);
+        dlg.GetEdit(CAVISetDlg::IDC_QUALITY)->setText(QStringLiteral("55"));
+        dlg.OnOK();
+    });
+    EXPECT_EQ(DoAviSettingDialog(&frames, &setting, nullptr), 0);
+    EXPECT_EQ(setting.GetHandler(), kMjpg);
+    EXPECT_EQ(setting.GetQuality(), 55);
 }

@@ -10,6 +10,7 @@
 #include "dialogs/PlatformDialogs.h"
 #include "dialogs/VcmAboutDlg.h"
 #include "dialogs/VcmConfigureDlg.h"
+#include "platform/ui/UpDown.h"
 #include "tests/dialogs/DialogTestSupport.h"
 #include "writers/WavACM.h"
 

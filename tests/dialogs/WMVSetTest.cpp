@@ -1,7 +1,7 @@
 // The WMV settings dialog: its lists against the writer's profile tables, what the
 // version enables, a dropped or browsed profile file, and a record that only OK
 // changes.
-#include <QApplication>
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QDropEvent>
 #include <QMimeData>
@@ -9,6 +9,7 @@
 #include <memory>
 #include <string_view>
 
+#include "dialogs/Launchers.h"
 #include "dialogs/WMVSet.h"
 #include "platform/wmf/WmProfile.h"
 #include "tests/dialogs/DialogTestSupport.h"
@@ -43,6 +44,13 @@ bool SameRecord(const CInfo& a, const CInfo& b) {
     return a.m_nWmvKind == b.m_nWmvKind && a.m_nWmv4Profile == b.m_nWmv4Profile && a.m_nWmv7Profile == b.m_nWmv7Profile &&
            a.m_nWmv8Profile == b.m_nWmv8Profile && a.m_nTwoPass == b.m_nTwoPass && a.m_strProfileFile == b.m_strProfileFile;
 }
+
+// Files dropped on the dialog arrive as the window system hands them over.
+class CWMVSetDropTarget : public CWMVSet {
+public:
+    using CWMVSet::CWMVSet;
+    using CWMVSet::dropEvent;
+};
 
 class WMVSetTest : public DialogFixture {};
 
@@ -113,13 +121,13 @@ TEST_F(WMVSetTest, AVersionWithoutProfilesIsShownAsV7AndTheRecordKeptUntilOk) {
 
 TEST_F(WMVSetTest, ADroppedOrBrowsedFileBecomesTheProfileFile) {
     CInfo info(0);
-    auto dlg = Open(info);
+    auto dlg = Open<CWMVSetDropTarget>(info);
     const QString dropped = QString::fromStdString((dir.path() / "fast.prx").string());
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(dropped)});
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(dlg.get(), &drop);
-    QApplication::processEvents();
+    dlg->dropEvent(&drop);
+    QCoreApplication::processEvents();
     EXPECT_EQ(dlg->GetDlgItemText(CWMVSet::IDC_PRX_PATH), dropped.toStdWString()) << "with V7 selected";
     dlg->CheckDlgButton(CWMVSet::IDC_TWOPASS, 1);
     dlg->OnOK();
@@ -138,4 +146,27 @@ TEST_F(WMVSetTest, ADroppedOrBrowsedFileBecomesTheProfileFile) {
     EXPECT_EQ(dlg->GetDlgItemText(CWMVSet::IDC_PRX_PATH), L"/profiles/two pass.prx");
     dlg->OnBrowsePrx();  // cancelled
     EXPECT_EQ(dlg->GetDlgItemText(CWMVSet::IDC_PRX_PATH), L"/profiles/two pass.prx");
+}
+
+TEST_F(WMVSetTest, ACancelledDialogLeavesTheRecordExactlyAsItWas) {
+    CInfo info(0);
+    info.m_nWmvKind = 7;         // shown as V7
+    info.m_nWmv7Profile = 99;    // no item has it: the default item is shown
+    info.m_strProfileFile = L"/kept.prx";
+    CInfo before(0);
+    before = info;
+    WhenShown<CWMVSet>([](CWMVSet& dlg) {
+        EXPECT_EQ(dlg.GetComboBox(CWMVSet::IDC_VERSION)->currentIndex(), CWMVSet::kV7);
+        dlg.GetComboBox(CWMVSet::IDC_VERSION)->setCurrentIndex(CWMVSet::kPrx);
+        dlg.CheckDlgButton(CWMVSet::IDC_TWOPASS, 1);
+        dlg.OnDropFile(L"/other.prx");
+        dlg.close();
+    });
+    EXPECT_EQ(DoWmvSettingDialog(&info, nullptr), DialogCancelled);
+    EXPECT_TRUE(SameRecord(info, before));
+
+    WhenShown<CWMVSet>([](CWMVSet& dlg) { dlg.OnOK(); });
+    EXPECT_EQ(DoWmvSettingDialog(&info, nullptr), 0);
+    EXPECT_EQ(info.m_nWmvKind, CWMVSet::kV7);
+    EXPECT_EQ(info.m_nWmv7Profile, 14) << "the item shown, \"18. 640x480 (2M)\"";
 }
