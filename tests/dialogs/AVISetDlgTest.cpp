@@ -21,6 +21,12 @@ constexpr UINT kCodecControls[] = {CAVISetDlg::IDC_CONFIGURE, CAVISetDlg::IDC_AB
                                    CAVISetDlg::IDC_QUALITY,   CAVISetDlg::IDC_KEYFRAME_SPIN, CAVISetDlg::IDC_KEYFRAME,
                                    CAVISetDlg::IDC_DATARATE_SPIN, CAVISetDlg::IDC_DATARATE};
 
+const std::pair<UINT, DWORD> kFlagControls[] = {
+    {CAVISetDlg::IDC_QUALITY, VIDCF_QUALITY},   {CAVISetDlg::IDC_QUALITY_SPIN, VIDCF_QUALITY},
+    {CAVISetDlg::IDC_KEYFRAME, VIDCF_TEMPORAL}, {CAVISetDlg::IDC_KEYFRAME_SPIN, VIDCF_TEMPORAL},
+    {CAVISetDlg::IDC_DATARATE, VIDCF_CRUNCH},   {CAVISetDlg::IDC_DATARATE_SPIN, VIDCF_CRUNCH},
+};
+
 BITMAPINFOHEADER Frames(WORD bits) {
     BITMAPINFOHEADER bi{};
     bi.biSize = sizeof bi;
@@ -89,12 +95,8 @@ TEST_F(AVISetDlgTest, EachCompressorEnablesWhatItsFlagsSay) {
         if (row.fccHandler == ICHANDLER_DIB) continue;
         Select(*dlg, row.fccHandler);
         const std::string name = QString::fromWCharArray(row.szName).toStdString();
-        EXPECT_EQ(Enabled(*dlg, CAVISetDlg::IDC_QUALITY), (row.dwFlags & VIDCF_QUALITY) != 0) << name;
-        EXPECT_EQ(Enabled(*dlg, CAVISetDlg::IDC_QUALITY_SPIN), (row.dwFlags & VIDCF_QUALITY) != 0) << name;
-        EXPECT_EQ(Enabled(*dlg, CAVISetDlg::IDC_KEYFRAME), (row.dwFlags & VIDCF_TEMPORAL) != 0) << name;
-        EXPECT_EQ(Enabled(*dlg, CAVISetDlg::IDC_KEYFRAME_SPIN), (row.dwFlags & VIDCF_TEMPORAL) != 0) << name;
-        EXPECT_EQ(Enabled(*dlg, CAVISetDlg::IDC_DATARATE), (row.dwFlags & VIDCF_CRUNCH) != 0) << name;
-        EXPECT_EQ(Enabled(*dlg, CAVISetDlg::IDC_DATARATE_SPIN), (row.dwFlags & VIDCF_CRUNCH) != 0) << name;
+        for (const auto& [id, flag] : kFlagControls)
+            EXPECT_EQ(Enabled(*dlg, id), (row.dwFlags & flag) != 0) << name << " control " << id;
         EXPECT_EQ(Enabled(*dlg, CAVISetDlg::IDC_CONFIGURE), VcmGetOptionLimits(row.fccHandler).HasOptions()) << name;
         EXPECT_TRUE(Enabled(*dlg, CAVISetDlg::IDC_ABOUT)) << name;
     }
