@@ -39,6 +39,8 @@ public:
 class RecordingPlayer : public CPlayer {
 public:
     using CPlayer::CPlayer;
+    // The device must stop calling in before this class's part goes.
+    ~RecordingPlayer() override { CloseDevice(); }
     void ShowFrame(int frame, const BITMAPINFOHEADER& header, const void* bits) override {
         {
             std::lock_guard<std::mutex> lock(m_lock);
