@@ -39,6 +39,7 @@ TEST(MainFrame, SizeBarsAndStatusPanes) {
     EXPECT_EQ(status.GetPane(1)->width(), 250);
     EXPECT_EQ(status.GetPane(2)->width(), 50);
     EXPECT_EQ(status.GetPaneText(1), L"Output :");
+    EXPECT_EQ(status.GetPane(1)->textFormat(), Qt::PlainText);  // a folder name is no markup
     for (auto [number, text] :
          {std::pair{5, L"  5"}, {75, L" 75"}, {-3, L" -3"}, {1234, L"1234"}}) {
         frame.SetStatus(L"/out/folder", number);

@@ -4,7 +4,6 @@
 
 #include <QAction>
 #include <QActionGroup>
-#include <QLabel>
 #include <QMenu>
 #include <QToolBar>
 #include <QWindow>
@@ -334,21 +333,6 @@ TEST(FrameWnd, BarsShowHideTickAndKeepTheirLayout) {
     auto third = build();
     third->show();
     EXPECT_TRUE(third->IsControlBarVisible(ID_VIEW_STATUS_BAR));
-}
-
-TEST(StatusBar, PanesByIdWithWidthsAndTexts) {
-    QWidget parent;
-    CStatusBar bar(&parent);
-    EXPECT_FALSE(bar.SetIndicators({}));
-    ASSERT_TRUE(bar.SetIndicators({{ID_SEPARATOR, L""}, {61447, L"Output :"}, {61448, L"     "}}));
-    EXPECT_EQ(bar.CommandToIndex(61448), 2);
-    EXPECT_EQ(bar.CommandToIndex(1), -1);
-    EXPECT_EQ(bar.GetPaneText(1), L"Output :");
-    bar.SetPaneWidth(1, 250);
-    EXPECT_EQ(bar.GetPane(1)->width(), 250);
-    EXPECT_TRUE(bar.SetPaneText(1, L"<b>/out</b>"));
-    EXPECT_EQ(bar.GetPane(1)->textFormat(), Qt::PlainText);
-    EXPECT_FALSE(bar.SetPaneText(5, L"x"));
 }
 
 TEST(CommandUpdate, RadioItemsGetTheBulletLookAndLoseItAgain) {
