@@ -1,0 +1,254 @@
+"""Drives the real TALVERN program on an X server (run under xvfb-run).
+
+Every wait polls with a deadline; nothing sleeps as logic. A Program always ends its
+process (the context manager kills what is still running), and keeps the program's
+output for the failure message.
+"""
+import os
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+import unittest
+
+from PIL import Image, ImageChops
+
+BINARY = os.environ.get("TALVERN_BINARY", "")
+TEST_TMP = os.environ.get("TALVERN_TEST_TMP", tempfile.gettempdir())
+os.makedirs(TEST_TMP, exist_ok=True)
+
+
+class Timeout(AssertionError):
+    pass
+
+
+def poll(what, fn, timeout=20.0, interval=0.05):
+    """Calls fn until it returns something truthy; raises Timeout naming what."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = fn()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise Timeout("timed out waiting for " + what)
+        time.sleep(interval)
+
+
+def run(*args, check=True, timeout=30):
+    return subprocess.run(args, check=check, timeout=timeout, capture_output=True, text=True).stdout
+
+
+def xdotool(*args, check=True):
+    return run("xdotool", *[str(a) for a in args], check=check)
+
+
+def screen_size():
+    out = run("xdpyinfo")
+    m = re.search(r"dimensions:\s+(\d+)x(\d+) pixels", out)
+    return int(m.group(1)), int(m.group(2))
+
+
+def screenshot(path=None):
+    """The whole screen as an RGB image (also saved to path when given)."""
+    fd, tmp = tempfile.mkstemp(suffix=".png", dir=TEST_TMP)
+    os.close(fd)
+    try:
+        run("import", "-window", "root", tmp)
+        image = Image.open(tmp).convert("RGB")
+        image.load()
+    finally:
+        os.unlink(tmp)
+    if path:
+        image.save(path)
+    return image
+
+
+def read_store(config_dir):
+    """The registry store as {key path: {value name: value}} (names lower-cased)."""
+    path = os.path.join(config_dir, "registry.txt")
+    store = {}
+    if not os.path.exists(path):
+        return store
+    key = None
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            line = line.rstrip("\n")
+            if line.startswith("[") and line.endswith("]"):
+                key = unescape(line[1:-1]).lower()
+                store.setdefault(key, {})
+            elif key is not None and "=" in line and not line.startswith(";"):
+                name, value = line.split("=", 1)
+                kind, _, data = value.partition(":")
+                if kind == "dword":
+                    parsed = int(data, 16)
+                elif kind == "sz":
+                    parsed = unescape(data)
+                else:
+                    parsed = bytes.fromhex(data)
+                store[key][unescape(name).lower()] = parsed
+    return store
+
+
+def unescape(text):
+    return re.sub(r"%([0-9A-Fa-f]{2})", lambda m: chr(int(m.group(1), 16)), text)
+
+
+def profile_section(store, section, regpos="ZELT"):
+    return store.get(("hkey_current_user\\software\\%s\\talvern\\%s" % (regpos, section)).lower(), {})
+
+
+class Window:
+    def __init__(self, wid):
+        self.wid = wid
+
+    def geometry(self):
+        out = xdotool("getwindowgeometry", "--shell", self.wid)
+        values = dict(line.split("=", 1) for line in out.split())
+        return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
+
+    def name(self):
+        return xdotool("getwindowname", self.wid, check=False).strip()
+
+    def focus(self):
+        xdotool("windowfocus", "--sync", self.wid, check=False)
+
+    def key(self, *keys):
+        self.focus()
+        xdotool("key", "--delay", "30", *keys)
+
+    def type(self, text):
+        self.focus()
+        xdotool("type", "--delay", "10", text)
+
+    def click(self, x, y, button=1):
+        """Clicks at (x, y) relative to the window."""
+        gx, gy, _, _ = self.geometry()
+        xdotool("mousemove", "--sync", gx + x, gy + y)
+        xdotool("click", button)
+
+    def stable_crop(self, box=None, timeout=20):
+        """A crop of the window once two screenshots in a row agree (painting done)."""
+        last = [None]
+
+        def settled():
+            img = self.crop(screenshot(), box)
+            done = last[0] is not None and differs(last[0], img, 0) == 0
+            last[0] = img
+            return img if done else None
+
+        return poll("the window to settle", settled, timeout, interval=0.1)
+
+    def crop(self, image, box=None):
+        """The window's part of a screenshot; box is relative to the window."""
+        x, y, w, h = self.geometry()
+        if box is None:
+            box = (0, 0, w, h)
+        return image.crop((x + box[0], y + box[1], x + box[2], y + box[3]))
+
+
+class Program:
+    """One run of the program with its own settings and output folders."""
+
+    def __init__(self, test, args=(), lang="C.UTF-8", workdir=None, env=None):
+        self.test = test
+        self.workdir = workdir or tempfile.mkdtemp(prefix="e2e-", dir=TEST_TMP)
+        self.config_dir = os.path.join(self.workdir, "config")
+        self.out_dir = os.path.join(self.workdir, "out")
+        os.makedirs(self.config_dir, exist_ok=True)
+        os.makedirs(self.out_dir, exist_ok=True)
+        self.args = list(args)
+        self.lang = lang
+        self.extra_env = env or {}
+        self.proc = None
+        self.log_path = os.path.join(self.workdir, "program-%d.log" % time.monotonic_ns())
+
+    def __enter__(self):
+        self.start()
+        return self
+
+    def __exit__(self, *exc):
+        self.kill()
+        return False
+
+    def start(self):
+        if not BINARY:
+            raise unittest.SkipTest("TALVERN_BINARY is not set")
+        env = dict(os.environ)
+        for name in ("LC_ALL", "LC_MESSAGES", "LANGUAGE"):
+            env.pop(name, None)
+        env.update({"LANG": self.lang, "TALVERN_CONFIG_DIR": self.config_dir,
+                    "QT_QPA_PLATFORM": "xcb", "HOME": self.workdir})
+        env.update(self.extra_env)
+        self.log = open(self.log_path, "w")
+        self.proc = subprocess.Popen([BINARY] + self.args, env=env, stdout=self.log,
+                                     stderr=subprocess.STDOUT, cwd=self.workdir)
+
+    def output(self):
+        self.log.flush()
+        with open(self.log_path, errors="replace") as f:
+            return f.read()
+
+    def windows(self):
+        """Visible top-level windows of this process, as Window objects."""
+        if self.proc.poll() is not None:
+            raise AssertionError("the program ended (status %s):\n%s" % (self.proc.returncode, self.output()))
+        out = xdotool("search", "--onlyvisible", "--pid", self.proc.pid, check=False)
+        return [Window(w) for w in out.split()]
+
+    def wait_window(self, pattern, timeout=30):
+        """The first visible window whose name matches the regular expression."""
+        regex = re.compile(pattern)
+
+        def find():
+            for w in self.windows():
+                if regex.fullmatch(w.name()):
+                    return w
+            return None
+
+        return poll("a window named %r" % pattern, find, timeout)
+
+    def wait_exit(self, timeout=30):
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise Timeout("the program did not end:\n" + self.output())
+
+    def kill(self):
+        if self.proc and self.proc.poll() is None:
+            self.proc.send_signal(signal.SIGTERM)
+            try:
+                self.proc.wait(5)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait(5)
+        if self.proc:
+            self.log.close()
+
+    def store(self):
+        return read_store(self.config_dir)
+
+
+def keep_screenshot(image, name):
+    """Saves a screenshot where a person can look at it after the run."""
+    folder = os.path.join(TEST_TMP, "e2e-screens")
+    os.makedirs(folder, exist_ok=True)
+    image.save(os.path.join(folder, name))
+
+
+def make_movie(path, args):
+    """A movie made by ffmpeg: args are ffmpeg's input and output options."""
+    run("ffmpeg", "-v", "error", "-y", *args, path, timeout=120)
+    return path
+
+
+def differs(a, b, threshold=8):
+    """Share of pixels that differ by more than threshold in any channel."""
+    a, b = a.convert("RGB"), b.convert("RGB")
+    if a.size != b.size:
+        return 1.0
+    r, g, bl = ImageChops.difference(a, b).split()
+    worst = ImageChops.lighter(ImageChops.lighter(r, g), bl)
+    changed = sum(worst.point(lambda v: 255 if v > threshold else 0).histogram()[255:])
+    return changed / float(a.size[0] * a.size[1])
