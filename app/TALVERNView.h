@@ -179,7 +179,7 @@ public:
     void OnViewerClosed();
 
 protected:
-    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -199,10 +199,11 @@ private:
     void ReleaseMovieWindows();
     void PaintPicture(CDC& dc, const RECT& clipBox);
     void PaintStatus(CDC& dc);
-    StripState CurrentStripState() const;
+    StripState CurrentStripState();
     void SetMainTitle(const std::wstring& title);
 
     CTALVERNDoc* m_pDocument = nullptr;
+    QRect m_paintClip;
 
     CMemBuffClassBaseConst<CIOdataE> m_pipeline;
     CMemBuffClassBaseConst<CEncWMVWMA> m_wmv;

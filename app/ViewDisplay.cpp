@@ -1,10 +1,13 @@
 // Frame display and status strip of the view.
 #include <algorithm>
 #include <cmath>
+#include <QPaintEvent>
 #include <cwchar>
 
 #include "app/TALVERNView.h"
+#include "app/TALVERNDoc.h"
 #include "foundation/LangString.h"
+#include "platform/ui/DC.h"
 
 namespace {
 
@@ -136,4 +139,99 @@ FramePiece VisibleFramePiece(const RECT& picture, const RECT& source, const RECT
                      ScreenAt(picture.left, pw, sw, x.hi), ScreenAt(picture.top, ph, sh, y.hi)};
     piece.empty = false;
     return piece;
+}
+
+// ---- The view's display ----
+
+RECT CTALVERNView::GetPictureRect() const {
+    if (!m_pDocument) return PictureRect(0, 0, m_dZoom);
+    const BITMAPINFOHEADER& out = m_pDocument->m_outputHeader;
+    return PictureRect(out.biWidth, out.biHeight, m_dZoom);
+}
+
+RECT CTALVERNView::GetStripRect() const { return RECT{kStateBox.left, kStateBox.top, kRangeBox.right, kRangeBox.bottom}; }
+
+int CTALVERNView::ShowFrame() {
+    CDecMovie* reader = m_pDocument ? m_pDocument->GetReader() : nullptr;
+    if (!reader) return -1;
+    m_nCurrent = std::clamp(m_nCurrent, m_nFirst, std::max(m_nCount - 1, m_nFirst));
+    void* bits = nullptr;
+    // A reader that claims success without bits has not delivered the frame either.
+    if (reader->GetFrame(m_nCurrent, &bits) == -1 || !bits) return -1;
+    m_pSourceBits = static_cast<BYTE*>(bits);
+    m_pSlider->SetPos(m_nCurrent);
+    ApplyDeinterlace();
+    const bool playing = PlayState() == Playing;
+    const int interval = m_pDocument->m_nDisplayInterval;
+    if (ShouldDrawFrame(playing, m_nCurrent, interval)) DrawFrame();
+    if (ShouldDrawStatus(playing, m_nCurrent, interval)) DrawStatus();
+    return 0;
+}
+
+void CTALVERNView::DrawFrame() {
+    const RECT r = GetPictureRect();
+    const QRect region = ToQRect(r).intersected(rect());
+    if (!region.isEmpty()) repaint(region);
+}
+
+void CTALVERNView::DrawStatus() {
+    if (m_nCount > 0) m_nCurrent = std::clamp(m_nCurrent, 0, m_nCount - 1);
+    repaint(ToQRect(GetStripRect()));
+    m_pSlider->SetPos(m_nCurrent);
+}
+
+void CTALVERNView::paintEvent(QPaintEvent* event) {
+    m_paintClip = event->rect();
+    CBaseView::paintEvent(event);
+}
+
+void CTALVERNView::OnDraw(CDC* pDC) {
+    const RECT clipBox = FromQRect(m_paintClip);
+    pDC->FillSolidRect(clipBox, RGB(128, 128, 128));
+    if (!IsFileOpen()) return;
+    PaintPicture(*pDC, clipBox);
+    PaintStatus(*pDC);
+}
+
+void CTALVERNView::PaintPicture(CDC& dc, const RECT& clipBox) {
+    BITMAPINFOHEADER frame{};
+    if (!m_pDisplayBits || !GetSourceHeader(&frame) || frame.biWidth <= 0 || frame.biHeight <= 0) return;
+    // The clip rectangle is the settings dialog's; only its part inside the frame is drawn.
+    const RECT& c = m_pDocument->m_clipRect;
+    const RECT source{std::max<LONG>(c.left, 0), std::max<LONG>(c.top, 0), std::min(c.right, frame.biWidth),
+                      std::min(c.bottom, frame.biHeight)};
+    const RECT above{clipBox.left, clipBox.top, clipBox.right,
+                     std::min<LONG>(clipBox.bottom, height() - kSliderStripHeight)};
+    const FramePiece piece = VisibleFramePiece(GetPictureRect(), source, above);
+    if (piece.empty) return;
+    dc.SetStretchBltMode(COLORONCOLOR);
+    dc.DrawFrame24(piece.dst, m_pDisplayBits, frame.biWidth, frame.biHeight, piece.src);
+}
+
+StripState CTALVERNView::CurrentStripState() {
+    switch (PlayState()) {
+        case Paused: return StripState::Pause;
+        case Playing: break;
+        default: return StripState::Stop;
+    }
+    if (!m_pDocument->IsAnyOutputOn() && !m_pDocument->m_bExtracting) return StripState::Play;
+    return m_wmv->IsTwoPass() ? StripState::OnePass : StripState::Make;
+}
+
+void CTALVERNView::PaintStatus(CDC& dc) {
+    const int current = m_nCount > 0 ? std::clamp(m_nCurrent, 0, m_nCount - 1) : m_nCurrent;
+    constexpr UINT kFormat = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
+    dc.SetBkMode(TRANSPARENT);
+    dc.SetTextColor(RGB(0, 0, 0));
+    dc.FillSolidRect(kPositionBox, RGB(0, 255, 0));
+    dc.DrawText(FormatPositionText(current, m_nCount, m_dRate), kPositionBox, kFormat);
+    const StripBox state = StripBoxFor(CurrentStripState());
+    dc.FillSolidRect(kStateBox, state.colour);
+    dc.DrawText(state.text, kStateBox, kFormat);
+    if (!m_bRangeMode) return;
+    const std::wstring range = IsStopped() ? GetMsgRangeSelected()
+                                           : FormatRangeText(current, m_nRangeStart, m_nRangeEnd,
+                                                             m_stopwatch.GetTotal());
+    dc.FillSolidRect(kRangeBox, state.colour);
+    dc.DrawText(range, kRangeBox, kFormat);
 }
