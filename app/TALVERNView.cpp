@@ -139,16 +139,24 @@ void CTALVERNView::RegisterUpdateRules() {
 
 void CTALVERNView::OnInitialUpdate() { RefreshFolderDisplay(); }
 
+void CTALVERNView::RefreshFolderDisplay() {}
+
+void CTALVERNView::SetMainTitle(const std::wstring& title) {
+    if (QWidget* main = window(); main != this) main->setWindowTitle(QString::fromStdWString(title));
+}
+
 // ---- The document's state ----
 
-bool CTALVERNView::IsFileOpen() const { return m_pDocument && !m_pDocument->GetPathName().empty(); }
+bool CTALVERNView::IsFileOpen() const { return m_pDocument && m_pDocument->IsMovieOpen(); }
 
-int CTALVERNView::PlayState() const { return m_pDocument ? m_pDocument->m_nPlayState : Stopped; }
+PlayState CTALVERNView::GetPlayState() const {
+    return m_pDocument ? m_pDocument->m_nPlayState : PlayState::Stopped;
+}
 
-bool CTALVERNView::IsStopped() const { return PlayState() == Stopped; }
+bool CTALVERNView::IsStopped() const { return GetPlayState() == PlayState::Stopped; }
 
 bool CTALVERNView::GetSourceHeader(BITMAPINFOHEADER* out) const {
-    CDecMovie* reader = m_pDocument ? m_pDocument->GetReader() : nullptr;
+    CDecMovie* reader = m_pDocument ? m_pDocument->m_Reader.Get() : nullptr;
     if (!reader) return false;
     reader->GetOutputFormat(out);
     return true;
@@ -158,7 +166,7 @@ bool CTALVERNView::GetSourceHeader(BITMAPINFOHEADER* out) const {
 
 int CTALVERNView::InitAfterOpen() {
     CTALVERNDoc* doc = m_pDocument;
-    CDecMovie* reader = doc ? doc->GetReader() : nullptr;
+    CDecMovie* reader = doc ? doc->m_Reader.Get() : nullptr;
     if (!reader) return -1;
     m_nCount = reader->GetFrameCount();
     m_nCurrent = 0;
@@ -169,20 +177,19 @@ int CTALVERNView::InitAfterOpen() {
         SetMainTitle(L"TALVERN");
         return result;
     }
-    BITMAPINFOHEADER& out = doc->m_outputHeader;
+    BITMAPINFOHEADER& out = doc->m_OutputHeader;
     reader->GetOutputFormat(&out);
     out.biCompression = BI_RGB;
     out.biClrUsed = 0;
     out.biClrImportant = 0;
-    doc->m_clipRect.right = out.biWidth;
-    doc->m_clipRect.bottom = out.biHeight;
+    doc->m_ClipRect.right = out.biWidth;
+    doc->m_ClipRect.bottom = out.biHeight;
     m_nRangeStart = m_nFirst;
     m_nRangeEnd = m_nCount - 1;
     update();
     ZoomTail();
     LayoutSlider();
-    doc->SetPathName(doc->GetPathName());
-    m_nDeinterlace = doc->m_settings.m_nDeinterlace;
+    m_nDeinterlace = doc->m_Info.m_nDeinterlace;
     ApplyDeinterlace();
     return 0;
 }
@@ -195,7 +202,7 @@ void CTALVERNView::ReleaseMovieWindows() {
 }
 
 void CTALVERNView::CloseMovie() {
-    if (m_pDocument) m_pDocument->m_nPlayState = Stopped;
+    if (m_pDocument) m_pDocument->m_nPlayState = PlayState::Stopped;
     ReleaseMovieWindows();
     m_nDeinterlace = 0;
     if (m_pDocument) m_pDocument->ResetContents();
@@ -209,7 +216,7 @@ void CTALVERNView::CloseMovie() {
 }
 
 void CTALVERNView::OpenPath(const std::wstring& path) {
-    OpenDocumentFile(path);
+    if (m_pDocument && m_pDocument->SaveModified()) m_pDocument->OnOpenDocument(path);
     // A refused open keeps the movie that is open and its picture.
     if (IsFileOpen()) return;
     m_pDisplayBits = nullptr;
@@ -260,7 +267,7 @@ void CTALVERNView::OnHScroll(CSliderSelect::Scroll) {
 void CTALVERNView::ZoomTail() {
     update();
     if (!m_pDocument) return;
-    BITMAPINFOHEADER& out = m_pDocument->m_outputHeader;
+    BITMAPINFOHEADER& out = m_pDocument->m_OutputHeader;
     const int64_t bytes = int64_t{Stride24(out.biWidth)} * std::max<LONG>(out.biHeight, 0);
     // A size that does not fit is left for the writers to compute.
     out.biSizeImage = bytes <= 0xFFFFFFFF ? static_cast<DWORD>(bytes) : 0;

@@ -10,6 +10,7 @@
 
 #include "app/MovieViewOps.h"
 #include "app/Shorityu.h"
+#include "app/TALVERNDoc.h"
 #include "foundation/MemBuffBase.h"
 #include "foundation/MemBuffClassBase.h"
 #include "foundation/TimeMmanager.h"
@@ -21,7 +22,6 @@
 #include "writers/EncAVI2.h"
 #include "writers/EncWMV.h"
 
-class CTALVERNDoc;
 class QMenu;
 
 // ---- Geometry and texts of the display, free of any window ----
@@ -192,7 +192,7 @@ private:
     void Command(UINT first, UINT last, F handler);
 
     bool IsFileOpen() const;
-    int PlayState() const;
+    PlayState GetPlayState() const;
     bool IsStopped() const;
     void ZoomTail();
     void OnHScroll(CSliderSelect::Scroll what);

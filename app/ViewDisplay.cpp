@@ -145,14 +145,14 @@ FramePiece VisibleFramePiece(const RECT& picture, const RECT& source, const RECT
 
 RECT CTALVERNView::GetPictureRect() const {
     if (!m_pDocument) return PictureRect(0, 0, m_dZoom);
-    const BITMAPINFOHEADER& out = m_pDocument->m_outputHeader;
+    const BITMAPINFOHEADER& out = m_pDocument->m_OutputHeader;
     return PictureRect(out.biWidth, out.biHeight, m_dZoom);
 }
 
 RECT CTALVERNView::GetStripRect() const { return RECT{kStateBox.left, kStateBox.top, kRangeBox.right, kRangeBox.bottom}; }
 
 int CTALVERNView::ShowFrame() {
-    CDecMovie* reader = m_pDocument ? m_pDocument->GetReader() : nullptr;
+    CDecMovie* reader = m_pDocument ? m_pDocument->m_Reader.Get() : nullptr;
     if (!reader) return -1;
     m_nCurrent = std::clamp(m_nCurrent, m_nFirst, std::max(m_nCount - 1, m_nFirst));
     void* bits = nullptr;
@@ -161,7 +161,7 @@ int CTALVERNView::ShowFrame() {
     m_pSourceBits = static_cast<BYTE*>(bits);
     m_pSlider->SetPos(m_nCurrent);
     ApplyDeinterlace();
-    const bool playing = PlayState() == Playing;
+    const bool playing = GetPlayState() == PlayState::Playing;
     const int interval = m_pDocument->m_nDisplayInterval;
     if (ShouldDrawFrame(playing, m_nCurrent, interval)) DrawFrame();
     if (ShouldDrawStatus(playing, m_nCurrent, interval)) DrawStatus();
@@ -197,7 +197,7 @@ void CTALVERNView::PaintPicture(CDC& dc, const RECT& clipBox) {
     BITMAPINFOHEADER frame{};
     if (!m_pDisplayBits || !GetSourceHeader(&frame) || frame.biWidth <= 0 || frame.biHeight <= 0) return;
     // The clip rectangle is the settings dialog's; only its part inside the frame is drawn.
-    const RECT& c = m_pDocument->m_clipRect;
+    const RECT& c = m_pDocument->m_ClipRect;
     const RECT source{std::max<LONG>(c.left, 0), std::max<LONG>(c.top, 0), std::min(c.right, frame.biWidth),
                       std::min(c.bottom, frame.biHeight)};
     const RECT above{clipBox.left, clipBox.top, clipBox.right,
@@ -209,9 +209,9 @@ void CTALVERNView::PaintPicture(CDC& dc, const RECT& clipBox) {
 }
 
 StripState CTALVERNView::CurrentStripState() {
-    switch (PlayState()) {
-        case Paused: return StripState::Pause;
-        case Playing: break;
+    switch (GetPlayState()) {
+        case PlayState::Paused: return StripState::Pause;
+        case PlayState::Playing: break;
         default: return StripState::Stop;
     }
     if (!m_pDocument->IsAnyOutputOn() && !m_pDocument->m_bExtracting) return StripState::Play;

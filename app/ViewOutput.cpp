@@ -6,8 +6,8 @@
 BOOL CTALVERNView::IsIdentityClip() {
     BITMAPINFOHEADER frame{};
     if (!GetSourceHeader(&frame)) return TRUE;
-    const BITMAPINFOHEADER& out = m_pDocument->m_outputHeader;
-    const RECT& clip = m_pDocument->m_clipRect;
+    const BITMAPINFOHEADER& out = m_pDocument->m_OutputHeader;
+    const RECT& clip = m_pDocument->m_ClipRect;
     return frame.biHeight == out.biHeight && frame.biWidth == out.biWidth && clip.top == 0 && clip.left == 0 &&
            clip.right == frame.biWidth && clip.bottom == frame.biHeight;
 }

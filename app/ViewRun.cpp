@@ -11,8 +11,8 @@ void CTALVERNView::ReportError(int code) {
     std::swprintf(caption, std::size(caption), LoadLangString(50503, 50504).c_str(), code);
     const std::wstring text = ErrorMessageForCode(code);
     if (text.empty()) return;
-    if (m_pDocument) m_pDocument->m_nPlayState = Stopped;
+    if (m_pDocument) m_pDocument->m_nPlayState = PlayState::Stopped;
     m_infoAvi.Release();
     ShowMessageBox(this, std::wstring(caption) + L"\n\n" + text, caption, MB_OK | MB_ICONSTOP);
-    if (m_pDocument) m_pDocument->m_settings.OnEncodeError(code);
+    if (m_pDocument) m_pDocument->m_Info.OnEncodeError(code);
 }
