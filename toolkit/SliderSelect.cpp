@@ -18,6 +18,8 @@ constexpr int kTrackInset = 14;
 
 CSliderSelect::CSliderSelect(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
     setTickPosition(QSlider::NoTicks);
+    // A control of its own, not a part of whatever its owner paints behind it.
+    setAutoFillBackground(true);
 }
 
 void CSliderSelect::SetRange(int first, int last) {
@@ -79,19 +81,22 @@ void CSliderSelect::paintEvent(QPaintEvent*) {
     if (maximum() > 0) opt.sliderPosition = std::clamp(value(), 0, maximum());
     opt.minimum = 0;
 
-    const QStyle::SubControls all = opt.subControls;
-    opt.subControls = all & ~QStyle::SubControls(QStyle::SC_SliderHandle);
-    style()->drawComplexControl(QStyle::CC_Slider, &opt, &p, this);
+    // Some styles fill the groove up to the thumb in the highlight colour; here the
+    // highlight marks the selection alone.
+    QStyleOptionSlider groove = opt;
+    groove.palette.setColor(QPalette::Highlight, opt.palette.color(QPalette::Base));
+    groove.subControls = QStyle::SC_SliderGroove;
+    if (tickPosition() != QSlider::NoTicks) groove.subControls |= QStyle::SC_SliderTickmarks;
+    style()->drawComplexControl(QStyle::CC_Slider, &groove, &p, this);
 
     if (m_selEnd > m_selStart) {
         const QRect groove = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
         const int left = PointForPosition(m_selStart), right = PointForPosition(m_selEnd);
         const QRect band(left, groove.top(), std::max(right - left, 1), std::max(groove.height(), 3));
-        QColor colour = palette().color(QPalette::Highlight);
-        p.fillRect(band, colour);
+        p.fillRect(band, palette().color(QPalette::Highlight));
     }
 
-    opt.subControls = all & QStyle::SC_SliderHandle;
+    opt.subControls = QStyle::SC_SliderHandle;
     style()->drawComplexControl(QStyle::CC_Slider, &opt, &p, this);
 }
 
