@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "foundation/LangString.h"
 #include "platform/ui/DC.h"
 #include "platform/ui/DialogTemplate.h"
 
@@ -12,10 +13,13 @@ namespace {
 constexpr int kMaxSide = 16384;
 }  // namespace
 
-CShorityu::CShorityu(SourceFrame source, UINT closeId) : m_source(std::move(source)), m_nCloseId(closeId) {}
+CShorityu::CShorityu(SourceFrame source, UINT closeId) : m_source(std::move(source)), m_nCloseId(closeId) {
+    // It belongs to its owner: left open, it must not keep the program running.
+    setAttribute(Qt::WA_QuitOnClose, false);
+}
 
 void CShorityu::PreCreateWindow() {
-    setWindowTitle(QStringLiteral("ZELT Viewer"));
+    setWindowTitle(QString::fromStdWString(LoadLangString(50505, 50506)));
     BITMAPINFOHEADER header{};
     const BYTE* bits = nullptr;
     const bool known = m_source && m_source(&bits, &header);
