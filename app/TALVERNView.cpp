@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "app/TALVERNDoc.h"
+#include "dialogs/Launchers.h"
 #include "foundation/LangString.h"
 #include "foundation/SysUtil.h"
 #include "platform/ui/DialogTemplate.h"
@@ -29,6 +30,7 @@ constexpr UINT ID_RANGE_START = 32800, ID_RANGE_END = 32801, ID_RANGE_PLAY = 328
 constexpr UINT ID_GOTO_RANGE_START = 32803, ID_GOTO_RANGE_END = 32804, ID_RANGE_WHOLE = 32805;
 constexpr UINT ID_DEINTERLACE_NO = 32761, ID_DEINTERLACE_DOUBLING = 32764;
 constexpr UINT ID_SHOW_ORIGINAL = 32840, ID_VIEWER_CLOSED = 61449;
+constexpr UINT ID_OUTPUT_SETTINGS = 32738;
 
 // The zoom presets in id order.
 constexpr double kZoomPresets[] = {0.25, 0.5, 1.0, 1.5, 2.0, 4.0};
@@ -105,6 +107,7 @@ void CTALVERNView::RegisterCommands() {
     Command(ID_DEINTERLACE_NO, ID_DEINTERLACE_DOUBLING, [this](UINT id) { OnDeinterlaceMode(id); });
     Command(ID_SHOW_ORIGINAL, ID_SHOW_ORIGINAL, [this](UINT) { OnShowOriginal(); });
     Command(ID_VIEWER_CLOSED, ID_VIEWER_CLOSED, [this](UINT) { OnViewerClosed(); });
+    Command(ID_OUTPUT_SETTINGS, ID_OUTPUT_SETTINGS, [this](UINT) { OnOutputSettings(); });
 }
 
 void CTALVERNView::RegisterUpdateRules() {
@@ -367,6 +370,15 @@ void CTALVERNView::OnShowOriginal() {
 }
 
 void CTALVERNView::OnViewerClosed() { m_shorityu.Release(); }
+
+// ---- Settings ----
+
+void CTALVERNView::OnOutputSettings() {
+    if (!m_pDocument) return;
+    DoSaveSettingDialog(&m_pDocument->m_Info, this);
+    // Shown afresh whether the dialog was confirmed or not.
+    RefreshFolderDisplay();
+}
 
 int CTALVERNView::PumpMessages() {
     const int quitting = PumpPendingMessages();

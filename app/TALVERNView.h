@@ -177,6 +177,7 @@ public:
     void OnDeinterlaceMode(UINT id);
     void OnShowOriginal();
     void OnViewerClosed();
+    void OnOutputSettings();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
