@@ -261,6 +261,11 @@ void CTALVERNView::OnHScroll(CSliderSelect::Scroll) {
     }
     CWindowGraveyard::Scope running(m_graveyard);
     m_nCurrent = m_pSlider->SetPosFromCursor();
+    if (CPlayer* player = m_player.Get()) {
+        player->SetStartFrame(m_nCurrent);
+        player->PlayFrom();
+        player->SetPlaying(TRUE);
+    }
     if (const int result = ShowFrame()) ReportError(result);
     setFocus();
 }
