@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-std::shared_ptr<AviFileSource> AviFileSource::Open(const std::filesystem::path& path) {
+std::shared_ptr<AviFileSource> AviFileSource::Open(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return nullptr;
     struct stat st {};

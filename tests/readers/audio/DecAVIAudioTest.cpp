@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/WideChar.h"
 #include "tests/data/SyntheticAvi.h"
 #include "tests/data/TestMedia.h"
 #include "tests/support/TestSupport.h"
@@ -225,6 +226,33 @@ TEST(DecAVIAudio, ChoosesTheLastUsableStreamAndMendsItsFormat) {
     OpenWithAudio(reader, dir, {Audio(std::string(), 8000, 1, 2)}, data);
     reader.StartAudio(0);
     EXPECT_EQ(reader.ReadPCM(pcm.data(), 1000), 0);
+}
+
+// Bytes that are not UTF-8 travel through wide names as U+DC80-U+DCFF and must reach
+// the file system as themselves; a name no bytes stand for is refused, never thrown at.
+TEST(DecAVIAudio, EveryAviReaderOpensANameThatIsNotUtf8) {
+    TempDir dir;
+    SynthAvi avi = talvern::test::SimpleVideo(3);
+    avi.streams.push_back(Audio(talvern::test::PcmFormat(8000, 1, 16), 8000, 1, 2));
+    avi.chunks.push_back({1, std::string(200, 'a'), true});
+    const std::string native = (dir.path() / "\xFF\xC3(.avi").string();
+    ASSERT_TRUE(talvern::test::WriteFileBytes(native, talvern::test::BuildSyntheticAvi(avi)));
+    const std::wstring wide = Utf8ToWide(native);
+    ASSERT_EQ(wide.find(L'\xDCFF'), native.find('\xFF'));
+
+    CDecAVI video;
+    EXPECT_EQ(video.Open(wide.c_str()), 0);
+    CDecAVIAudio audio;
+    EXPECT_EQ(audio.Open(wide.c_str()), 0);
+    EXPECT_TRUE(audio.HasAudioStream());
+    CDecAVIAudioComp decoded;
+    ASSERT_EQ(decoded.Open(wide.c_str()), 0);
+    decoded.StartAudio(0);
+    std::vector<BYTE> pcm(1000);
+    EXPECT_EQ(decoded.ReadPCM(pcm.data(), 1000), 200);
+
+    const std::wstring unnamed = dir.path().wstring() + L"/\xD800.avi";
+    EXPECT_EQ(decoded.Open(unnamed.c_str()), 1002);
 }
 
 TEST(DecAVIAudio, FormatNames) {
