@@ -9,6 +9,8 @@ extern "C" {
 #include <libavutil/imgutils.h>
 }
 
+#include "platform/win32/RegularFile.h"
+
 namespace {
 
 // Frames from untrusted files are bounded before any buffer is sized for them.
@@ -33,6 +35,8 @@ T* NewFormatBlock(AM_MEDIA_TYPE* mt) {
 }  // namespace
 
 std::unique_ptr<FrameSource> FrameSource::Open(const std::string& utf8Path) {
+    // libavformat opens the name the blocking way: a FIFO would hold it until a writer came.
+    if (!IsRegularFile(utf8Path.c_str())) return nullptr;
     std::unique_ptr<FrameSource> src(new FrameSource);
     // The "file:" prefix and the whitelist keep a name such as "http://..." a file
     // name, and keep any file the container refers to on the local disk too.

@@ -19,7 +19,7 @@ struct AVStream;
 
 class FrameSource {
 public:
-    // Null when the file cannot be opened or read as a movie.
+    // Null when the file cannot be opened or read as a movie, or is no regular file.
     static std::unique_ptr<FrameSource> Open(const std::string& utf8Path);
     ~FrameSource();
     FrameSource(const FrameSource&) = delete;

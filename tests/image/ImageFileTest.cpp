@@ -7,7 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <vector>
 
+#include "image/Dib.h"
 #include "image/ImgFileBmp.h"
 #include "image/ImgFileCom.h"
 #include "image/ImgFileJpeg.h"
@@ -287,6 +290,28 @@ TEST(ImageLoaders, ReadWhatTheWritersWroteAndRecogniseFormatsByContent) {
     GlobalUnlock(dib);
     GlobalFree(dib);
     GlobalFree(jpeg);
+}
+
+TEST(ImageLoaders, AFifoIsRefusedWithoutWaitingForAWriter) {
+    TempDir dir;
+    const auto fifo = dir / "pipe.bmp";
+    ASSERT_TRUE(talvern::test::MakeFifo(fifo));
+    const std::wstring name = Wide(fifo);
+    std::vector<std::function<bool()>> loads = {
+        [&] { return CImgFileCom().Load(name.c_str(), nullptr) != nullptr; },
+        [&] { return CImgFileBmp().Load(name.c_str(), nullptr) != nullptr; },
+        [&] { return CImgFileJpeg().Load(name.c_str(), nullptr) != nullptr; },
+        [&] { return CImgFilePng().Load(name.c_str(), nullptr) != nullptr; },
+        [&] { return CImgFileTiff().Load(name.c_str(), nullptr) != nullptr; },
+        [&] { return CDib().LoadFromFile(name.c_str()) != FALSE; },
+    };
+    for (size_t i = 0; i < loads.size(); ++i) {
+        bool loaded = true;
+        EXPECT_TRUE(talvern::test::FinishesWithin(std::chrono::seconds(2), fifo,
+                                                  [&] { loaded = loads[i](); }))
+            << "loader " << i;
+        EXPECT_FALSE(loaded) << "loader " << i;
+    }
 }
 
 // A BMP file from its parts: file header, info header, palette, rows.

@@ -71,6 +71,17 @@ long DecodedFrames(const std::filesystem::path& p, int channels) {
     return static_cast<long>(pcm.size() / (2 * channels));
 }
 
+TEST(WaveFileACM, AFifoIsRefusedWithoutWaitingForAWriter) {
+    TempDir dir;
+    const auto fifo = dir / "pipe.wav";
+    ASSERT_TRUE(talvern::test::MakeFifo(fifo));
+    BOOL opened = TRUE;
+    CWaveFileACM wav;
+    EXPECT_TRUE(talvern::test::FinishesWithin(std::chrono::seconds(2), fifo,
+                                              [&] { opened = wav.OpenRead(fifo.wstring().c_str()); }));
+    EXPECT_FALSE(opened);
+}
+
 TEST(WaveFileACM, CopiesPcmWithExactLayoutForOddAndEvenLengths) {
     TempDir dir;
     const std::vector<BYTE> pcm = Sine16(44100, 2, 2000);

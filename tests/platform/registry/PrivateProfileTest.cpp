@@ -91,3 +91,19 @@ TEST(PrivateProfile, LongValuesAreCutToTheBuffer) {
     EXPECT_EQ(std::wstring(buf), std::wstring(519, L'v'));
     EXPECT_EQ(GetPrivateProfileStringW(L"S", L"k", L"", buf, 0, wpath.c_str()), 0u);
 }
+
+TEST(PrivateProfile, AFifoIsNeitherReadNorWrittenAndNeverWaitedOn) {
+    TempDir dir;
+    const auto fifo = dir / "Setting.ini";
+    ASSERT_TRUE(talvern::test::MakeFifo(fifo));
+    const std::wstring wpath = Utf8ToWide(fifo.string());
+    std::wstring value;
+    BOOL written = TRUE;
+    EXPECT_TRUE(talvern::test::FinishesWithin(std::chrono::seconds(2), fifo, [&] {
+        value = Get(wpath, L"SAVE", L"RegPos");
+        written = WritePrivateProfileStringW(L"SAVE", L"RegPos", L"x", wpath.c_str());
+    }));
+    EXPECT_EQ(value, L"<none>");
+    EXPECT_FALSE(written);
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+}

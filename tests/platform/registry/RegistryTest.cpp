@@ -201,3 +201,17 @@ TEST(Profile, UnreadableStoreGivesDefaults) {
     EXPECT_EQ(GetProfileInt(L"DATA", L"Quality", 77), 77u);
     EXPECT_FALSE(WriteProfileInt(L"DATA", L"Quality", 1));
 }
+
+TEST(Profile, AStoreThatIsAFifoIsNeverWaitedOn) {
+    ScopedConfigDir config;
+    const auto fifo = config.path() / "registry.txt";
+    ASSERT_TRUE(talvern::test::MakeFifo(fifo));
+    UINT read = 0;
+    BOOL written = TRUE;
+    EXPECT_TRUE(talvern::test::FinishesWithin(std::chrono::seconds(2), fifo, [&] {
+        read = GetProfileInt(L"DATA", L"Quality", 77);
+        written = WriteProfileInt(L"DATA", L"Quality", 1);
+    }));
+    EXPECT_EQ(read, 77u);
+    EXPECT_FALSE(written);
+}
