@@ -2,6 +2,8 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <iterator>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -53,6 +55,55 @@ TEST(RegistryStore, TypedValuesSurviveReopening) {
     EXPECT_FALSE(d.Get(L"HKEY_CURRENT_USER\\Software\\A", L"missing"));
     EXPECT_TRUE(d.KeyExists(L"HKEY_CURRENT_USER\\SOFTWARE"));
     EXPECT_FALSE(d.KeyExists(L"HKEY_CURRENT_USER\\Soft"));
+}
+
+// Any text built from the characters that mean something in the file, others that do
+// not, and bytes that were not UTF-8 (which must not merge into a character).
+std::wstring RandomText(std::mt19937& rng) {
+    static const std::wstring kPieces[] = {L";", L"[", L"]", L"=", L"%", L"%41", L"\\", L" ",
+                                           L"\r", L"\n", L"\t", L"\x7F", L"a", L"Z", L"\u00E9",
+                                           L"\u3042", L"\U0001F600", L"\xDCC3", L"\xDCA9", L"\xDCFF"};
+    std::wstring text;
+    for (int n = std::uniform_int_distribution<int>(0, 6)(rng); n > 0; --n)
+        text += kPieces[std::uniform_int_distribution<size_t>(0, std::size(kPieces) - 1)(rng)];
+    return text;
+}
+
+RegValue RandomValue(std::mt19937& rng) {
+    switch (std::uniform_int_distribution<int>(0, 2)(rng)) {
+        case 0: return RegValue::Dword(static_cast<DWORD>(rng()));
+        case 1: return RegValue::String(RandomText(rng));
+        default: {
+            std::vector<BYTE> bytes(std::uniform_int_distribution<size_t>(0, 5)(rng));
+            for (BYTE& b : bytes) b = static_cast<BYTE>(rng());
+            return RegValue::Binary(std::move(bytes));
+        }
+    }
+}
+
+TEST(RegistryStore, ParsingUndoesSerialisingForEveryNameAndValue) {
+    std::mt19937 rng(14);
+    for (int round = 0; round < 400; ++round) {
+        RegistryData d;
+        std::vector<std::wstring> paths;
+        for (int k = std::uniform_int_distribution<int>(1, 3)(rng); k > 0; --k) {
+            paths.push_back(L"HKEY_CURRENT_USER\\" + RandomText(rng));
+            d.CreateKey(paths.back());
+            for (int v = std::uniform_int_distribution<int>(0, 4)(rng); v > 0; --v)
+                d.Set(paths.back(), RandomText(rng), RandomValue(rng));
+        }
+        const auto text = d.Serialize();
+        ASSERT_TRUE(text);
+        const RegistryData back = RegistryData::Parse(*text);
+        for (const std::wstring& path : paths) {
+            const RegistryData::Key* mine = d.FindKey(path);
+            const RegistryData::Key* read = back.FindKey(path);
+            ASSERT_TRUE(read) << *text;
+            EXPECT_EQ(read->path, mine->path) << *text;
+            EXPECT_EQ(read->values, mine->values) << *text;
+        }
+        EXPECT_EQ(back.Serialize(), text);
+    }
 }
 
 TEST(RegistryStore, DamagedFileGivesWhatCanBeRead) {
