@@ -47,8 +47,13 @@ std::wstring DecodeText(const std::string& bytes, Encoding& encoding) {
     return Utf8ToWide(bytes);
 }
 
-std::string EncodeText(const std::wstring& text, Encoding encoding) {
+bool IsScalar(wchar_t c) { return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF); }
+
+// The file's bytes, or nothing when the text holds a character the encoding cannot
+// carry: a stray surrogate, or (in UTF-16) a byte that was not UTF-8.
+std::optional<std::string> EncodeText(const std::wstring& text, Encoding encoding) {
     if (encoding == Encoding::Utf16Le) {
+        if (!std::all_of(text.begin(), text.end(), IsScalar)) return std::nullopt;
         std::string out = "\xFF\xFE";
         for (char16_t u : WideToUtf16(text)) {
             out += static_cast<char>(u & 0xFF);
@@ -57,7 +62,7 @@ std::string EncodeText(const std::wstring& text, Encoding encoding) {
         return out;
     }
     std::string utf8;
-    WideToUtf8(text, utf8);
+    if (!WideToUtf8(text, utf8)) return std::nullopt;
     return encoding == Encoding::Utf8Bom ? "\xEF\xBB\xBF" + utf8 : utf8;
 }
 
@@ -219,6 +224,6 @@ BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPC
     ApplyWrite(ini, section, key, value);
     std::wstring text;
     for (const std::wstring& line : ini.lines) text += line + ini.lineEnd;
-    return talvern::settings::ReplaceFileAtomically(native, EncodeText(text, ini.encoding)) ? TRUE
-                                                                                            : FALSE;
+    const std::optional<std::string> bytes = EncodeText(text, ini.encoding);
+    return bytes && talvern::settings::ReplaceFileAtomically(native, *bytes) ? TRUE : FALSE;
 }

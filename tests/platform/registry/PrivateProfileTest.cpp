@@ -81,6 +81,33 @@ TEST(PrivateProfile, WritesKeepEverythingElse) {
                                             Utf8ToWide((dir / "no" / "x.ini").string()).c_str()));
 }
 
+// Text the file's encoding cannot carry fails the write and leaves every byte in place.
+TEST(PrivateProfile, AnUnencodableWriteFailsAndKeepsTheFile) {
+    TempDir dir;
+    const std::string utf8 = "[SAVE]\nRegPos=K\n";
+    const std::string utf16("\xFF\xFE[\0A\0]\0\n\0", 10);
+    const struct {
+        const char* name;
+        std::string bytes;
+        const wchar_t* value;
+    } cases[] = {{"utf8.ini", utf8, L"a\xD800" L"b"},
+                 {"utf16.ini", utf16, L"a\xD800" L"b"},
+                 {"bytes16.ini", utf16, L"a\xDCFF" L"b"}};
+    for (const auto& c : cases) {
+        const auto path = dir / c.name;
+        const std::wstring wpath = Utf8ToWide(path.string());
+        ASSERT_TRUE(WriteFileBytes(path, c.bytes));
+        EXPECT_FALSE(WritePrivateProfileStringW(L"SAVE", L"RegPos", c.value, wpath.c_str())) << c.name;
+        EXPECT_FALSE(WritePrivateProfileStringW(L"SAVE", c.value, L"v", wpath.c_str())) << c.name;
+        EXPECT_FALSE(WritePrivateProfileStringW(c.value, L"k", L"v", wpath.c_str())) << c.name;
+        EXPECT_EQ(ReadFileBytes(path), c.bytes) << c.name;
+    }
+    // A byte that was not UTF-8 goes back into a UTF-8 file as itself.
+    const std::wstring wpath = Utf8ToWide((dir / "utf8.ini").string());
+    ASSERT_TRUE(WritePrivateProfileStringW(L"SAVE", L"RegPos", L"a\xDCFF" L"b", wpath.c_str()));
+    EXPECT_EQ(ReadFileBytes(dir / "utf8.ini"), "[SAVE]\nRegPos=a\xFF" "b\n");
+}
+
 TEST(PrivateProfile, LongValuesAreCutToTheBuffer) {
     TempDir dir;
     const auto path = dir / "l.ini";

@@ -106,6 +106,26 @@ TEST(RegistryStore, ParsingUndoesSerialisingForEveryNameAndValue) {
     }
 }
 
+// A stray surrogate has no bytes: the write fails and the store stays as it was.
+TEST(Registry, AnUnstorableNameOrTextFailsAndChangesNothing) {
+    ScopedConfigDir config;
+    ASSERT_TRUE(WriteProfileInt(L"DATA", L"Quality", 5));
+    HKEY k = nullptr;
+    ASSERT_EQ(RegCreateKeyW(HKEY_CURRENT_USER, kKey, &k), ERROR_SUCCESS);
+    const std::string before = ReadFileBytes(config.path() / "registry.txt");
+    EXPECT_EQ(SetSz(k, L"Name", L"a\xD800" L"b"), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(SetSz(k, L"a\xDFFF" L"b", L"text"), ERROR_INVALID_PARAMETER);
+    HKEY sub = nullptr;
+    EXPECT_EQ(RegCreateKeyW(k, L"\xD800", &sub), ERROR_INVALID_PARAMETER);
+    RegCloseKey(k);
+    EXPECT_FALSE(WriteProfileString(L"DATA", L"Folder", L"\xD800"));
+    EXPECT_FALSE(WriteProfileInt(L"DATA", L"\xD800", 1));
+    EXPECT_FALSE(WriteProfileInt(L"\xDBFF", L"x", 1));
+    EXPECT_EQ(GetProfileString(L"DATA", L"Folder", L"none"), L"none");
+    EXPECT_EQ(ReadFileBytes(config.path() / "registry.txt"), before);
+    EXPECT_EQ(GetProfileInt(L"DATA", L"Quality", 0), 5u);
+}
+
 TEST(RegistryStore, DamagedFileGivesWhatCanBeRead) {
     ScopedConfigDir config;
     ASSERT_TRUE(
