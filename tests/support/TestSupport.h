@@ -52,8 +52,9 @@ bool WriteFileBytes(const std::filesystem::path& p, const std::string& bytes);
 bool MakeFifo(const std::filesystem::path& p);
 
 // Runs work on its own thread and reports whether it returned within the deadline. Work
-// that is stuck opening or reading the FIFO at `fifo` is then released (a writer opens
-// and closes it), so that a failing case ends instead of hanging the suite.
+// that is stuck opening or reading the FIFO at `fifo` (when one is named) is then
+// released (a writer opens and closes it), so that a failing case ends instead of
+// hanging the suite; work that still runs is left running, and must own what it uses.
 bool FinishesWithin(std::chrono::milliseconds deadline, const std::filesystem::path& fifo,
                     const std::function<void()>& work);
 
