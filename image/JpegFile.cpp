@@ -5,9 +5,9 @@
 #include <cstring>
 #include <new>
 
+#include "foundation/SysUtil.h"
 #include "image/JpegWriter.h"
 #include "image/PackedDib.h"
-#include "foundation/SysUtil.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,8 @@ struct StoredCase {
     std::string entry;
     fs::path file;
 };
+
+void PrintTo(const StoredCase& c, std::ostream* os) { *os << c.file.string(); }
 
 std::vector<StoredCase> StoredCases() {
     std::vector<StoredCase> cases;

@@ -108,6 +108,26 @@ TEST(PrivateProfile, AnUnencodableWriteFailsAndKeepsTheFile) {
     EXPECT_EQ(ReadFileBytes(dir / "utf8.ini"), "[SAVE]\nRegPos=a\xFF" "b\n");
 }
 
+// Mixed line ends, a stray '\r' before one and no end on the last line: a write touches
+// none of it, so no other value changes.
+TEST(PrivateProfile, AWriteKeepsEveryOtherLineWithItsOwnEnd) {
+    TempDir dir;
+    const auto path = dir / "mixed.ini";
+    const std::wstring wpath = Utf8ToWide(path.string());
+    ASSERT_TRUE(WriteFileBytes(path, "[SAVE]\nRegPos=A\r\r\nB=2\r\nC=3"));
+    EXPECT_EQ(Get(wpath, L"SAVE", L"RegPos"), L"A\r");
+    ASSERT_TRUE(WritePrivateProfileStringW(L"SAVE", L"D", L"4", wpath.c_str()));
+    EXPECT_EQ(ReadFileBytes(path), "[SAVE]\nRegPos=A\r\r\nB=2\r\nC=3\nD=4\n");
+    EXPECT_EQ(Get(wpath, L"SAVE", L"RegPos"), L"A\r");
+    ASSERT_TRUE(WritePrivateProfileStringW(L"SAVE", L"B", L"5", wpath.c_str()));
+    EXPECT_EQ(ReadFileBytes(path), "[SAVE]\nRegPos=A\r\r\nB=5\r\nC=3\nD=4\n");
+    // A last line ended by a lone '\r' ends properly once a line follows it.
+    ASSERT_TRUE(WriteFileBytes(path, "[SAVE]\r\nx=1\r"));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"SAVE", L"y", L"2", wpath.c_str()));
+    EXPECT_EQ(ReadFileBytes(path), "[SAVE]\r\nx=1\r\ny=2\r\n");
+    EXPECT_EQ(Get(wpath, L"SAVE", L"y"), L"2");
+}
+
 TEST(PrivateProfile, LongValuesAreCutToTheBuffer) {
     TempDir dir;
     const auto path = dir / "l.ini";
