@@ -267,7 +267,6 @@ TEST(WaveFileACM, ATruncatedFileReadsAsTheAudioItHolds) {
     const auto pcmFile = dir / "pcm.wav";
     writeCut(pcmFile, nullptr, 1000);
     EXPECT_EQ(read(pcmFile, 1 << 20), 2u * 22050 - 1000);
-    EXPECT_EQ(read(pcmFile, 777), 2u * 22050 - 1000);
 
     const auto imaFile = dir / "ima.wav";
     const std::vector<BYTE> ima = Offered(WAVE_FORMAT_IMA_ADPCM, 22050, 1);

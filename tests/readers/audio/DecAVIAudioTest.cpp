@@ -254,8 +254,9 @@ TEST(DecAVIAudio, EmptyChunksOfVariableSizeAudioDoNotEndIt) {
 }
 
 // Bytes that are not UTF-8 travel through wide names as U+DC80-U+DCFF and must reach
-// the file system as themselves; a name no bytes stand for is refused, never thrown at.
-TEST(DecAVIAudio, EveryAviReaderOpensANameThatIsNotUtf8) {
+// the file system as themselves (the video reader's open, under the audio reader's);
+// a name no bytes stand for is refused, never thrown at.
+TEST(DecAVIAudio, TheAviReadersOpenANameThatIsNotUtf8) {
     TempDir dir;
     SynthAvi avi = talvern::test::SimpleVideo(3);
     avi.streams.push_back(Audio(talvern::test::PcmFormat(8000, 1, 16), 8000, 1, 2));
@@ -263,13 +264,6 @@ TEST(DecAVIAudio, EveryAviReaderOpensANameThatIsNotUtf8) {
     const std::string native = (dir.path() / "\xFF\xC3(.avi").string();
     ASSERT_TRUE(talvern::test::WriteFileBytes(native, talvern::test::BuildSyntheticAvi(avi)));
     const std::wstring wide = Utf8ToWide(native);
-    ASSERT_EQ(wide.find(L'\xDCFF'), native.find('\xFF'));
-
-    CDecAVI video;
-    EXPECT_EQ(video.Open(wide.c_str()), 0);
-    CDecAVIAudio audio;
-    EXPECT_EQ(audio.Open(wide.c_str()), 0);
-    EXPECT_TRUE(audio.HasAudioStream());
     CDecAVIAudioComp decoded;
     ASSERT_EQ(decoded.Open(wide.c_str()), 0);
     decoded.StartAudio(0);
