@@ -99,5 +99,41 @@ class DialogsTest(unittest.TestCase):
             self.assertEqual((data["hozon"], data["perfile"]), (app.out_dir, 7))
 
 
+    def test_volume_reaches_the_store_and_every_dialog_is_shown(self):
+        for lang, tag in LANGS:
+            with self.subTest(lang), Program(self, lang=lang) as app:
+                main, dlg = self.open_settings(app)
+                harness.keep_screenshot(dlg.stable_crop(), "dialog-settings-%s.png" % tag)
+                dlg.click(*at(dlg, SETTINGS, 71, 107))  # Audio Setting Dlg...
+                volume = self.new_window(app, [main, dlg])
+                harness.keep_screenshot(volume.stable_crop(), "dialog-volume-%s.png" % tag)
+                self.fill(volume, VOLUME, 82, 30, "37")
+                volume.key("Return")
+                self.gone(app, volume)
+                dlg.click(*at(dlg, SETTINGS, 225, 221))  # OK
+                self.gone(app, dlg)
+                poll("the volume to be stored", lambda: self.data(app).get("vol") == 37)
+
+    def test_about_is_shaped_moves_by_its_face_and_closes_on_return(self):
+        for lang, tag in LANGS:
+            with self.subTest(lang), Program(self, lang=lang) as app:
+                main = app.wait_window("TALVERN")
+                main.key("alt+h", "Up", "Return")  # the last item: About
+                about = self.new_window(app, [main])
+                shape = harness.run("xwininfo", "-shape", "-id", about.wid)
+                self.assertRegex(shape, r"Window shape extents: ")  # "No window shape defined" otherwise
+                harness.keep_screenshot(about.stable_crop(), "dialog-about-%s.png" % tag)
+                x, y, _, _ = about.geometry()
+                fx, fy = at(about, ABOUT, 82, 172)  # the face below the OK button
+                harness.xdotool("mousemove", "--sync", x + fx, y + fy)
+                harness.xdotool("mousedown", 1)
+                for step in (10, 20, 30, 40):
+                    harness.xdotool("mousemove", "--sync", x + fx + step, y + fy + step // 2)
+                harness.xdotool("mouseup", 1)
+                poll("the window to follow the drag", lambda: about.geometry()[:2] == (x + 40, y + 20))
+                about.key("Return")
+                self.gone(app, about)
+
+
 if __name__ == "__main__":
     unittest.main()
