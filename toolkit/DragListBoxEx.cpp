@@ -21,6 +21,7 @@
 namespace {
 
 constexpr int kAutoScrollMs = 100;
+constexpr int kItemDataRole = Qt::UserRole;
 // File names may hold '&': rows and tips show them literally.
 constexpr UINT kRowFormat = DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
 
@@ -142,6 +143,24 @@ std::wstring CDragListBoxEx::GetText(int nIndex) const {
     return item ? item->text().toStdWString() : std::wstring();
 }
 
+uintptr_t CDragListBoxEx::GetItemData(int nIndex) const {
+    QListWidgetItem* item = m_list ? m_list->item(nIndex) : nullptr;
+    return item ? item->data(kItemDataRole).value<qulonglong>() : 0;
+}
+
+int CDragListBoxEx::SetItemData(int nIndex, uintptr_t data) {
+    QListWidgetItem* item = m_list ? m_list->item(nIndex) : nullptr;
+    if (!item) return LB_ERR;
+    item->setData(kItemDataRole, QVariant::fromValue<qulonglong>(data));
+    return 0;
+}
+
+int CDragListBoxEx::FindItemData(uintptr_t data) const {
+    for (int i = 0; i < GetCount(); ++i)
+        if (GetItemData(i) == data) return i;
+    return LB_ERR;
+}
+
 int CDragListBoxEx::InsertString(int nIndex, const std::wstring& text) {
     if (!m_list) return LB_ERR;
     if (nIndex == -1) nIndex = GetCount();
@@ -183,8 +202,9 @@ void CDragListBoxEx::MoveDown() {
         return;
     }
     const std::wstring text = GetText(sel + 1);
+    const uintptr_t data = GetItemData(sel + 1);
     DeleteString(sel + 1);
-    InsertString(sel, text);
+    SetItemData(InsertString(sel, text), data);
     m_list->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     SetCurSel(sel + 1);
 }
@@ -197,8 +217,9 @@ void CDragListBoxEx::MoveUp() {
         return;
     }
     const std::wstring text = GetText(sel - 1);
+    const uintptr_t data = GetItemData(sel - 1);
     DeleteString(sel - 1);
-    InsertString(sel, text);
+    SetItemData(InsertString(sel, text), data);
     m_list->verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
     SetCurSel(sel - 1);
 }
@@ -267,9 +288,12 @@ void CDragListBoxEx::Dropped(int nSrcIndex, int nGap) {
         return;
     }
     const std::wstring text = GetText(nSrcIndex);
+    const uintptr_t data = GetItemData(nSrcIndex);
     DeleteString(nSrcIndex);
     if (nSrcIndex < nGap) --nGap;
-    SetCurSel(InsertString(nGap, text));
+    const int moved = InsertString(nGap, text);
+    SetItemData(moved, data);
+    SetCurSel(moved);
 }
 
 void CDragListBoxEx::OnDropFiles(const std::vector<std::wstring>& paths) {

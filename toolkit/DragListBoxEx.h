@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,11 @@ public:
     int GetCurSel() const;
     int SetCurSel(int nIndex);
     std::wstring GetText(int nIndex) const;
+    // A number kept with an item; moves by drag, up and down carry it along.
+    uintptr_t GetItemData(int nIndex) const;
+    int SetItemData(int nIndex, uintptr_t data);
+    // The first item holding data, or LB_ERR.
+    int FindItemData(uintptr_t data) const;
     int GetHorizontalExtent() const { return m_nHorizontalExtent; }
     // The item nearest to pt (viewport coordinates); outside is set when pt lies
     // on no item. -1 for an empty list.
