@@ -13,6 +13,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpressionValidator>
 #include <QSlider>
 #include <algorithm>
 #include <mutex>
@@ -36,15 +37,24 @@ std::wstring TextOf(const std::wstring& own, UINT ja, UINT en) {
 
 QString Q(const std::wstring& s) { return QString::fromStdWString(s); }
 
-QWidget* MakeWidget(const DialogControl& c, QWidget* parent) {
+Qt::Alignment StaticAlignment(DWORD style) {
+    if ((style & SS_LEFTNOWORDWRAP) == SS_LEFTNOWORDWRAP) return Qt::AlignLeft | Qt::AlignTop;
+    if (style & SS_CENTER) return Qt::AlignHCenter | Qt::AlignTop;
+    if (style & SS_RIGHT) return Qt::AlignRight | Qt::AlignTop;
+    return Qt::AlignLeft | Qt::AlignTop;
+}
+
+QWidget* MakeWidget(const DialogControl& c, const DialogUnits& units, QWidget* parent) {
     const QString text = Q(TextOf(c.text, c.textJa, c.textEn));
     switch (c.kind) {
         case ControlKind::Static: {
             auto* l = new QLabel(text, parent);
-            if (c.style & SS_CENTER) l->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-            else if (c.style & SS_RIGHT) l->setAlignment(Qt::AlignRight | Qt::AlignTop);
-            else l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-            l->setWordWrap(true);
+            l->setAlignment(StaticAlignment(c.style));
+            // A label wraps only where its rectangle has room for a second line; a
+            // one-line label that wrapped would lose its second line to the clip.
+            const bool noWrap = (c.style & SS_LEFTNOWORDWRAP) == SS_LEFTNOWORDWRAP;
+            l->setWordWrap(!noWrap && units.ToPixelsY(c.cy) >= 2 * QFontMetrics(parent->font()).height());
+            if (c.style & SS_SUNKEN) l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
             return l;
         }
         case ControlKind::GroupBox: return new QGroupBox(text, parent);
@@ -59,6 +69,11 @@ QWidget* MakeWidget(const DialogControl& c, QWidget* parent) {
         case ControlKind::Edit: {
             auto* e = new QLineEdit(text, parent);
             e->setReadOnly((c.style & ES_READONLY) != 0);
+            if (c.style & ES_CENTER) e->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+            else if (c.style & ES_RIGHT) e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            // Typing takes digits only; text set by the program is not checked.
+            if (c.style & ES_NUMBER)
+                e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), e));
             return e;
         }
         case ControlKind::UpDown: return new CUpDown(parent, c.style);
@@ -118,13 +133,14 @@ BOOL CDialog::BuildFromTemplate() {
     setFont(font);
     m_units = DialogUnits::FromFont(font);
     setWindowTitle(Q(TextOf(t->caption, t->captionJa, t->captionEn)));
+    if (t->style & WS_MINIMIZEBOX) setWindowFlag(Qt::WindowMinimizeButtonHint, true);
     setFixedSize(m_units.ToPixelsX(t->cx), m_units.ToPixelsY(t->cy));
 
     QWidget* previous = nullptr;
     QButtonGroup* radios = nullptr;
     UINT radioKey = 0;
     for (const DialogControl& c : t->controls) {
-        QWidget* w = MakeWidget(c, this);
+        QWidget* w = MakeWidget(c, m_units, this);
         int height = m_units.ToPixelsY(c.cy);
         // A drop-down list's height in a template includes its open list; closed it is
         // as high as its text needs.
@@ -155,7 +171,7 @@ BOOL CDialog::BuildFromTemplate() {
 
 void CDialog::AddControl(QWidget* w, UINT id) {
     w->setProperty("talvernControlId", static_cast<uint>(id));
-    if (id != 0 && id != 0xFFFF) m_controls.emplace(id, w);
+    if (id != 0 && id != 0xFFFF) m_controls[id] = w;
     WireNotifications(w, id);
 }
 
@@ -171,6 +187,35 @@ void CDialog::WireNotifications(QWidget* w, UINT id) {
     } else if (auto* s = qobject_cast<QSlider*>(w)) {
         connect(s, &QSlider::valueChanged, this, [this, id] { NotifyControl(id, NM_SLIDERMOVED); });
     }
+}
+
+QWidget* CDialog::ReplaceDlgItem(UINT id, QWidget* replacement) {
+    QWidget* old = GetDlgItem(id);
+    if (!old || !replacement || replacement == old) return nullptr;
+    replacement->setParent(old->parentWidget());
+    replacement->setGeometry(old->geometry());
+    replacement->setEnabled(old->isEnabledTo(this));
+    replacement->setWindowTitle(old->windowTitle());
+    auto* oldButton = qobject_cast<QAbstractButton*>(old);
+    auto* newButton = qobject_cast<QAbstractButton*>(replacement);
+    if (oldButton && newButton) {
+        newButton->setText(oldButton->text());
+        newButton->setCheckable(oldButton->isCheckable());
+        if (QButtonGroup* group = oldButton->group()) {
+            group->removeButton(oldButton);
+            group->addButton(newButton);
+        }
+    }
+    for (auto& [key, buttons] : m_radioGroups)
+        std::replace(buttons.begin(), buttons.end(), static_cast<QAbstractButton*>(oldButton), newButton);
+    for (CUpDown* spin : findChildren<CUpDown*>())
+        if (spin->GetBuddy() == old) spin->SetBuddy(qobject_cast<QLineEdit*>(replacement));
+    replacement->stackUnder(old);
+    QWidget::setTabOrder(old, replacement);
+    replacement->setVisible(!old->isHidden());
+    AddControl(replacement, id);
+    delete old;
+    return replacement;
 }
 
 int CDialog::DoModal() {
@@ -200,8 +245,12 @@ void CDialog::OnOK() {
 }
 
 BOOL CDialog::UpdateData(BOOL save) {
+    // Control notifications are locked out for the length of an exchange, so no
+    // change handler runs while the controls are half loaded.
+    ++m_nLockNotify;
     CDataExchange dx(this, save != FALSE);
     DoDataExchange(&dx);
+    --m_nLockNotify;
     return dx.Failed() ? FALSE : TRUE;
 }
 
@@ -282,6 +331,7 @@ void CDialog::OnControlNotify(UINT id, UINT code, Notify handler) {
 }
 
 void CDialog::NotifyControl(UINT id, UINT code) {
+    if (m_nLockNotify > 0) return;
     const auto it = m_notify.find({id, code});
     if (it != m_notify.end()) {
         const Notify handler = it->second;  // the handler may replace its own entry

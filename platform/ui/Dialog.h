@@ -83,6 +83,19 @@ public:
     void CheckDlgButton(UINT id, int check);
     int IsDlgButtonChecked(UINT id) const;
     void EnableDlgItem(UINT id, BOOL enable);
+    // Puts replacement (a custom control class) in the place of the template's control
+    // id: same parent, geometry, id, stacking and tab order, enabled state and caption,
+    // radio group and up-down buddy; its notifications reach the same handlers. The
+    // old control is destroyed, the dialog owns the replacement. Null (and nothing
+    // taken over) when there is no such control.
+    QWidget* ReplaceDlgItem(UINT id, QWidget* replacement);
+    template <class W>
+    W* ReplaceDlgItemWith(UINT id) {
+        auto* w = new W(this);
+        if (ReplaceDlgItem(id, w)) return w;
+        delete w;
+        return nullptr;
+    }
     // Every radio button of the group that id belongs to, in template order.
     std::vector<QAbstractButton*> RadioGroupOf(UINT id) const;
 
@@ -112,6 +125,7 @@ private:
     void WireNotifications(QWidget* w, UINT id);
 
     bool m_bBuilt = false;
+    int m_nLockNotify = 0;
     int m_nResult = 0;
     DialogUnits m_units;
     std::map<UINT, QWidget*> m_controls;

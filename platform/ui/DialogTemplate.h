@@ -33,11 +33,16 @@ constexpr DWORD WS_CAPTION = 0x00C00000;
 constexpr DWORD WS_SYSMENU = 0x00080000;
 constexpr DWORD WS_THICKFRAME = 0x00040000;
 constexpr DWORD WS_POPUP = 0x80000000;
+constexpr DWORD WS_MINIMIZEBOX = 0x00020000;  // of a dialog; the same bit is WS_GROUP on a control
+constexpr DWORD ES_CENTER = 0x0001;
+constexpr DWORD ES_RIGHT = 0x0002;
 constexpr DWORD ES_MULTILINE = 0x0004;
 constexpr DWORD ES_READONLY = 0x0800;
 constexpr DWORD ES_NUMBER = 0x2000;
 constexpr DWORD SS_CENTER = 0x0001;
 constexpr DWORD SS_RIGHT = 0x0002;
+constexpr DWORD SS_LEFTNOWORDWRAP = 0x000C;
+constexpr DWORD SS_SUNKEN = 0x1000;
 constexpr DWORD UDS_WRAP = 0x0001;
 constexpr DWORD UDS_SETBUDDYINT = 0x0002;
 constexpr DWORD UDS_AUTOBUDDY = 0x0010;
@@ -65,6 +70,7 @@ struct DialogTemplate {
     std::wstring fontFace;  // empty: the GUI font
     int fontPoints = 9;
     std::vector<DialogControl> controls;
+    DWORD style = 0;  // of the dialog window: WS_MINIMIZEBOX
 };
 
 // Templates are registered once by the resources and looked up by id.

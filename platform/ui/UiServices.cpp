@@ -49,33 +49,71 @@ public:
     }
 };
 
+// Qt's own dialog rather than the desktop's: it takes our filters, our extension
+// rule and a parent on every desktop alike.
+class SaveOpenDialog : public QFileDialog {
+public:
+    SaveOpenDialog(QWidget* parent, const FileDialogRequest& request)
+        : QFileDialog(parent, Q(request.title)), m_filters(ParseFileFilter(request.filter)),
+          m_defaultExt(request.defaultExt) {
+        setOption(QFileDialog::DontUseNativeDialog);
+        // The list shows each filter's own text; its patterns stay behind it.
+        setOption(QFileDialog::HideNameFilterDetails);
+        setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        if (!(request.flags & OFN_OVERWRITEPROMPT)) setOption(QFileDialog::DontConfirmOverwrite);
+        for (const FileFilter& f : m_filters) m_qtFilters << Q(QtNameFilter(f));
+        if (!m_qtFilters.isEmpty()) {
+            setNameFilters(m_qtFilters);
+            const int index = std::clamp(request.filterIndex, 1, static_cast<int>(m_qtFilters.size()));
+            selectNameFilter(m_qtFilters[index - 1]);
+        }
+        if (!request.path.empty()) selectFile(Q(request.path));
+    }
+
+    // 1-based index of the filter shown, 0 when there are none.
+    int ChosenFilter() const {
+        const QString shown = selectedNameFilter();
+        for (qsizetype i = 0; i < m_qtFilters.size(); ++i)
+            if (m_qtFilters[i] == shown || Q(m_filters[static_cast<size_t>(i)].text) == shown.trimmed())
+                return static_cast<int>(i) + 1;
+        return m_qtFilters.isEmpty() ? 0 : 1;
+    }
+
+    void accept() override {
+        // The extension is added before the dialog checks the name, so an existing file
+        // of the completed name is the one asked about.
+        const QStringList files = selectedFiles();
+        if (acceptMode() == QFileDialog::AcceptSave && files.size() == 1) {
+            const int chosen = ChosenFilter();
+            const FileFilter* filter = chosen > 0 ? &m_filters[static_cast<size_t>(chosen - 1)] : nullptr;
+            const QString completed = Q(ApplyDefaultExtension(files[0].toStdWString(), filter, m_defaultExt));
+            if (completed != files[0]) selectFile(completed);
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    std::vector<FileFilter> m_filters;
+    QStringList m_qtFilters;
+    std::wstring m_defaultExt;
+};
+
 class QtFileDialogs : public IFileDialogService {
 public:
     bool RunFileDialog(QWidget* owner, FileDialogRequest& request) override {
-        QFileDialog dlg(owner, Q(request.title));
-        dlg.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-        dlg.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-        if (!(request.flags & OFN_OVERWRITEPROMPT)) dlg.setOption(QFileDialog::DontConfirmOverwrite);
-        QStringList filters;
-        for (const FileFilter& f : ParseFileFilter(request.filter)) filters << Q(QtNameFilter(f));
-        if (!filters.isEmpty()) {
-            dlg.setNameFilters(filters);
-            const int index = std::clamp(request.filterIndex, 1, static_cast<int>(filters.size()));
-            dlg.selectNameFilter(filters[index - 1]);
-        }
-        if (!request.defaultExt.empty()) dlg.setDefaultSuffix(Q(request.defaultExt));
-        if (!request.path.empty()) dlg.selectFile(Q(request.path));
+        SaveOpenDialog dlg(owner ? owner : QApplication::activeWindow(), request);
         if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return false;
         request.path = dlg.selectedFiles().first().toStdWString();
-        const int chosen = filters.indexOf(dlg.selectedNameFilter());
-        if (chosen >= 0) request.filterIndex = chosen + 1;
+        if (const int chosen = dlg.ChosenFilter(); chosen > 0) request.filterIndex = chosen;
         return true;
     }
 
     std::optional<std::wstring> BrowseForFolder(QWidget* owner, const std::wstring& title,
                                                 const std::wstring& initial) override {
-        const QString dir = QFileDialog::getExistingDirectory(owner, Q(title), Q(initial),
-                                                              QFileDialog::ShowDirsOnly);
+        const QString dir = QFileDialog::getExistingDirectory(
+            owner ? owner : QApplication::activeWindow(), Q(title), Q(initial),
+            QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
         if (dir.isEmpty()) return std::nullopt;
         return dir.toStdWString();
     }
@@ -172,6 +210,18 @@ public:
         QScreen* screen = QGuiApplication::primaryScreen();
         if (!screen) return QImage();
         return screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+    }
+
+    ScreenSnapshot GrabScreenOf(const QWidget* window) override {
+        QScreen* screen = window ? window->screen() : nullptr;
+        if (!screen) screen = QGuiApplication::primaryScreen();
+        if (!screen) return {};
+        ScreenSnapshot shot;
+        shot.geometry = screen->geometry();
+        shot.devicePixelRatio = screen->devicePixelRatio();
+        shot.image = screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32);
+        shot.image.setDevicePixelRatio(shot.devicePixelRatio);
+        return shot;
     }
 };
 
@@ -283,6 +333,35 @@ std::wstring QtNameFilter(const FileFilter& f) {
     }
     // Qt takes the patterns from the last parenthesised group of the entry.
     return f.text + L" (" + pats + L")";
+}
+
+std::wstring ApplyDefaultExtension(const std::wstring& path, const FileFilter* chosen,
+                                   const std::wstring& defaultExt) {
+    const size_t slash = path.rfind(L'/');
+    const std::wstring name = path.substr(slash == std::wstring::npos ? 0 : slash + 1);
+    // A leading dot (a hidden file) starts no extension; an empty name gets none.
+    if (name.empty() || name.find(L'.', 1) != std::wstring::npos) return path;
+    std::wstring ext;
+    if (chosen) {
+        for (const std::wstring& p : chosen->patterns) {
+            if (p.size() < 3 || p.compare(0, 2, L"*.") != 0) continue;
+            const std::wstring tail = p.substr(2);
+            if (tail.find_first_of(L"*?[.") != std::wstring::npos) continue;
+            ext = tail;
+            break;
+        }
+    }
+    if (ext.empty()) ext = defaultExt;
+    if (ext.empty()) return path;
+    for (wchar_t& c : ext) c = static_cast<wchar_t>(std::towlower(c));
+    return path + L"." + ext;
+}
+
+ScreenSnapshot ScriptedUi::GrabScreenOf(const QWidget*) {
+    ScreenSnapshot shot;
+    shot.image = screenImage;
+    shot.geometry = QRect(QPoint(0, 0), screenImage.size());
+    return shot;
 }
 
 UiServices ScriptedUi::Services() { return {this, this, this, this, this, this}; }

@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QPoint>
+#include <QRect>
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -38,7 +39,7 @@ struct FileDialogRequest {
     bool save = false;
     std::wstring title;
     std::wstring filter;      // "text|pattern|text|pattern|", patterns separated by ';'
-    std::wstring defaultExt;  // without dot; added to a typed name without extension
+    std::wstring defaultExt;  // without dot; see ApplyDefaultExtension
     std::wstring path;        // initial name in, chosen full path out
     int filterIndex = 1;      // 1-based, in and out
     DWORD flags = 0;
@@ -86,11 +87,22 @@ public:
     virtual bool Remove(QWidget* owner) = 0;
 };
 
+// A picture of one screen: image in device pixels (its device pixel ratio set), and
+// where that screen lies on the desktop in logical pixels.
+struct ScreenSnapshot {
+    QImage image;
+    QRect geometry;
+    qreal devicePixelRatio = 1.0;
+};
+
 class IScreenService {
 public:
     virtual ~IScreenService() = default;
     // A snapshot of the primary screen, in screen pixels.
     virtual QImage Grab() = 0;
+    // A snapshot of the screen window is on (the primary one for null); a null image
+    // where the platform cannot take one.
+    virtual ScreenSnapshot GrabScreenOf(const QWidget* window) = 0;
 };
 
 struct UiServices {
@@ -120,6 +132,11 @@ std::vector<FileFilter> ParseFileFilter(const std::wstring& filter);
 bool MatchFilePattern(const std::wstring& name, const std::wstring& pattern);
 // Qt's name filter for one entry, each pattern spelt case-insensitively ("*.[jJ][pP][gG]").
 std::wstring QtNameFilter(const FileFilter& f);
+// The name a save dialog hands back for a typed path: a file name without an extension
+// gets the extension of the chosen filter's first pattern that names one ("*.AVI" gives
+// ".avi"), else defaultExt; anything else comes back as it is.
+std::wstring ApplyDefaultExtension(const std::wstring& path, const FileFilter* chosen,
+                                   const std::wstring& defaultExt);
 
 // Answers from a script and records every request; for tests.
 class ScriptedUi : public IMessageBoxService, public IFileDialogService, public IClipboardService,
@@ -142,6 +159,7 @@ public:
     void ShowBalloon(QWidget*, const std::wstring& title, const std::wstring& text) override;
     bool Remove(QWidget*) override;
     QImage Grab() override { return screenImage; }
+    ScreenSnapshot GrabScreenOf(const QWidget*) override;
 
     // Script: answers are taken in order; when none is left the default applies
     // (IDOK / cancel / cancel).
@@ -149,7 +167,7 @@ public:
     std::deque<std::optional<FileDialogRequest>> fileAnswers;  // nullopt = cancel
     std::deque<std::optional<std::wstring>> folderAnswers;     // nullopt = cancel
     bool trayAvailable = true;
-    QImage screenImage;
+    QImage screenImage;  // also the one screen GrabScreenOf sees, at the desktop's origin
 
     // Record.
     std::vector<MessageBoxCall> messageBoxes;
