@@ -40,21 +40,26 @@ function(talvern_library name)
   endif()
 endfunction()
 
-# talvern_test(<name> [DEPS <targets>...])
+# talvern_test(<name> [DEPS <targets>...] [TIMEOUT <s>] [LOCK <resource>])
 # One GoogleTest executable from every .cpp of the calling folder, registered with CTest.
+# With LOCK, CTest runs no two tests holding the same resource at once (tests that
+# share a file beside their program).
 function(talvern_test name)
-  cmake_parse_arguments(A "" "TIMEOUT" "DEPS" ${ARGN})
+  cmake_parse_arguments(A "" "TIMEOUT;LOCK" "DEPS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   add_executable(${name} ${srcs})
   target_link_libraries(${name} PRIVATE ${A_DEPS} talvern_test_support GTest::gtest GTest::gmock GTest::gtest_main)
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT 300)
   endif()
-  gtest_discover_tests(${name}
-    DISCOVERY_MODE PRE_TEST
-    DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${A_TIMEOUT}
-               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;TALVERN_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
+  set(env "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;TALVERN_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
+  if(A_LOCK)
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+      PROPERTIES TIMEOUT ${A_TIMEOUT} RESOURCE_LOCK ${A_LOCK} ENVIRONMENT "${env}")
+  else()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+      PROPERTIES TIMEOUT ${A_TIMEOUT} ENVIRONMENT "${env}")
+  endif()
 endfunction()
 
 # Walks the link closure of each target and fails the configuration if Qt appears in it.

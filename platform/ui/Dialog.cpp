@@ -208,8 +208,10 @@ QWidget* CDialog::ReplaceDlgItem(UINT id, QWidget* replacement) {
     }
     for (auto& [key, buttons] : m_radioGroups)
         std::replace(buttons.begin(), buttons.end(), static_cast<QAbstractButton*>(oldButton), newButton);
-    for (CUpDown* spin : findChildren<CUpDown*>())
-        if (spin->GetBuddy() == old) spin->SetBuddy(qobject_cast<QLineEdit*>(replacement));
+    // CUpDown has no meta-object of its own: findChildren<CUpDown*> would match any widget.
+    for (QWidget* child : findChildren<QWidget*>())
+        if (auto* spin = dynamic_cast<CUpDown*>(child); spin && spin->GetBuddy() == old)
+            spin->SetBuddy(qobject_cast<QLineEdit*>(replacement));
     replacement->stackUnder(old);
     QWidget::setTabOrder(old, replacement);
     replacement->setVisible(!old->isHidden());

@@ -1,8 +1,15 @@
 #include "platform/ui/ShapedWindow.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QWindow>
 #include <QPainter>
 #include <QRegion>
+
+namespace {
+constexpr qint64 kExposureWaitMs = 500;
+}  // namespace
 
 void SetWindowFrameless(QWidget* window) {
     if (!window) return;
@@ -27,9 +34,19 @@ CAnimationPopup::CAnimationPopup(const QRect& geometry)
 void CAnimationPopup::ShowFrame(const QImage& frame) {
     m_frame = frame;
     ++m_nFrames;
-    if (!isVisible()) show();
+    if (!isVisible()) ShowAndWaitForExposure();
     // repaint paints and hands the pixels to the window system at once.
     repaint();
+}
+
+void CAnimationPopup::ShowAndWaitForExposure() {
+    show();
+    // The window system takes pixels only once it has mapped the window; until then
+    // every frame would be lost. No input is handled while waiting.
+    QElapsedTimer waited;
+    waited.start();
+    while (windowHandle() && !windowHandle()->isExposed() && waited.elapsed() < kExposureWaitMs)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
 }
 
 void CAnimationPopup::paintEvent(QPaintEvent*) {

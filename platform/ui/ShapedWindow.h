@@ -12,7 +12,8 @@ void SetWindowFrameless(QWidget* window);
 void SetWindowEllipse(QWidget* window, const QRect& rect);
 
 // A borderless window above the others that shows one picture at a time. Each frame
-// is painted before ShowFrame returns: the caller's loop needs no event loop.
+// is painted before ShowFrame returns: the caller's loop needs no event loop (the
+// first frame waits, at most half a second, until the window system shows the window).
 class CAnimationPopup : public QWidget {
 public:
     // geometry is in desktop (logical) pixels.
@@ -25,6 +26,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void ShowAndWaitForExposure();
+
     QImage m_frame;
     int m_nFrames = 0;
 };

@@ -24,7 +24,6 @@ TEST(FileFilters, TypedNameWithoutExtensionGetsTheFiltersOne) {
         {L"/out/shot", &filters[0], L"", L"/out/shot.jpg"},
         {L"/out/shot", &filters[1], L"png", L"/out/shot.png"},   // "*.*" names no extension
         {L"/out/shot", &filters[2], L"", L"/out/shot"},          // nor do wildcards
-        {L"/out/shot", nullptr, L"", L"/out/shot"},
         {L"/out/shot.bmp", &filters[0], L"", L"/out/shot.bmp"},  // an extension stays
         {L"/out.d/shot", &filters[0], L"", L"/out.d/shot.jpg"},  // the folder's dot is not one
         {L"/out/.hidden", &filters[0], L"", L"/out/.hidden.jpg"},

@@ -1,0 +1,112 @@
+#include "dialogs/Launchers.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "app/Info.h"
+#include "dialogs/AudioStreamSel.h"
+#include "dialogs/DialogResources.h"
+#include "dialogs/HOZON.h"
+#include "dialogs/MyAboutDlg.h"
+#include "dialogs/Volume.h"
+#include "foundation/PathUtil.h"
+#include "foundation/RegUtil.h"
+#include "platform/ui/UiServices.h"
+
+namespace {
+
+constexpr UINT kMsgSavePathInvalid = 50201;
+constexpr UINT kMsgOutputIsMovie = 50203;
+constexpr wchar_t kImageFilter[] =
+    L"JPG (*.JPG)|*.JPG; *.JPEG|BMP (*.BMP)|*.BMP|TIF (*.TIF)|*.TIF; *.TIFF|PNG (*.PNG)|*.PNG|";
+constexpr wchar_t kImageSection[] = L"data";
+constexpr wchar_t kImageEntry[] = L"Index";
+
+// Whether two paths name one file: the same file on disk, or the same name.
+bool SameFile(const std::wstring& a, const std::wstring& b) {
+    if (a.empty() || b.empty()) return false;
+    const std::filesystem::path pa(NativePath(a)), pb(NativePath(b));
+    std::error_code ec;
+    if (std::filesystem::equivalent(pa, pb, ec)) return true;
+    return pa.lexically_normal() == pb.lexically_normal();
+}
+
+// Runs the save dialog until it is cancelled or names something other than the
+// open movie; writing over the movie while it is read would destroy it.
+bool AskOutputPath(FileDialogRequest& request, const std::wstring& moviePath) {
+    for (;;) {
+        if (!GetUiServices().fileDialog->RunFileDialog(nullptr, request)) return false;
+        if (!SameFile(request.path, moviePath)) return true;
+        ShowMessageBox(nullptr, DialogTextWithPath(kMsgOutputIsMovie, request.path), std::wstring(),
+                       MB_OK | MB_ICONEXCLAMATION);
+    }
+}
+
+FileDialogRequest SaveRequest(const std::wstring& path, const std::wstring& filter, const std::wstring& ext) {
+    FileDialogRequest request;
+    request.save = true;
+    request.filter = filter;
+    request.defaultExt = ext;
+    request.path = path;
+    request.flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+    return request;
+}
+
+}  // namespace
+
+int DoVolumeDialog(int percent, CWnd* pParent) {
+    CVolume dlg(pParent);
+    dlg.SetVolume(percent);
+    dlg.DoModal();
+    return dlg.GetVolume();
+}
+
+int DoAudioStreamDialog(int* choice, CWnd* pParent) {
+    CAudioStreamSel dlg(pParent);
+    if (dlg.DoModal() != IDOK) return DialogCancelled;
+    if (choice) *choice = dlg.GetChoice();
+    return 1;
+}
+
+int ApplyOverwritePolicy(const CInfo* info, std::wstring& path, std::wstring filter,
+                         const std::wstring& moviePath) {
+    if (!info) return 0;
+    if (info->m_nOverwrite == 2 && FileExists(path.c_str())) {
+        FileDialogRequest request = SaveRequest(path, filter, std::wstring());
+        if (!AskOutputPath(request, moviePath)) return DialogCancelled;
+        path = request.path;
+    } else if (info->m_nOverwrite == 1) {
+        MakeUniqueFileName(path);
+    }
+    return 0;
+}
+
+void DoAboutDialog() {
+    CMyAboutDlg dlg(RGB(255, 255, 255), RGB(0, 0, 0), nullptr);
+    dlg.DoModal();
+}
+
+int BrowseImageSaveFile(std::wstring& path, const std::wstring& moviePath) {
+    FileDialogRequest request = SaveRequest(path, kImageFilter, L"jpg");
+    request.filterIndex = static_cast<int>(ProfileGetInt(kImageSection, kImageEntry, 1));
+    if (!AskOutputPath(request, moviePath)) return kImageFileCancelled;
+    path = request.path;
+    ProfileWriteInt(kImageSection, kImageEntry, request.filterIndex);
+    return kImageFileChosen;
+}
+
+void DoSaveSettingDialog(CInfo* info, CWnd* pParent) {
+    if (!info) return;
+    CHOZON dlg(pParent);
+    dlg.m_info = *info;
+    if (dlg.DoModal() == IDOK) {
+        *info = dlg.m_info;
+        if (info->SaveChecked() == 0)
+            ShowMessageBox(pParent ? pParent->GetWidget() : nullptr, DialogText(kMsgSavePathInvalid), std::wstring(),
+                           MB_OK);
+        return;
+    }
+    // The dialog's record stores itself when the dialog goes: it must hold the
+    // caller's values, not what was typed before the cancel.
+    dlg.m_info = *info;
+}

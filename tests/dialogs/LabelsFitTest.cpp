@@ -1,0 +1,112 @@
+// Every text of every settings dialog fits its control with the dialog font, in both
+// languages, and no two controls overlap. With TALVERN_SCREENSHOT_DIR set, a picture
+// of each dialog in each language is saved there as well.
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <functional>
+#include <memory>
+
+#include "dialogs/AudioStreamSel.h"
+#include "dialogs/HOZON.h"
+#include "dialogs/MyAboutDlg.h"
+#include "dialogs/Volume.h"
+#include "tests/dialogs/DialogTestSupport.h"
+
+using namespace dialogs_test;
+
+namespace {
+
+struct Maker {
+    const char* name;
+    std::function<std::unique_ptr<CDialog>()> make;
+};
+
+const Maker kDialogs[] = {
+    {"save-setting", [] { return std::make_unique<CHOZON>(nullptr); }},
+    {"audio-choice", [] { return std::make_unique<CAudioStreamSel>(nullptr); }},
+    {"volume", [] { return std::make_unique<CVolume>(nullptr); }},
+    {"about", [] { return std::make_unique<CMyAboutDlg>(RGB(255, 255, 255), RGB(0, 0, 0), nullptr); }},
+};
+
+// Text as drawn: a single '&' marks the mnemonic and takes no room.
+QString Drawn(QString text) {
+    text.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    text.remove(QLatin1Char('&'));
+    return text.replace(QLatin1Char('\x01'), QLatin1Char('&'));
+}
+
+// The room a control's text needs, and the room it has (width, height).
+std::pair<QSize, QSize> Need(QWidget* w, const CDialog& dlg) {
+    const QFontMetrics fm(w->font());
+    const QSize has = w->size();
+    if (auto* l = qobject_cast<QLabel*>(w)) {
+        if (l->text().isEmpty()) return {};
+        const int frame = 2 * l->frameWidth();
+        if (l->wordWrap()) {
+            const QRect r = fm.boundingRect(QRect(0, 0, has.width() - frame, 10000), Qt::TextWordWrap, l->text());
+            return {r.size() + QSize(frame, frame), has};
+        }
+        return {QSize(fm.horizontalAdvance(l->text()) + frame, fm.height() + frame), has};
+    }
+    if (auto* g = qobject_cast<QGroupBox*>(w)) return {QSize(fm.horizontalAdvance(Drawn(g->title())) + 16, 0), has};
+    if (auto* r = qobject_cast<QRadioButton*>(w)) return {QSize(r->sizeHint().width(), fm.height()), has};
+    if (auto* c = qobject_cast<QComboBox*>(w)) {
+        int widest = 0;
+        for (int i = 0; i < c->count(); ++i) widest = std::max(widest, fm.horizontalAdvance(c->itemText(i)));
+        return {QSize(widest + 30, fm.height()), has};
+    }
+    if (auto* b = qobject_cast<QPushButton*>(w)) {
+        // The icon button keeps its first 32 pixels for the icon.
+        const int icon = dlg.GetDlgCtrlID(b) == IDOK && dynamic_cast<const CMyAboutDlg*>(&dlg) ? 32 : 0;
+        return {QSize(fm.horizontalAdvance(Drawn(b->text())) + 10 + icon, fm.height() + 4), has};
+    }
+    return {};
+}
+
+std::string Describe(const char* dialog, const CDialog& dlg, QWidget* w) {
+    return std::string(dialog) + " control " + std::to_string(dlg.GetDlgCtrlID(w)) + " \"" +
+           w->property("text").toString().toStdString() + "\"";
+}
+
+void CheckDialog(const Maker& maker, const char* lang) {
+    std::unique_ptr<CDialog> dlg = maker.make();
+    ASSERT_TRUE(dlg->CreateModeless(nullptr));
+    std::vector<QWidget*> placed;
+    for (QWidget* w : dlg->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (w->isHidden()) continue;
+        const std::string what = Describe(maker.name, *dlg, w) + " in " + lang;
+        EXPECT_TRUE(dlg->rect().contains(w->geometry())) << what;
+        const auto [need, has] = Need(w, *dlg);
+        EXPECT_LE(need.width(), has.width()) << what;
+        EXPECT_LE(need.height(), has.height()) << what;
+        if (!qobject_cast<QGroupBox*>(w)) placed.push_back(w);
+    }
+    for (size_t i = 0; i < placed.size(); ++i)
+        for (size_t j = i + 1; j < placed.size(); ++j)
+            EXPECT_FALSE(placed[i]->geometry().intersects(placed[j]->geometry()))
+                << Describe(maker.name, *dlg, placed[i]) << " overlaps " << Describe(maker.name, *dlg, placed[j])
+                << " in " << lang;
+    if (const char* out = std::getenv("TALVERN_SCREENSHOT_DIR"); out && *out) {
+        QDir().mkpath(QString::fromUtf8(out));
+        const QString file = QStringLiteral("%1/%2-%3.png").arg(QString::fromUtf8(out), QString::fromUtf8(maker.name),
+                                                                 QString::fromUtf8(lang).left(2));
+        dlg->grab().save(file);
+    }
+}
+
+class LabelsFit : public DialogFixture {};
+
+}  // namespace
+
+TEST_F(LabelsFit, EveryTextFitsItsControlInBothLanguages) {
+    for (const char* lang : {"C.UTF-8", "ja_JP.UTF-8"}) {
+        LanguageScope scope(lang);
+        for (const Maker& m : kDialogs) CheckDialog(m, lang);
+    }
+}
