@@ -4,6 +4,7 @@
 // drops files from the desktop onto it and sees striped rows. A long item text can
 // be shown whole in a title tip. Indexes follow the list-box rules: -1 appends,
 // an index past the count fails with -1.
+#include <QListWidget>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -16,7 +17,6 @@
 
 class CDialog;
 class QAbstractItemDelegate;
-class QListWidget;
 class QMouseEvent;
 
 constexpr int LB_ERR = -1;
