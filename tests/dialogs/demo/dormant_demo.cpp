@@ -44,15 +44,23 @@ class LoggingOwner : public IEncodeOwner {
 public:
     void RunFile(const std::wstring& path) override {
         Say("owner run " + U8(path));
-        // A file takes a while, and the user may press Stop meanwhile.
+        // A file takes a while, unless the user stops the run meanwhile.
+        m_bStopped = false;
         QElapsedTimer clock;
         clock.start();
-        while (clock.elapsed() < 300) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        while (!m_bStopped && clock.elapsed() < 3000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        Say("owner done " + U8(path));
     }
-    void StopRun() override { Say("owner stop"); }
+    void StopRun() override {
+        m_bStopped = true;
+        Say("owner stop");
+    }
     void OnLuminanceChanged(int gamma, int offset) override {
         Say("owner luminance " + std::to_string(gamma) + " " + std::to_string(offset));
     }
+
+private:
+    bool m_bStopped = false;
 };
 
 struct MainWindow : QWidget, CWnd {
@@ -63,10 +71,11 @@ struct MainWindow : QWidget, CWnd {
     QWidget* GetWidget() override { return this; }
 };
 
-// Runs a function whenever a window moves, is resized or shown.
+// Runs a function whenever a window moves, is resized or shown, for as long as owner lives.
 class PlaceWatch : public QObject {
 public:
-    PlaceWatch(QWidget* window, std::function<void()> onPlace) : QObject(window), m_onPlace(std::move(onPlace)) {
+    PlaceWatch(QWidget* window, QObject* owner, std::function<void()> onPlace)
+        : QObject(owner), m_onPlace(std::move(onPlace)) {
         window->installEventFilter(this);
     }
 
@@ -97,12 +106,13 @@ void WatchList(CDragListBoxEx& box) {
             std::to_string(list->viewport()->width()) + " " + std::to_string(list->viewport()->height()) + " " +
             std::to_string(box.GetRowHeight()) + " " + std::to_string(first.isNull() ? 0 : first.top()));
     };
+    // The reports end with the list box, which the dialog destroys before its controls.
     QAbstractItemModel* model = list->model();
-    QObject::connect(model, &QAbstractItemModel::rowsInserted, list, items);
-    QObject::connect(model, &QAbstractItemModel::rowsRemoved, list, items);
-    QObject::connect(model, &QAbstractItemModel::modelReset, list, items);
-    QObject::connect(list->verticalScrollBar(), &QScrollBar::valueChanged, list, where);
-    new PlaceWatch(list->window(), where);
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, &box, items);
+    QObject::connect(model, &QAbstractItemModel::rowsRemoved, &box, items);
+    QObject::connect(model, &QAbstractItemModel::modelReset, &box, items);
+    QObject::connect(list->verticalScrollBar(), &QScrollBar::valueChanged, &box, where);
+    new PlaceWatch(list->window(), &box, where);
     items();
     where();
 }

@@ -134,7 +134,7 @@ class DormantDialogsTest(unittest.TestCase):
             app.wait_window(re.escape(DIALOGS["vob"][0])).key("Return")
             poll("the dialog to end", lambda: lines(app, "paths "))
             self.assertEqual(lines(app, "paths ")[-1].split(" "), [paths[1], paths[2], paths[0], paths[3]] + dropped)
-            self.assertEqual(app.wait_exit(), 0)
+            self.assertEqual(app.wait_exit(), 0, app.output())
 
     def test_batch_runs_and_stops(self):
         paths = self.files("one.ini", "two.ini", "three.ini")
