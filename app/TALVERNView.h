@@ -110,7 +110,7 @@ public:
     void SetDocument(CTALVERNDoc* doc) { m_pDocument = doc; }
     CTALVERNDoc* GetDocument() const { return m_pDocument; }
 
-    virtual void OnInitialUpdate();
+    void OnInitialUpdate() override;
     void OnDraw(CDC* pDC) override;
     void OnDropFile(const std::wstring& path) override;
 
@@ -203,7 +203,7 @@ private:
     void PaintPicture(CDC& dc, const RECT& clipBox);
     void PaintStatus(CDC& dc);
     StripState CurrentStripState();
-    void SetMainTitle(const std::wstring& title);
+    void ResetMainTitle();
 
     CTALVERNDoc* m_pDocument = nullptr;
     QRect m_paintClip;
