@@ -4,11 +4,13 @@
 #include <system_error>
 
 #include "app/Info.h"
+#include "dialogs/AVISetDlg.h"
 #include "dialogs/AudioStreamSel.h"
 #include "dialogs/DialogResources.h"
 #include "dialogs/HOZON.h"
 #include "dialogs/MyAboutDlg.h"
 #include "dialogs/Volume.h"
+#include "dialogs/WMVSet.h"
 #include "foundation/PathUtil.h"
 #include "foundation/RegUtil.h"
 #include "platform/ui/UiServices.h"
@@ -109,4 +111,22 @@ void DoSaveSettingDialog(CInfo* info, CWnd* pParent) {
     // The dialog's record stores itself when the dialog goes: it must hold the
     // caller's values, not what was typed before the cancel.
     dlg.m_info = *info;
+}
+
+int DoAviSettingDialog(const BITMAPINFOHEADER* input, CEncAVISetting* settings, CWnd* pParent) {
+    if (!input || !settings) return DialogCancelled;
+    CAVISetDlg dlg(pParent);
+    dlg.SetSettings(input, *settings);
+    if (dlg.DoModal() != IDOK) return DialogCancelled;
+    dlg.GetSettings(*settings);
+    return 0;
+}
+
+int DoWmvSettingDialog(CInfo* info, CWnd* pParent) {
+    if (!info) return DialogCancelled;
+    CWMVSet dlg(pParent);
+    dlg.m_info = *info;
+    if (dlg.DoModal() != IDOK) return DialogCancelled;
+    *info = dlg.m_info;
+    return 0;
 }

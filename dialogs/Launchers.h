@@ -5,6 +5,9 @@
 // small code. Two of them are plain save dialogs. No launcher keeps state.
 #include <string>
 
+#include "platform/win32/Win32Types.h"
+
+class CEncAVISetting;
 class CInfo;
 class CWnd;
 
@@ -35,6 +38,12 @@ int BrowseImageSaveFile(std::wstring& path, const std::wstring& moviePath = std:
 // and is stored; a folder that cannot be used is replaced and reported. Cancel and
 // the close box: *info and the stored profile keep the caller's values.
 void DoSaveSettingDialog(CInfo* info, CWnd* pParent);
+// The compressor of a re-encoded AVI for frames of format input: 0 with *settings
+// taking the dialog's values, or DialogCancelled with *settings untouched.
+int DoAviSettingDialog(const BITMAPINFOHEADER* input, CEncAVISetting* settings, CWnd* pParent);
+// The WMV encoding over a copy of *info: 0 with *info taking the dialog's values, or
+// DialogCancelled with *info exactly as it was.
+int DoWmvSettingDialog(CInfo* info, CWnd* pParent);
 
 // The filters of the outputs that pass the overwrite policy.
 inline constexpr wchar_t kAviFilter[] = L"AVI (*.AVI)|*.avi|";

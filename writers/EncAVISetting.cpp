@@ -6,6 +6,7 @@
 
 #include "foundation/IniCreate.h"
 #include "foundation/RegUtil.h"
+#include "platform/registry/Registry.h"
 
 namespace {
 
@@ -25,6 +26,15 @@ HGLOBAL CopyAudioFormat(const void* format) {
                                 std::max(whole, static_cast<size_t>(CEncAVISetting::kAudioBlockBytes)));
     if (block) std::memcpy(GlobalLock(block), format, whole);
     return block;
+}
+
+// A setting without a state (the user went back to the compressor's defaults) must
+// not find the old state again at the next start.
+void DeleteStoredState(const std::wstring& key) {
+    HKEY hkey = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_SET_VALUE, &hkey) != ERROR_SUCCESS) return;
+    RegDeleteValueW(hkey, L"AviCodec");
+    RegCloseKey(hkey);
 }
 
 // A stored audio format is used only when it holds a whole WAVEFORMATEX and the
@@ -61,6 +71,8 @@ CEncAVISetting::~CEncAVISetting() {
         RegWriteBinary(HKEY_CURRENT_USER, key.c_str(), L"AviCodec", static_cast<const BYTE*>(GlobalLock(m_state)),
                        static_cast<DWORD>(size));
         GlobalFree(m_state);
+    } else {
+        DeleteStoredState(key);
     }
     if (m_audioFormat) {
         const auto* wf = static_cast<const WAVEFORMATEX*>(GlobalLock(m_audioFormat));

@@ -121,6 +121,9 @@ BOOL CWavACM::ChooseFormat(HWND owner) {
     choose.hwndOwner = owner;
     choose.pwfx = Target();
     choose.cbwfx = max;
+    // Offer only what the source can become.
+    choose.fdwEnum = ACM_FORMATENUMF_CONVERT;
+    choose.pwfxEnum = &m_source;
     if (acmFormatChooseW(&choose) != MMSYSERR_NOERROR) return FALSE;
     WAVEFORMATEX* t = Target();
     // A choice announcing more extra bytes than its block holds would be read past its end.

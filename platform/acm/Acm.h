@@ -50,6 +50,8 @@ constexpr DWORD ACMSTREAMHEADER_STATUSF_PREPARED = 0x00020000;
 constexpr DWORD ACMSTREAMHEADER_STATUSF_INQUEUE = 0x00100000;
 
 constexpr DWORD ACMFORMATCHOOSE_STYLEF_INITTOWFXSTRUCT = 0x00000040;
+// With pwfxEnum: offer only formats that audio of that format can be converted into.
+constexpr DWORD ACM_FORMATENUMF_CONVERT = 0x00100000;
 
 // MPEG audio records carried in a WAVEFORMATEX's extra bytes.
 constexpr WORD MPEGLAYER3_WFX_EXTRA_BYTES = 12;
@@ -85,6 +87,8 @@ struct ACMFORMATCHOOSEW {
     WAVEFORMATEX* pwfx;  // in/out: a block of cbwfx bytes
     DWORD cbwfx;
     std::wstring title;
+    DWORD fdwEnum;                  // ACM_FORMATENUMF_CONVERT or 0
+    const WAVEFORMATEX* pwfxEnum;   // the source of the conversion, for ACM_FORMATENUMF_CONVERT
 };
 
 // One format the chooser can offer: its tag's name, a line describing it and
@@ -113,6 +117,9 @@ std::vector<AcmFormatDetails> AcmListFormats();
 size_t AcmFormatBlockSize(const WAVEFORMATEX* f);
 // True when the stream can decode (or pass through) audio of this format.
 bool AcmCanDecode(const WAVEFORMATEX* f);
+// True when audio of source can be turned into dest: by one stream, or through the
+// PCM shape that dest's codec takes (a PCM-to-PCM stream, then the encoder).
+bool AcmCanConvert(const WAVEFORMATEX* source, const WAVEFORMATEX* dest);
 
 MMRESULT acmMetrics(HACMOBJ obj, UINT metric, void* value);
 MMRESULT acmFormatSuggest(HACMDRIVER driver, const WAVEFORMATEX* source, WAVEFORMATEX* dest,

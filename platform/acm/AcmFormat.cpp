@@ -290,6 +290,17 @@ bool AcmCanDecode(const WAVEFORMATEX* f) {
     return s.raw || avcodec_find_decoder(s.codec) != nullptr;
 }
 
+bool AcmCanConvert(const WAVEFORMATEX* source, const WAVEFORMATEX* dest) {
+    if (acmStreamOpen(nullptr, nullptr, source, dest, nullptr, 0, 0, ACM_STREAMOPENF_QUERY) == MMSYSERR_NOERROR)
+        return true;
+    WAVEFORMATEX pcm{};
+    pcm.wFormatTag = WAVE_FORMAT_PCM;
+    if (!dest || acmFormatSuggest(nullptr, dest, &pcm, sizeof pcm, ACM_FORMATSUGGESTF_WFORMATTAG) != MMSYSERR_NOERROR)
+        return false;
+    return acmStreamOpen(nullptr, nullptr, source, &pcm, nullptr, 0, 0, ACM_STREAMOPENF_QUERY) == MMSYSERR_NOERROR &&
+           acmStreamOpen(nullptr, nullptr, &pcm, dest, nullptr, 0, 0, ACM_STREAMOPENF_QUERY) == MMSYSERR_NOERROR;
+}
+
 AcmFormatChooser* AcmSetFormatChooser(AcmFormatChooser* chooser) {
     AcmFormatChooser* old = g_chooser;
     g_chooser = chooser;

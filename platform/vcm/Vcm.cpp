@@ -1,7 +1,12 @@
 #include "platform/vcm/Vcm.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
 
 #include "platform/vcm/CompressorTable.h"
 #include "platform/vcm/VcmEncoder.h"
@@ -74,6 +79,17 @@ bool TestOpen(const VcmCompressor& c, const BITMAPINFOHEADER* in, VcmEncoder& en
     return enc.Open(*c.entry, s);
 }
 
+// What the encoders make of the options (see VcmEncoder): a fixed quantiser on the
+// MPEG-style scale 1..31, or x264's 1..51; speed picks one of x264's ten presets.
+VcmOptionLimits LimitsOf(const CompressorEntry& e) {
+    VcmOptionLimits limits;
+    if (e.quality == talvern::vcm::QualityKind::QScale) limits.quantizerMax = 31;
+    if (e.quality == talvern::vcm::QualityKind::Crf) limits.quantizerMax = 51;
+    const AVCodec* codec = talvern::vcm::EncoderOf(e);
+    if (codec && std::strcmp(codec->name, "libx264") == 0) limits.speedMax = 9;
+    return limits;
+}
+
 LRESULT GetState(HIC hic, void* data, uintptr_t size) {
     if (!data) return sizeof(StateBlock);
     if (size < sizeof(StateBlock)) return ICERR_BADSIZE;
@@ -96,19 +112,23 @@ LRESULT SetState(HIC hic, const void* data, uintptr_t size) {
     if (size != sizeof(StateBlock)) return 0;
     StateBlock b;
     std::memcpy(&b, data, sizeof b);
+    const VcmCodecOptions options{b.speed, b.quantizer};
     if (b.magic != kStateMagic || b.version != kStateVersion || b.bytes != sizeof b ||
-        b.handler != hic->entry->handler || b.speed < -1 || b.speed > 9 || b.quantizer < 0 ||
-        b.quantizer > 51) {
+        b.handler != hic->entry->handler || !LimitsOf(*hic->entry).Accepts(options)) {
         return 0;
     }
-    hic->options.speed = b.speed;
-    hic->options.quantizer = b.quantizer;
+    hic->options = options;
     return sizeof b;
 }
 
 }  // namespace
 
 void VcmSetDialogs(IVcmDialogs* dialogs) { g_dialogs = dialogs; }
+
+VcmOptionLimits VcmGetOptionLimits(FOURCC handler) {
+    const CompressorEntry* e = talvern::vcm::FindInstalled(handler);
+    return e ? LimitsOf(*e) : VcmOptionLimits{};
+}
 
 BOOL ICInfo(DWORD fccType, DWORD index, ICINFO* info) {
     if (fccType != 0 && fccType != ICTYPE_VIDEO) return FALSE;
@@ -192,7 +212,7 @@ LRESULT ICSendMessage(HIC hic, UINT msg, uintptr_t p1, uintptr_t p2) {
     }
 }
 
-BOOL ICQueryConfigure(HIC hic) { return hic && g_dialogs ? TRUE : FALSE; }
+BOOL ICQueryConfigure(HIC hic) { return hic && g_dialogs && LimitsOf(*hic->entry).HasOptions() ? TRUE : FALSE; }
 
 LRESULT ICConfigure(HIC hic, HWND owner) {
     if (!ICQueryConfigure(hic)) return ICERR_UNSUPPORTED;
@@ -200,11 +220,14 @@ LRESULT ICConfigure(HIC hic, HWND owner) {
     FillInfo(*hic->entry, &info);
     VcmCodecOptions edited = hic->options;
     if (!g_dialogs->Configure(owner, info, edited)) return ICERR_CANTUPDATE;
-    hic->options = edited;
+    // Only what the state block can carry is taken: the state must round-trip.
+    const VcmOptionLimits limits = LimitsOf(*hic->entry);
+    hic->options.speed = std::clamp<LONG>(edited.speed, -1, limits.speedMax);
+    hic->options.quantizer = std::clamp<LONG>(edited.quantizer, 0, limits.quantizerMax);
     return ICERR_OK;
 }
 
-BOOL ICQueryAbout(HIC hic) { return ICQueryConfigure(hic); }
+BOOL ICQueryAbout(HIC hic) { return hic && g_dialogs ? TRUE : FALSE; }
 
 LRESULT ICAbout(HIC hic, HWND owner) {
     if (!ICQueryAbout(hic)) return ICERR_UNSUPPORTED;

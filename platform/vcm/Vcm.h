@@ -100,6 +100,19 @@ struct VcmCodecOptions {
     LONG quantizer = 0;   // fixed quantiser (1..31 or the encoder's scale); 0 = from quality
 };
 
+// The option values one compressor's state block accepts. A compressor that takes
+// neither option has no configure dialog.
+struct VcmOptionLimits {
+    LONG speedMax = -1;     // speed accepts -1 (the encoder's default) .. speedMax; -1: no speed choice
+    LONG quantizerMax = 0;  // quantizer accepts 0 (from quality) .. quantizerMax; 0: no fixed quantiser
+    bool HasOptions() const { return speedMax >= 0 || quantizerMax > 0; }
+    bool Accepts(const VcmCodecOptions& o) const {
+        return o.speed >= -1 && o.speed <= speedMax && o.quantizer >= 0 && o.quantizer <= quantizerMax;
+    }
+};
+// The limits of an installed compressor; none for a handler that is not installed.
+VcmOptionLimits VcmGetOptionLimits(FOURCC handler);
+
 // Filled by the user interface; tests use scripted ones.
 class IVcmDialogs {
 public:
@@ -138,6 +151,7 @@ inline LRESULT ICSetState(HIC hic, const void* data, DWORD size) {
     return ICSendMessage(hic, ICM_SETSTATE, reinterpret_cast<uintptr_t>(data), size);
 }
 
+// TRUE when a dialog is installed and the compressor has options to configure.
 BOOL ICQueryConfigure(HIC hic);
 // ICERR_OK after the user confirmed, ICERR_CANTUPDATE after a cancel, ICERR_UNSUPPORTED without a dialog.
 LRESULT ICConfigure(HIC hic, HWND owner);

@@ -12,10 +12,16 @@
 #include <functional>
 #include <memory>
 
+#include "dialogs/AVISetDlg.h"
+#include "dialogs/AcmFormatChooseDlg.h"
 #include "dialogs/AudioStreamSel.h"
 #include "dialogs/HOZON.h"
 #include "dialogs/MyAboutDlg.h"
+#include "dialogs/VcmAboutDlg.h"
+#include "dialogs/VcmConfigureDlg.h"
 #include "dialogs/Volume.h"
+#include "dialogs/WMVSet.h"
+#include "writers/EncAVISetting.h"
 #include "tests/dialogs/DialogTestSupport.h"
 
 using namespace dialogs_test;
@@ -27,7 +33,46 @@ struct Maker {
     std::function<std::unique_ptr<CDialog>()> make;
 };
 
+// The compressor dialogs open on H.264, whose description and options are the longest.
+const ICINFO& X264() {
+    static const ICINFO info = [] {
+        ICINFO i{};
+        HIC hic = ICOpen(ICTYPE_VIDEO, MAKEFOURCC('H', '2', '6', '4'), ICMODE_COMPRESS);
+        ICGetInfo(hic, &i, sizeof i);
+        ICClose(hic);
+        return i;
+    }();
+    return info;
+}
+
+std::unique_ptr<CDialog> MakeAviSet() {
+    static const BITMAPINFOHEADER frames{sizeof(BITMAPINFOHEADER), 64, 48, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    auto dlg = std::make_unique<CAVISetDlg>(nullptr);
+    CEncAVISetting setting;
+    setting.SetHandler(X264().fccHandler);
+    dlg->SetSettings(&frames, setting);
+    return dlg;
+}
+
+// 16-bit stereo PCM, whose attribute lines are the longest.
+std::unique_ptr<CDialog> MakeChooser() {
+    static WAVEFORMATEX source{WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0};
+    static std::vector<BYTE> block(256);
+    static ACMFORMATCHOOSEW request{};
+    request.pwfx = reinterpret_cast<WAVEFORMATEX*>(block.data());
+    request.cbwfx = static_cast<DWORD>(block.size());
+    request.fdwEnum = ACM_FORMATENUMF_CONVERT;
+    request.pwfxEnum = &source;
+    return std::make_unique<CAcmFormatChooseDlg>(request, nullptr);
+}
+
 const Maker kDialogs[] = {
+    {"avi-codec", MakeAviSet},
+    {"wmv-setting", [] { return std::make_unique<CWMVSet>(nullptr); }},
+    {"sound-selection", MakeChooser},
+    {"codec-configure",
+     [] { return std::make_unique<CVcmConfigureDlg>(X264(), VcmGetOptionLimits(X264().fccHandler), VcmCodecOptions{}, nullptr); }},
+    {"codec-about", [] { return std::make_unique<CVcmAboutDlg>(X264(), nullptr); }},
     {"save-setting", [] { return std::make_unique<CHOZON>(nullptr); }},
     {"audio-choice", [] { return std::make_unique<CAudioStreamSel>(nullptr); }},
     {"volume", [] { return std::make_unique<CVolume>(nullptr); }},

@@ -73,10 +73,12 @@ class ScriptedDialogs : public IVcmDialogs {
 public:
     bool accept = true;
     int abouts = 0;
+    LONG speed = 7;
+    LONG quantizer = 5;
     bool Configure(HWND, const ICINFO&, VcmCodecOptions& o) override {
         if (!accept) return false;
-        o.speed = 7;
-        o.quantizer = 5;
+        o.speed = speed;
+        o.quantizer = quantizer;
         return true;
     }
     void About(HWND, const ICINFO&) override { ++abouts; }
@@ -160,6 +162,49 @@ TEST(VcmState, RoundTripsAndRefusesForeignOrMalformedBlocks) {
     EXPECT_EQ(ICAbout(mjpg, nullptr), ICERR_OK);
     EXPECT_EQ(dialogs.abouts, 1);
     VcmSetDialogs(nullptr);
-    EXPECT_EQ(ICConfigure(mjpg, nullptr), ICERR_UNSUPPORTED);
     for (HIC h : {mjpg, x264, fresh, other}) ICClose(h);
+}
+
+TEST(VcmState, EachCompressorTakesOnlyTheOptionsItHonours) {
+    const FOURCC mjpgH = MAKEFOURCC('M', 'J', 'P', 'G'), x264H = MAKEFOURCC('H', '2', '6', '4');
+    const FOURCC hfyuH = MAKEFOURCC('H', 'F', 'Y', 'U');
+    EXPECT_EQ(VcmGetOptionLimits(mjpgH).speedMax, -1);
+    EXPECT_EQ(VcmGetOptionLimits(mjpgH).quantizerMax, 31);
+    EXPECT_EQ(VcmGetOptionLimits(x264H).speedMax, 9);
+    EXPECT_EQ(VcmGetOptionLimits(x264H).quantizerMax, 51);
+    EXPECT_FALSE(VcmGetOptionLimits(hfyuH).HasOptions());
+    EXPECT_FALSE(VcmGetOptionLimits(ICHANDLER_DIB).HasOptions());
+
+    ScriptedDialogs dialogs;
+    VcmSetDialogs(&dialogs);
+    HIC hfyu = ICOpen(ICTYPE_VIDEO, hfyuH, ICMODE_COMPRESS);
+    HIC x264 = ICOpen(ICTYPE_VIDEO, x264H, ICMODE_COMPRESS);
+    ASSERT_TRUE(hfyu && x264);
+    EXPECT_FALSE(ICQueryConfigure(hfyu)) << "nothing to configure";
+    EXPECT_EQ(ICConfigure(hfyu, nullptr), ICERR_UNSUPPORTED);
+    EXPECT_TRUE(ICQueryAbout(hfyu));
+
+    // A dialog handing back more than the state can carry is held to the limits.
+    dialogs.speed = 12;
+    dialogs.quantizer = 60;
+    EXPECT_EQ(ICConfigure(x264, nullptr), ICERR_OK);
+    const LRESULT size = ICGetStateSize(x264);
+    std::vector<uint8_t> state(size);
+    ICGetState(x264, state.data(), size);
+    HIC fresh = ICOpen(ICTYPE_VIDEO, x264H, ICMODE_COMPRESS);
+    EXPECT_EQ(ICSetState(fresh, state.data(), size), size);
+    // The quantiser sits 16 bytes into the block; one beyond the limit is refused.
+    LONG quantizer = 52;
+    std::memcpy(state.data() + 16, &quantizer, sizeof quantizer);
+    EXPECT_EQ(ICSetState(fresh, state.data(), size), 0);
+    VcmSetDialogs(nullptr);
+    for (HIC h : {hfyu, x264, fresh}) ICClose(h);
+}
+
+TEST(VcmState, NoDialogsNoConfigure) {
+    HIC mjpg = ICOpen(ICTYPE_VIDEO, MAKEFOURCC('M', 'J', 'P', 'G'), ICMODE_COMPRESS);
+    ASSERT_NE(mjpg, nullptr);
+    EXPECT_EQ(ICConfigure(mjpg, nullptr), ICERR_UNSUPPORTED);
+    EXPECT_FALSE(ICQueryAbout(mjpg));
+    ICClose(mjpg);
 }

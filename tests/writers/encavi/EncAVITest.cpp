@@ -366,3 +366,21 @@ TEST_F(EncAVITest, StateSizeLargerThanItsBlockIsNeverReadPastTheBlock) {
     }
     EXPECT_EQ(CEncAVISetting().GetStateSize(), 8) << "only the block's own bytes are stored";
 }
+
+TEST_F(EncAVITest, AStateTakenAwayIsGoneAfterARestart) {
+    {
+        CEncAVISetting s;
+        HGLOBAL state = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, 32);
+        s.SetState(state);
+        s.SetStateSize(32);
+    }
+    {
+        CEncAVISetting s;
+        EXPECT_EQ(s.GetStateSize(), 32);
+        s.SetState(nullptr);
+        s.SetStateSize(0);
+    }
+    CEncAVISetting after;
+    EXPECT_EQ(after.GetState(), nullptr);
+    EXPECT_EQ(after.GetStateSize(), 0);
+}
