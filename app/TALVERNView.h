@@ -276,7 +276,9 @@ private:
     int WriteImageFiles();
     int WriteSourceAudio(int64_t due);
     int WriteSilence(int64_t bytes);
+    // Whether path is the open movie itself, as IdentifyMovieFile last found it on disk.
     bool IsTheMovie(const std::wstring& path) const;
+    void IdentifyMovieFile();
 
     CTALVERNDoc* m_pDocument = nullptr;
     QRect m_paintClip;
@@ -325,4 +327,8 @@ private:
     // Image file names of the pass: the folder and title part, and the whole name.
     std::wstring m_strImagePrefix;
     std::wstring m_strImagePath;
+    struct {
+        bool known = false;
+        uint64_t device = 0, inode = 0;
+    } m_movieFile;
 };

@@ -73,10 +73,16 @@ int64_t SilenceBytesPerFrame(double rate) {
 // ---- Per frame ----
 
 bool CTALVERNView::IsTheMovie(const std::wstring& path) const {
-    struct stat movie {}, out {};
-    if (!m_pDocument || !Identify(path.c_str(), &out)) return false;
-    return Identify(m_pDocument->GetPathName().c_str(), &movie) && movie.st_dev == out.st_dev &&
-           movie.st_ino == out.st_ino;
+    struct stat out {};
+    return m_movieFile.known && Identify(path.c_str(), &out) && out.st_dev == m_movieFile.device &&
+           out.st_ino == m_movieFile.inode;
+}
+
+void CTALVERNView::IdentifyMovieFile() {
+    struct stat movie {};
+    m_movieFile.known = m_pDocument && Identify(m_pDocument->GetPathName().c_str(), &movie);
+    m_movieFile.device = movie.st_dev;
+    m_movieFile.inode = movie.st_ino;
 }
 
 BOOL CTALVERNView::WriteImageFile(const BYTE* bits, const BITMAPINFOHEADER* header, const std::wstring& path) {
@@ -211,6 +217,7 @@ void CTALVERNView::OnSaveImage() {
     path = WithImageExtension(path, static_cast<int>(ProfileGetInt(L"data", L"Index", 1)));
     info.SaveChecked();
     RefreshFolderDisplay();
+    IdentifyMovieFile();
     if (IsTheMovie(path)) {
         ReportError(502);
         return;

@@ -296,6 +296,7 @@ int CTALVERNView::PlayLoop() {
         const RECT& c = doc->m_ClipRect;
         m_pipeline->SetClipRect(c.left, c.top, c.right, c.bottom);
     }
+    IdentifyMovieFile();
     m_strImagePrefix = JoinOutputPath(doc->m_Info.m_strOutputFolder, GetPathFileTitle(doc->GetPathName()));
     m_strImagePath.reserve(m_strImagePrefix.size() + 16);
     // A range reaching past the movie ends at its last frame.
