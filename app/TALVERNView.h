@@ -273,7 +273,6 @@ private:
     void FinishRun();
     void AnnounceSaved(const std::wstring& path);
     int PrepareOutputBuffer();
-    int WriteImageFiles();
     int WriteSourceAudio(int64_t due);
     int WriteSilence(int64_t bytes);
     // Whether path is the open movie itself, as IdentifyMovieFile last found it on disk.

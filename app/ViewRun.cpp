@@ -193,6 +193,8 @@ int CTALVERNView::CreateOutputs() {
     out.biSizeImage = static_cast<DWORD>(frameBytes);
     m_writerHeader = out;
     const int rate = static_cast<int>(m_dRate * 10000);
+    // Both writers divide by the rate they are given.
+    if (rate <= 0) return EncAVIError::kFormat;
     if (avi) {
         if (const int code = m_avi->Create(doc->m_strAviOutputPath.c_str(), &out, rate, 0)) return code;
         if (m_nAudioChoice == kAudioRecompress)
