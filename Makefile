@@ -4,7 +4,7 @@ JOBS    ?= $(shell nproc)
 RELEASE := build/release
 ASAN    := build/asan
 CTEST   := ctest --output-on-failure -j$(JOBS) --timeout 600
-SAN_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1 \
+SAN_ENV := ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1:suppressions=$(CURDIR)/tests/sanitizer/asan.supp \
            LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizer/lsan.supp:print_suppressions=0 \
            UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 

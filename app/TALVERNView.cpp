@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/MainFrame.h"
 #include "app/TALVERNDoc.h"
 #include "dialogs/Launchers.h"
 #include "foundation/LangString.h"
@@ -15,6 +16,7 @@
 #include "platform/ui/DialogTemplate.h"
 #include "platform/ui/MenuTemplate.h"
 #include "platform/ui/UiServices.h"
+#include "platform/ui/WinApp.h"
 
 namespace {
 
@@ -159,7 +161,11 @@ void CTALVERNView::RegisterUpdateRules() {
 
 void CTALVERNView::OnInitialUpdate() { RefreshFolderDisplay(); }
 
-void CTALVERNView::RefreshFolderDisplay() {}
+void CTALVERNView::RefreshFolderDisplay() {
+    auto* frame = dynamic_cast<CMainFrame*>(AfxGetMainWnd());
+    if (!frame || !m_pDocument) return;
+    frame->SetStatus(m_pDocument->m_Info.m_strOutputFolder, m_pDocument->m_Info.m_nJpegQuality);
+}
 
 void CTALVERNView::SetMainTitle(const std::wstring& title) {
     if (QWidget* main = window(); main != this) main->setWindowTitle(QString::fromStdWString(title));
@@ -236,7 +242,12 @@ void CTALVERNView::CloseMovie() {
 }
 
 void CTALVERNView::OpenPath(const std::wstring& path) {
-    if (m_pDocument && m_pDocument->SaveModified()) m_pDocument->OnOpenDocument(path);
+    // The framework's open asks SaveModified, sets the title and keeps the recent list;
+    // without an application (tests of the view alone) the document opens directly.
+    if (CWinApp* app = AfxGetApp(); app && app->GetMainWnd())
+        app->OpenDocumentFile(path);
+    else if (m_pDocument && m_pDocument->SaveModified())
+        m_pDocument->OnOpenDocument(path);
     // A refused open keeps the movie that is open and its picture.
     if (IsFileOpen()) return;
     m_pDisplayBits = nullptr;
@@ -278,6 +289,11 @@ void CTALVERNView::OnHScroll(CSliderSelect::Scroll) {
     }
     CWindowGraveyard::Scope running(m_graveyard);
     m_nCurrent = m_pSlider->SetPosFromCursor();
+    if (CPlayer* player = m_player.Get()) {
+        player->SetStartFrame(m_nCurrent);
+        player->PlayFrom();
+        player->SetPlaying(TRUE);
+    }
     if (const int result = ShowFrame()) ReportError(result);
     setFocus();
 }

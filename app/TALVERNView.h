@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/MovieViewOps.h"
+#include "app/Player.h"
 #include "app/Shorityu.h"
 #include "app/TALVERNDoc.h"
 #include "dialogs/Launchers.h"
@@ -213,6 +214,7 @@ public:
     const BYTE* GetDisplayBits() const { return m_pDisplayBits; }
     CSliderSelect* GetSlider() const { return m_pSlider; }
     CShorityu* GetSourcePictureWindow() const { return m_shorityu.Get(); }
+    CPlayer* GetPlayerWindow() const { return m_player.Get(); }
     CTimeMmanager& GetStopwatch() { return m_stopwatch; }
     // The reader's frame header; false without a movie.
     bool GetSourceHeader(BITMAPINFOHEADER* out) const;
@@ -292,7 +294,7 @@ private:
     // Declared before the holders: it outlives them and deletes what they release.
     CWindowGraveyard m_graveyard;
     CWindowHolder<QWidget> m_infoAvi{m_graveyard};
-    CWindowHolder<QWidget> m_player{m_graveyard};
+    CWindowHolder<CPlayer> m_player{m_graveyard};
     CWindowHolder<QWidget> m_bmpInfo{m_graveyard};
     CWindowHolder<QWidget> m_resize{m_graveyard};
     CWindowHolder<CShorityu> m_shorityu{m_graveyard};

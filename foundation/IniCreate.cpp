@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include "foundation/PathUtil.h"
 #include "platform/registry/PrivateProfile.h"
 #include "platform/registry/StoreFile.h"
@@ -47,6 +49,10 @@ std::wstring ChooseSettingIniPath(const std::wstring& moduleDir, bool moduleDirW
 }
 
 std::wstring GetSettingIniPath() {
+    // A settings folder named explicitly holds this file as well, so that runs with
+    // folders of their own (tests among them) never share the one beside the program.
+    if (const char* dir = std::getenv("TALVERN_CONFIG_DIR"); dir && *dir)
+        return ChooseSettingIniPath(std::wstring(), false, Utf8ToWide(dir));
     const std::wstring moduleDir = GetModuleDir();
     const bool writable = !moduleDir.empty() && ::access(NativePath(moduleDir).c_str(), W_OK) == 0;
     return ChooseSettingIniPath(moduleDir, writable, Utf8ToWide(talvern::settings::GetConfigDir()));

@@ -25,8 +25,8 @@ private:
     std::wstring m_path;
 };
 
-// Where "Setting.ini" lives: beside the program when its folder is writable,
-// otherwise in the per-user settings folder.
+// Where "Setting.ini" lives: in $TALVERN_CONFIG_DIR when that is set, else beside the
+// program when its folder is writable, otherwise in the per-user settings folder.
 std::wstring ChooseSettingIniPath(const std::wstring& moduleDir, bool moduleDirWritable,
                                   const std::wstring& configDir);
 std::wstring GetSettingIniPath();

@@ -14,6 +14,7 @@
 #include "platform/avifile/AviFileSource.h"
 #include "platform/avifile/AviReadStream.h"
 #include "platform/avifile/RiffCursor.h"
+#include "platform/win32/WideChar.h"
 
 namespace {
 
@@ -417,7 +418,10 @@ void FillFileInfo(AVIFILEINFOW& info, const std::vector<AviReadStream*>& streams
 
 HRESULT AviOpenFileForReading(PAVIFILE* file, const wchar_t* path) {
     *file = nullptr;
-    std::shared_ptr<AviFileSource> src = AviFileSource::Open(std::filesystem::path(path));
+    // The file system takes UTF-8; the library's own wide-to-narrow conversion throws
+    // on any character outside ASCII.
+    const std::string native = WideToUtf8(path ? path : L"");
+    std::shared_ptr<AviFileSource> src = AviFileSource::Open(std::filesystem::path(native));
     if (!src) return AVIERR_FILEOPEN;
     ParsedFile parsed;
     WalkFile(*src, parsed);

@@ -1,6 +1,7 @@
 #include "platform/ui/Command.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QKeySequence>
 #include <QMenu>
 #include <QPointer>
@@ -91,11 +92,30 @@ bool DispatchCommand(CCmdTarget& start, UINT id) {
 
 namespace {
 const char* const kCommandProperty = "talvernCommandId";
+const char* const kRadioGroupProperty = "talvernRadioLook";
+
+// Menus draw a bullet instead of a tick for an item of an exclusive group. Each radio
+// item gets a group of its own: the look is what counts, while which item is on stays
+// the update handler's decision alone.
+void ApplyRadioLook(QAction* action, bool radio) {
+    QActionGroup* group = action->actionGroup();
+    const bool ours = group && group->property(kRadioGroupProperty).toBool();
+    if (radio && !group) {
+        auto* own = new QActionGroup(action);
+        own->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+        own->setProperty(kRadioGroupProperty, true);
+        own->addAction(action);
+    } else if (!radio && ours) {
+        group->removeAction(action);
+        delete group;
+    }
+}
 
 void ApplyState(QAction* action, const CCmdUI& ui) {
     action->setEnabled(ui.m_bEnabled);
-    const bool checkable = ui.m_nCheck != 0 || action->isCheckable();
+    const bool checkable = ui.m_nCheck != 0 || ui.m_bRadio || action->isCheckable();
     action->setCheckable(checkable);
+    ApplyRadioLook(action, ui.m_bRadio);
     if (checkable) action->setChecked(ui.m_nCheck != 0);
     if (ui.m_text) action->setText(QString::fromStdWString(*ui.m_text));
 }

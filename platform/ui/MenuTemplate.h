@@ -9,6 +9,7 @@
 
 class QMenu;
 class QMenuBar;
+class QPoint;
 class QWidget;
 
 struct MenuItem {
@@ -29,6 +30,12 @@ struct Accelerator {
 
 void RegisterMenuTemplate(MenuTemplate menu);
 const MenuTemplate* FindMenuTemplate(UINT id);
+// The text of the first item with command id anywhere in the template; empty when none.
+std::wstring FindMenuItemText(const MenuTemplate& menu, UINT id);
+
+void RegisterAcceleratorTable(UINT id, std::vector<Accelerator> table);
+// Null when no table has that id.
+const std::vector<Accelerator>* FindAcceleratorTable(UINT id);
 
 // Appends items to menu (popups become submenus).
 void BuildMenu(QMenu* menu, const std::vector<MenuItem>& items);
@@ -36,3 +43,9 @@ void BuildMenu(QMenu* menu, const std::vector<MenuItem>& items);
 // dispatching what is chosen in it.
 void BuildMenuBar(QMenuBar* bar, const MenuTemplate& menu, CommandStart start);
 void BindAccelerators(QWidget* window, const std::vector<Accelerator>& table, CommandStart start);
+
+// Shows popup number popup of menu template menuId at a screen point and dispatches the
+// chosen command after the menu has closed. Returns the command id, 0 when nothing was
+// chosen or the template has no such popup.
+UINT TrackContextMenu(QWidget* owner, UINT menuId, size_t popup, const QPoint& screenPos,
+                      CommandStart start);

@@ -20,4 +20,8 @@ public:
 
     // The top-level window the widget belongs to.
     QWidget* GetTopLevel() { return GetWidget()->window(); }
+
+    // Called by the single-document framework on the view once its frame is built and
+    // again after every successful open of its document.
+    virtual void OnInitialUpdate() {}
 };

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/avifile/AviFile.h"
+#include "platform/win32/WideChar.h"
 #include "tests/data/SyntheticAvi.h"
 #include "tests/support/TestSupport.h"
 
@@ -118,6 +119,15 @@ TEST(AviRead, IndexOffsetsBeyondFourGigabytesAreFollowed) {
     EXPECT_EQ(6, AVIStreamLength(s));
     for (int i = 0; i < 6; ++i) EXPECT_TRUE(avi.chunks[size_t(i)].data == ReadOne(s, i)) << i;
     AVIStreamRelease(s);
+    AVIFileRelease(file);
+}
+
+TEST(AviRead, FileNamesOutsideAsciiOpen) {
+    TempDir dir;
+    const std::string name = (dir / "テスト 動画 100%.avi").string();
+    ASSERT_TRUE(WriteFileBytes(name, BuildSyntheticAvi(SimpleVideo(3, 8, 4))));
+    PAVIFILE file = nullptr;
+    ASSERT_EQ(AVIERR_OK, AVIFileOpenW(&file, Utf8ToWide(name).c_str(), OF_SHARE_DENY_NONE, nullptr));
     AVIFileRelease(file);
 }
 

@@ -1,0 +1,58 @@
+#pragma once
+// The main frame: the docking menu bar, tool bar 128, the three-pane status bar, the
+// nine visual styles (40001-40009) and the process priority commands (32780-32782).
+// The view reports the output folder and JPEG quality through SetStatus.
+#include <memory>
+#include <string>
+
+#include "app/ProcessPriority.h"
+#include "platform/ui/FrameWnd.h"
+
+class CDockMenuBar;
+class CStatusBar;
+class CToolBar;
+
+constexpr UINT ID_PRIORITY_HIGH = 32780;
+constexpr UINT ID_PRIORITY_NORMAL = 32781;
+constexpr UINT ID_PRIORITY_LOW = 32782;
+constexpr UINT ID_VIEW_CUSTOMIZE = 124;
+constexpr UINT ID_VIEW_MENUBAR = 59398;
+constexpr UINT ID_INDICATOR_OUTPUT = 61447;
+constexpr UINT ID_INDICATOR_QUALITY = 61448;
+
+class CMainFrame : public CFrameWnd {
+public:
+    // priority: where the priority commands act (the real process when null).
+    explicit CMainFrame(std::unique_ptr<IProcessPriority> priority = nullptr);
+    ~CMainFrame() override;
+
+    BOOL PreCreateWindow(CREATESTRUCT& cs) override;
+    int OnCreate() override;
+
+    // Status pane 1 shows text, pane 2 number as "%3d".
+    void SetStatus(const std::wstring& text, int number);
+
+    void OnApplicationLook(UINT id);
+    UINT GetApplicationLook() const { return m_nAppLook; }
+
+    // The context menus of the view: 140 on a Japanese system, else 141.
+    static UINT GetContextMenuId();
+
+    CStatusBar* GetStatusBar() const { return m_pStatusBar; }
+    CToolBar* GetToolBar() const { return m_pToolBar; }
+    CDockMenuBar* GetDockMenuBar() const { return m_pMenuBar; }
+
+private:
+    BOOL CreateMenuBar();
+    BOOL CreateToolBar();
+    BOOL CreateStatusBar();
+    void RegisterCommands();
+    void OnPriority(UINT id);
+    void OnUpdatePriority(CCmdUI& ui);
+
+    UINT m_nAppLook;
+    CStatusBar* m_pStatusBar = nullptr;
+    CDockMenuBar* m_pMenuBar = nullptr;
+    CToolBar* m_pToolBar = nullptr;
+    std::unique_ptr<IProcessPriority> m_pPriority;
+};

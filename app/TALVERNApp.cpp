@@ -1,0 +1,69 @@
+#include "app/TALVERNApp.h"
+
+#include "app/MainFrame.h"
+#include "app/TALVERNDoc.h"
+#include "app/TALVERNView.h"
+#include "dialogs/Launchers.h"
+#include "dialogs/PlatformDialogs.h"
+#include "foundation/IniCreate.h"
+#include "foundation/LangString.h"
+#include "foundation/PathUtil.h"
+#include "foundation/SysUtil.h"
+#include "platform/ui/CommandLineInfo.h"
+#include "platform/ui/QtUiHooks.h"
+#include "resources/AppResources.h"
+#include "toolkit/BaseDialog.h"
+#include "toolkit/BaseView.h"
+
+CTALVERNApp::CTALVERNApp() {
+    OnCommand(ID_APP_ABOUT, [this](UINT id) { OnAppAbout(id); });
+    OnCommand(ID_HELP, [this](UINT id) { OnHelp(id); });
+}
+
+BOOL CTALVERNApp::InitInstance() {
+    PreferX11Platform();
+    if (!CWinApp::InitInstance()) return FALSE;
+    LoadQtTranslations();
+    SetRegistryKey(ReadRegPos());
+    LoadStdProfileSettings(6);
+    RegisterAppResources();
+    // The audio format chooser and the compressors' own dialogs answer from here on.
+    InstallPlatformDialogs();
+    const UINT menu = IsJapaneseSystem() ? IDR_MAINFRAME : IDR_MAINFRAME_EN;
+    AddDocTemplate(std::make_unique<CSingleDocTemplate>(menu, IDR_MAINFRAME, &CreateDocument,
+                                                        &CreateFrame, &CreateView));
+    CCommandLineInfo cmdInfo;
+    ParseCommandLine(cmdInfo);
+    if (!ProcessShellCommand(cmdInfo)) return FALSE;
+    m_pMainWnd->CenterWindow();
+    m_pMainWnd->show();
+    // The title follows the document, which a movie named on the command line has set.
+    m_pMainWnd->OnUpdateFrameTitle();
+    return TRUE;
+}
+
+std::unique_ptr<CDocument> CTALVERNApp::CreateDocument() {
+    return std::make_unique<CTALVERNDoc>();
+}
+
+std::unique_ptr<CFrameWnd> CTALVERNApp::CreateFrame() {
+    return std::make_unique<CMainFrame>();
+}
+
+CWnd* CTALVERNApp::CreateView(CFrameWnd& frame) {
+    auto* view = new CTALVERNView(&frame);
+    view->SetDocument(dynamic_cast<CTALVERNDoc*>(frame.GetActiveDocument()));
+    return view;
+}
+
+std::wstring CTALVERNApp::GetHelpFilePath() {
+    return GetModuleDir() + (IsJapaneseSystem() ? L"talvern_ja.html" : L"talvern.html");
+}
+
+void CTALVERNApp::OnAppAbout(UINT) {
+    DoAboutDialog();
+}
+
+void CTALVERNApp::OnHelp(UINT) {
+    ShellOpenAsync(GetHelpFilePath().c_str());
+}

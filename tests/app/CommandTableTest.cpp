@@ -1,0 +1,284 @@
+// The command table: every command's texts in both main menus, its key, and its
+// enabling rule as far as the frame and the application carry it. With the plain
+// document and view the commands of the document and the view have no handler yet,
+// so they must show disabled.
+#include <gtest/gtest.h>
+
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QShortcut>
+#include <functional>
+#include <set>
+
+#include "app/TALVERNDoc.h"
+#include "platform/ui/MenuTemplate.h"
+#include "platform/ui/RecentFileList.h"
+#include "platform/ui/ToolBar.h"
+#include "tests/app/AppTestSupport.h"
+
+using talvern::test::FrameFixture;
+
+namespace {
+
+enum Owner { View, Doc, Frame, App, None };
+
+struct Row {
+    UINT id;
+    const wchar_t* en;  // null: no menu item
+    const wchar_t* ja;
+    QKeySequence key;
+    Owner owner;
+};
+
+const QKeySequence kNoKey;
+
+const std::vector<Row>& Table() {
+    static const std::vector<Row> rows = {
+        {57601, L"Open(&O)...\tCtrl+O", L"開く(&O)...\tCtrl+O", QKeySequence("Ctrl+O"), View},
+        {57634, L"Copy(&C)\tCtrl+C", L"コピー(&C)\tCtrl+C", QKeySequence("Ctrl+C"), View},
+        {57603, L"Save Image...", L"フレームを保存(&S)", kNoKey, View},
+        {57616, L"Recent File", L"最近使ったファイル", kNoKey, App},
+        {57665, L"Exit(&X)", L"アプリケーションの終了(&X)", kNoKey, App},
+        {32791, L"Play\tCtrl+P", L"再生\tCtrl+P", QKeySequence("Ctrl+P"), View},
+        {32793, L"Pause\tSpace", L"一時停止\tSpace", QKeySequence("Space"), View},
+        {32792, L"Stop\tCtrl+S", L"停止\tCtrl+S", QKeySequence("Ctrl+S"), View},
+        {32873, L"Move to Start", L"始端に移動(&S)", kNoKey, View},
+        {32870, L"Move to End", L"終端に移動(&E)", kNoKey, View},
+        {32872, L"Front Frame\t<-", L"前のフレームに移動\t←", QKeySequence("Left"), View},
+        {32871, L"Next Frame\t->", L"次のフレームに移動\t→", QKeySequence("Right"), View},
+        {32734, L"Output AVI , when playing", L"再生時にAVIを出力(&A)", kNoKey, Doc},
+        {32735, L"Output WMV, when playing", L"再生時にWMVを出力(&W)", kNoKey, Doc},
+        {32732, L"Output JPG, when playing", L"再生時に連続してJPGを出力(&J)", kNoKey, Doc},
+        {32733, L"Output BMP, when playing", L"再生時に連続してBMPを出力(&B)", kNoKey, Doc},
+        {32736, L"Output TIF, when playing", L"再生時に連続してTIFを出力(&T)", kNoKey, Doc},
+        {32737, L"Output PNG, when playing", L"再生時に連続してPNGを出力(&P)", kNoKey, Doc},
+        {32738, L"Setting...", L"出力ファイルの保存設定...(&S)", kNoKey, View},
+        {32731, L"Clipping + Resize...\tCtrl+R", L"クリッピング + リサイズ...\tCtrl+R",
+         QKeySequence("Ctrl+R"), View},
+        {32761, L"No\tCtrl+0", L"解除なし\tCtrl+0", QKeySequence("Ctrl+0"), View},
+        {32762, L"Odd\tCtrl+1", L"奇数フィールド\tCtrl+1", QKeySequence("Ctrl+1"), View},
+        {32763, L"Even\tCtrl+2", L"偶数フィールド\tCtrl+2", QKeySequence("Ctrl+2"), View},
+        {32764, L"Doubling\tCtrl+3", L"二重化\tCtrl+3", QKeySequence("Ctrl+3"), View},
+        {32802, L"Play in Specifical range", L"範囲指定で再生する(&H)", kNoKey, View},
+        {32800, L"This frame is set to the start frame", L"このフレームを開始フレームに設定(&S)",
+         kNoKey, View},
+        {32801, L"This frame is set to the end frame", L"このフレームを終了フレームに設定(&E)",
+         kNoKey, View},
+        {32805, L"The range is set to the whole", L"範囲を全体に設定(&A)", kNoKey, View},
+        {32803, L"It moves to the start frame", L"開始フレームに移動(&B)", kNoKey, View},
+        {32804, L"It moves to the end frame", L"終了フレームに移動(&N)", kNoKey, View},
+        {32892, L"Extract Video-Stream", L"映像ストリームをコピーして抽出(&C)", kNoKey, View},
+        {32900, L"Extract Audio-Stream", L"音声ストリームのWAV抽出(&W)", kNoKey, View},
+        {32750, L"File Infomation...\tCtrl+I", L"AVI情報...\tCtrl+I", QKeySequence("Ctrl+I"), View},
+        {32880, L"BMP Info...\tCtrl+M", L"BMP情報...\tCtrl+M", QKeySequence("Ctrl+M"), View},
+        {32840, L"Display of former picture...\tCtrl+V", L"元絵の表示...\tCtrl+V",
+         QKeySequence("Ctrl+V"), View},
+        {32780, L"High", L"高い", kNoKey, Frame},
+        {32781, L"Normal", L"通常", kNoKey, Frame},
+        {32782, L"Low", L"低い", kNoKey, Frame},
+        {32811, L"All", L"全表示", kNoKey, Doc},
+        {32810, L"thins", L"間引く", kNoKey, Doc},
+        {32809, L"No", L"表示しない", kNoKey, Doc},
+        {32776, L"400%", L"400%", kNoKey, View},
+        {32775, L"200%", L"200%", kNoKey, View},
+        {32774, L"150%", L"150%", kNoKey, View},
+        {32773, L"100%", L"100%", kNoKey, View},
+        {32772, L"50%", L"50%", kNoKey, View},
+        {32771, L"25%", L"25%", kNoKey, View},
+        {59392, L"<??????\?>", L"<プレースホルダ>", kNoKey, Frame},
+        {59393, L"Status bar(&S)", L"ステータス バー(&S)", kNoKey, Frame},
+        {40001, L"Windows 2000(&2)", L"Windows 2000(&2)", kNoKey, Frame},
+        {40002, L"Office XP(&X)", L"Office XP(&X)", kNoKey, Frame},
+        {40003, L"Windows XP(&W)", L"Windows XP(&W)", kNoKey, Frame},
+        {40004, L"Office 2003(&3)", L"Office 2003(&3)", kNoKey, Frame},
+        {40005, L"Visual Studio .NET 2005(&5)", L"Visual Studio .NET 2005(&5)", kNoKey, Frame},
+        {40006, L"Blue(&B)", L"ブルー スタイル(&B)", kNoKey, Frame},
+        {40007, L"Black(&L)", L"ブラック スタイル(&L)", kNoKey, Frame},
+        {40008, L"Silver(&S)", L"シルバー スタイル(&S)", kNoKey, Frame},
+        {40009, L"Aqua(&A)", L"アクア スタイル(&A)", kNoKey, Frame},
+        {57670, L"Help\tF1", L"ヘルプ\tF1", QKeySequence("F1"), App},
+        {57664, L"TALVERN Version Info(&A)...", L"TALVERN のバージョン情報(&A)...", kNoKey, App},
+        {124, nullptr, nullptr, kNoKey, None},
+        {61450, nullptr, nullptr, QKeySequence("Ctrl+Up"), View},
+        {61451, nullptr, nullptr, QKeySequence("Ctrl+Down"), View},
+    };
+    return rows;
+}
+
+std::vector<std::wstring> PopupTexts(const MenuTemplate& menu) {
+    std::vector<std::wstring> texts;
+    for (const MenuItem& popup : menu.items) texts.push_back(popup.text);
+    return texts;
+}
+
+std::vector<UINT> Ids(const std::vector<MenuItem>& items) {
+    std::vector<UINT> ids;
+    for (const MenuItem& item : items)
+        ids.push_back(item.items.empty() ? item.id : 1);  // 1: a popup
+    return ids;
+}
+
+}  // namespace
+
+TEST(CommandTable, EveryCommandHasItsTextsInBothMenusAndItsKey) {
+    RegisterMenuResources();
+    const MenuTemplate* en = FindMenuTemplate(IDR_MAINFRAME_EN);
+    const MenuTemplate* ja = FindMenuTemplate(IDR_MAINFRAME);
+    ASSERT_TRUE(en && ja);
+    std::set<std::pair<int, UINT>> expectedKeys;
+    for (const Row& row : Table()) {
+        SCOPED_TRACE(row.id);
+        EXPECT_EQ(FindMenuItemText(*en, row.id), row.en ? row.en : L"");
+        EXPECT_EQ(FindMenuItemText(*ja, row.id), row.ja ? row.ja : L"");
+        if (!row.key.isEmpty()) expectedKeys.insert({row.key[0].toCombined(), row.id});
+    }
+    // One table serves both languages and holds exactly these keys.
+    std::set<std::pair<int, UINT>> keys;
+    for (const Accelerator& a : *FindAcceleratorTable(IDR_MAINFRAME))
+        keys.insert({a.key[0].toCombined(), a.id});
+    EXPECT_EQ(keys, expectedKeys);
+
+    EXPECT_EQ(PopupTexts(*en),
+              (std::vector<std::wstring>{L"File(&F)", L"Play(&C)", L"Output Setting(&O)",
+                                         L"Filter(&K)", L"Range Setting(&A)", L"Extraction(&S)",
+                                         L"Other(&S)", L"View(&V)", L"Help(&H)"}));
+    EXPECT_EQ(PopupTexts(*ja),
+              (std::vector<std::wstring>{L"ファイル(&F)", L"再生(&C)", L"出力設定(&O)",
+                                         L"フィルター(&K)", L"範囲設定(&A)", L"抽出(&S)",
+                                         L"その他(&S)", L"表示(&V)", L"ヘルプ(&H)"}));
+    const MenuItem& view = en->items[7];
+    ASSERT_EQ(view.items.size(), 2u);
+    EXPECT_EQ(view.items[0].text, L"Toolbar && Docking Windows(&T)");
+    EXPECT_EQ(view.items[1].text, L"Skin(&A)");
+    EXPECT_EQ(view.items[1].items.back().text, L"Office 2007(&7)");
+    EXPECT_EQ(ja->items[7].items[0].text, L"ツール バーとドッキング ウィンドウ(&T)");
+}
+
+TEST(CommandTable, ContextMenusAndToolBarHoldTheirCommandsInOrder) {
+    RegisterAppResources();
+    const std::vector<UINT> picture = {1, 1, 1, 0, 32791, 32792, 0, 57601, 57634, 57603, 0, 57665};
+    const std::vector<UINT> range = {32802, 0, 32800, 32801, 32805, 0, 32803, 32804};
+    for (UINT id : {IDR_CONTEXT_JA, IDR_CONTEXT_EN}) {
+        const MenuTemplate* menu = FindMenuTemplate(id);
+        ASSERT_NE(menu, nullptr);
+        ASSERT_EQ(menu->items.size(), 2u);
+        EXPECT_EQ(Ids(menu->items[0].items), picture);
+        EXPECT_EQ(Ids(menu->items[1].items), range);
+        EXPECT_EQ(Ids(menu->items[0].items[0].items),
+                  (std::vector<UINT>{32776, 32775, 32774, 32773, 32772, 32771}));
+        EXPECT_EQ(Ids(menu->items[0].items[1].items),
+                  (std::vector<UINT>{32761, 32762, 32763, 32764}));
+        EXPECT_EQ(Ids(menu->items[0].items[2].items), (std::vector<UINT>{32811, 32810, 32809}));
+    }
+    EXPECT_EQ(FindMenuTemplate(IDR_CONTEXT_JA)->items[0].text, L"メニュー");
+    EXPECT_EQ(FindMenuTemplate(IDR_CONTEXT_EN)->items[1].text, L"Range Setting(&A)");
+    EXPECT_EQ(FindMenuItemText(*FindMenuTemplate(IDR_CONTEXT_JA), 57603), L"フレームを保存");
+
+    const ToolBarTemplate* bar = FindToolBarTemplate(IDR_MAINFRAME);
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->buttons,
+              (std::vector<UINT>{57601, 57603, 0,     57634, 0,     32791, 32793, 32792, 0,
+                                 32872, 32871, 0,     32734, 32735, 0,     32732, 32733, 32736,
+                                 32737, 0,     32738, 32731, 32750, 0,     57670}));
+    // One picture per button, each its own.
+    std::vector<QImage> seen;
+    for (UINT id : bar->buttons) {
+        if (id == 0) continue;
+        SCOPED_TRACE(id);
+        ASSERT_EQ(bar->images.count(id), 1u);
+        const QImage& image = bar->images.at(id);
+        EXPECT_EQ(image.size(), QSize(16, 15));
+        for (const QImage& other : seen) EXPECT_NE(image, other);
+        seen.push_back(image);
+    }
+}
+
+TEST(CommandTable, EnablingAndTicksOfTheFrameAndApplicationCommands) {
+    FrameFixture f([] { return std::make_unique<CDocument>(); });
+    CCmdTarget& start = f.Start();
+    for (bool open : {false, true}) {
+        SCOPED_TRACE(open ? "a file open" : "no file");
+        if (open) f.Frame().GetActiveDocument()->SetPathName(L"/m/a.avi");
+        for (const Row& row : Table()) {
+            SCOPED_TRACE(row.id);
+            const CCmdUI ui = QueryCommand(start, row.id);
+            switch (row.owner) {
+                case View:
+                case Doc:
+                case None:
+                    EXPECT_FALSE(ui.m_bEnabled);
+                    break;
+                case Frame:
+                case App:
+                    EXPECT_EQ(ui.m_bEnabled, row.id != 57616);
+                    break;  // no recent file yet
+            }
+            if (row.id >= 40001 && row.id <= 40009) {
+                EXPECT_TRUE(ui.m_bRadio);
+                EXPECT_EQ(ui.m_nCheck, row.id == 40006 ? 1 : 0);
+            } else if (row.id >= 32780 && row.id <= 32782) {
+                EXPECT_FALSE(ui.m_bRadio);
+                EXPECT_EQ(ui.m_nCheck, row.id == 32781 ? 1 : 0);
+            } else if (row.id == 59392 || row.id == 59393) {
+                EXPECT_EQ(ui.m_nCheck, 1);
+            }
+        }
+    }
+    // Keys reach the commands through the dispatch alone: no action carries a shortcut
+    // of its own, which would make the key ambiguous.
+    std::function<void(const QList<QAction*>&)> noShortcuts = [&](const QList<QAction*>& actions) {
+        for (QAction* a : actions) {
+            EXPECT_TRUE(a->shortcut().isEmpty()) << a->text().toStdString();
+            if (a->menu()) noShortcuts(a->menu()->actions());
+        }
+    };
+    noShortcuts(f.Frame().GetMenuBarWidget()->actions());
+    noShortcuts(f.Frame().GetToolBar()->actions());
+    EXPECT_EQ(f.Frame().findChildren<QShortcut*>().size(), FindAcceleratorTable(IDR_MAINFRAME)->size());
+
+    f.app.AddToRecentFileList(L"/m/a.avi");
+    EXPECT_TRUE(QueryCommand(start, 57616).m_bEnabled);
+    EXPECT_FALSE(QueryCommand(start, 57617).m_bEnabled);
+}
+
+TEST(CommandTable, DocumentCommandsFollowThePlayState) {
+    FrameFixture f;
+    auto& doc = *static_cast<CTALVERNDoc*>(f.Frame().GetActiveDocument());
+    CCmdTarget& start = f.Start();
+    const std::pair<UINT, BOOL CTALVERNDoc::*> switches[] = {
+        {32732, &CTALVERNDoc::m_bOutputJpg}, {32733, &CTALVERNDoc::m_bOutputBmp},
+        {32734, &CTALVERNDoc::m_bOutputAvi}, {32735, &CTALVERNDoc::m_bOutputWmv},
+        {32736, &CTALVERNDoc::m_bOutputTif}, {32737, &CTALVERNDoc::m_bOutputPng}};
+    const struct {
+        const char* name;
+        bool open;
+        PlayState state;
+    } states[] = {{"none", false, PlayState::Stopped},
+                  {"stopped", true, PlayState::Stopped},
+                  {"playing", true, PlayState::Playing},
+                  {"paused", true, PlayState::Paused}};
+    for (const auto& st : states) {
+        SCOPED_TRACE(st.name);
+        doc.SetPathName(st.open ? L"/m/a.avi" : L"");
+        doc.m_nPlayState = st.state;
+        for (const auto& [id, member] : switches) {
+            SCOPED_TRACE(id);
+            doc.*member = TRUE;
+            EXPECT_EQ(QueryCommand(start, id).m_bEnabled,
+                      st.open && st.state == PlayState::Stopped);
+            EXPECT_EQ(QueryCommand(start, id).m_nCheck, 1);
+            doc.*member = FALSE;
+            EXPECT_EQ(QueryCommand(start, id).m_nCheck, 0);
+        }
+        for (auto [interval, ticked] : {std::pair{1, 32811u}, {30, 32810u}, {10000, 32809u}}) {
+            doc.m_nDisplayInterval = interval;
+            for (UINT id : {32809u, 32810u, 32811u}) {
+                const CCmdUI ui = QueryCommand(start, id);
+                EXPECT_TRUE(ui.m_bEnabled);
+                EXPECT_FALSE(ui.m_bRadio);  // a plain tick
+                EXPECT_EQ(ui.m_nCheck, id == ticked ? 1 : 0);
+            }
+        }
+    }
+}
