@@ -153,6 +153,22 @@ protected:
         return names;
     }
     fs::path Enc(const char* ext) { return out / ("Enc_" + m_title + ext); }
+    // A profile file of one bit-rate-driven VBR video stream, which takes two passes.
+    void UseTwoPassProfile(const fs::path& prx) {
+        WriteFileBytes(prx,
+                       "<profile version=\"589824\" storageformat=\"1\" name=\"T\" description=\"\">\n"
+                       "<streamconfig majortype=\"{73646976-0000-0010-8000-00AA00389B71}\" streamnumber=\"1\" "
+                       "streamname=\"Video Stream\" inputname=\"Video409\" bitrate=\"200000\" bufferwindow=\"5000\" "
+                       "vbrenabled=\"1\" vbrquality=\"0\">\n<videomediaprops maxkeyframespacing=\"30000000\" "
+                       "quality=\"75\"/>\n<wmmediatype subtype=\"{32564D57-0000-0010-8000-00AA00389B71}\" "
+                       "btemporalcompression=\"1\">\n<videoinfoheader dwbitrate=\"200000\" avgtimeperframe=\"400000\">\n"
+                       "<rcsource left=\"0\" top=\"0\" right=\"64\" bottom=\"48\"/>\n<bitmapinfoheader biwidth=\"64\" "
+                       "biheight=\"48\" biplanes=\"1\" bibitcount=\"24\" bicompression=\"WMV2\"/>\n"
+                       "</videoinfoheader>\n</wmmediatype>\n</streamconfig>\n</profile>\n");
+        doc.m_Info.m_nWmvKind = 3;
+        doc.m_Info.m_nTwoPass = 1;
+        doc.m_Info.m_strProfileFile = prx.wstring();
+    }
     std::vector<std::wstring> Captions() {
         std::vector<std::wstring> captions;
         for (const auto& box : script.ui.messageBoxes) captions.push_back(box.text.substr(0, 13));
@@ -294,20 +310,7 @@ TEST_F(RunTest, PauseResumesTheSamePassAndStopAsksOnlyForMovies) {
 TEST_F(RunTest, TwoPassWmvWritesImagesOnlyInTheSecondPass) {
     Open("m10", 10);
     TempDir profiles;
-    const fs::path prx = profiles / "2pass.prx";
-    WriteFileBytes(prx,
-                   "<profile version=\"589824\" storageformat=\"1\" name=\"T\" description=\"\">\n"
-                   "<streamconfig majortype=\"{73646976-0000-0010-8000-00AA00389B71}\" streamnumber=\"1\" "
-                   "streamname=\"Video Stream\" inputname=\"Video409\" bitrate=\"200000\" bufferwindow=\"5000\" "
-                   "vbrenabled=\"1\" vbrquality=\"0\">\n<videomediaprops maxkeyframespacing=\"30000000\" "
-                   "quality=\"75\"/>\n<wmmediatype subtype=\"{32564D57-0000-0010-8000-00AA00389B71}\" "
-                   "btemporalcompression=\"1\">\n<videoinfoheader dwbitrate=\"200000\" avgtimeperframe=\"400000\">\n"
-                   "<rcsource left=\"0\" top=\"0\" right=\"64\" bottom=\"48\"/>\n<bitmapinfoheader biwidth=\"64\" "
-                   "biheight=\"48\" biplanes=\"1\" bibitcount=\"24\" bicompression=\"WMV2\"/>\n"
-                   "</videoinfoheader>\n</wmmediatype>\n</streamconfig>\n</profile>\n");
-    doc.m_Info.m_nWmvKind = 3;
-    doc.m_Info.m_nTwoPass = 1;
-    doc.m_Info.m_strProfileFile = prx.wstring();
+    UseTwoPassProfile(profiles / "2pass.prx");
     doc.m_bOutputWmv = doc.m_bOutputJpg = TRUE;
     // JPEG files on disk after each frame of the two passes.
     std::vector<size_t> seen;
@@ -318,6 +321,17 @@ TEST_F(RunTest, TwoPassWmvWritesImagesOnlyInTheSecondPass) {
     EXPECT_EQ(Files().size(), 11u);
     EXPECT_EQ(Captions(), std::vector<std::wstring>{L"It preserved "});
     EXPECT_GT(fs::file_size(Enc(".wmv")), 0u);
+}
+
+TEST_F(RunTest, AnOutputSizeThatChangedSinceTheWritersOpenedEndsTheRun) {
+    Open("m10", 10);
+    TempDir profiles;
+    UseTwoPassProfile(profiles / "2pass.prx");
+    doc.m_bOutputWmv = doc.m_bOutputJpg = TRUE;
+    pump.step = [&] { doc.m_OutputHeader.biWidth = 32; };
+    Play();
+    EXPECT_EQ(Captions(), (std::vector<std::wstring>{L"Error No.0502", L"It preserved "}));
+    EXPECT_EQ(Files().size(), 1u);  // the WMV file alone
 }
 
 TEST_F(RunTest, CancelAtAnyQuestionLeavesExistingOutputsUntouched) {
