@@ -334,6 +334,31 @@ TEST_F(RunTest, AnOutputSizeThatChangedSinceTheWritersOpenedEndsTheRun) {
     EXPECT_EQ(Files().size(), 1u);  // the WMV file alone
 }
 
+TEST_F(RunTest, AudioThatCannotBeDecodedIsReportedBeforeAnyFileWhenTheRunNeedsIt) {
+    // The audio stream's format tag, the second "strf" of the file, made one no decoder knows.
+    MovieDesc desc;
+    desc.audio = AudioCodec::ImaAdpcm;
+    std::string bytes = ReadFileBytes(MoviePath("ima", desc));
+    const size_t strf = bytes.find("strf", bytes.find("strf") + 4);
+    ASSERT_NE(strf, std::string::npos);
+    bytes[strf + 8] = '\x34';
+    bytes[strf + 9] = '\x12';
+    WriteFileBytes(out / "odd.avi", bytes);
+    ASSERT_TRUE(doc.OnOpenDocument((out / "odd.avi").wstring()));
+    ASSERT_NE(doc.GetAudioReader(), nullptr);
+    for (int choice : {1, 2}) {
+        fs::remove(out / "Enc_odd.avi");
+        script.ui.messageBoxes.clear();
+        doc.m_bOutputAvi = TRUE;
+        audioChoice = choice;
+        Play();
+        // Copying the stream as it is needs no decoder.
+        EXPECT_EQ(Captions(), choice == 1 ? std::vector<std::wstring>{L"Error No.0911"}
+                                          : std::vector<std::wstring>{L"It preserved "});
+        EXPECT_EQ(fs::exists(out / "Enc_odd.avi"), choice == 2);
+    }
+}
+
 TEST_F(RunTest, CancelAtAnyQuestionLeavesExistingOutputsUntouched) {
     Open("a30", 30, AudioCodec::Pcm16);
     audioChoice = 1;
