@@ -54,28 +54,28 @@ private:
     CTALVERNDoc& m_doc;
 };
 
-struct FakeSpec {
+struct FakeMovie {
     double rate = 25;
     int count = 10, width = 4, height = 4, openResult = 0;
 };
 
 class FakeReader : public CDecMovie {
 public:
-    FakeReader(FakeSpec spec, int id) : spec(spec), id(id) {}
-    int Open(const wchar_t*) override { return spec.openResult; }
+    FakeReader(FakeMovie movie, int id) : movie(movie), id(id) {}
+    int Open(const wchar_t*) override { return movie.openResult; }
     int GetFrame(int n, void**) override { return n; }
-    double GetFrameRate() override { return spec.rate; }
-    int GetFrameCount() override { return spec.count; }
-    int GetWidth() override { return spec.width; }
-    int GetHeight() override { return spec.height; }
-    FakeSpec spec;
+    double GetFrameRate() override { return movie.rate; }
+    int GetFrameCount() override { return movie.count; }
+    int GetWidth() override { return movie.width; }
+    int GetHeight() override { return movie.height; }
+    FakeMovie movie;
     int id;
 };
 
 // The real readers unless fakes are given; beforeReader runs as each is built.
 class TestDoc : public CTALVERNDoc {
 public:
-    std::vector<FakeSpec> fakes;
+    std::vector<FakeMovie> fakes;
     std::function<void(int)> beforeReader;
 
 protected:
@@ -180,26 +180,26 @@ TEST_F(Document, ReaderWithUnusableValuesFailsItsTry) {
     talvern::test::WriteFileBytes(file, "x");
     const std::wstring path = Utf8ToWide(file.string());
     const double inf = INFINITY;
-    const FakeSpec bad[] = {{NAN},           {inf},
+    const FakeMovie bad[] = {{NAN},           {inf},
                             {-inf},          {0},
                             {-25},           {214748.4},
                             {25, 0},         {25, 10, 0},
                             {25, 10, 4, -1}, {25, 10, 4, 4, 1002}};
-    for (const FakeSpec& spec : bad) {
-        doc.fakes = {spec, FakeSpec{}};
+    for (const FakeMovie& movie : bad) {
+        doc.fakes = {movie, FakeMovie{}};
         view.log.clear();
         ASSERT_TRUE(doc.OnOpenDocument(path));
-        EXPECT_EQ(view.log, "CCCI") << spec.rate << " " << spec.count << " " << spec.height;
+        EXPECT_EQ(view.log, "CCCI") << movie.rate << " " << movie.count << " " << movie.height;
         EXPECT_EQ(static_cast<FakeReader*>(doc.m_Reader.Get())->id, 1);
     }
     EXPECT_TRUE(scripted.ui.messageBoxes.empty()) << "a first failure is silent";
-    doc.fakes = {FakeSpec{214748.0, 1, 1, 1}, FakeSpec{}};
+    doc.fakes = {FakeMovie{214748.0, 1, 1, 1}, FakeMovie{}};
     ASSERT_TRUE(doc.OnOpenDocument(path));
     EXPECT_EQ(static_cast<FakeReader*>(doc.m_Reader.Get())->id, 0)
         << "the largest rate that fits x 10000";
 
     // Both readers fill the lines, then neither can be shown: the lines are reset.
-    doc.fakes = {FakeSpec{}, FakeSpec{}};
+    doc.fakes = {FakeMovie{}, FakeMovie{}};
     view.initResults = {-1, -1};
     EXPECT_FALSE(doc.OnOpenDocument(path));
     EXPECT_EQ(scripted.ui.messageBoxes.size(), 1u);
