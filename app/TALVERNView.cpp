@@ -39,10 +39,6 @@ constexpr UINT ID_SAVE_IMAGE = 57603, ID_EDIT_COPY = 57634;
 // The zoom presets in id order.
 constexpr double kZoomPresets[] = {0.25, 0.5, 1.0, 1.5, 2.0, 4.0};
 
-// Context menus 140 (Japanese) and 141 (English): popup 0 over the picture, 1 over
-// the slider strip.
-constexpr UINT kContextMenuJapanese = 140, kContextMenuEnglish = 141;
-
 }  // namespace
 
 double ClampZoom(double zoom) {
@@ -167,8 +163,9 @@ void CTALVERNView::RefreshFolderDisplay() {
     frame->SetStatus(m_pDocument->m_Info.m_strOutputFolder, m_pDocument->m_Info.m_nJpegQuality);
 }
 
-void CTALVERNView::SetMainTitle(const std::wstring& title) {
-    if (QWidget* main = window(); main != this) main->setWindowTitle(QString::fromStdWString(title));
+void CTALVERNView::ResetMainTitle() {
+    // Without a movie the frame's title is the application's alone.
+    if (CFrameWnd* frame = AfxGetMainWnd()) frame->OnUpdateFrameTitle();
 }
 
 // ---- The document's state ----
@@ -200,7 +197,7 @@ int CTALVERNView::InitAfterOpen() {
     m_dRate = reader->GetFrameRate();
     if (const int result = ShowFrame()) {
         CloseMovie();
-        SetMainTitle(L"TALVERN");
+        ResetMainTitle();
         return result;
     }
     BITMAPINFOHEADER& out = doc->m_OutputHeader;
@@ -428,7 +425,7 @@ void CTALVERNView::resizeEvent(QResizeEvent* event) {
 
 void CTALVERNView::contextMenuEvent(QContextMenuEvent* event) {
     event->accept();
-    const MenuTemplate* menu = FindMenuTemplate(IsJapaneseSystem() ? kContextMenuJapanese : kContextMenuEnglish);
+    const MenuTemplate* menu = FindMenuTemplate(CMainFrame::GetContextMenuId());
     if (!menu || menu->items.size() < 2) return;
     const QRect picture(0, 0, width(), height() - kSliderStripHeight);
     const MenuItem& popup = menu->items[picture.contains(event->pos()) ? 0 : 1];
@@ -436,6 +433,8 @@ void CTALVERNView::contextMenuEvent(QContextMenuEvent* event) {
     BuildMenu(&shown, popup.items);
     RefreshCommandActions(shown.actions(), *this);
     const UINT id = CommandIdOf(shown.exec(event->globalPos()));
-    // Issued once the menu is gone, through the view's whole route.
-    if (id != 0) PostCommand(this, *this, id);
+    // Issued once the menu is gone, through the frame's route, which starts here.
+    if (id == 0) return;
+    if (CFrameWnd* frame = AfxGetMainWnd()) frame->PostFrameCommand(id);
+    else PostCommand(this, *this, id);
 }

@@ -140,7 +140,7 @@ public:
     void SetDocument(CTALVERNDoc* doc) { m_pDocument = doc; }
     CTALVERNDoc* GetDocument() const { return m_pDocument; }
 
-    virtual void OnInitialUpdate();
+    void OnInitialUpdate() override;
     void OnDraw(CDC* pDC) override;
     void OnDropFile(const std::wstring& path) override;
 
@@ -260,7 +260,7 @@ private:
     void PaintPicture(CDC& dc, const RECT& clipBox);
     void PaintStatus(CDC& dc);
     StripState CurrentStripState();
-    void SetMainTitle(const std::wstring& title);
+    void ResetMainTitle();
 
     // The conversion run's steps.
     CWnd* MainWindow();
