@@ -33,6 +33,8 @@ constexpr UINT ID_GOTO_RANGE_START = 32803, ID_GOTO_RANGE_END = 32804, ID_RANGE_
 constexpr UINT ID_DEINTERLACE_NO = 32761, ID_DEINTERLACE_DOUBLING = 32764;
 constexpr UINT ID_SHOW_ORIGINAL = 32840, ID_VIEWER_CLOSED = 61449;
 constexpr UINT ID_OUTPUT_SETTINGS = 32738;
+constexpr UINT ID_PLAY = 32791, ID_STOP = 32792, ID_PAUSE = 32793;
+constexpr UINT ID_SAVE_IMAGE = 57603, ID_EDIT_COPY = 57634;
 
 // The zoom presets in id order.
 constexpr double kZoomPresets[] = {0.25, 0.5, 1.0, 1.5, 2.0, 4.0};
@@ -106,6 +108,11 @@ void CTALVERNView::RegisterCommands() {
     Command(ID_SHOW_ORIGINAL, ID_SHOW_ORIGINAL, [this](UINT) { OnShowOriginal(); });
     Command(ID_VIEWER_CLOSED, ID_VIEWER_CLOSED, [this](UINT) { OnViewerClosed(); });
     Command(ID_OUTPUT_SETTINGS, ID_OUTPUT_SETTINGS, [this](UINT) { OnOutputSettings(); });
+    Command(ID_PLAY, ID_PLAY, [this](UINT) { OnPlay(); });
+    Command(ID_STOP, ID_STOP, [this](UINT) { OnStop(); });
+    Command(ID_PAUSE, ID_PAUSE, [this](UINT) { OnPause(); });
+    Command(ID_SAVE_IMAGE, ID_SAVE_IMAGE, [this](UINT) { OnSaveImage(); });
+    Command(ID_EDIT_COPY, ID_EDIT_COPY, [this](UINT) { OnEditCopy(); });
 }
 
 void CTALVERNView::RegisterUpdateRules() {
@@ -136,6 +143,16 @@ void CTALVERNView::RegisterUpdateRules() {
         ui.Enable(IsFileOpen());
         ui.SetCheck(m_shorityu ? 1 : 0);
     });
+    // The run: Play starts or resumes, Pause and Stop need one in progress.
+    OnUpdateCommand(ID_PLAY, [this](CCmdUI& ui) { ui.Enable(IsFileOpen() && GetPlayState() != PlayState::Playing); });
+    OnUpdateCommand(ID_STOP, [this](CCmdUI& ui) { ui.Enable(IsFileOpen() && !IsStopped()); });
+    OnUpdateCommand(ID_PAUSE, [this](CCmdUI& ui) {
+        ui.Enable(IsFileOpen() && !IsStopped());
+        ui.SetCheck(GetPlayState() == PlayState::Paused ? 1 : 0);
+    });
+    auto needsFile = [this](CCmdUI& ui) { ui.Enable(IsFileOpen()); };
+    OnUpdateCommand(ID_SAVE_IMAGE, needsFile);
+    OnUpdateCommand(ID_EDIT_COPY, needsFile);
 }
 
 void CTALVERNView::OnInitialUpdate() { RefreshFolderDisplay(); }

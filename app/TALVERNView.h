@@ -6,16 +6,19 @@
 // the view's fields by OnDraw; "draw now" (DrawFrame, DrawStatus) changes what
 // those fields say and repaints that region at once.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "app/MovieViewOps.h"
 #include "app/Player.h"
 #include "app/Shorityu.h"
 #include "app/TALVERNDoc.h"
+#include "dialogs/Launchers.h"
 #include "foundation/MemBuffBase.h"
 #include "foundation/MemBuffClassBase.h"
 #include "foundation/TimeMmanager.h"
 #include "image/IOdataE.h"
+#include "image/ResImgFile.h"
 #include "platform/win32/Win32Types.h"
 #include "toolkit/BaseView.h"
 #include "toolkit/SliderSelect.h"
@@ -100,6 +103,33 @@ struct FramePiece {
 };
 FramePiece VisibleFramePiece(const RECT& picture, const RECT& source, const RECT& visible);
 
+// ---- Output files ----
+
+// folder + "/" + name, without doubling a separator the folder already ends with.
+std::wstring JoinOutputPath(const std::wstring& folder, const std::wstring& name);
+// Whether two paths name one file: the same file on disk (device and inode), or, while
+// either does not exist, the same name.
+bool IsSameFile(const std::wstring& a, const std::wstring& b);
+// The name a still image is saved under: path itself when its extension names an image
+// format, else path with the extension of the save dialog's filter (1 JPG, 2 BMP, 3 TIF,
+// 4 PNG; any other index counts as JPG).
+std::wstring WithImageExtension(const std::wstring& path, int filterIndex);
+// Zero bytes of the silent audio a frame adds to a WMV file of a movie without audio:
+// 48000 Hz, 16 bits, 2 channels, rounded up to whole 4-byte samples.
+int64_t SilenceBytesPerFrame(double rate);
+
+// The system beep.
+void SystemBeep();
+
+// The modal steps a run asks of the user, and its closing beep: the real dialogs and
+// the system beep unless a test puts scripted answers in their place.
+struct ViewRunHooks {
+    std::function<int(const BITMAPINFOHEADER*, CEncAVISetting*, CWnd*)> aviSettings = DoAviSettingDialog;
+    std::function<int(int*, CWnd*)> audioChoice = DoAudioStreamDialog;
+    std::function<int(CInfo*, CWnd*)> wmvSettings = DoWmvSettingDialog;
+    std::function<void()> beep = SystemBeep;
+};
+
 // ---- The view ----
 
 class CTALVERNView : public CBaseView, public IMovieViewOps {
@@ -138,6 +168,33 @@ public:
     BOOL IsIdentityClip();
     // Shows the message box of a result code and stops any run; 0 and -2 show nothing.
     void ReportError(int code);
+
+    // The conversion run: Play starts it (or resumes a paused one), Pause toggles,
+    // Stop ends it after the frame in hand.
+    void OnPlay();
+    void OnPause();
+    void OnStop();
+    // Asks every question of the outputs that are on, then creates them; 0, -2 when
+    // the user cancelled, or an error code. Nothing is created or deleted on disk
+    // before the last question is answered.
+    int PrepareOutputs();
+    // One pass over the frames from the current one; 0 at the last frame or on a stop
+    // request, else the first error code.
+    int PlayLoop();
+    // Drains the queue, then keeps draining every 100 ms while paused. A quit met here
+    // ends the run as a Stop would. Always 0.
+    int WaitWhilePaused();
+    // Per frame of a pass (n counts from 1): image files every Nth frame and the frame
+    // of each movie output; 0, 501, 502 or 2006.
+    int OutputFrame(int n);
+    // The audio that belongs to the frame just output; 0 or an error code.
+    int OutputAudioForFrame();
+    // One still image in the format of the path's extension, with the settings' JPEG quality.
+    BOOL WriteImageFile(const BYTE* bits, const BITMAPINFOHEADER* header, const std::wstring& path);
+    // The processed frame on screen into a file chosen in a save dialog, or onto the clipboard.
+    void OnSaveImage();
+    void OnEditCopy();
+    ViewRunHooks& GetRunHooks() { return m_runHooks; }
     // One round of the message pump for the long loops: drains the queue, then
     // deletes the side windows released meanwhile. 1 when the application quits.
     int PumpMessages();
@@ -205,6 +262,25 @@ private:
     StripState CurrentStripState();
     void ResetMainTitle();
 
+    // The conversion run's steps.
+    CWnd* MainWindow();
+    CDecAVIAudioComp* AudioSource() const;
+    bool NeedsPcm() const;
+    int StartAudioAt(int sample);
+    void ChooseStartFrame();
+    int AskOutputQuestions();
+    int CreateOutputs();
+    int RunPasses(int startSample);
+    void CopyAudioIntoAvi(int startFrame);
+    void FinishRun();
+    void AnnounceSaved(const std::wstring& path);
+    int PrepareOutputBuffer();
+    int WriteSourceAudio(int64_t due);
+    int WriteSilence(int64_t bytes);
+    // Whether path is the open movie itself, as IdentifyMovieFile last found it on disk.
+    bool IsTheMovie(const std::wstring& path) const;
+    void IdentifyMovieFile();
+
     CTALVERNDoc* m_pDocument = nullptr;
     QRect m_paintClip;
 
@@ -239,4 +315,21 @@ private:
     BOOL m_bPlainFrame = TRUE;
     CMemBuffBase<unsigned char> m_output;
     int m_nAudioChoice = 0;
+
+    ViewRunHooks m_runHooks;
+    // Kept for every run: its writers keep their buffers between files.
+    CResImgFile m_imageFiles;
+    // The source audio of a frame, read in pieces of a bounded size.
+    CMemBuffBase<unsigned char> m_audio;
+    // The output header the movie writers were opened with.
+    BITMAPINFOHEADER m_writerHeader{};
+    // Result of preparing the audio decoder for this run (0, 501 or 911).
+    int m_nPcmResult = 0;
+    // Image file names of the pass: the folder and title part, and the whole name.
+    std::wstring m_strImagePrefix;
+    std::wstring m_strImagePath;
+    struct {
+        bool known = false;
+        uint64_t device = 0, inode = 0;
+    } m_movieFile;
 };

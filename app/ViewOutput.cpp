@@ -1,7 +1,177 @@
-// Per-frame output of the view: the frame on screen made from the frame read, and
-// whether the output is the source frame unchanged.
+// Per-frame output of the view (image files, movie frames and their audio), the frame
+// on screen made from the frame read, and the single-frame outputs Save Image and Copy.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cwchar>
+#include <filesystem>
+
 #include "app/TALVERNDoc.h"
 #include "app/TALVERNView.h"
+#include "foundation/PathUtil.h"
+#include "foundation/RegUtil.h"
+#include "foundation/SysUtil.h"
+#include "image/BoundedPath.h"
+#include "readers/DecAVIAudio.h"
+#include "writers/PCMWavVolume.h"
+
+namespace {
+
+// Audio goes to the writers in pieces of at most this many bytes, from one kept buffer.
+constexpr int64_t kAudioPieceBytes = 1 << 20;
+
+// The image switches in the order their files are written, with their name suffixes.
+struct ImageOutput {
+    BOOL CTALVERNDoc::*on;
+    const wchar_t* suffix;
+};
+constexpr ImageOutput kImageOutputs[] = {
+    {&CTALVERNDoc::m_bOutputBmp, L" %07d.bmp"},
+    {&CTALVERNDoc::m_bOutputJpg, L" %07d.jpg"},
+    {&CTALVERNDoc::m_bOutputTif, L" %07d.tif"},
+    {&CTALVERNDoc::m_bOutputPng, L" %07d.png"},
+};
+
+// Device and inode of an existing file, read without touching the heap.
+bool Identify(const wchar_t* path, struct stat* st) {
+    const CBoundedPath native(path);
+    return native.Get() && ::stat(native.Get(), st) == 0;
+}
+
+}  // namespace
+
+std::wstring JoinOutputPath(const std::wstring& folder, const std::wstring& name) {
+    if (!folder.empty() && folder.back() == L'/') return folder + name;
+    return folder + L"/" + name;
+}
+
+bool IsSameFile(const std::wstring& a, const std::wstring& b) {
+    if (a.empty() || b.empty()) return false;
+    struct stat sa {}, sb {};
+    const bool ea = Identify(a.c_str(), &sa), eb = Identify(b.c_str(), &sb);
+    if (ea && eb) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    return std::filesystem::path(a).lexically_normal() == std::filesystem::path(b).lexically_normal();
+}
+
+std::wstring WithImageExtension(const std::wstring& path, int filterIndex) {
+    const std::wstring ext = GetPathExt(path);
+    for (const wchar_t* known : {L".bmp", L".jpg", L".jpeg", L".tif", L".tiff", L".png"})
+        if (ext == known) return path;
+    static const wchar_t* const kFilterExt[] = {L".jpg", L".bmp", L".tif", L".png"};
+    const bool listed = filterIndex >= 1 && filterIndex <= 4;
+    return path + kFilterExt[listed ? filterIndex - 1 : 0];
+}
+
+int64_t SilenceBytesPerFrame(double rate) {
+    if (!(rate > 0)) return 0;
+    // Bounded so that the conversion is defined; no usable rate comes near it.
+    const double bytes = std::min(48000.0 / rate * 4 + 0.5, 1e15);
+    return (static_cast<int64_t>(bytes) + 3) / 4 * 4;
+}
+
+// ---- Per frame ----
+
+bool CTALVERNView::IsTheMovie(const std::wstring& path) const {
+    struct stat out {};
+    return m_movieFile.known && Identify(path.c_str(), &out) && out.st_dev == m_movieFile.device &&
+           out.st_ino == m_movieFile.inode;
+}
+
+void CTALVERNView::IdentifyMovieFile() {
+    struct stat movie {};
+    m_movieFile.known = m_pDocument && Identify(m_pDocument->GetPathName().c_str(), &movie);
+    m_movieFile.device = movie.st_dev;
+    m_movieFile.inode = movie.st_ino;
+}
+
+BOOL CTALVERNView::WriteImageFile(const BYTE* bits, const BITMAPINFOHEADER* header, const std::wstring& path) {
+    BITMAPINFOHEADER h = *header;
+    return m_imageFiles.Save(bits, &h, path.c_str(), m_pDocument->m_Info.m_nJpegQuality);
+}
+
+int CTALVERNView::OutputFrame(int n) {
+    CTALVERNDoc* doc = m_pDocument;
+    const BYTE* bits = m_pDisplayBits;
+    if (!m_bPlainFrame && doc->IsAnyOutputOn()) {
+        BITMAPINFOHEADER frame{};
+        GetSourceHeader(&frame);
+        const RECT& c = doc->m_ClipRect;
+        m_pipeline->SetClipRect(c.left, c.top, c.right, c.bottom);
+        bits = m_pipeline->Resize(m_pDisplayBits, m_output.GetData(), &frame, &doc->m_OutputHeader);
+        if (!bits) return EncAVIError::kMemory;
+    }
+    // The analysis pass of a two-pass encode feeds the WMV writer alone.
+    const bool analysis = doc->m_bOutputWmv && m_wmv->IsTwoPass();
+    const auto interval = static_cast<unsigned>(std::max(doc->m_Info.m_nImageInterval, 1));
+    if (!analysis && static_cast<unsigned>(n) % interval == 0) {
+        for (const ImageOutput& image : kImageOutputs) {
+            if (!(doc->*image.on)) continue;
+            wchar_t suffix[32];
+            std::swprintf(suffix, std::size(suffix), image.suffix, m_nCurrent + 1);
+            m_strImagePath.assign(m_strImagePrefix).append(suffix);
+            if (IsTheMovie(m_strImagePath) || !WriteImageFile(bits, &doc->m_OutputHeader, m_strImagePath))
+                return 502;
+        }
+    }
+    if (doc->m_bOutputAvi && !analysis && m_avi->WriteFrame(bits) != 0) return EncAVIError::kWrite;
+    if (doc->m_bOutputWmv && m_wmv->WriteVideoFrame(bits) != 0) return EncAVIError::kWrite;
+    return 0;
+}
+
+int CTALVERNView::OutputAudioForFrame() {
+    const CTALVERNDoc* doc = m_pDocument;
+    if (AudioSource()) {
+        int due = 0;
+        if (doc->m_bOutputWmv) due = m_wmv->GetAudioBytesDue();
+        else if (doc->m_bOutputAvi && m_nAudioChoice == 1) due = m_avi->GetAudioBytesDue();
+        return due > 0 ? WriteSourceAudio(due) : 0;
+    }
+    // A movie without audio still gets a silent track in the WMV file.
+    return doc->m_bOutputWmv ? WriteSilence(SilenceBytesPerFrame(m_dRate)) : 0;
+}
+
+int CTALVERNView::WriteSourceAudio(int64_t due) {
+    const CTALVERNDoc* doc = m_pDocument;
+    CDecAVIAudioComp* audio = AudioSource();
+    const WAVEFORMATEX* pcm = audio->GetPCMFormat();
+    const int64_t align = pcm && pcm->nBlockAlign > 0 ? pcm->nBlockAlign : 1;
+    const int bits = pcm ? pcm->wBitsPerSample : 16;
+    const bool toAvi = doc->m_bOutputAvi && m_nAudioChoice == 1 && !(doc->m_bOutputWmv && m_wmv->IsTwoPass());
+    const int64_t piece = std::max(kAudioPieceBytes / align * align, align);
+    while (due > 0) {
+        const int want = static_cast<int>(std::min(due, piece));
+        BYTE* buffer = m_audio.GetBuffer(want);
+        if (!buffer || m_audio.GetCount() < want) return EncAVIError::kMemory;
+        const int got = audio->ReadPCM(buffer, want);
+        // A decoder that fails ends the run; nothing stands in for the audio it lost.
+        if (got < 0) return 1007;
+        if (got == 0) return 0;
+        CPCMWavVolume::ApplyVolume(buffer, got, doc->m_Info.m_nVolume, bits);
+        if (toAvi)
+            if (const int code = m_avi->WriteAudio(buffer, got)) return code;
+        if (doc->m_bOutputWmv)
+            if (const int code = m_wmv->WriteAudio(buffer, got)) return code;
+        // The rest is asked for at the next frame, and padded when the writers close.
+        if (got < want) return 0;
+        due -= got;
+    }
+    return 0;
+}
+
+int CTALVERNView::WriteSilence(int64_t bytes) {
+    const int size = static_cast<int>(std::min(bytes, kAudioPieceBytes));
+    if (size <= 0) return 0;
+    if (m_silence.GetCount() < size) {
+        if (!m_silence.Alloc(size) || m_silence.GetCount() < size) return EncAVIError::kMemory;
+        m_silence.FillAll(0);
+    }
+    for (int64_t left = bytes; left > 0; left -= size) {
+        const int piece = static_cast<int>(std::min<int64_t>(left, size));
+        if (const int code = m_wmv->WriteAudio(m_silence.GetData(), piece)) return code;
+    }
+    return 0;
+}
 
 BOOL CTALVERNView::IsIdentityClip() {
     BITMAPINFOHEADER frame{};
@@ -32,4 +202,62 @@ void CTALVERNView::ApplyDeinterlace() {
     m_pDisplayBits = m_pSourceBits;
     m_nDeinterlace = 0;
     ReportError(501);
+}
+
+// ---- Single frame ----
+
+void CTALVERNView::OnSaveImage() {
+    CTALVERNDoc* doc = m_pDocument;
+    if (!IsFileOpen()) return;
+    CInfo& info = doc->m_Info;
+    const std::wstring& movie = doc->GetPathName();
+    std::wstring path = JoinOutputPath(info.m_strOutputFolder, GetPathFileTitle(movie));
+    if (BrowseImageSaveFile(path, movie) != kImageFileChosen) return;
+    // A name whose extension names no image format gets the one of the filter chosen.
+    path = WithImageExtension(path, static_cast<int>(ProfileGetInt(L"data", L"Index", 1)));
+    info.SaveChecked();
+    RefreshFolderDisplay();
+    IdentifyMovieFile();
+    if (IsTheMovie(path)) {
+        ReportError(502);
+        return;
+    }
+    const BITMAPINFOHEADER& out = doc->m_OutputHeader;
+    const int64_t bytes = int64_t{Stride24(out.biWidth)} * std::max<LONG>(out.biHeight, 0);
+    CMemBuffBase<unsigned char> frame(bytes > 0 && bytes <= INT32_MAX ? static_cast<int>(bytes) : 0);
+    if (!frame.GetData() || m_pDisplayBits == nullptr) {
+        ReportError(EncAVIError::kMemory);
+        return;
+    }
+    BITMAPINFOHEADER source{};
+    GetSourceHeader(&source);
+    const RECT& c = doc->m_ClipRect;
+    m_pipeline->SetClipRect(c.left, c.top, c.right, c.bottom);
+    const BYTE* bits = m_pipeline->Resize(m_pDisplayBits, frame.GetData(), &source, &out);
+    if (!bits) ReportError(EncAVIError::kMemory);
+    else if (!WriteImageFile(bits, &out, path)) ReportError(502);
+}
+
+void CTALVERNView::OnEditCopy() {
+    CTALVERNDoc* doc = m_pDocument;
+    if (!IsFileOpen()) return;
+    BITMAPINFOHEADER out = doc->m_OutputHeader;
+    const int64_t bytes = int64_t{Stride24(out.biWidth)} * std::max<LONG>(out.biHeight, 0);
+    out.biBitCount = 24;
+    out.biCompression = BI_RGB;
+    out.biSizeImage = bytes <= INT32_MAX ? static_cast<DWORD>(bytes) : 0;
+    HGLOBAL block = bytes > 0 && bytes <= INT32_MAX && m_pDisplayBits
+                        ? GlobalAlloc(GHND, static_cast<size_t>(bytes) + sizeof(BITMAPINFOHEADER))
+                        : nullptr;
+    BITMAPINFOHEADER source{};
+    GetSourceHeader(&source);
+    const RECT& c = doc->m_ClipRect;
+    m_pipeline->SetClipRect(c.left, c.top, c.right, c.bottom);
+    HGLOBAL dib = block ? m_pipeline->ResizeToDIB(block, m_pDisplayBits, &source, &out) : nullptr;
+    if (!dib) {
+        if (block) GlobalFree(block);
+        ReportError(EncAVIError::kMemory);
+        return;
+    }
+    CopyDIBToClipboard(dib);
 }

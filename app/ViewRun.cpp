@@ -1,10 +1,339 @@
-// The conversion run of the view and the error report every long loop uses.
+// The conversion run of the view: Play, Pause and Stop, the preparation of the
+// outputs, the passes over the frames and the end of the run; and the error report
+// every long loop uses.
+#include <QApplication>
+#include <chrono>
 #include <cwchar>
+#include <thread>
 
 #include "app/TALVERNDoc.h"
 #include "app/TALVERNView.h"
 #include "foundation/LangString.h"
+#include "foundation/PathUtil.h"
+#include "foundation/SysUtil.h"
+#include "platform/ui/Dialog.h"
 #include "platform/ui/UiServices.h"
+#include "readers/DecAVIAudio.h"
+
+namespace {
+
+constexpr UINT kStopCaption = 51201;
+constexpr UINT kAppTitleId = 57344;
+constexpr int kAudioNone = 0, kAudioRecompress = 1, kAudioCopy = 2;
+
+// Asks whether a copy of the source audio stops at a sample that cannot be read.
+class AudioReadFailureBox : public IAudioReadFailurePrompt {
+public:
+    explicit AudioReadFailureBox(QWidget* owner) : m_owner(owner) {}
+    bool AskStop(const std::wstring& text) override {
+        return ShowMessageBox(m_owner, text, LoadStringTableEntry(kAppTitleId), MB_OKCANCEL | MB_ICONQUESTION) ==
+               IDOK;
+    }
+
+private:
+    QWidget* m_owner;
+};
+
+// Marks the document busy for the life of a Play command, so that no open, drop or
+// recent file can close the movie under the preparation's dialogs or the passes.
+class BusyGuard {
+public:
+    explicit BusyGuard(CTALVERNDoc& doc) : m_doc(doc) { m_doc.SetModifiedFlag(TRUE); }
+    ~BusyGuard() { m_doc.SetModifiedFlag(FALSE); }
+    BusyGuard(const BusyGuard&) = delete;
+    BusyGuard& operator=(const BusyGuard&) = delete;
+
+private:
+    CTALVERNDoc& m_doc;
+};
+
+// The WMV writer hands back its writer's own failure from Close; the user is told
+// that the output failed.
+int WmvCloseResult(int result) { return result < 0 ? kWmvErrOutput : result; }
+
+}  // namespace
+
+void SystemBeep() { QApplication::beep(); }
+
+// ---- Commands ----
+
+void CTALVERNView::OnPlay() {
+    CTALVERNDoc* doc = m_pDocument;
+    if (!IsFileOpen()) return;
+    if (doc->m_nPlayState == PlayState::Paused) {
+        // The paused pass sees the change at its next poll and goes on.
+        doc->m_nPlayState = PlayState::Playing;
+        return;
+    }
+    // A stopped run that has not yet come back from the message pump.
+    if (doc->IsModified()) return;
+    BusyGuard busy(*doc);
+    ChooseStartFrame();
+    const int startSample = AudioSource() ? AudioSource()->FrameToSample(m_nRangeStart) : 0;
+    m_nPcmResult = AudioSource() ? StartAudioAt(startSample) : 0;
+    if (const int code = PrepareOutputs()) {
+        m_wmv->Close();
+        m_avi->Close();
+        ReportError(code);
+        return;
+    }
+    doc->m_nPlayState = PlayState::Playing;
+    if (RunPasses(startSample) == 0 && AudioSource() && doc->m_bOutputAvi && m_nAudioChoice == kAudioCopy)
+        CopyAudioIntoAvi(m_nRangeStart);
+    FinishRun();
+}
+
+void CTALVERNView::OnPause() {
+    if (m_pDocument) {
+        PlayState& state = m_pDocument->m_nPlayState;
+        if (state == PlayState::Playing) state = PlayState::Paused;
+        else if (state == PlayState::Paused) state = PlayState::Playing;
+    }
+    DrawStatus();
+}
+
+void CTALVERNView::OnStop() {
+    CTALVERNDoc* doc = m_pDocument;
+    if (!doc) return;
+    if ((doc->m_bOutputAvi || doc->m_bOutputWmv) &&
+        ShowMessageBox(this, GetMsgStopQuery(), LoadLangString(kStopCaption, kStopCaption + 1),
+                       MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    doc->m_nPlayState = PlayState::Stopped;
+}
+
+// ---- The run's steps ----
+
+CWnd* CTALVERNView::MainWindow() {
+    CWnd* main = CWnd::FromWidget(window());
+    return main ? main : this;
+}
+
+CDecAVIAudioComp* CTALVERNView::AudioSource() const {
+    CDecAVIAudioComp* audio = m_pDocument ? m_pDocument->GetAudioReader() : nullptr;
+    return audio && audio->HasAudioStream() ? audio : nullptr;
+}
+
+bool CTALVERNView::NeedsPcm() const {
+    const CTALVERNDoc* doc = m_pDocument;
+    return AudioSource() && (doc->m_bOutputWmv || (doc->m_bOutputAvi && m_nAudioChoice == kAudioRecompress));
+}
+
+int CTALVERNView::StartAudioAt(int sample) {
+    // StartAudio's own steps, keeping what the decoder's preparation answered.
+    CDecAVIAudioComp* audio = AudioSource();
+    const int result = audio->PrepareDecode();
+    audio->SetAudioPosition(sample);
+    return result;
+}
+
+void CTALVERNView::ChooseStartFrame() {
+    // From the last frame (or beyond) a run starts again at the first.
+    if (m_nCurrent > m_nCount - 2) m_nCurrent = m_nFirst;
+    if (m_bRangeMode) m_nCurrent = m_nRangeStart;
+    else m_nRangeStart = m_nCurrent;
+}
+
+int CTALVERNView::PrepareOutputs() {
+    CTALVERNDoc* doc = m_pDocument;
+    const std::wstring prefix =
+        JoinOutputPath(doc->m_Info.m_strOutputFolder, L"Enc_" + GetPathFileTitle(doc->GetPathName()));
+    doc->m_strAviOutputPath = prefix + L".avi";
+    doc->m_strWmvOutputPath = prefix + L".wmv";
+    m_nAudioChoice = kAudioNone;
+    if (const int code = AskOutputQuestions()) return code;
+    return CreateOutputs();
+}
+
+int CTALVERNView::AskOutputQuestions() {
+    CTALVERNDoc* doc = m_pDocument;
+    CInfo& info = doc->m_Info;
+    const std::wstring& movie = doc->GetPathName();
+    CDecAVIAudioComp* audio = AudioSource();
+    if (doc->m_bOutputAvi) {
+        if (ApplyOverwritePolicy(&info, doc->m_strAviOutputPath, kAviFilter, movie) != 0) return DialogCancelled;
+        if (m_runHooks.aviSettings(&doc->m_OutputHeader, &m_avi->GetSetting(), MainWindow()) != 0)
+            return DialogCancelled;
+        if (audio && m_runHooks.audioChoice(&m_nAudioChoice, MainWindow()) != 1) return DialogCancelled;
+        if (m_nAudioChoice == kAudioRecompress && audio) {
+            if (m_nPcmResult != 0) return m_nPcmResult;
+            const WAVEFORMATEX* pcm = audio->GetPCMFormat();
+            m_avi->SetSourcePCMFormat(pcm->nSamplesPerSec, pcm->wBitsPerSample, pcm->nChannels);
+            if (m_avi->ChooseAudioFormat(GetSafeHwnd()) != 0) return DialogCancelled;
+        }
+    }
+    if (doc->m_bOutputWmv) {
+        if (audio && m_nPcmResult != 0) return m_nPcmResult;
+        if (ApplyOverwritePolicy(&info, doc->m_strWmvOutputPath, kWmvFilter, movie) != 0) return DialogCancelled;
+        if (m_runHooks.wmvSettings(&info, this) != 0) return DialogCancelled;
+        // Two passes are asked for with a profile file only.
+        const bool file = info.m_nWmvKind == 3;
+        m_wmv->SetTwoPass(file && info.m_nTwoPass ? TRUE : FALSE);
+        const int code = file ? m_wmv->LoadProfileFile(info.m_strProfileFile.c_str())
+                              : m_wmv->LoadSystemProfile(info.m_nWmvKind, info.m_nWmv4Profile, info.m_nWmv7Profile,
+                                                         info.m_nWmv8Profile);
+        if (code != 0) return code;
+    }
+    return 0;
+}
+
+int CTALVERNView::CreateOutputs() {
+    CTALVERNDoc* doc = m_pDocument;
+    const bool avi = doc->m_bOutputAvi, wmv = doc->m_bOutputWmv;
+    if (!avi && !wmv) return 0;
+    const std::wstring& movie = doc->GetPathName();
+    if ((avi && IsSameFile(doc->m_strAviOutputPath, movie)) || (wmv && IsSameFile(doc->m_strWmvOutputPath, movie)) ||
+        (avi && wmv && IsSameFile(doc->m_strAviOutputPath, doc->m_strWmvOutputPath)))
+        return EncAVIError::kFileOpen;
+    // The writers take the frame size from the header: it must say what each frame holds.
+    BITMAPINFOHEADER& out = doc->m_OutputHeader;
+    const int64_t frameBytes = int64_t{Stride24(out.biWidth)} * out.biHeight;
+    if (out.biWidth <= 0 || out.biHeight <= 0 || frameBytes > INT32_MAX) return EncAVIError::kMemory;
+    out.biBitCount = 24;
+    out.biSizeImage = static_cast<DWORD>(frameBytes);
+    m_writerHeader = out;
+    const int rate = static_cast<int>(m_dRate * 10000);
+    // Both writers divide by the rate they are given.
+    if (rate <= 0) return EncAVIError::kFormat;
+    if (avi) {
+        if (const int code = m_avi->Create(doc->m_strAviOutputPath.c_str(), &out, rate, 0)) return code;
+        if (m_nAudioChoice == kAudioRecompress)
+            if (const int code = m_avi->CreateAudioStream()) return code;
+    }
+    if (wmv) {
+        const WAVEFORMATEX* pcm = AudioSource() ? AudioSource()->GetPCMFormat() : nullptr;
+        const int sampleRate = pcm ? static_cast<int>(pcm->nSamplesPerSec) : 48000;
+        const int channels = pcm ? pcm->nChannels : 2;
+        const int bits = pcm ? pcm->wBitsPerSample : 16;
+        if (const int code = m_wmv->Open(doc->m_strWmvOutputPath.c_str(), &out, rate, sampleRate, channels, bits))
+            return code;
+    }
+    return 0;
+}
+
+int CTALVERNView::RunPasses(int startSample) {
+    CTALVERNDoc* doc = m_pDocument;
+    const int passes = doc->m_bOutputWmv && m_wmv->IsTwoPass() ? 2 : 1;
+    for (int pass = 0; pass < passes; ++pass) {
+        // Every pass reads the same audio from the start frame.
+        if (AudioSource()) {
+            const int prepared = StartAudioAt(startSample);
+            if (prepared != 0 && NeedsPcm()) {
+                ReportError(prepared);
+                return prepared;
+            }
+        }
+        m_nCurrent = m_nRangeStart;
+        if (const int code = PlayLoop()) {
+            ReportError(code);
+            return code;
+        }
+        if (doc->m_nPlayState == PlayState::Stopped) return 0;
+        if (!doc->m_bOutputWmv) continue;
+        if (const int code = m_wmv->EndPass()) {
+            ReportError(code);
+            return code;
+        }
+    }
+    return 0;
+}
+
+void CTALVERNView::CopyAudioIntoAvi(int startFrame) {
+    CDecAVIAudioComp* audio = AudioSource();
+    int start = 0, end = 0;
+    // Exactly the audio of the frames written, from the start frame to the one reached.
+    CEncAVIAudio::AudioRangeForFrames(*audio->GetStreamInfo(), *audio->GetAudioStreamInfo(), startFrame, m_nCurrent,
+                                      &start, &end);
+    AudioReadFailureBox prompt(this);
+    m_avi->SetReadFailurePrompt(&prompt);
+    int code = m_avi->OpenAudio(audio->GetAudioFormat(), audio->GetAudioStreamInfo(), L"");
+    if (code == 0) code = m_avi->CopyAudioStream(start, end, audio->GetAudioStream());
+    m_avi->SetReadFailurePrompt(nullptr);
+    if (code != 0) ReportError(code);
+}
+
+void CTALVERNView::FinishRun() {
+    CTALVERNDoc* doc = m_pDocument;
+    doc->SetModifiedFlag(FALSE);
+    m_runHooks.beep();
+    const int wmvClosed = WmvCloseResult(m_wmv->Close());
+    const int aviClosed = m_avi->Close();
+    // A file its writer could not finish is reported, never announced as saved.
+    ReportError(wmvClosed);
+    ReportError(aviClosed);
+    if (doc->m_bOutputAvi && aviClosed == 0) AnnounceSaved(doc->m_strAviOutputPath);
+    if (doc->m_bOutputWmv && wmvClosed == 0) AnnounceSaved(doc->m_strWmvOutputPath);
+    doc->m_nPlayState = PlayState::Stopped;
+    update();
+    LayoutSlider();
+}
+
+void CTALVERNView::AnnounceSaved(const std::wstring& path) {
+    ShowMessageBox(this, FormatSavedToMsg(path), LoadStringTableEntry(kAppTitleId), MB_OK);
+}
+
+// ---- One pass ----
+
+int CTALVERNView::PrepareOutputBuffer() {
+    const BITMAPINFOHEADER& out = m_pDocument->m_OutputHeader;
+    const int64_t bytes = int64_t{Stride24(out.biWidth)} * out.biHeight;
+    if (out.biWidth <= 0 || out.biHeight <= 0 || bytes > INT32_MAX) return EncAVIError::kMemory;
+    if (!m_output.Alloc(static_cast<int>(bytes)) || m_output.GetCount() < bytes) return EncAVIError::kMemory;
+    // The movie writers were opened with a frame size; every frame handed to them has it.
+    const CTALVERNDoc* doc = m_pDocument;
+    if ((doc->m_bOutputAvi || doc->m_bOutputWmv) &&
+        (out.biWidth != m_writerHeader.biWidth || out.biHeight != m_writerHeader.biHeight ||
+         m_writerHeader.biSizeImage != static_cast<DWORD>(bytes)))
+        return 502;
+    return 0;
+}
+
+int CTALVERNView::PlayLoop() {
+    CTALVERNDoc* doc = m_pDocument;
+    m_bPlainFrame = IsIdentityClip();
+    if (doc->IsAnyOutputOn()) {
+        // The clip and the size stay as they are until the pass ends.
+        m_resize.Release();
+        if (const int code = PrepareOutputBuffer()) return code;
+        const RECT& c = doc->m_ClipRect;
+        m_pipeline->SetClipRect(c.left, c.top, c.right, c.bottom);
+    }
+    IdentifyMovieFile();
+    m_strImagePrefix = JoinOutputPath(doc->m_Info.m_strOutputFolder, GetPathFileTitle(doc->GetPathName()));
+    m_strImagePath.reserve(m_strImagePrefix.size() + 16);
+    // A range reaching past the movie ends at its last frame.
+    const int last = std::min(m_bRangeMode ? m_nRangeEnd : m_nCount - 1, m_nCount - 1);
+    m_stopwatch.ClearTotal();
+    m_stopwatch.Start();
+    if (const int code = ShowFrame()) return code;
+    for (int n = 1;; ++n) {
+        if (const int code = OutputFrame(n)) return code;
+        if (const int code = OutputAudioForFrame()) return code;
+        m_stopwatch.AddElapsed();
+        WaitWhilePaused();
+        m_stopwatch.Start();
+        if (doc->m_nPlayState == PlayState::Stopped || m_nCurrent >= last) return 0;
+        ++m_nCurrent;
+        if (const int code = ShowFrame()) return code;
+    }
+}
+
+int CTALVERNView::WaitWhilePaused() {
+    auto quitting = [this] {
+        if (!PumpMessages()) return false;
+        // The quit stays queued for the main loop; the run ends as after a Stop.
+        if (m_pDocument) m_pDocument->m_nPlayState = PlayState::Stopped;
+        return true;
+    };
+    if (quitting()) return 0;
+    while (GetPlayState() == PlayState::Paused) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (quitting()) break;
+    }
+    return 0;
+}
+
+// ---- Error report ----
 
 void CTALVERNView::ReportError(int code) {
     wchar_t caption[64];

@@ -14,12 +14,29 @@
 namespace {
 // The thumb's half width on either side that the track does not reach.
 constexpr int kTrackInset = 14;
+// Least time between two pictures of a moving thumb, in milliseconds.
+constexpr int kThumbRepaintMs = 40;
 }  // namespace
 
 CSliderSelect::CSliderSelect(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
     setTickPosition(QSlider::NoTicks);
     // A control of its own, not a part of whatever its owner paints behind it.
     setAutoFillBackground(true);
+    m_thumbRepaint.setSingleShot(true);
+    connect(&m_thumbRepaint, &QTimer::timeout, this, [this] { update(); });
+}
+
+void CSliderSelect::sliderChange(SliderChange change) {
+    if (change != SliderValueChange) {
+        QSlider::sliderChange(change);
+        return;
+    }
+    // A conversion run moves the thumb with every frame, far more often than anyone
+    // can see; the picture follows at most every kThumbRepaintMs, the value at once.
+    if (m_thumbRepaint.isActive()) return;
+    const qint64 since = m_sincePaint.isValid() ? m_sincePaint.elapsed() : kThumbRepaintMs;
+    if (since >= kThumbRepaintMs) update();
+    else m_thumbRepaint.start(static_cast<int>(kThumbRepaintMs - since));
 }
 
 void CSliderSelect::SetRange(int first, int last) {
@@ -71,6 +88,7 @@ void CSliderSelect::Notify(Scroll what) {
 }
 
 void CSliderSelect::paintEvent(QPaintEvent*) {
+    m_sincePaint.start();
     QPainter p(this);
     QStyleOptionSlider opt;
     initStyleOption(&opt);

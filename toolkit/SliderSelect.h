@@ -2,7 +2,9 @@
 // The frame slider of the main view, which jumps straight to the position under
 // the mouse, marks a selected stretch of its range over the groove, and tells its
 // owner about what the user does to it (never about what code sets).
+#include <QElapsedTimer>
 #include <QSlider>
+#include <QTimer>
 #include <functional>
 
 #include "platform/win32/Win32Types.h"
@@ -46,6 +48,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void sliderChange(SliderChange change) override;
 
 private:
     void Notify(Scroll what);
@@ -56,4 +59,6 @@ private:
     int m_selStart = 0;
     int m_selEnd = 0;
     bool m_leftDown = false;
+    QElapsedTimer m_sincePaint;
+    QTimer m_thumbRepaint;
 };

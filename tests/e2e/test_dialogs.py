@@ -54,7 +54,8 @@ class DialogsTest(unittest.TestCase):
             (w for w in app.windows() if w.wid not in {k.wid for k in known}), None))
 
     def gone(self, app, window):
-        poll("the window to close", lambda: window.wid not in {w.wid for w in app.windows()})
+        # Generous: the About window's closing animation is slow in the sanitizer build.
+        poll("the window to close", lambda: window.wid not in {w.wid for w in app.windows()}, 90)
 
     def open_settings(self, app):
         main = app.wait_window("TALVERN")

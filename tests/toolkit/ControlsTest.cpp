@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -299,4 +300,28 @@ TEST(Browse, ReturnsTheChosenFolderOrTheInitialOne) {
     ASSERT_EQ(script.ui.folderRequests.size(), 4u);
     EXPECT_EQ(script.ui.folderRequests[0].first, L"フォルダの選択");
     EXPECT_EQ(script.ui.folderRequests[2].second, L"/tmp/out/");
+}
+
+TEST(SliderSelect, AThumbMovedOftenIsRepaintedAtMost25TimesASecondAndEndsWhereItIs) {
+    struct Counting : CSliderSelect {
+        std::vector<int> painted;
+        void paintEvent(QPaintEvent* e) override {
+            painted.push_back(value());
+            CSliderSelect::paintEvent(e);
+        }
+    } slider;
+    slider.resize(300, 30);
+    slider.SetRange(0, 1000);
+    slider.show();
+    QElapsedTimer clock;
+    clock.start();
+    for (int pos = 1; pos <= 1000; ++pos) {
+        slider.SetPos(pos);
+        QCoreApplication::processEvents();
+    }
+    while (clock.elapsed() < 2000 && (slider.painted.empty() || slider.painted.back() != 1000))
+        QCoreApplication::processEvents();
+    ASSERT_FALSE(slider.painted.empty());
+    EXPECT_EQ(slider.painted.back(), 1000);
+    EXPECT_LE(slider.painted.size(), size_t(clock.elapsed() / 40 + 3));
 }

@@ -1,0 +1,501 @@
+// The conversion run and the single-frame outputs of the view over generated movies
+// whose frames carry their index, with scripted dialogs and a scripted message pump.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <QCoreApplication>
+#include <QImage>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "app/TALVERNView.h"
+#include "foundation/SysUtil.h"
+#include "platform/acm/Acm.h"
+#include "platform/ui/Command.h"
+#include "platform/ui/Dialog.h"
+#include "platform/ui/UiServices.h"
+#include "readers/DecAVIAudio.h"
+#include "tests/data/TestMedia.h"
+#include "tests/support/TestSupport.h"
+
+using namespace talvern::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr UINT kPlay = 32791, kStop = 32792, kPause = 32793, kSaveImage = 57603, kCopy = 57634;
+
+// The message queue as the run's pump sees it: one message per drain, which runs the
+// test's step for that moment and then Qt's events; a quit when the test says so.
+class ScriptedPump : public IUiHooks {
+public:
+    std::function<void()> step;
+    bool quit = false;
+    int quitsPosted = 0;
+
+    bool OpenClipboard() override { return true; }
+    bool EmptyClipboard() override { return true; }
+    bool SetClipboardDib(HGLOBAL dib) override {
+        GetUiServices().clipboard->SetDib(static_cast<const uint8_t*>(GlobalLock(dib)), GlobalSize(dib));
+        GlobalFree(dib);
+        return true;
+    }
+    void CloseClipboard() override {}
+    bool HasPendingMessage() override { return m_pending = !m_pending; }
+    bool PumpMessage() override {
+        if (step) step();
+        QCoreApplication::processEvents();
+        return !quit;
+    }
+    void PostQuitMessage(int) override { ++quitsPosted; }
+    bool OnIdle(long) override { return false; }
+    LOGFONTW GetDefaultGuiLogFont() override { return {}; }
+    SIZE GetTextExtentGuiFont(CWnd*, const std::wstring&) override { return {}; }
+    void EnableDialogTabTexture(HWND) override {}
+
+private:
+    bool m_pending = false;
+};
+
+// Passes the first format offered (the source PCM), or cancels.
+struct ScriptedChooser : AcmFormatChooser {
+    bool cancel = false;
+    MMRESULT Choose(ACMFORMATCHOOSEW&) override { return cancel ? ACMERR_CANCELED : MMSYSERR_NOERROR; }
+};
+
+std::wstring MoviePath(const std::string& name, const MovieDesc& desc) {
+    static TempDir dir;
+    static std::map<std::string, std::wstring> made;
+    if (auto it = made.find(name); it != made.end()) return it->second;
+    const fs::path path = dir / (name + ".avi");
+    std::string log;
+    if (!MakeTestMovie(desc, path, &log)) ADD_FAILURE() << log;
+    return made[name] = path.wstring();
+}
+
+// A decoded image file as 24-bit top-down rows: Qt's readers, and ffmpeg for TIFF.
+std::string DecodeImage(const fs::path& file) {
+    std::string raw;
+    if (file.extension() == ".tif") {
+        RunCommand("ffmpeg -v error -i " + ShellQuote(file.string()) + " -f rawvideo -pix_fmt bgr24 -", &raw);
+        return raw;
+    }
+    const QImage image = QImage(QString::fromStdString(file.string())).convertToFormat(QImage::Format_BGR888);
+    for (int y = 0; y < image.height(); ++y)
+        raw.append(reinterpret_cast<const char*>(image.constScanLine(y)), size_t(image.width()) * 3);
+    return raw;
+}
+
+std::string Painted(int index) {
+    std::string rows(64 * 48 * 3, '\0');
+    PaintIndexFrame(index, 64, 48, reinterpret_cast<uint8_t*>(rows.data()), 64 * 3);
+    return rows;
+}
+
+class RunTest : public testing::Test {
+protected:
+    void SetUp() override {
+        setenv("LC_ALL", "C.UTF-8", 1);
+        m_previousHooks = RegisterUiHooks(&pump);
+        m_previousChooser = AcmSetFormatChooser(&chooser);
+        doc.SetView(&view);
+        view.SetDocument(&doc);
+        view.resize(760, 600);
+        doc.m_Info.m_strOutputFolder = out.path().wstring();
+        ViewRunHooks& hooks = view.GetRunHooks();
+        hooks.aviSettings = [this](auto...) { return Ask("avi"); };
+        hooks.wmvSettings = [this](auto...) { return Ask("wmv"); };
+        hooks.audioChoice = [this](int* choice, CWnd*) {
+            if (Ask("audio") != 0) return -2;
+            *choice = audioChoice;
+            return 1;
+        };
+        hooks.beep = [this] { beeps.push_back(script.ui.messageBoxes.size()); };
+    }
+    void TearDown() override {
+        AcmSetFormatChooser(m_previousChooser);
+        RegisterUiHooks(m_previousHooks);
+    }
+
+    int Ask(const std::string& dialog) {
+        asked.push_back(dialog);
+        EXPECT_TRUE(doc.IsModified()) << "busy while " << dialog << " asks";
+        return cancel.count(dialog) ? -2 : 0;
+    }
+    void Open(const std::string& name, int frames, AudioCodec audio = AudioCodec::None) {
+        MovieDesc desc;
+        desc.frames = frames;
+        desc.audio = audio;
+        ASSERT_TRUE(doc.OnOpenDocument(MoviePath(name, desc)));
+        m_title = name;
+    }
+    // Runs Play to its end.
+    void Play() {
+        ASSERT_TRUE(DispatchCommand(view, kPlay));
+        EXPECT_EQ(doc.m_nPlayState, PlayState::Stopped);
+        EXPECT_FALSE(doc.IsModified());
+    }
+    std::set<std::string> Files() {
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(out.path())) names.insert(e.path().filename().string());
+        return names;
+    }
+    std::set<std::string> Images(std::initializer_list<int> numbers, const char* ext = ".bmp") {
+        std::set<std::string> names;
+        for (int n : numbers) {
+            char name[64];
+            std::snprintf(name, sizeof name, "%s %07d%s", m_title.c_str(), n, ext);
+            names.insert(name);
+        }
+        return names;
+    }
+    fs::path Enc(const char* ext) { return out / ("Enc_" + m_title + ext); }
+    // A profile file of one bit-rate-driven VBR video stream, which takes two passes.
+    void UseTwoPassProfile(const fs::path& prx) {
+        WriteFileBytes(prx,
+                       "<profile version=\"589824\" storageformat=\"1\" name=\"T\" description=\"\">\n"
+                       "<streamconfig majortype=\"{73646976-0000-0010-8000-00AA00389B71}\" streamnumber=\"1\" "
+                       "streamname=\"Video Stream\" inputname=\"Video409\" bitrate=\"200000\" bufferwindow=\"5000\" "
+                       "vbrenabled=\"1\" vbrquality=\"0\">\n<videomediaprops maxkeyframespacing=\"30000000\" "
+                       "quality=\"75\"/>\n<wmmediatype subtype=\"{32564D57-0000-0010-8000-00AA00389B71}\" "
+                       "btemporalcompression=\"1\">\n<videoinfoheader dwbitrate=\"200000\" avgtimeperframe=\"400000\">\n"
+                       "<rcsource left=\"0\" top=\"0\" right=\"64\" bottom=\"48\"/>\n<bitmapinfoheader biwidth=\"64\" "
+                       "biheight=\"48\" biplanes=\"1\" bibitcount=\"24\" bicompression=\"WMV2\"/>\n"
+                       "</videoinfoheader>\n</wmmediatype>\n</streamconfig>\n</profile>\n");
+        doc.m_Info.m_nWmvKind = 3;
+        doc.m_Info.m_nTwoPass = 1;
+        doc.m_Info.m_strProfileFile = prx.wstring();
+    }
+    std::vector<std::wstring> Captions() {
+        std::vector<std::wstring> captions;
+        for (const auto& box : script.ui.messageBoxes) captions.push_back(box.text.substr(0, 13));
+        return captions;
+    }
+    // Frames of a written AVI and the index each holds.
+    std::vector<int> AviFrames(const fs::path& file, int* audioSamples = nullptr) {
+        CDecAVIAudioComp reader;
+        std::vector<int> indexes;
+        if (reader.Open(file.wstring().c_str()) != 0) return indexes;
+        for (int f = 0; f < reader.GetFrameCount(); ++f) {
+            void* bits = nullptr;
+            reader.GetFrame(f, &bits);
+            indexes.push_back(bits ? ReadIndexFromDib(bits, 64, 48) : -1);
+        }
+        if (audioSamples) *audioSamples = reader.HasAudioStream() ? reader.GetAudioLength() : 0;
+        return indexes;
+    }
+
+    ScopedConfigDir config;
+    ScopedScriptedUi script;
+    ScriptedPump pump;
+    ScriptedChooser chooser;
+    TempDir out;
+    CTALVERNDoc doc;
+    CTALVERNView view;
+    std::vector<std::string> asked;
+    std::set<std::string> cancel;
+    int audioChoice = 0;
+    std::vector<size_t> beeps;  // message boxes shown before each beep
+
+private:
+    IUiHooks* m_previousHooks = nullptr;
+    AcmFormatChooser* m_previousChooser = nullptr;
+    std::string m_title;
+};
+
+}  // namespace
+
+TEST_F(RunTest, CommandsFollowThePlayState) {
+    auto state = [&] {
+        std::string s;
+        for (UINT id : {kPlay, kStop, kPause, kSaveImage, kCopy}) s += QueryCommand(view, id).m_bEnabled ? '1' : '0';
+        return s + (QueryCommand(view, kPause).m_nCheck ? "+" : "");
+    };
+    EXPECT_EQ(state(), "00000");
+    Open("m10", 10);
+    EXPECT_EQ(state(), "10011");
+    doc.m_nPlayState = PlayState::Playing;
+    EXPECT_EQ(state(), "01111");
+    view.OnPause();
+    EXPECT_EQ(doc.m_nPlayState, PlayState::Paused);
+    EXPECT_EQ(state(), "11111+");
+    view.OnPause();
+    EXPECT_EQ(doc.m_nPlayState, PlayState::Playing);
+    doc.m_nPlayState = PlayState::Stopped;
+    view.OnPause();
+    EXPECT_EQ(doc.m_nPlayState, PlayState::Stopped);
+}
+
+TEST_F(RunTest, StartFrameRulesAndRangeMode) {
+    Open("m10", 10);
+    doc.m_bOutputBmp = TRUE;
+    view.SetCurrentFrame(9);  // the last frame starts again at the first
+    Play();
+    EXPECT_EQ(Files(), Images({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    EXPECT_EQ(beeps.size(), 1u);
+    EXPECT_TRUE(script.ui.messageBoxes.empty());
+    for (const auto& f : Files()) fs::remove(out / f);
+    view.SetCurrentFrame(8);
+    Play();
+    EXPECT_EQ(Files(), Images({9, 10}));
+    EXPECT_EQ(view.GetRangeStart(), 8);
+    for (const auto& f : Files()) fs::remove(out / f);
+    view.OnRangePlay();
+    view.SetCurrentFrame(2);
+    view.OnSetRangeStart();
+    view.SetCurrentFrame(5);
+    view.OnSetRangeEnd();
+    view.SetCurrentFrame(7);
+    Play();
+    EXPECT_EQ(Files(), Images({3, 4, 5, 6}));
+    EXPECT_EQ(view.GetCurrentFrame(), 5);
+}
+
+TEST_F(RunTest, EveryNthFrameOfThePassInEachFormatHoldsItsFrame) {
+    Open("m40", 40);
+    doc.m_bOutputBmp = doc.m_bOutputJpg = doc.m_bOutputTif = doc.m_bOutputPng = TRUE;
+    doc.m_Info.m_nImageInterval = 10;
+    view.SetCurrentFrame(3);
+    Play();
+    std::set<std::string> want;
+    for (const char* ext : {".bmp", ".jpg", ".tif", ".png"}) want.merge(Images({13, 23, 33}, ext));
+    EXPECT_EQ(Files(), want);
+    for (const char* ext : {".bmp", ".tif", ".png"})
+        EXPECT_EQ(DecodeImage(out / *Images({23}, ext).begin()), Painted(22)) << ext;
+    const std::string jpeg = DecodeImage(out / *Images({33}, ".jpg").begin());
+    ASSERT_EQ(jpeg.size(), 64u * 48 * 3);
+    EXPECT_EQ(ReadIndexFrame(reinterpret_cast<const uint8_t*>(jpeg.data()), 64, 48, 64 * 3), 32);
+}
+
+TEST_F(RunTest, PauseResumesTheSamePassAndStopAsksOnlyForMovies) {
+    Open("m10", 10);
+    doc.m_bOutputBmp = TRUE;
+    int pausedPumps = 0;
+    pump.step = [&] {
+        if (view.GetCurrentFrame() == 2 && doc.m_nPlayState == PlayState::Playing && pausedPumps == 0)
+            DispatchCommand(view, kPause);
+        else if (doc.m_nPlayState == PlayState::Paused && ++pausedPumps == 2)
+            DispatchCommand(view, kPlay);  // resumes: nothing new starts
+        else if (view.GetCurrentFrame() == 5)
+            DispatchCommand(view, kStop);
+    };
+    Play();
+    EXPECT_EQ(pausedPumps, 2);
+    EXPECT_EQ(beeps.size(), 1u);
+    EXPECT_EQ(Files(), Images({1, 2, 3, 4, 5, 6}));
+    EXPECT_TRUE(script.ui.messageBoxes.empty());
+
+    // With a movie output the question comes; No goes on, Yes stops.
+    for (const auto& f : Files()) fs::remove(out / f);
+    doc.m_bOutputBmp = FALSE;
+    doc.m_bOutputAvi = TRUE;
+    script.ui.messageBoxAnswers = {IDNO, IDYES};
+    pump.step = [&] {
+        if (view.GetCurrentFrame() == 2 || view.GetCurrentFrame() == 4) DispatchCommand(view, kStop);
+    };
+    view.SetCurrentFrame(0);
+    Play();
+    ASSERT_EQ(script.ui.messageBoxes.size(), 3u);
+    EXPECT_EQ(script.ui.messageBoxes[0].caption, L"STOP");
+    EXPECT_EQ(script.ui.messageBoxes[0].text, L"Stop?");
+    EXPECT_EQ(script.ui.messageBoxes[0].type, 0x24u);
+    EXPECT_EQ(script.ui.messageBoxes[2].text, L"It preserved it in the following files. \n" + Enc(".avi").wstring());
+    EXPECT_EQ(AviFrames(Enc(".avi")), (std::vector<int>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(asked, (std::vector<std::string>{"avi"}));
+}
+
+TEST_F(RunTest, TwoPassWmvWritesImagesOnlyInTheSecondPass) {
+    Open("m10", 10);
+    TempDir profiles;
+    UseTwoPassProfile(profiles / "2pass.prx");
+    doc.m_bOutputWmv = doc.m_bOutputJpg = TRUE;
+    // JPEG files on disk after each frame of the two passes.
+    std::vector<size_t> seen;
+    pump.step = [&] { seen.push_back(Files().size() - 1); };
+    Play();
+    ASSERT_EQ(seen.size(), 20u);
+    for (size_t i = 0; i < 20; ++i) EXPECT_EQ(seen[i], i < 10 ? 0 : i - 9) << i;
+    EXPECT_EQ(Files().size(), 11u);
+    EXPECT_EQ(Captions(), std::vector<std::wstring>{L"It preserved "});
+    EXPECT_GT(fs::file_size(Enc(".wmv")), 0u);
+}
+
+TEST_F(RunTest, AnOutputSizeThatChangedSinceTheWritersOpenedEndsTheRun) {
+    Open("m10", 10);
+    TempDir profiles;
+    UseTwoPassProfile(profiles / "2pass.prx");
+    doc.m_bOutputWmv = doc.m_bOutputJpg = TRUE;
+    pump.step = [&] { doc.m_OutputHeader.biWidth = 32; };
+    Play();
+    EXPECT_EQ(Captions(), (std::vector<std::wstring>{L"Error No.0502", L"It preserved "}));
+    EXPECT_EQ(Files().size(), 1u);  // the WMV file alone
+}
+
+TEST_F(RunTest, AudioThatCannotBeDecodedIsReportedBeforeAnyFileWhenTheRunNeedsIt) {
+    // The audio stream's format tag, the second "strf" of the file, made one no decoder knows.
+    MovieDesc desc;
+    desc.audio = AudioCodec::ImaAdpcm;
+    std::string bytes = ReadFileBytes(MoviePath("ima", desc));
+    const size_t strf = bytes.find("strf", bytes.find("strf") + 4);
+    ASSERT_NE(strf, std::string::npos);
+    bytes[strf + 8] = '\x34';
+    bytes[strf + 9] = '\x12';
+    WriteFileBytes(out / "odd.avi", bytes);
+    ASSERT_TRUE(doc.OnOpenDocument((out / "odd.avi").wstring()));
+    ASSERT_NE(doc.GetAudioReader(), nullptr);
+    for (int choice : {1, 2}) {
+        fs::remove(out / "Enc_odd.avi");
+        script.ui.messageBoxes.clear();
+        doc.m_bOutputAvi = TRUE;
+        audioChoice = choice;
+        Play();
+        // Copying the stream as it is needs no decoder.
+        EXPECT_EQ(Captions(), choice == 1 ? std::vector<std::wstring>{L"Error No.0911"}
+                                          : std::vector<std::wstring>{L"It preserved "});
+        EXPECT_EQ(fs::exists(out / "Enc_odd.avi"), choice == 2);
+    }
+}
+
+TEST_F(RunTest, CancelAtAnyQuestionLeavesExistingOutputsUntouched) {
+    Open("a30", 30, AudioCodec::Pcm16);
+    audioChoice = 1;
+    for (const std::string step : {"avi", "audio", "chooser", "wmv file", "wmv"}) {
+        SCOPED_TRACE(step);
+        WriteFileBytes(Enc(".avi"), "earlier avi");
+        WriteFileBytes(Enc(".wmv"), "earlier wmv");
+        doc.m_bOutputAvi = doc.m_bOutputWmv = TRUE;
+        cancel = {step};
+        chooser.cancel = step == "chooser";
+        // "Ask" for both existing files: the AVI name is kept, the WMV one cancelled.
+        doc.m_Info.m_nOverwrite = step == "wmv file" ? 2 : 0;
+        FileDialogRequest keep;
+        keep.path = Enc(".avi").wstring();
+        script.ui.fileAnswers = {keep, std::nullopt};
+        Play();
+        EXPECT_EQ(ReadFileBytes(Enc(".avi")), "earlier avi");
+        EXPECT_EQ(ReadFileBytes(Enc(".wmv")), "earlier wmv");
+        EXPECT_TRUE(script.ui.messageBoxes.empty());
+        EXPECT_TRUE(beeps.empty());
+    }
+}
+
+TEST_F(RunTest, AnErrorShowsItsBoxThenTheBeepThenTheSavedBoxes) {
+    Open("m10", 10);
+    doc.m_bOutputAvi = doc.m_bOutputWmv = doc.m_bOutputBmp = TRUE;
+    fs::create_directory(out / *Images({4}).begin());  // frame 3 cannot be written
+    Play();
+    EXPECT_EQ(Captions(), (std::vector<std::wstring>{L"Error No.0502", L"It preserved ", L"It preserved "}));
+    EXPECT_EQ(beeps, std::vector<size_t>{1});
+    EXPECT_EQ(AviFrames(Enc(".avi")), (std::vector<int>{0, 1, 2}));
+}
+
+TEST_F(RunTest, AMovieItsWriterCannotFinishIsReportedNotAnnounced) {
+    Open("m10", 10);
+    doc.m_bOutputAvi = TRUE;
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    pump.step = [&] {
+        if (view.GetCurrentFrame() != 9) return;
+        // The file may not grow any more: the writer cannot add its index.
+        rlimit limit = before;
+        limit.rlim_cur = fs::file_size(Enc(".avi"));
+        setrlimit(RLIMIT_FSIZE, &limit);
+    };
+    Play();
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_EQ(Captions(), std::vector<std::wstring>{L"Error No.2006"});
+    EXPECT_EQ(beeps, std::vector<size_t>{0});
+}
+
+TEST_F(RunTest, AQuitEndsThePausedRunLikeAStop) {
+    Open("m10", 10);
+    doc.m_bOutputAvi = doc.m_bOutputBmp = TRUE;
+    pump.step = [&] {
+        if (view.GetCurrentFrame() == 2 && doc.m_nPlayState == PlayState::Playing) DispatchCommand(view, kPause);
+        else if (doc.m_nPlayState == PlayState::Paused) pump.quit = true;
+    };
+    Play();
+    EXPECT_GE(pump.quitsPosted, 1);
+    EXPECT_EQ(Files(), [&] {
+        auto f = Images({1, 2, 3});
+        f.insert(Enc(".avi").filename().string());
+        return f;
+    }());
+    EXPECT_EQ(AviFrames(Enc(".avi")), (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(Captions(), std::vector<std::wstring>{L"It preserved "});
+}
+
+TEST_F(RunTest, NoOutputMayBeTheOpenMovie) {
+    Open("m10", 10);
+    const std::wstring movie = doc.GetPathName();
+    const std::string bytes = ReadFileBytes(movie);
+    fs::create_symlink(movie, Enc(".avi"));
+    doc.m_bOutputAvi = TRUE;
+    Play();
+    doc.m_bOutputAvi = FALSE;
+    fs::create_symlink(movie, out / *Images({1}).begin());
+    doc.m_bOutputBmp = TRUE;
+    view.SetCurrentFrame(0);
+    Play();
+    // A name that only becomes the movie once it gets its image extension.
+    FileDialogRequest shot;
+    shot.path = (out / "shot.2024").wstring();
+    shot.filterIndex = 4;
+    fs::create_symlink(movie, out / "shot.2024.png");
+    script.ui.fileAnswers = {shot};
+    DispatchCommand(view, kSaveImage);
+    EXPECT_EQ(Captions(), (std::vector<std::wstring>{L"Error No.2001", L"Error No.0502", L"Error No.0502"}));
+    EXPECT_EQ(ReadFileBytes(movie), bytes);
+}
+
+TEST_F(RunTest, CopiedAudioCoversExactlyTheFramesWritten) {
+    Open("a30", 30, AudioCodec::Pcm16);
+    view.OnRangePlay();
+    view.SetCurrentFrame(5);
+    view.OnSetRangeStart();
+    view.SetCurrentFrame(14);
+    view.OnSetRangeEnd();
+    doc.m_bOutputAvi = TRUE;
+    audioChoice = 2;
+    Play();
+    int samples = 0;
+    EXPECT_EQ(AviFrames(Enc(".avi"), &samples), (std::vector<int>{5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
+    EXPECT_EQ(samples, 22050 / 25 * 10);
+    EXPECT_EQ(asked, (std::vector<std::string>{"avi", "audio"}));
+}
+
+TEST_F(RunTest, SaveImageAndCopyGiveTheProcessedFrame) {
+    Open("m10", 10);
+    view.SetCurrentFrame(6);
+    view.ShowFrame();
+    FileDialogRequest dated, typed;
+    dated.path = (out / "clip.2024").wstring();
+    dated.filterIndex = 4;  // PNG
+    typed.path = (out / "shot.png").wstring();
+    typed.filterIndex = 1;  // JPG, but the name says PNG
+    script.ui.fileAnswers = {dated, typed, std::nullopt};
+    for (int i = 0; i < 3; ++i) DispatchCommand(view, kSaveImage);
+    EXPECT_EQ(Files(), (std::set<std::string>{"clip.2024.png", "shot.png"}));
+    EXPECT_EQ(ReadFileBytes(out / "shot.png").substr(1, 3), "PNG");
+    EXPECT_EQ(DecodeImage(out / "clip.2024.png"), Painted(6));
+    EXPECT_EQ(script.ui.fileRequests[0].path, (out / "m10").wstring());
+
+    doc.m_OutputHeader.biWidth = 32;
+    doc.m_OutputHeader.biHeight = 24;
+    DispatchCommand(view, kCopy);
+    ASSERT_EQ(script.ui.clipboard.size(), 1u);
+    const std::vector<uint8_t>& dib = script.ui.clipboard[0];
+    BITMAPINFOHEADER h{};
+    ASSERT_EQ(dib.size(), sizeof h + Stride24(32) * 24);
+    std::memcpy(&h, dib.data(), sizeof h);
+    EXPECT_EQ(h.biWidth, 32);
+    EXPECT_EQ(h.biHeight, 24);
+    EXPECT_EQ(h.biBitCount, 24);
+    EXPECT_EQ(ReadIndexFromDib(dib.data() + sizeof h, 32, 24), 6);
+    EXPECT_TRUE(script.ui.messageBoxes.empty());
+}
