@@ -2,7 +2,9 @@
 
 #include "app/MainFrame.h"
 #include "app/TALVERNDoc.h"
+#include "app/TALVERNView.h"
 #include "dialogs/Launchers.h"
+#include "dialogs/PlatformDialogs.h"
 #include "foundation/IniCreate.h"
 #include "foundation/LangString.h"
 #include "foundation/PathUtil.h"
@@ -25,6 +27,8 @@ BOOL CTALVERNApp::InitInstance() {
     SetRegistryKey(ReadRegPos());
     LoadStdProfileSettings(6);
     RegisterAppResources();
+    // The audio format chooser and the compressors' own dialogs answer from here on.
+    InstallPlatformDialogs();
     const UINT menu = IsJapaneseSystem() ? IDR_MAINFRAME : IDR_MAINFRAME_EN;
     AddDocTemplate(std::make_unique<CSingleDocTemplate>(menu, IDR_MAINFRAME, &CreateDocument,
                                                         &CreateFrame, &CreateView));
@@ -47,7 +51,9 @@ std::unique_ptr<CFrameWnd> CTALVERNApp::CreateFrame() {
 }
 
 CWnd* CTALVERNApp::CreateView(CFrameWnd& frame) {
-    return new CBaseView(&frame);
+    auto* view = new CTALVERNView(&frame);
+    view->SetDocument(dynamic_cast<CTALVERNDoc*>(frame.GetActiveDocument()));
+    return view;
 }
 
 std::wstring CTALVERNApp::GetHelpFilePath() {

@@ -67,15 +67,17 @@ void CMyAboutDlg::paintEvent(QPaintEvent* event) {
 }
 
 void CMyAboutDlg::mousePressEvent(QMouseEvent* event) {
-    m_dragPoint = event->position().toPoint();
+    m_dragPoint = event->globalPosition().toPoint() - pos();
     CBaseColorDialog::mousePressEvent(event);
 }
 
 void CMyAboutDlg::mouseMoveEvent(QMouseEvent* event) {
-    // Without a caption the face itself is the handle.
+    // Without a caption the face itself is the handle. Screen positions keep the
+    // window under the pointer: a local position goes stale while the window
+    // server has not yet confirmed the last move, and would add that move twice.
     if (event->buttons() == Qt::LeftButton && event->modifiers() == Qt::NoModifier) {
-        const QPoint delta = event->position().toPoint() - m_dragPoint;
-        if (!delta.isNull()) move(pos() + delta);
+        const QPoint target = event->globalPosition().toPoint() - m_dragPoint;
+        if (target != pos()) move(target);
     }
     CBaseColorDialog::mouseMoveEvent(event);
 }

@@ -24,9 +24,7 @@ PackedDib* CImgFileCom::LoadFromGlobal(HGLOBAL pictureBytes, PackedDib* block) {
     if (StartsWith(bytes, size, "BM", 2)) {
         dib = CImgFileBmp::Decode(bytes, size, block);
     } else if (StartsWith(bytes, size, "\xFF\xD8\xFF", 3)) {
-        UINT width = 0, height = 0;
-        BYTE* rgb = ReadJpegGlobal(pictureBytes, &width, &height);
-        dib = CImgFileJpeg::FromPackedRgb(rgb, width, height, block);
+        dib = ReadJpegGlobalDib(pictureBytes, block);
     } else if (StartsWith(bytes, size, "\x89PNG\r\n\x1A\n", 8)) {
         dib = CImgFilePng::Decode(bytes, size, block);
     } else if (StartsWith(bytes, size, "II*\0", 4) || StartsWith(bytes, size, "MM\0*", 4)) {

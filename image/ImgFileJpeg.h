@@ -13,10 +13,6 @@ public:
     // (returned unlocked), or null. The given block stays the caller's.
     virtual HGLOBAL LoadFromGlobal(HGLOBAL jpegBytes);
 
-    // Turns packed top-down RGB rows (as the JPEG reader gives them; consumed and freed
-    // with delete[]) into PackedDib rows in block or a new PackedDib.
-    static PackedDib* FromPackedRgb(BYTE* rgb, UINT width, UINT height, PackedDib* block);
-
 private:
     CJpegWriter m_writer;
 };

@@ -1,10 +1,13 @@
 #include "image/ImgFileTiff.h"
 
+#include <fcntl.h>
 #include <tiffio.h>
+#include <unistd.h>
 
 #include <cstring>
 
 #include "image/BoundedPath.h"
+#include "platform/win32/RegularFile.h"
 
 namespace {
 
@@ -81,8 +84,13 @@ PackedDib* CImgFileTiff::Decode(const BYTE* bytes, size_t size, PackedDib* block
 PackedDib* CImgFileTiff::Load(const wchar_t* path, PackedDib* block) {
     const CBoundedPath native(path);
     if (!native.Get()) return nullptr;
-    TIFF* tif = TIFFOpen(native.Get(), "r");
-    if (!tif) return nullptr;
+    const int fd = OpenRegularFile(native.Get(), O_RDONLY);
+    if (fd < 0) return nullptr;
+    TIFF* tif = TIFFFdOpen(fd, native.Get(), "r");
+    if (!tif) {
+        ::close(fd);
+        return nullptr;
+    }
     PackedDib* dib = ReadTiff(tif, block);
     TIFFClose(tif);
     return dib;

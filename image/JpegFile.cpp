@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "foundation/SysUtil.h"
 #include "image/JpegWriter.h"
 #include "image/PackedDib.h"
 
@@ -70,17 +71,38 @@ void GlobalSrcSkip(j_decompress_ptr cinfo, long count) {
 
 void GlobalSrcTerm(j_decompress_ptr) {}
 
-// One decompression pass from a file or a global block into packed RGB rows.
-BYTE* DecompressRows(FILE* file, HGLOBAL block, UINT* width, UINT* height) {
+// Where decoded rows go. The sink learns the picture's size, then gives the place of
+// each row (counted from the top), and undoes its work when decoding fails after that.
+class JpegRowSink {
+public:
+    virtual ~JpegRowSink() = default;
+    virtual J_COLOR_SPACE ColorSpace() const = 0;
+    virtual bool Begin(UINT width, UINT height) = 0;
+    virtual BYTE* Row(UINT top) = 0;
+    virtual void Abandon() = 0;
+};
+
+// Picture rows are refused before the library sizes anything for them: a progressive
+// picture would otherwise have its whole coefficient store allocated first.
+bool Acceptable(j_decompress_ptr cinfo) {
+    const J_COLOR_SPACE in = cinfo->jpeg_color_space;
+    const bool kind = (in == JCS_GRAYSCALE && cinfo->num_components == 1) ||
+                      ((in == JCS_YCbCr || in == JCS_RGB) && cinfo->num_components == 3);
+    return kind && ImageSizeAcceptable(cinfo->output_width, cinfo->output_height);
+}
+
+// One decompression pass from a file or a global block; each output row goes straight
+// to the place the sink gives for it, so the picture is held once.
+bool DecompressInto(FILE* file, HGLOBAL block, JpegRowSink& sink) {
     jpeg_decompress_struct cinfo;
     JpegErrorManager err;
     JpegGlobalSource record{block, 0};
-    BYTE* volatile image = nullptr;
+    volatile bool begun = false;
     InstallErrorManager(reinterpret_cast<jpeg_common_struct*>(&cinfo), &err);
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&cinfo);
-        delete[] image;
-        return nullptr;
+        if (begun) sink.Abandon();
+        return false;
     }
     jpeg_create_decompress(&cinfo);
     if (file)
@@ -88,35 +110,115 @@ BYTE* DecompressRows(FILE* file, HGLOBAL block, UINT* width, UINT* height) {
     else
         InstallGlobalJpegSource(&cinfo, &record);
     jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = sink.ColorSpace();
+    jpeg_calc_output_dimensions(&cinfo);
+    if (!Acceptable(&cinfo) || !sink.Begin(cinfo.output_width, cinfo.output_height)) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    begun = true;
     jpeg_start_decompress(&cinfo);
-    const UINT w = cinfo.output_width;
-    const UINT h = cinfo.output_height;
-    const int components = cinfo.out_color_components;
-    if ((components != 3 && components != 1) || !ImageSizeAcceptable(w, h)) {
-        jpeg_destroy_decompress(&cinfo);
-        return nullptr;
-    }
-    image = new (std::nothrow) BYTE[size_t{w} * 3 * h];
-    if (!image) {
-        jpeg_destroy_decompress(&cinfo);
-        return nullptr;
-    }
-    *width = w;
-    *height = h;
-    JSAMPARRAY row = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo),
-                                                JPOOL_IMAGE, w * components, 1);
-    while (cinfo.output_scanline < h) {
-        if (jpeg_read_scanlines(&cinfo, row, 1) != 1) ERREXIT(&cinfo, JERR_INPUT_EOF);
-        const int r = static_cast<int>(cinfo.output_scanline) - 1;
-        if (components == 3)
-            CopyRgbRow(row[0], static_cast<int>(w), image, r);
-        else
-            GrayRowToRgb(row[0], static_cast<int>(w), image, r);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW row = sink.Row(cinfo.output_scanline);
+        if (jpeg_read_scanlines(&cinfo, &row, 1) != 1) ERREXIT(&cinfo, JERR_INPUT_EOF);
     }
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
-    return image;
+    return true;
 }
+
+// Packed, top-down RGB rows in one new[] block.
+class PackedRgbSink : public JpegRowSink {
+public:
+    J_COLOR_SPACE ColorSpace() const override { return JCS_RGB; }
+    bool Begin(UINT width, UINT height) override {
+        m_rowBytes = size_t{width} * 3;
+        m_image = new (std::nothrow) BYTE[m_rowBytes * height];
+        if (!m_image) return false;
+        *m_width = width;
+        *m_height = height;
+        return true;
+    }
+    BYTE* Row(UINT top) override { return m_image + m_rowBytes * top; }
+    void Abandon() override {
+        delete[] m_image;
+        m_image = nullptr;
+    }
+    PackedRgbSink(UINT* width, UINT* height) : m_width(width), m_height(height) {}
+    BYTE* Take() { return m_image; }
+
+private:
+    UINT* m_width;
+    UINT* m_height;
+    BYTE* m_image = nullptr;
+    size_t m_rowBytes = 0;
+};
+
+BYTE* DecompressRows(FILE* file, HGLOBAL block, UINT* width, UINT* height) {
+    PackedRgbSink sink(width, height);
+    return DecompressInto(file, block, sink) ? sink.Take() : nullptr;
+}
+
+// PackedDib rows: bottom line first, B, G, R, padded to 4 bytes.
+class DibSink : public JpegRowSink {
+public:
+    J_COLOR_SPACE ColorSpace() const override { return JCS_EXT_BGR; }
+    BYTE* Row(UINT top) override { return m_bits + m_stride * (m_height - 1 - top); }
+
+protected:
+    void Place(PackedDib* dib, UINT width, UINT height) {
+        m_bits = dib->Bits();
+        m_stride = static_cast<size_t>(PackedDibStride(width));
+        m_height = height;
+    }
+
+private:
+    BYTE* m_bits = nullptr;
+    size_t m_stride = 0;
+    UINT m_height = 0;
+};
+
+// Into a caller's PackedDib of the picture's size, or a new one.
+class BlockDibSink : public DibSink {
+public:
+    explicit BlockDibSink(PackedDib* block) : m_dib(block) {}
+    bool Begin(UINT width, UINT height) override {
+        m_dib = TakePackedDib(m_dib, static_cast<int>(width), static_cast<int>(height), &m_owned);
+        if (m_dib) Place(m_dib, width, height);
+        return m_dib != nullptr;
+    }
+    void Abandon() override { m_dib = DropPackedDib(m_dib, m_owned); }
+    PackedDib* Take() { return m_dib; }
+
+private:
+    PackedDib* m_dib;
+    bool m_owned = false;
+};
+
+// Into a new movable global block holding a PackedDib.
+class GlobalDibSink : public DibSink {
+public:
+    bool Begin(UINT width, UINT height) override {
+        const size_t bytes = sizeof(BITMAPINFOHEADER) + PackedDibStride(width) * height;
+        m_block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+        auto* dib = static_cast<PackedDib*>(GlobalLock(m_block));
+        if (!dib) return false;
+        dib->bmiHeader = MakeBitmapInfoHeader24(static_cast<int>(width), static_cast<int>(height));
+        Place(dib, width, height);
+        return true;
+    }
+    void Abandon() override {
+        GlobalUnlock(m_block);
+        m_block = GlobalFree(m_block);
+    }
+    HGLOBAL Take() {
+        GlobalUnlock(m_block);
+        return m_block;
+    }
+
+private:
+    HGLOBAL m_block = nullptr;
+};
 
 }  // namespace
 
@@ -151,6 +253,25 @@ BYTE* ReadJpegGlobal(HGLOBAL block, UINT* width, UINT* height) {
     *width = *height = 0;
     if (!block) return nullptr;
     return DecompressRows(nullptr, block, width, height);
+}
+
+PackedDib* ReadJpegFileDib(const wchar_t* path, PackedDib* block) {
+    FILE* file = OpenFileWide(path, "rb");
+    if (!file) return nullptr;
+    BlockDibSink sink(block);
+    const bool decoded = DecompressInto(file, nullptr, sink);
+    std::fclose(file);
+    return decoded ? sink.Take() : nullptr;
+}
+
+PackedDib* ReadJpegGlobalDib(HGLOBAL jpeg, PackedDib* block) {
+    BlockDibSink sink(block);
+    return jpeg && DecompressInto(nullptr, jpeg, sink) ? sink.Take() : nullptr;
+}
+
+HGLOBAL ReadJpegGlobalToGlobalDib(HGLOBAL jpeg) {
+    GlobalDibSink sink;
+    return jpeg && DecompressInto(nullptr, jpeg, sink) ? sink.Take() : nullptr;
 }
 
 BOOL SwapRedBlue(BYTE* data, UINT width, UINT height) {

@@ -7,6 +7,7 @@
 
 #include <jpeglib.h>
 
+#include "image/PackedDib.h"
 #include "platform/win32/GlobalMemory.h"
 #include "platform/win32/Win32Types.h"
 
@@ -33,6 +34,14 @@ BOOL WriteJpegFile(const wchar_t* path, const BYTE* data, UINT width, UINT heigh
 // (CMYK, YCCK) give null.
 BYTE* ReadJpegFile(const wchar_t* path, UINT* width, UINT* height);
 BYTE* ReadJpegGlobal(HGLOBAL block, UINT* width, UINT* height);
+
+// The same pictures decoded straight into PackedDib rows, so that only one copy of the
+// picture is ever held: into block when it already has the picture's size (it may be
+// left part-written when decoding fails), else into a new PackedDib; or into a new
+// movable global block holding a PackedDib (returned unlocked). Null on failure.
+PackedDib* ReadJpegFileDib(const wchar_t* path, PackedDib* block);
+PackedDib* ReadJpegGlobalDib(HGLOBAL jpeg, PackedDib* block);
+HGLOBAL ReadJpegGlobalToGlobalDib(HGLOBAL jpeg);
 
 BOOL SwapRedBlue(BYTE* data, UINT width, UINT height);
 BOOL FlipRowsVertical(BYTE* data, UINT rowBytes, UINT rows);

@@ -1,9 +1,13 @@
 #include "image/PackedDib.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include "foundation/SysUtil.h"
 #include "image/BoundedPath.h"
+#include "platform/win32/RegularFile.h"
 
 PackedDib* AllocPackedDib(int width, int height) {
     if (!ImageSizeAcceptable(width, height)) return nullptr;
@@ -34,5 +38,9 @@ PackedDib* DropPackedDib(PackedDib* block, bool owned) {
 
 FILE* OpenFileWide(const wchar_t* path, const char* mode) {
     const CBoundedPath native(path);
-    return native.Get() ? std::fopen(native.Get(), mode) : nullptr;
+    const int fd = native.Get() ? OpenRegularFile(native.Get(), O_RDONLY) : -1;
+    if (fd < 0) return nullptr;
+    FILE* f = ::fdopen(fd, mode);
+    if (!f) ::close(fd);
+    return f;
 }

@@ -42,5 +42,6 @@ PackedDib* TakePackedDib(PackedDib* block, int width, int height, bool* owned);
 // Frees a block that TakePackedDib allocated; returns null for convenient tail calls.
 PackedDib* DropPackedDib(PackedDib* block, bool owned);
 
-// fopen of a wide path (the loaders' way in); the narrow form is UTF-8.
+// fopen of a wide path for reading (the loaders' way in); the narrow form is UTF-8.
+// Only a regular file opens: a FIFO or a device named as a picture gives null at once.
 FILE* OpenFileWide(const wchar_t* path, const char* mode);

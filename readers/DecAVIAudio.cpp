@@ -184,9 +184,20 @@ int CDecAVIAudioComp::ReadCallback(void* buffer, int bytes, void* user) {
     return bytes;
 }
 
+// A chunk of a variable-size stream may be empty (some writers leave such chunks in MP3
+// streams): it is passed over, since 0 bytes tell the decoder that the stream has ended.
+// Only a read that moves past no sample is that end.
 int CDecAVIAudioComp::ReadSource(int* samples, void* buffer, int* bytes) {
     if (!m_audioStream) return 1007;
-    if (AVIStreamRead(m_audioStream, m_audioPosition, 0, buffer, *bytes, bytes, samples) != AVIERR_OK) return 1007;
-    m_audioPosition += *samples;
-    return 0;
+    const LONG room = *bytes;
+    *samples = 0;
+    for (;;) {
+        LONG got = 0, moved = 0;
+        if (AVIStreamRead(m_audioStream, m_audioPosition, 0, buffer, room, &got, &moved) != AVIERR_OK)
+            return 1007;
+        m_audioPosition += moved;
+        *samples += moved;
+        *bytes = got;
+        if (got > 0 || moved == 0) return 0;
+    }
 }

@@ -63,7 +63,8 @@ public:
     // PCM bytes placed in buffer (fewer at the end of the stream, finally 0), or -1.
     int ReadPCM(void* buffer, int bytes);
     static int ReadCallback(void* buffer, int bytes, void* user);
-    // Compressed bytes from the audio position on. 0 or 1007.
+    // Compressed bytes from the audio position on, past any empty chunks; 0 bytes only at
+    // the end of the stream. 0 or 1007.
     int ReadSource(int* samples, void* buffer, int* bytes);
     // 0, 501 or 911.
     int PrepareDecode();

@@ -63,7 +63,8 @@ int CMMio::Write(const char* data, int count) {
 
 int CMMio::Read(char* data, int count) {
     if (!m_file || count < 0) return 0;
-    return mmioRead(m_file, data, count) == count ? count : 0;
+    const int64_t got = mmioRead(m_file, data, count);
+    return got > 0 ? static_cast<int>(got) : 0;
 }
 
 BOOL CMMio::PatchFact(DWORD sampleCount) {

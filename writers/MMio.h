@@ -21,6 +21,8 @@ public:
     BOOL BeginData(DWORD sampleCount);
     // count when all bytes were written, else 0 (also when the file would pass its size limit).
     int Write(const char* data, int count);
+    // The bytes read: fewer than count at the end of the file (a file cut short
+    // still gives what it holds), 0 there or when the file cannot be read.
     int Read(char* data, int count);
     BOOL PatchFact(DWORD sampleCount);
     BOOL AscendAll();

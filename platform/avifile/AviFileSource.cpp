@@ -6,11 +6,13 @@
 
 #include <cerrno>
 
-std::shared_ptr<AviFileSource> AviFileSource::Open(const std::filesystem::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+#include "platform/win32/RegularFile.h"
+
+std::shared_ptr<AviFileSource> AviFileSource::Open(const std::string& path) {
+    const int fd = OpenRegularFile(path.c_str(), O_RDONLY);
     if (fd < 0) return nullptr;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) != 0) {
         ::close(fd);
         return nullptr;
     }

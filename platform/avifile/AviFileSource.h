@@ -2,12 +2,13 @@
 // Positioned reads from an open file, shared by the file and its streams.
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <memory>
+#include <string>
 
 class AviFileSource {
 public:
-    static std::shared_ptr<AviFileSource> Open(const std::filesystem::path& path);
+    // The file at a UTF-8 (or raw byte) path; null when it cannot be opened.
+    static std::shared_ptr<AviFileSource> Open(const std::string& path);
     ~AviFileSource();
     AviFileSource(const AviFileSource&) = delete;
     AviFileSource& operator=(const AviFileSource&) = delete;

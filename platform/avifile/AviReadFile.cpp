@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <filesystem>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -414,22 +414,33 @@ void FillFileInfo(AVIFILEINFOW& info, const std::vector<AviReadStream*>& streams
     std::copy(std::begin(type), std::end(type), info.szFileType);
 }
 
-}  // namespace
-
-HRESULT AviOpenFileForReading(PAVIFILE* file, const wchar_t* path) {
-    *file = nullptr;
-    // The file system takes UTF-8; the library's own wide-to-narrow conversion throws
-    // on any character outside ASCII.
-    const std::string native = WideToUtf8(path ? path : L"");
-    std::shared_ptr<AviFileSource> src = AviFileSource::Open(std::filesystem::path(native));
-    if (!src) return AVIERR_FILEOPEN;
+HRESULT ParseOpenFile(PAVIFILE* file, const std::shared_ptr<AviFileSource>& src) {
     ParsedFile parsed;
     WalkFile(*src, parsed);
     if (parsed.streams.empty()) return AVIERR_BADFORMAT;
     BuildIndexes(*src, parsed);
     std::vector<AviReadStream*> streams;
+    streams.reserve(parsed.streams.size());
     for (AviStreamHeader& h : parsed.streams) streams.push_back(new AviReadStream(src, std::move(h)));
     FillFileInfo(parsed.info, streams);
     *file = new AviReadFile(parsed.info, std::move(streams));
     return AVIERR_OK;
+}
+
+}  // namespace
+
+// The name goes to the file system byte for byte, as every other reader passes it: a
+// name that is not UTF-8 opens the file it names. A file whose tables cannot be held
+// is refused like any other unusable file; no exception leaves the library.
+HRESULT AviOpenFileForReading(PAVIFILE* file, const wchar_t* path) {
+    *file = nullptr;
+    std::string native;
+    if (!WideToUtf8(path, native)) return AVIERR_FILEOPEN;
+    const std::shared_ptr<AviFileSource> src = AviFileSource::Open(native);
+    if (!src) return AVIERR_FILEOPEN;
+    try {
+        return ParseOpenFile(file, src);
+    } catch (const std::bad_alloc&) {
+        return AVIERR_MEMORY;
+    }
 }

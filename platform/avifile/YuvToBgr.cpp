@@ -130,22 +130,28 @@ constexpr uint64_t kRedBytes[3] = {RedBytes(0), RedBytes(1), RedBytes(2)};
 #define TALVERN_AVX512 "avx512f,avx512bw,avx512vbmi"
 #define TALVERN_STEP(target_) __attribute__((target(target_))) static inline
 
-// The 16-bit lane operations, which differ between widths only in their prefix.
+// The 16-bit lane operations, which differ between widths only in their prefix. Vec is
+// a register as the steps pass it around: wrapped in a struct, so that how it is passed
+// does not depend on the target of the function passing it. A bare 256- or 512-bit
+// vector is passed differently with and without AVX (AVX-512), and the generic steps
+// below carry no target; everything is inlined into the kernels in the end anyway.
 #define TALVERN_LANE_STEPS(P, V, SI, T)                                                             \
-    using Vec = V;                                                                                 \
-    TALVERN_STEP(T) Vec Set(int v) { return P##_set1_epi16(int16_t(v)); }                          \
-    TALVERN_STEP(T) Vec Load(const uint8_t* p) { return P##_loadu_##SI(reinterpret_cast<const Vec*>(p)); } \
-    TALVERN_STEP(T) Vec Add(Vec a, Vec b) { return P##_add_epi16(a, b); }                          \
-    TALVERN_STEP(T) Vec AddSat(Vec a, Vec b) { return P##_adds_epi16(a, b); }                      \
-    TALVERN_STEP(T) Vec Sub(Vec a, Vec b) { return P##_sub_epi16(a, b); }                          \
-    TALVERN_STEP(T) Vec MulHrs(Vec a, Vec b) { return P##_mulhrs_epi16(a, b); }                    \
-    TALVERN_STEP(T) Vec MulHiU(Vec a, Vec b) { return P##_mulhi_epu16(a, b); }                     \
-    TALVERN_STEP(T) Vec And(Vec a, Vec b) { return P##_and_##SI(a, b); }                           \
-    TALVERN_STEP(T) Vec Shl7(Vec a) { return P##_slli_epi16(a, 7); }                              \
-    TALVERN_STEP(T) Vec Shl8(Vec a) { return P##_slli_epi16(a, 8); }                              \
-    TALVERN_STEP(T) Vec Shr1(Vec a) { return P##_srli_epi16(a, 1); }                              \
-    TALVERN_STEP(T) Vec Sar6(Vec a) { return P##_srai_epi16(a, 6); }                              \
-    TALVERN_STEP(T) Vec PackUs(Vec a, Vec b) { return P##_packus_epi16(a, b); }
+    struct Vec {                                                                                   \
+        V v;                                                                                       \
+    };                                                                                             \
+    TALVERN_STEP(T) Vec Set(int v) { return {P##_set1_epi16(int16_t(v))}; }                        \
+    TALVERN_STEP(T) Vec Load(const uint8_t* p) { return {P##_loadu_##SI(reinterpret_cast<const V*>(p))}; } \
+    TALVERN_STEP(T) Vec Add(Vec a, Vec b) { return {P##_add_epi16(a.v, b.v)}; }                    \
+    TALVERN_STEP(T) Vec AddSat(Vec a, Vec b) { return {P##_adds_epi16(a.v, b.v)}; }                \
+    TALVERN_STEP(T) Vec Sub(Vec a, Vec b) { return {P##_sub_epi16(a.v, b.v)}; }                    \
+    TALVERN_STEP(T) Vec MulHrs(Vec a, Vec b) { return {P##_mulhrs_epi16(a.v, b.v)}; }              \
+    TALVERN_STEP(T) Vec MulHiU(Vec a, Vec b) { return {P##_mulhi_epu16(a.v, b.v)}; }               \
+    TALVERN_STEP(T) Vec And(Vec a, Vec b) { return {P##_and_##SI(a.v, b.v)}; }                     \
+    TALVERN_STEP(T) Vec Shl7(Vec a) { return {P##_slli_epi16(a.v, 7)}; }                          \
+    TALVERN_STEP(T) Vec Shl8(Vec a) { return {P##_slli_epi16(a.v, 8)}; }                          \
+    TALVERN_STEP(T) Vec Shr1(Vec a) { return {P##_srli_epi16(a.v, 1)}; }                          \
+    TALVERN_STEP(T) Vec Sar6(Vec a) { return {P##_srai_epi16(a.v, 6)}; }                          \
+    TALVERN_STEP(T) Vec PackUs(Vec a, Vec b) { return {P##_packus_epi16(a.v, b.v)}; }
 
 // 16 pixels a step, for CPUs without AVX2; SSSE3 has no byte blend, so channels
 // are picked with masks.
@@ -155,23 +161,23 @@ struct Ssse3 {
 
     // kPixels / 2 chroma samples widened to 16 bits, in order.
     TALVERN_STEP(TALVERN_SSSE3) Vec LoadHalf(const uint8_t* c) {
-        return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(c)), _mm_setzero_si128());
+        return {_mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(c)), _mm_setzero_si128())};
     }
 
-    TALVERN_STEP(TALVERN_SSSE3) Vec Table(const std::array<uint8_t, 32>& a) {
+    TALVERN_STEP(TALVERN_SSSE3) __m128i Table(const std::array<uint8_t, 32>& a) {
         return _mm_load_si128(reinterpret_cast<const __m128i*>(a.data()));
     }
 
-    TALVERN_STEP(TALVERN_SSSE3) Vec Pick(Vec b, Vec g, Vec r, Vec tb, Vec tg, Vec tr) {
+    TALVERN_STEP(TALVERN_SSSE3) __m128i Pick(__m128i b, __m128i g, __m128i r, __m128i tb, __m128i tg, __m128i tr) {
         return _mm_or_si128(_mm_or_si128(_mm_and_si128(b, tb), _mm_and_si128(g, tg)), _mm_and_si128(r, tr));
     }
 
     TALVERN_STEP(TALVERN_SSSE3) void StoreBgr(uint8_t* out, Vec b, Vec g, Vec r) {
-        const Vec bs = _mm_shuffle_epi8(b, Table(kShufB));
-        const Vec gs = _mm_shuffle_epi8(g, Table(kShufG));
-        const Vec rs = _mm_shuffle_epi8(r, Table(kShufR));
-        const Vec t0 = Table(kThird0), t1 = Table(kThird1), t2 = Table(kThird2);
-        Vec* o = reinterpret_cast<Vec*>(out);
+        const __m128i bs = _mm_shuffle_epi8(b.v, Table(kShufB));
+        const __m128i gs = _mm_shuffle_epi8(g.v, Table(kShufG));
+        const __m128i rs = _mm_shuffle_epi8(r.v, Table(kShufR));
+        const __m128i t0 = Table(kThird0), t1 = Table(kThird1), t2 = Table(kThird2);
+        __m128i* o = reinterpret_cast<__m128i*>(out);
         _mm_storeu_si128(o + 0, Pick(bs, gs, rs, t0, t1, t2));
         _mm_storeu_si128(o + 1, Pick(bs, gs, rs, t2, t0, t1));
         _mm_storeu_si128(o + 2, Pick(bs, gs, rs, t1, t2, t0));
@@ -185,23 +191,23 @@ struct Avx2 {
     TALVERN_LANE_STEPS(_mm256, __m256i, si256, TALVERN_AVX2)
 
     TALVERN_STEP(TALVERN_AVX2) Vec LoadHalf(const uint8_t* c) {
-        return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(c)));
+        return {_mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(c)))};
     }
 
-    TALVERN_STEP(TALVERN_AVX2) Vec Table(const std::array<uint8_t, 32>& a) {
+    TALVERN_STEP(TALVERN_AVX2) __m256i Table(const std::array<uint8_t, 32>& a) {
         return _mm256_load_si256(reinterpret_cast<const __m256i*>(a.data()));
     }
 
     TALVERN_STEP(TALVERN_AVX2) void StoreBgr(uint8_t* out, Vec b, Vec g, Vec r) {
-        const Vec bs = _mm256_shuffle_epi8(b, Table(kShufB));
-        const Vec gs = _mm256_shuffle_epi8(g, Table(kShufG));
-        const Vec rs = _mm256_shuffle_epi8(r, Table(kShufR));
-        const Vec t0 = Table(kThird0), t1 = Table(kThird1), t2 = Table(kThird2);
+        const __m256i bs = _mm256_shuffle_epi8(b.v, Table(kShufB));
+        const __m256i gs = _mm256_shuffle_epi8(g.v, Table(kShufG));
+        const __m256i rs = _mm256_shuffle_epi8(r.v, Table(kShufR));
+        const __m256i t0 = Table(kThird0), t1 = Table(kThird1), t2 = Table(kThird2);
         // Chunk k takes green where (k + j) % 3 == 1 and red where it is 2.
-        const Vec c0 = _mm256_blendv_epi8(_mm256_blendv_epi8(bs, gs, t1), rs, t2);
-        const Vec c1 = _mm256_blendv_epi8(_mm256_blendv_epi8(bs, gs, t0), rs, t1);
-        const Vec c2 = _mm256_blendv_epi8(_mm256_blendv_epi8(bs, gs, t2), rs, t0);
-        Vec* o = reinterpret_cast<Vec*>(out);
+        const __m256i c0 = _mm256_blendv_epi8(_mm256_blendv_epi8(bs, gs, t1), rs, t2);
+        const __m256i c1 = _mm256_blendv_epi8(_mm256_blendv_epi8(bs, gs, t0), rs, t1);
+        const __m256i c2 = _mm256_blendv_epi8(_mm256_blendv_epi8(bs, gs, t2), rs, t0);
+        __m256i* o = reinterpret_cast<__m256i*>(out);
         _mm256_storeu_si256(o + 0, _mm256_permute2x128_si256(c0, c1, 0x20));
         _mm256_storeu_si256(o + 1, _mm256_permute2x128_si256(c2, c0, 0x30));
         _mm256_storeu_si256(o + 2, _mm256_permute2x128_si256(c1, c2, 0x31));
@@ -215,28 +221,30 @@ struct Avx512 {
     TALVERN_LANE_STEPS(_mm512, __m512i, si512, TALVERN_AVX512)
 
     TALVERN_STEP(TALVERN_AVX512) Vec LoadHalf(const uint8_t* c) {
-        return _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(c)));
+        return {_mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(c)))};
     }
 
     TALVERN_STEP(TALVERN_AVX512) void StoreBgr(uint8_t* out, Vec b, Vec g, Vec r) {
-        const Vec idx[3] = {_mm512_load_si512(kPermute0.data()), _mm512_load_si512(kPermute1.data()),
-                            _mm512_load_si512(kPermute2.data())};
+        const __m512i idx[3] = {_mm512_load_si512(kPermute0.data()), _mm512_load_si512(kPermute1.data()),
+                                _mm512_load_si512(kPermute2.data())};
         for (int m = 0; m < 3; ++m) {
-            const Vec bg = _mm512_permutex2var_epi8(b, idx[m], g);
-            _mm512_storeu_si512(out + 64 * m, _mm512_mask_permutexvar_epi8(bg, kRedBytes[m], idx[m], r));
+            const __m512i bg = _mm512_permutex2var_epi8(b.v, idx[m], g.v);
+            _mm512_storeu_si512(out + 64 * m, _mm512_mask_permutexvar_epi8(bg, kRedBytes[m], idx[m], r.v));
         }
     }
 };
 
 // The steps themselves, written once for every width. They carry no target of their
-// own: each kernel below has its width's target and is flattened, so all of them end
-// up inside it (an always-inline chain would be refused at the first step without a
-// target). The ABI note GCC gives for wide vectors passed between such functions
-// therefore does not apply (GCC gives it at the end of the file, so it stays off).
+// own and are always inlined into the kernels below, which have their width's target
+// and are flattened; the width's operations then inline there too (marking those
+// always-inline as well would be refused at the first step without a target).
+// Registers cross the steps wrapped (see Vec), so the ABI note GCC still gives for
+// wide vectors near such functions does not apply (GCC gives it at the end of the
+// file, so it stays off).
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wpsabi"
 #endif
-#define TALVERN_GENERIC static inline
+#define TALVERN_GENERIC static inline __attribute__((always_inline))
 
 template <class W>
 struct Steps {

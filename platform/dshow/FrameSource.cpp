@@ -7,7 +7,10 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/time.h>
 }
+
+#include "platform/win32/RegularFile.h"
 
 namespace {
 
@@ -23,6 +26,16 @@ bool SizeIsSane(int w, int h) {
 
 long RowBytes(int width) { return (3L * width + 3) & ~3L; }
 
+// What the stream probe may read: libavformat's usual amounts, fixed here.
+constexpr int64_t kProbeBytes = 5'000'000;
+constexpr int64_t kProbeMicroseconds = 5'000'000;
+
+// libavformat's interrupt callback: true once the armed deadline (0 = none) has passed.
+int PastDeadline(void* deadline) {
+    const int64_t end = *static_cast<const int64_t*>(deadline);
+    return end != 0 && av_gettime_relative() > end;
+}
+
 template <typename T>
 T* NewFormatBlock(AM_MEDIA_TYPE* mt) {
     mt->pbFormat = static_cast<BYTE*>(std::calloc(1, sizeof(T)));
@@ -33,16 +46,28 @@ T* NewFormatBlock(AM_MEDIA_TYPE* mt) {
 }  // namespace
 
 std::unique_ptr<FrameSource> FrameSource::Open(const std::string& utf8Path) {
+    // libavformat opens the name the blocking way: a FIFO would hold it until a writer came.
+    if (!IsRegularFile(utf8Path.c_str())) return nullptr;
     std::unique_ptr<FrameSource> src(new FrameSource);
+    src->m_fmt = avformat_alloc_context();
+    if (!src->m_fmt) return nullptr;
+    // A hostile header (a 2 GiB format block, say) can keep libavformat walking the file
+    // for minutes: the open and the stream probe together get a deadline, and the probe
+    // reads a bounded amount.
+    src->m_fmt->interrupt_callback = {PastDeadline, &src->m_openDeadline};
+    src->m_openDeadline = av_gettime_relative() + int64_t{kOpenDeadlineMs} * 1000;
     // The "file:" prefix and the whitelist keep a name such as "http://..." a file
     // name, and keep any file the container refers to on the local disk too.
     AVDictionary* opts = nullptr;
     av_dict_set(&opts, "protocol_whitelist", "file", 0);
+    av_dict_set_int(&opts, "probesize", kProbeBytes, 0);
+    av_dict_set_int(&opts, "analyzeduration", kProbeMicroseconds, 0);
     const std::string url = "file:" + utf8Path;
     const int r = avformat_open_input(&src->m_fmt, url.c_str(), nullptr, &opts);
     av_dict_free(&opts);
     if (r < 0) return nullptr;
     if (avformat_find_stream_info(src->m_fmt, nullptr) < 0) return nullptr;
+    src->m_openDeadline = 0;  // decoding frames later is bounded by its caller
     for (unsigned i = 0; i < src->m_fmt->nb_streams; ++i) {
         const AVStream* st = src->m_fmt->streams[i];
         const AVMediaType type = st->codecpar->codec_type;

@@ -19,8 +19,11 @@ struct AVStream;
 
 class FrameSource {
 public:
-    // Null when the file cannot be opened or read as a movie.
+    // Null when the file cannot be opened or read as a movie, or is no regular file.
+    // Opening gives up after kOpenDeadlineMs, as long as the media detector's reader
+    // waits for a frame.
     static std::unique_ptr<FrameSource> Open(const std::string& utf8Path);
+    static constexpr int kOpenDeadlineMs = 3000;
     ~FrameSource();
     FrameSource(const FrameSource&) = delete;
     FrameSource& operator=(const FrameSource&) = delete;
@@ -59,6 +62,7 @@ private:
     bool Convert(const AVFrame* f);
 
     AVFormatContext* m_fmt = nullptr;
+    int64_t m_openDeadline = 0;  // av_gettime_relative() microseconds; 0 once opened
     AVCodecContext* m_dec = nullptr;
     AVPacket* m_pkt = nullptr;
     AVFrame* m_prev = nullptr;  // the frame decoded before m_cur, when m_prevValid

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/RegularFile.h"
 #include "platform/win32/WideChar.h"
 
 namespace {
@@ -90,7 +91,7 @@ HMMIO mmioOpenW(const wchar_t* path, void*, DWORD flags) {
     if (flags & MMIO_CREATE) mode |= O_CREAT | O_TRUNC;
     std::string name;
     if (!WideToUtf8(path, name)) return nullptr;
-    const int fd = open(name.c_str(), mode | O_CLOEXEC, 0644);
+    const int fd = OpenRegularFile(name.c_str(), mode, 0644);
     if (fd < 0) return nullptr;
     auto* h = new MmioFile;
     h->fd = fd;

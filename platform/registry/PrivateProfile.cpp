@@ -17,10 +17,18 @@ namespace {
 
 enum class Encoding { Utf8, Utf8Bom, Utf16Le };
 
+// A line and the end it had in the file ("\r\n", "\n"; "\r" or none on the last line):
+// a write keeps every other line's end as it was, so that a stray '\r' before one
+// stays part of the line's value.
+struct IniLine {
+    std::wstring text;
+    std::wstring end;
+};
+
 struct IniText {
-    std::vector<std::wstring> lines;
+    std::vector<IniLine> lines;
     Encoding encoding = Encoding::Utf8;
-    std::wstring lineEnd = L"\n";
+    std::wstring lineEnd = L"\n";  // the first line's, for the lines a write adds
 };
 
 std::wstring Trim(const std::wstring& s) {
@@ -47,8 +55,13 @@ std::wstring DecodeText(const std::string& bytes, Encoding& encoding) {
     return Utf8ToWide(bytes);
 }
 
-std::string EncodeText(const std::wstring& text, Encoding encoding) {
+bool IsScalar(wchar_t c) { return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF); }
+
+// The file's bytes, or nothing when the text holds a character the encoding cannot
+// carry: a stray surrogate, or (in UTF-16) a byte that was not UTF-8.
+std::optional<std::string> EncodeText(const std::wstring& text, Encoding encoding) {
     if (encoding == Encoding::Utf16Le) {
+        if (!std::all_of(text.begin(), text.end(), IsScalar)) return std::nullopt;
         std::string out = "\xFF\xFE";
         for (char16_t u : WideToUtf16(text)) {
             out += static_cast<char>(u & 0xFF);
@@ -57,7 +70,7 @@ std::string EncodeText(const std::wstring& text, Encoding encoding) {
         return out;
     }
     std::string utf8;
-    WideToUtf8(text, utf8);
+    if (!WideToUtf8(text, utf8)) return std::nullopt;
     return encoding == Encoding::Utf8Bom ? "\xEF\xBB\xBF" + utf8 : utf8;
 }
 
@@ -70,11 +83,12 @@ std::optional<IniText> LoadIni(const std::string& path) {
     while (pos < text.size()) {
         size_t end = text.find(L'\n', pos);
         if (end == std::wstring::npos) end = text.size();
-        std::wstring line = text.substr(pos, end - pos);
-        if (!line.empty() && line.back() == L'\r') {
-            line.pop_back();
-            if (ini.lines.empty()) ini.lineEnd = L"\r\n";
+        IniLine line{text.substr(pos, end - pos), end < text.size() ? L"\n" : L""};
+        if (!line.text.empty() && line.text.back() == L'\r') {
+            line.text.pop_back();
+            line.end = L"\r" + line.end;
         }
+        if (ini.lines.empty() && line.end == L"\r\n") ini.lineEnd = line.end;
         ini.lines.push_back(std::move(line));
         pos = end + 1;
     }
@@ -108,10 +122,10 @@ struct SectionRange {
 std::optional<SectionRange> FindSection(const IniText& ini, const std::wstring& section) {
     const std::wstring folded = FoldCase(section);
     for (size_t i = 0; i < ini.lines.size(); ++i) {
-        const auto name = SectionOf(ini.lines[i]);
+        const auto name = SectionOf(ini.lines[i].text);
         if (!name || FoldCase(*name) != folded) continue;
         size_t end = i + 1;
-        while (end < ini.lines.size() && !SectionOf(ini.lines[end])) ++end;
+        while (end < ini.lines.size() && !SectionOf(ini.lines[end].text)) ++end;
         return SectionRange{i, i + 1, end};
     }
     return std::nullopt;
@@ -121,7 +135,7 @@ std::optional<size_t> FindKey(const IniText& ini, const SectionRange& range,
                               const std::wstring& key, std::wstring* value = nullptr) {
     const std::wstring folded = FoldCase(key);
     for (size_t i = range.begin; i < range.end; ++i) {
-        const auto k = KeyOf(ini.lines[i], value);
+        const auto k = KeyOf(ini.lines[i].text, value);
         if (k && FoldCase(*k) == folded) return i;
     }
     return std::nullopt;
@@ -156,14 +170,14 @@ void ApplyWrite(IniText& ini, const std::wstring& section, LPCWSTR key, LPCWSTR 
     }
     std::wstring line = std::wstring(key) + L"=" + value;
     if (at != kNone) {
-        ini.lines[at] = std::move(line);
+        ini.lines[at].text = std::move(line);
     } else if (range) {
         size_t insert = range->end;  // after the section's last non-blank line
-        while (insert > range->begin && Trim(ini.lines[insert - 1]).empty()) --insert;
-        ini.lines.insert(ini.lines.begin() + insert, std::move(line));
+        while (insert > range->begin && Trim(ini.lines[insert - 1].text).empty()) --insert;
+        ini.lines.insert(ini.lines.begin() + insert, {std::move(line), ini.lineEnd});
     } else {
-        ini.lines.push_back(L"[" + section + L"]");
-        ini.lines.push_back(std::move(line));
+        ini.lines.push_back({L"[" + section + L"]", ini.lineEnd});
+        ini.lines.push_back({std::move(line), ini.lineEnd});
     }
 }
 
@@ -218,7 +232,12 @@ BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPC
     IniText ini = LoadIni(native).value_or(IniText{});
     ApplyWrite(ini, section, key, value);
     std::wstring text;
-    for (const std::wstring& line : ini.lines) text += line + ini.lineEnd;
-    return talvern::settings::ReplaceFileAtomically(native, EncodeText(text, ini.encoding)) ? TRUE
-                                                                                            : FALSE;
+    for (size_t i = 0; i < ini.lines.size(); ++i) {
+        const IniLine& line = ini.lines[i];
+        // The last line, unended (or ended by a lone '\r'), gets an end once others follow.
+        const bool ended = !line.end.empty() && line.end.back() == L'\n';
+        text += line.text + (ended || i + 1 == ini.lines.size() ? line.end : ini.lineEnd);
+    }
+    const std::optional<std::string> bytes = EncodeText(text, ini.encoding);
+    return bytes && talvern::settings::ReplaceFileAtomically(native, *bytes) ? TRUE : FALSE;
 }

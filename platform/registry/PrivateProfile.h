@@ -14,5 +14,6 @@ DWORD GetPrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR def, LPWSTR
 // The value read as a decimal (or 0x hexadecimal) number, def when the key is missing.
 UINT GetPrivateProfileIntW(LPCWSTR section, LPCWSTR key, INT def, LPCWSTR path);
 // Sets key in section (both created as needed). A null value removes the key, a null
-// key removes the whole section. FALSE when the file cannot be written.
+// key removes the whole section. FALSE, the file left as it was, when it cannot be
+// written or its encoding cannot carry the section, key or value (a stray surrogate).
 BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPCWSTR path);

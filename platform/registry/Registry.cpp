@@ -81,6 +81,7 @@ LSTATUS RegCreateKeyExW(HKEY root, LPCWSTR subkey, DWORD, LPWSTR, DWORD, REGSAM,
     *result = nullptr;
     std::wstring path;
     if (!SubkeyPath(root, subkey, path)) return ERROR_INVALID_HANDLE;
+    if (!RegistryData::Storable(path)) return ERROR_INVALID_PARAMETER;
     bool existed = false;
     const bool ok = RegistryStore().Update([&](RegistryData& data) {
         existed = data.FindKey(path) != nullptr;
@@ -142,6 +143,8 @@ LSTATUS RegSetValueExW(HKEY key, LPCWSTR name, DWORD, DWORD type, const BYTE* da
         return ERROR_INVALID_PARAMETER;
     }
     const std::wstring valueName = name ? name : L"";
+    if (!RegistryData::Storable(valueName) || !RegistryData::Storable(value.text))
+        return ERROR_INVALID_PARAMETER;
     const bool ok = RegistryStore().Update([&](RegistryData& d) {
         d.Set(path, valueName, value);
         return true;

@@ -44,6 +44,8 @@ LSTATUS RegOpenKeyExW(HKEY root, LPCWSTR subkey, DWORD options, REGSAM access, H
 LSTATUS RegCloseKey(HKEY key);
 
 // REG_SZ data is wchar_t text; its size counts bytes, including the terminating NUL.
+// A name or text that cannot be stored (a stray surrogate) gives ERROR_INVALID_PARAMETER
+// and changes nothing.
 LSTATUS RegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data,
                        DWORD size);
 // With data null only type and size are reported; a buffer too small gives

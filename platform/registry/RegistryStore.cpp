@@ -20,33 +20,61 @@ int HexDigit(char c) {
     return -1;
 }
 
-std::string Escape(const std::wstring& text, const char* specials) {
-    const std::string utf8 = WideToUtf8(text);
-    std::string out;
-    for (unsigned char c : utf8) {
-        if (c < 0x20 || c == 0x7F || c == '%' || std::strchr(specials, c)) {
-            char buf[4];
-            std::snprintf(buf, sizeof buf, "%%%02X", c);
-            out += buf;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
+// Wide characters U+DC80-U+DCFF stand for bytes that were not UTF-8 (see WideChar.h).
+constexpr wchar_t kByteBase = 0xDC00;
+bool IsCarriedByte(wchar_t c) { return c >= 0xDC80 && c <= 0xDCFF; }
+
+void AppendEscape(std::string& out, unsigned char c) {
+    char buf[4];
+    std::snprintf(buf, sizeof buf, "%%%02X", c);
+    out += buf;
 }
 
+// Names, key paths and texts become one line of printable UTF-8: '%', control bytes
+// and the specials are escaped as %XX. A carried byte is written as %XX with XX of 80
+// or above (no ASCII escape has one), so that it never merges with its neighbours
+// into another character when read back. False when the text holds a value that no
+// bytes stand for (a stray surrogate); such a text cannot be stored at all.
+bool Escape(const std::wstring& text, const char* specials, std::string& out) {
+    for (wchar_t w : text) {
+        if (IsCarriedByte(w)) {
+            AppendEscape(out, static_cast<unsigned char>(w - kByteBase));
+            continue;
+        }
+        std::string utf8;
+        if (!WideToUtf8(std::wstring_view(&w, 1), utf8)) return false;
+        for (unsigned char c : utf8) {
+            if (c < 0x20 || c == 0x7F || c == '%' || std::strchr(specials, c))
+                AppendEscape(out, c);
+            else
+                out += static_cast<char>(c);
+        }
+    }
+    return true;
+}
+
+// The exact inverse of Escape. Raw bytes that are not UTF-8 (a file edited by hand)
+// are carried as they would be anywhere else.
 std::wstring Unescape(std::string_view text) {
-    std::string out;
+    std::wstring out;
+    std::string run;  // UTF-8 bytes not decoded yet
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 &&
             HexDigit(text[i + 2]) >= 0) {
-            out += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
+            const int byte = HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]);
             i += 2;
+            if (byte < 0x80) {
+                run += static_cast<char>(byte);
+                continue;
+            }
+            out += Utf8ToWide(run);
+            run.clear();
+            out += static_cast<wchar_t>(kByteBase + byte);
         } else {
-            out += text[i];
+            run += text[i];
         }
     }
-    return Utf8ToWide(out);
+    return out + Utf8ToWide(run);
 }
 
 bool ParseValue(std::string_view text, RegValue& value) {
@@ -82,7 +110,7 @@ bool ParseValue(std::string_view text, RegValue& value) {
     return false;
 }
 
-std::string FormatValue(const RegValue& v) {
+std::optional<std::string> FormatValue(const RegValue& v) {
     static const char kHex[] = "0123456789abcdef";
     switch (v.type) {
         case REG_DWORD: {
@@ -90,8 +118,10 @@ std::string FormatValue(const RegValue& v) {
             std::snprintf(buf, sizeof buf, "dword:%08x", v.dword);
             return buf;
         }
-        case REG_SZ:
-            return "sz:" + Escape(v.text, "");
+        case REG_SZ: {
+            std::string out = "sz:";
+            return Escape(v.text, "", out) ? std::optional<std::string>(out) : std::nullopt;
+        }
         default: {
             std::string out = "hex:";
             for (BYTE b : v.bytes) {
@@ -157,15 +187,28 @@ RegistryData RegistryData::Parse(const std::string& text) {
     return data;
 }
 
-std::string RegistryData::Serialize() const {
+// A name's leading ';' or '[' would make its line a comment or a key: both are escaped
+// wherever they stand, like the '=' that ends the name.
+std::optional<std::string> RegistryData::Serialize() const {
     std::string out;
     for (const auto& [folded, key] : m_keys) {
-        out += "[" + Escape(key.path, "]") + "]\n";
-        for (const auto& [name, value] : key.values)
-            out += Escape(name, "=") + "=" + FormatValue(value) + "\n";
+        out += "[";
+        if (!Escape(key.path, "]", out)) return std::nullopt;
+        out += "]\n";
+        for (const auto& [name, value] : key.values) {
+            if (!Escape(name, "=;[", out)) return std::nullopt;
+            const std::optional<std::string> text = FormatValue(value);
+            if (!text) return std::nullopt;
+            out += "=" + *text + "\n";
+        }
         out += "\n";
     }
     return out;
+}
+
+bool RegistryData::Storable(const std::wstring& text) {
+    std::string ignored;
+    return Escape(text, "", ignored);
 }
 
 namespace {
@@ -255,7 +298,8 @@ bool RegistryStore::Update(const std::function<bool(RegistryData&)>& change) con
     if (!lock.ok()) return false;
     RegistryData data = Load();
     if (!change(data)) return false;
-    return ReplaceFileAtomically(m_file, data.Serialize());
+    const std::optional<std::string> text = data.Serialize();
+    return text && ReplaceFileAtomically(m_file, *text);
 }
 
 }  // namespace talvern::settings

@@ -10,7 +10,10 @@
 //   name=dword:0000002a
 //   name=sz:text
 //   name=hex:00ff10
-// Names, key paths and texts escape '%', '=', ']' and control characters as %XX.
+// Names, key paths and texts escape '%', control characters and what would end or
+// mistake their field ('=', ';' and '[' in names, ']' in key paths) as %XX; a byte
+// that was not UTF-8 (carried as U+DC80-U+DCFF) is written as %80-%FF. Parsing is the
+// exact inverse of serialising for every text that can be stored.
 #include <functional>
 #include <map>
 #include <optional>
@@ -53,7 +56,10 @@ public:
 
     // Parses the file text; malformed lines are skipped.
     static RegistryData Parse(const std::string& text);
-    std::string Serialize() const;
+    // Nothing when a key path, name or text holds a value that no bytes stand for.
+    std::optional<std::string> Serialize() const;
+    // True when the text can be stored (it holds no stray surrogate).
+    static bool Storable(const std::wstring& text);
 
     bool KeyExists(const std::wstring& path) const;
     const Key* FindKey(const std::wstring& path) const;
@@ -76,7 +82,8 @@ public:
     // A missing or unreadable file reads as an empty store.
     RegistryData Load() const;
     // Rereads the file under the write lock, lets change edit it and writes it back.
-    // change returns false to leave the file alone. False when nothing was written.
+    // change returns false to leave the file alone. False when nothing was written,
+    // also when the changed data cannot be stored: the file then stays as it was.
     bool Update(const std::function<bool(RegistryData&)>& change) const;
 
     const std::string& FilePath() const { return m_file; }

@@ -10,14 +10,16 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/win32/RegularFile.h"
+
 namespace talvern::settings {
 
 bool ReadWholeFile(const std::string& path, std::string& out) {
     out.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = OpenRegularFile(path.c_str(), O_RDONLY);
     if (fd < 0) return false;
     struct stat st;
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+    bool ok = ::fstat(fd, &st) == 0 &&
               static_cast<uint64_t>(st.st_size) <= kMaxSettingsFileBytes;
     char buf[65536];
     while (ok) {
@@ -37,7 +39,7 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
 
 FileWriteLock::FileWriteLock(const std::string& path) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+        const int fd = OpenRegularFile(path.c_str(), O_RDONLY | O_CREAT, 0666);
         if (fd < 0) return;
         while (::flock(fd, LOCK_EX) != 0) {
             if (errno != EINTR) {

@@ -12,11 +12,13 @@ namespace talvern::settings {
 // unbounded read of a corrupt or hostile file must not exhaust memory.
 constexpr size_t kMaxSettingsFileBytes = 16 * 1024 * 1024;
 
-// Reads the whole file; false when it is missing, unreadable or too large.
+// Reads the whole file; false when it is missing, unreadable, too large or not a
+// regular file (a FIFO or a device is never waited on).
 bool ReadWholeFile(const std::string& path, std::string& out);
 
 // Holds an exclusive lock on path for the object's lifetime (creating the file empty
-// when it does not exist yet). ok() is false when the lock could not be taken.
+// when it does not exist yet). ok() is false when the lock could not be taken or the
+// name is not a regular file.
 class FileWriteLock {
 public:
     explicit FileWriteLock(const std::string& path);

@@ -60,7 +60,8 @@ public:
         // The list shows each filter's own text; its patterns stay behind it.
         setOption(QFileDialog::HideNameFilterDetails);
         setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-        setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        const bool many = !request.save && (request.flags & OFN_ALLOWMULTISELECT);
+        setFileMode(request.save ? QFileDialog::AnyFile : many ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
         if (!(request.flags & OFN_OVERWRITEPROMPT)) setOption(QFileDialog::DontConfirmOverwrite);
         for (const FileFilter& f : m_filters) m_qtFilters << Q(QtNameFilter(f));
         if (!m_qtFilters.isEmpty()) {
@@ -104,7 +105,9 @@ public:
     bool RunFileDialog(QWidget* owner, FileDialogRequest& request) override {
         SaveOpenDialog dlg(owner ? owner : QApplication::activeWindow(), request);
         if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return false;
-        request.path = dlg.selectedFiles().first().toStdWString();
+        request.paths.clear();
+        for (const QString& file : dlg.selectedFiles()) request.paths.push_back(file.toStdWString());
+        request.path = request.paths.front();
         if (const int chosen = dlg.ChosenFilter(); chosen > 0) request.filterIndex = chosen;
         return true;
     }
@@ -181,8 +184,19 @@ public:
         tray->setToolTip(Q(tip));
         tray->show();
         m_icons[owner] = tray;
-        QObject::connect(tray, &QObject::destroyed, [this, owner] { m_icons.erase(owner); });
+        QObject::connect(tray, &QObject::destroyed, [this, owner] {
+            m_icons.erase(owner);
+            m_clicks.erase(owner);
+        });
+        QObject::connect(tray, &QSystemTrayIcon::activated, [this, owner](QSystemTrayIcon::ActivationReason why) {
+            const auto it = m_clicks.find(owner);
+            if (why == QSystemTrayIcon::Trigger && it != m_clicks.end()) it->second();
+        });
         return true;
+    }
+
+    void SetClickHandler(QWidget* owner, std::function<void()> onClick) override {
+        if (m_icons.count(owner)) m_clicks[owner] = std::move(onClick);
     }
 
     void ShowBalloon(QWidget* owner, const std::wstring& title, const std::wstring& text) override {
@@ -202,6 +216,7 @@ public:
 
 private:
     std::map<QWidget*, QSystemTrayIcon*> m_icons;
+    std::map<QWidget*, std::function<void()>> m_clicks;
 };
 
 class QtScreen : public IScreenService {
@@ -380,7 +395,10 @@ bool ScriptedUi::RunFileDialog(QWidget*, FileDialogRequest& request) {
     const std::optional<FileDialogRequest> answer = fileAnswers.front();
     fileAnswers.pop_front();
     if (!answer) return false;
-    request.path = answer->path;
+    // An answer names its files by paths or by path alone, as the real dialog fills both.
+    request.paths = answer->paths;
+    if (request.paths.empty()) request.paths.push_back(answer->path);
+    request.path = answer->path.empty() ? request.paths.front() : answer->path;
     request.filterIndex = answer->filterIndex;
     return true;
 }
@@ -404,9 +422,10 @@ bool ScriptedUi::BeginMove(QWidget* window, const QPoint& globalPos) {
     return true;
 }
 
-bool ScriptedUi::Add(QWidget*, const std::wstring& tip, const QIcon&) {
+bool ScriptedUi::Add(QWidget* owner, const std::wstring& tip, const QIcon&) {
     if (!trayAvailable) return false;
     trayAdds.push_back(tip);
+    trayIcons.insert(owner);
     return true;
 }
 
@@ -414,7 +433,21 @@ void ScriptedUi::ShowBalloon(QWidget*, const std::wstring& title, const std::wst
     balloons.emplace_back(title, text);
 }
 
-bool ScriptedUi::Remove(QWidget*) {
+bool ScriptedUi::Remove(QWidget* owner) {
     ++trayRemoves;
+    trayIcons.erase(owner);
+    trayClicks.erase(owner);
+    return true;
+}
+
+void ScriptedUi::SetClickHandler(QWidget* owner, std::function<void()> onClick) {
+    if (trayIcons.count(owner)) trayClicks[owner] = std::move(onClick);
+}
+
+bool ScriptedUi::ClickTray(QWidget* owner) {
+    const auto it = trayClicks.find(owner);
+    if (!trayIcons.count(owner) || it == trayClicks.end()) return false;
+    const std::function<void()> handler = it->second;  // the handler may remove the icon
+    handler();
     return true;
 }

@@ -10,7 +10,10 @@
 #include <QRect>
 #include <cstdint>
 #include <deque>
+#include <functional>
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -34,6 +37,7 @@ constexpr UINT MB_ICONINFORMATION = 0x0040;
 // Open/save dialog flags the system passes (Win32 values).
 constexpr DWORD OFN_OVERWRITEPROMPT = 0x00000002;
 constexpr DWORD OFN_HIDEREADONLY = 0x00000004;
+constexpr DWORD OFN_ALLOWMULTISELECT = 0x00000200;
 
 struct FileDialogRequest {
     bool save = false;
@@ -43,6 +47,9 @@ struct FileDialogRequest {
     std::wstring path;        // initial name in, chosen full path out
     int filterIndex = 1;      // 1-based, in and out
     DWORD flags = 0;
+    // Every chosen file, in the dialog's order (path holds the first); an open dialog
+    // with OFN_ALLOWMULTISELECT lets the user choose several.
+    std::vector<std::wstring> paths;
 };
 
 class IMessageBoxService {
@@ -85,6 +92,8 @@ public:
     virtual bool Add(QWidget* owner, const std::wstring& tip, const QIcon& icon) = 0;
     virtual void ShowBalloon(QWidget* owner, const std::wstring& title, const std::wstring& text) = 0;
     virtual bool Remove(QWidget* owner) = 0;
+    // onClick runs when the user clicks owner's icon, until the icon is removed.
+    virtual void SetClickHandler(QWidget* owner, std::function<void()> onClick) = 0;
 };
 
 // A picture of one screen: image in device pixels (its device pixel ratio set), and
@@ -158,6 +167,9 @@ public:
     bool Add(QWidget*, const std::wstring& tip, const QIcon&) override;
     void ShowBalloon(QWidget*, const std::wstring& title, const std::wstring& text) override;
     bool Remove(QWidget*) override;
+    void SetClickHandler(QWidget* owner, std::function<void()> onClick) override;
+    // A click on owner's icon; false when it has no icon or no handler.
+    bool ClickTray(QWidget* owner);
     QImage Grab() override { return screenImage; }
     ScreenSnapshot GrabScreenOf(const QWidget*) override;
 
@@ -178,6 +190,8 @@ public:
     std::vector<std::wstring> trayAdds;  // tips
     std::vector<std::pair<std::wstring, std::wstring>> balloons;
     int trayRemoves = 0;
+    std::map<QWidget*, std::function<void()>> trayClicks;
+    std::set<QWidget*> trayIcons;
 };
 
 // Installs a ScriptedUi for its lifetime.

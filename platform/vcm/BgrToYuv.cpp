@@ -218,7 +218,6 @@ struct Avx512 {
     static constexpr int kPixels = 64;
     static constexpr int kReadAhead = 0;
     static constexpr __mmask64 kBlockBytes = (__mmask64(1) << 48) - 1;
-    static constexpr __mmask64 kLowWords = 0x3333333333333333ull;  // bytes 0-1 of each dword
     static constexpr __mmask64 kFirstByte = 0x1111111111111111ull;
 
     __m512i bgIndex, rIndex, lumaIndex, chromaIndex;

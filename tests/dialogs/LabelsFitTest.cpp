@@ -15,11 +15,18 @@
 #include "dialogs/AVISetDlg.h"
 #include "dialogs/AcmFormatChooseDlg.h"
 #include "dialogs/AudioStreamSel.h"
+#include "dialogs/BatEncodeDlg.h"
+#include "dialogs/ExtractKindDlg.h"
 #include "dialogs/HOZON.h"
+#include "dialogs/LuminanceDlg.h"
+#include "dialogs/MP3Set.h"
 #include "dialogs/MyAboutDlg.h"
+#include "dialogs/StreamKindDlg.h"
+#include "dialogs/VOBListDlg.h"
 #include "dialogs/VcmAboutDlg.h"
 #include "dialogs/VcmConfigureDlg.h"
 #include "dialogs/Volume.h"
+#include "dialogs/WMASet.h"
 #include "dialogs/WMVSet.h"
 #include "writers/EncAVISetting.h"
 #include "tests/dialogs/DialogTestSupport.h"
@@ -77,6 +84,13 @@ const Maker kDialogs[] = {
     {"audio-choice", [] { return std::make_unique<CAudioStreamSel>(nullptr); }},
     {"volume", [] { return std::make_unique<CVolume>(nullptr); }},
     {"about", [] { return std::make_unique<CMyAboutDlg>(RGB(255, 255, 255), RGB(0, 0, 0), nullptr); }},
+    {"batch", [] { return std::make_unique<CBatEncodeDlg>(nullptr, nullptr); }},
+    {"vob-list", [] { return std::make_unique<CVOBListDlg>(nullptr); }},
+    {"stream-kind", [] { return std::make_unique<CStreamKindDlg>(nullptr); }},
+    {"extract-kind", [] { return std::make_unique<CExtractKindDlg>(nullptr); }},
+    {"luminance", [] { return std::make_unique<CLuminanceDlg>(nullptr, nullptr); }},
+    {"mp3", [] { return std::make_unique<CMP3Set>(nullptr); }},
+    {"wma", [] { return std::make_unique<CWMASet>(nullptr); }},
 };
 
 // Text as drawn: a single '&' marks the mnemonic and takes no room.

@@ -7,12 +7,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <vector>
 
+#include "image/Dib.h"
 #include "image/ImgFileBmp.h"
 #include "image/ImgFileCom.h"
 #include "image/ImgFileJpeg.h"
 #include "image/ImgFilePng.h"
 #include "image/ImgFileTiff.h"
+#include "image/JpegFile.h"
 #include "image/ResImgFile.h"
 #include "tests/image/ImageTestUtil.h"
 #include "tests/support/TestSupport.h"
@@ -286,6 +291,80 @@ TEST(ImageLoaders, ReadWhatTheWritersWroteAndRecogniseFormatsByContent) {
     ExpectSamePixels(static_cast<const PackedDib*>(GlobalLock(dib)), f, 40);
     GlobalUnlock(dib);
     GlobalFree(dib);
+    GlobalFree(jpeg);
+}
+
+TEST(ImageLoaders, AFifoIsRefusedWithoutWaitingForAWriter) {
+    TempDir dir;
+    const auto fifo = dir / "pipe.bmp";
+    ASSERT_TRUE(talvern::test::MakeFifo(fifo));
+    const std::wstring name = Wide(fifo);
+    std::vector<std::function<bool()>> loads = {
+        [&] { return CImgFileCom().Load(name.c_str(), nullptr) != nullptr; },
+        [&] { return CImgFileBmp().Load(name.c_str(), nullptr) != nullptr; },
+        [&] { return CImgFileJpeg().Load(name.c_str(), nullptr) != nullptr; },
+        [&] { return CImgFilePng().Load(name.c_str(), nullptr) != nullptr; },
+        [&] { return CImgFileTiff().Load(name.c_str(), nullptr) != nullptr; },
+        [&] { return CDib().LoadFromFile(name.c_str()) != FALSE; },
+    };
+    for (size_t i = 0; i < loads.size(); ++i) {
+        bool loaded = true;
+        EXPECT_TRUE(talvern::test::FinishesWithin(std::chrono::seconds(2), fifo,
+                                                  [&] { loaded = loads[i](); }))
+            << "loader " << i;
+        EXPECT_FALSE(loaded) << "loader " << i;
+    }
+}
+
+// Resident kB from /proc/self/status ("VmRSS" now, "VmHWM" the peak).
+long StatusKb(const std::string& field) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with(field + ":")) return std::stol(line.substr(field.size() + 1));
+    return -1;
+}
+
+// How far the resident memory rose while load ran, in bytes; -1 when it cannot be told.
+long long PeakGrowth(const std::function<void()>& load) {
+    const long before = StatusKb("VmRSS");
+    std::ofstream reset("/proc/self/clear_refs");
+    if (!(reset << "5" << std::flush) || before < 0) return -1;  // "5" resets the peak
+    load();
+    return (StatusKb("VmHWM") - before) * 1024LL;
+}
+
+// A few hundred bytes that claim 4096 x 4096 grey pixels: they load as a grey picture
+// of that size, and the loaders hold that picture once, not once per conversion step.
+TEST(ImageLoaders, ATruncatedHugeJpegIsHeldOnce) {
+    TempDir dir;
+    const std::vector<BYTE> rgb(16 * 16 * 3, 0x80);
+    ASSERT_TRUE(WriteJpegFile(Wide(dir / "s.jpg").c_str(), rgb.data(), 16, 16, FALSE, 50));
+    std::string bytes = ReadFileBytes(dir / "s.jpg");
+    const size_t sof = bytes.find("\xFF\xC0");
+    ASSERT_NE(sof, std::string::npos);
+    const char size[] = {0x10, 0x00, 0x10, 0x00};  // height and width 4096, big-endian
+    bytes.replace(sof + 5, 4, size, 4);
+    ASSERT_TRUE(WriteFileBytes(dir / "huge.jpg", bytes));
+    const long long picture = PackedDibStride(4096) * 4096;
+
+    PackedDib* dib = nullptr;
+    const long long fromFile = PeakGrowth([&] { dib = CImgFileCom().Load(Wide(dir / "huge.jpg").c_str(), nullptr); });
+    if (fromFile < 0) GTEST_SKIP() << "peak resident memory cannot be reset here";
+    ASSERT_NE(dib, nullptr);
+    EXPECT_EQ(dib->bmiHeader.biWidth, 4096);
+    EXPECT_EQ(dib->bmiHeader.biHeight, 4096);
+    const BYTE* last = dib->Bits() + PackedDibStride(4096) * 4095 + 3 * 3000;
+    EXPECT_TRUE(last[0] == last[1] && last[1] == last[2]);
+    std::free(dib);
+    EXPECT_LT(fromFile, picture * 3 / 2);
+
+    HGLOBAL jpeg = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+    std::memcpy(GlobalLock(jpeg), bytes.data(), bytes.size());
+    GlobalUnlock(jpeg);
+    HGLOBAL block = nullptr;
+    EXPECT_LT(PeakGrowth([&] { block = CImgFileJpeg().LoadFromGlobal(jpeg); }), picture * 3 / 2);
+    EXPECT_EQ(GlobalSize(block), 40 + size_t(picture));
+    GlobalFree(block);
     GlobalFree(jpeg);
 }
 

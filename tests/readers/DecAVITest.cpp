@@ -118,6 +118,15 @@ TEST_F(DecAVIFile, FailedOpensReportTheirCodeAndLeaveNothingSet) {
     EXPECT_EQ(0, m_reader.GetWidth());
 }
 
+TEST_F(DecAVIFile, AFifoIsRefusedWithoutWaitingForAWriter) {
+    const auto fifo = m_dir / "pipe.avi";
+    ASSERT_TRUE(MakeFifo(fifo));
+    int rc = 0;
+    EXPECT_TRUE(FinishesWithin(std::chrono::seconds(2), fifo,
+                               [&] { rc = m_reader.Open(fifo.wstring().c_str()); }));
+    EXPECT_EQ(1002, rc);
+}
+
 TEST_F(DecAVIFile, DescribesTheStreamInShortTexts) {
     const struct {
         FOURCC handler;

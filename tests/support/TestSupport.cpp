@@ -1,5 +1,7 @@
 #include "tests/support/TestSupport.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -7,8 +9,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <future>
 #include <sstream>
 #include <system_error>
+#include <thread>
 
 namespace talvern::test {
 
@@ -91,6 +95,30 @@ bool WriteFileBytes(const fs::path& p, const std::string& bytes) {
     std::ofstream f(p, std::ios::binary);
     f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(f);
+}
+
+bool MakeFifo(const fs::path& p) { return ::mkfifo(p.c_str(), 0600) == 0; }
+
+bool FinishesWithin(std::chrono::milliseconds deadline, const fs::path& fifo,
+                    const std::function<void()>& work) {
+    std::packaged_task<void()> task(work);
+    std::future<void> done = task.get_future();
+    std::thread runner(std::move(task));
+    const bool inTime = done.wait_for(deadline) == std::future_status::ready;
+    // Each writer that comes and goes lets one blocked open or read return.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!fifo.empty() && done.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready &&
+           std::chrono::steady_clock::now() < giveUp) {
+        const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0) ::close(fd);
+    }
+    if (done.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        runner.detach();
+        return false;
+    }
+    runner.join();
+    done.get();  // what the work threw, the test sees
+    return inTime;
 }
 
 }  // namespace talvern::test

@@ -1,7 +1,9 @@
 #pragma once
 // Helpers every test suite shares: a private temporary folder per test and a
 // way to run a command (ffmpeg, ffprobe) and read what it printed.
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace talvern::test {
@@ -45,5 +47,15 @@ std::string ShellQuote(const std::string& s);
 // Whole file as bytes (empty when it cannot be read).
 std::string ReadFileBytes(const std::filesystem::path& p);
 bool WriteFileBytes(const std::filesystem::path& p, const std::string& bytes);
+
+// Makes a FIFO at p; false when it cannot be made.
+bool MakeFifo(const std::filesystem::path& p);
+
+// Runs work on its own thread and reports whether it returned within the deadline. Work
+// that is stuck opening or reading the FIFO at `fifo` (when one is named) is then
+// released (a writer opens and closes it), so that a failing case ends instead of
+// hanging the suite; work that still runs is left running, and must own what it uses.
+bool FinishesWithin(std::chrono::milliseconds deadline, const std::filesystem::path& fifo,
+                    const std::function<void()>& work);
 
 }  // namespace talvern::test

@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <set>
@@ -229,6 +231,60 @@ TEST(SliderSelect, MapsTheCursorAcrossTheTrack) {
     }
     slider.resize(29, 30);
     EXPECT_EQ(slider.SetPosFromPoint(15), 100);
+}
+
+TEST(SliderSelect, TellsOnlyWhatTheUserDidAndMarksItsSelection) {
+    CSliderSelect slider;
+    slider.resize(128, 30);
+    std::vector<CSliderSelect::Scroll> told;
+    std::vector<bool> held;
+    slider.SetScrollHandler([&](CSliderSelect::Scroll s) {
+        told.push_back(s);
+        held.push_back(slider.IsLeftButtonDown());
+    });
+    slider.SetRange(0, 200);
+    slider.SetPos(120);
+    slider.SetPosFromPoint(64);
+    EXPECT_TRUE(told.empty());  // code never comes back as a scroll
+    EXPECT_EQ(slider.value(), 100);
+
+    auto mouse = [&](QEvent::Type type, Qt::MouseButton button, Qt::MouseButtons buttons) {
+        QMouseEvent e(type, QPointF(30, 15), QPointF(30, 15), button, buttons, Qt::NoModifier);
+        QCoreApplication::sendEvent(&slider, &e);
+    };
+    mouse(QEvent::MouseButtonPress, Qt::LeftButton, Qt::LeftButton);
+    mouse(QEvent::MouseMove, Qt::NoButton, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoButton);
+    mouse(QEvent::MouseButtonPress, Qt::RightButton, Qt::RightButton);
+    using S = CSliderSelect::Scroll;
+    EXPECT_EQ(told, (std::vector<S>{S::Press, S::Track, S::Release}));
+    EXPECT_EQ(held, (std::vector<bool>{true, true, false}));
+    EXPECT_EQ(slider.value(), 100);  // the mouse alone pages nothing: the owner moves it
+
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_PageUp, Qt::NoModifier);
+    QCoreApplication::sendEvent(&slider, &key);
+    EXPECT_EQ(told.back(), S::Key);
+
+    slider.SetTicFreq(20);
+    EXPECT_EQ(slider.tickPosition(), QSlider::TicksBelow);
+    slider.SetTicFreq(0);
+    EXPECT_EQ(slider.tickPosition(), QSlider::NoTicks);
+
+    // The band is painted over the groove between the two positions, and only there.
+    slider.SetPos(0);
+    slider.SetSelection(50, 150);
+    const QImage band = slider.grab().toImage();
+    slider.SetSelection(0, 0);
+    const QImage none = slider.grab().toImage();
+    const QColor highlight = slider.palette().color(QPalette::Highlight);
+    auto bandAt = [&](const QImage& img, int x) {
+        for (int y = 0; y < img.height(); ++y)
+            if (img.pixelColor(x, y) == highlight) return true;
+        return false;
+    };
+    EXPECT_TRUE(bandAt(band, 64));
+    EXPECT_FALSE(bandAt(band, 100));
+    EXPECT_FALSE(bandAt(none, 64));
 }
 
 TEST(Browse, ReturnsTheChosenFolderOrTheInitialOne) {

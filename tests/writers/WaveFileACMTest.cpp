@@ -71,6 +71,17 @@ long DecodedFrames(const std::filesystem::path& p, int channels) {
     return static_cast<long>(pcm.size() / (2 * channels));
 }
 
+TEST(WaveFileACM, AFifoIsRefusedWithoutWaitingForAWriter) {
+    TempDir dir;
+    const auto fifo = dir / "pipe.wav";
+    ASSERT_TRUE(talvern::test::MakeFifo(fifo));
+    BOOL opened = TRUE;
+    CWaveFileACM wav;
+    EXPECT_TRUE(talvern::test::FinishesWithin(std::chrono::seconds(2), fifo,
+                                              [&] { opened = wav.OpenRead(fifo.wstring().c_str()); }));
+    EXPECT_FALSE(opened);
+}
+
 TEST(WaveFileACM, CopiesPcmWithExactLayoutForOddAndEvenLengths) {
     TempDir dir;
     const std::vector<BYTE> pcm = Sine16(44100, 2, 2000);
@@ -228,6 +239,44 @@ TEST(WaveFileACM, FailedWriteStopsAndCloseKeepsTheFileReadable) {
     CheckLayout(b, 16, std::string(reinterpret_cast<const char*>(&f), 16), data, 65536 / 2);
     EXPECT_GE(data, 65536u);
     EXPECT_EQ(b.substr(56, data), std::string(pcm.begin(), pcm.begin() + data));
+}
+
+// A file cut short: its data chunk claims more than the file holds.
+TEST(WaveFileACM, ATruncatedFileReadsAsTheAudioItHolds) {
+    TempDir dir;
+    const auto read = [](const std::filesystem::path& p, int request) {
+        CWaveFileACM wav;
+        EXPECT_TRUE(wav.OpenRead(Wide(p).c_str()));
+        std::vector<BYTE> out(static_cast<size_t>(request));
+        size_t total = 0;
+        for (int n; (n = wav.Read(out.data(), request)) > 0;) total += static_cast<size_t>(n);
+        return total;
+    };
+    const auto writeCut = [&](const std::filesystem::path& p, const WAVEFORMATEX* target, size_t cut) {
+        const WAVEFORMATEX f = Pcm(22050, 1, 16);
+        const std::vector<BYTE> pcm = Sine16(22050, 1, 22050);
+        {
+            CWaveFileACM wav;
+            wav.SetSourceFormat(&f);
+            if (target) wav.SetTargetFormat(target);
+            ASSERT_TRUE(wav.OpenWrite(Wide(p).c_str()));
+            ASSERT_EQ(wav.Write(pcm.data(), static_cast<int>(pcm.size())), static_cast<int>(pcm.size()));
+        }
+        std::filesystem::resize_file(p, std::filesystem::file_size(p) - cut);
+    };
+    const auto pcmFile = dir / "pcm.wav";
+    writeCut(pcmFile, nullptr, 1000);
+    EXPECT_EQ(read(pcmFile, 1 << 20), 2u * 22050 - 1000);
+
+    const auto imaFile = dir / "ima.wav";
+    const std::vector<BYTE> ima = Offered(WAVE_FORMAT_IMA_ADPCM, 22050, 1);
+    const auto* f = reinterpret_cast<const WAVEFORMATEX*>(ima.data());
+    writeCut(imaFile, f, 3 * f->nBlockAlign / 2);
+    std::string theirs;
+    RunCommand("ffmpeg -v error -i " + ShellQuote(imaFile.string()) + " -f s16le -", &theirs);
+    ASSERT_FALSE(theirs.empty());
+    const double block = 2.0 * ((f->nBlockAlign - 4) * 2 + 1);
+    EXPECT_NEAR(double(read(imaFile, 1 << 20)), double(theirs.size()), block);
 }
 
 TEST(WaveFileACM, RefusesToGrowPastTheRiffLimit) {

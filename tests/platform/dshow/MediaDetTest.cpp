@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <vector>
 
 #include "platform/dshow/DShowInterfaces.h"
@@ -99,6 +102,33 @@ TEST(MediaDet, RefusesWhatIsNotALocalMovie) {
     auto det = CreateMediaDet();
     const std::wstring wide(movie.begin(), movie.end());
     EXPECT_EQ(det->put_Filename(wide.c_str()), S_OK);
+}
+
+// A header list that really holds a 2 GiB format block (sparse on disk) used to keep
+// libavformat walking it for minutes; the open now gives up at its deadline.
+TEST(MediaDet, AHugeHeaderIsGivenUpAtTheOpenDeadline) {
+    TempDir dir;
+    const std::string path = (dir / "huge.avi").string();
+    const auto le32 = [](uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
+    const uint32_t strf = (2u << 30) - 4096;
+    const std::string avih = "avih" + le32(56) + le32(40000) + std::string(8, '\0') + le32(0x10) +
+                             le32(10) + le32(0) + le32(1) + le32(0) + le32(kW) + le32(kH) +
+                             std::string(16, '\0');
+    const std::string strh = "strh" + le32(56) + "vidsDIB " + std::string(12, '\0') + le32(1) +
+                             le32(25) + le32(0) + le32(10) + std::string(20, '\0');
+    const std::string strl = "LIST" + le32(4 + 64 + 8 + strf) + "strl" + strh + "strf" + le32(strf);
+    const uint32_t hdrl = 4 + uint32_t(avih.size() + strl.size()) + strf;
+    const std::string head = "RIFF" + le32(0xFFFFFFF0u) + "AVI LIST" + le32(hdrl) + "hdrl" + avih + strl;
+    ASSERT_TRUE(talvern::test::WriteFileBytes(path, head));
+    std::filesystem::resize_file(path, head.size() + strf);
+    {
+        std::ofstream tail(path, std::ios::binary | std::ios::app);
+        tail << "LIST" << le32(4 + 8 + 16) << "movi00db" << le32(16) << std::string(16, '\x10');
+    }
+    auto det = CreateMediaDet();
+    const std::wstring wide(path.begin(), path.end());
+    EXPECT_TRUE(talvern::test::FinishesWithin(std::chrono::seconds(20), {},
+                                              [det, wide] { det->put_Filename(wide.c_str()); }));
 }
 
 // Positions of n x AvgTimePerFrame drift from 29.97 fps frame times; each run must

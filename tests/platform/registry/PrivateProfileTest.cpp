@@ -81,6 +81,52 @@ TEST(PrivateProfile, WritesKeepEverythingElse) {
                                             Utf8ToWide((dir / "no" / "x.ini").string()).c_str()));
 }
 
+// Text the file's encoding cannot carry fails the write and leaves every byte in place.
+TEST(PrivateProfile, AnUnencodableWriteFailsAndKeepsTheFile) {
+    TempDir dir;
+    const std::string utf8 = "[SAVE]\nRegPos=K\n";
+    const std::string utf16("\xFF\xFE[\0A\0]\0\n\0", 10);
+    const struct {
+        const char* name;
+        std::string bytes;
+        const wchar_t* value;
+    } cases[] = {{"utf8.ini", utf8, L"a\xD800" L"b"},
+                 {"utf16.ini", utf16, L"a\xD800" L"b"},
+                 {"bytes16.ini", utf16, L"a\xDCFF" L"b"}};
+    for (const auto& c : cases) {
+        const auto path = dir / c.name;
+        const std::wstring wpath = Utf8ToWide(path.string());
+        ASSERT_TRUE(WriteFileBytes(path, c.bytes));
+        EXPECT_FALSE(WritePrivateProfileStringW(L"SAVE", L"RegPos", c.value, wpath.c_str())) << c.name;
+        EXPECT_FALSE(WritePrivateProfileStringW(c.value, c.value, L"v", wpath.c_str())) << c.name;
+        EXPECT_EQ(ReadFileBytes(path), c.bytes) << c.name;
+    }
+    // A byte that was not UTF-8 goes back into a UTF-8 file as itself.
+    const std::wstring wpath = Utf8ToWide((dir / "utf8.ini").string());
+    ASSERT_TRUE(WritePrivateProfileStringW(L"SAVE", L"RegPos", L"a\xDCFF" L"b", wpath.c_str()));
+    EXPECT_EQ(ReadFileBytes(dir / "utf8.ini"), "[SAVE]\nRegPos=a\xFF" "b\n");
+}
+
+// Mixed line ends, a stray '\r' before one and no end on the last line: a write touches
+// none of it, so no other value changes.
+TEST(PrivateProfile, AWriteKeepsEveryOtherLineWithItsOwnEnd) {
+    TempDir dir;
+    const auto path = dir / "mixed.ini";
+    const std::wstring wpath = Utf8ToWide(path.string());
+    ASSERT_TRUE(WriteFileBytes(path, "[SAVE]\nRegPos=A\r\r\nB=2\r\nC=3"));
+    EXPECT_EQ(Get(wpath, L"SAVE", L"RegPos"), L"A\r");
+    ASSERT_TRUE(WritePrivateProfileStringW(L"SAVE", L"D", L"4", wpath.c_str()));
+    EXPECT_EQ(ReadFileBytes(path), "[SAVE]\nRegPos=A\r\r\nB=2\r\nC=3\nD=4\n");
+    EXPECT_EQ(Get(wpath, L"SAVE", L"RegPos"), L"A\r");
+    ASSERT_TRUE(WritePrivateProfileStringW(L"SAVE", L"B", L"5", wpath.c_str()));
+    EXPECT_EQ(ReadFileBytes(path), "[SAVE]\nRegPos=A\r\r\nB=5\r\nC=3\nD=4\n");
+    // A last line ended by a lone '\r' ends properly once a line follows it.
+    ASSERT_TRUE(WriteFileBytes(path, "[SAVE]\r\nx=1\r"));
+    ASSERT_TRUE(WritePrivateProfileStringW(L"SAVE", L"y", L"2", wpath.c_str()));
+    EXPECT_EQ(ReadFileBytes(path), "[SAVE]\r\nx=1\r\ny=2\r\n");
+    EXPECT_EQ(Get(wpath, L"SAVE", L"y"), L"2");
+}
+
 TEST(PrivateProfile, LongValuesAreCutToTheBuffer) {
     TempDir dir;
     const auto path = dir / "l.ini";
@@ -90,4 +136,20 @@ TEST(PrivateProfile, LongValuesAreCutToTheBuffer) {
     EXPECT_EQ(GetPrivateProfileStringW(L"S", L"k", L"", buf, 520, wpath.c_str()), 519u);
     EXPECT_EQ(std::wstring(buf), std::wstring(519, L'v'));
     EXPECT_EQ(GetPrivateProfileStringW(L"S", L"k", L"", buf, 0, wpath.c_str()), 0u);
+}
+
+TEST(PrivateProfile, AFifoIsNeitherReadNorWrittenAndNeverWaitedOn) {
+    TempDir dir;
+    const auto fifo = dir / "Setting.ini";
+    ASSERT_TRUE(talvern::test::MakeFifo(fifo));
+    const std::wstring wpath = Utf8ToWide(fifo.string());
+    std::wstring value;
+    BOOL written = TRUE;
+    EXPECT_TRUE(talvern::test::FinishesWithin(std::chrono::seconds(2), fifo, [&] {
+        value = Get(wpath, L"SAVE", L"RegPos");
+        written = WritePrivateProfileStringW(L"SAVE", L"RegPos", L"x", wpath.c_str());
+    }));
+    EXPECT_EQ(value, L"<none>");
+    EXPECT_FALSE(written);
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 }

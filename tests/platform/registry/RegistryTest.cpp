@@ -2,6 +2,8 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <iterator>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -53,6 +55,73 @@ TEST(RegistryStore, TypedValuesSurviveReopening) {
     EXPECT_FALSE(d.Get(L"HKEY_CURRENT_USER\\Software\\A", L"missing"));
     EXPECT_TRUE(d.KeyExists(L"HKEY_CURRENT_USER\\SOFTWARE"));
     EXPECT_FALSE(d.KeyExists(L"HKEY_CURRENT_USER\\Soft"));
+}
+
+// Any text built from the characters that mean something in the file, others that do
+// not, and bytes that were not UTF-8 (which must not merge into a character).
+std::wstring RandomText(std::mt19937& rng) {
+    static const std::wstring kPieces[] = {L";", L"[", L"]", L"=", L"%", L"%41", L"\\", L" ",
+                                           L"\r", L"\n", L"\t", L"\x7F", L"a", L"Z", L"\u00E9",
+                                           L"\u3042", L"\U0001F600", L"\xDCC3", L"\xDCA9", L"\xDCFF"};
+    std::wstring text;
+    for (int n = std::uniform_int_distribution<int>(0, 6)(rng); n > 0; --n)
+        text += kPieces[std::uniform_int_distribution<size_t>(0, std::size(kPieces) - 1)(rng)];
+    return text;
+}
+
+RegValue RandomValue(std::mt19937& rng) {
+    switch (std::uniform_int_distribution<int>(0, 2)(rng)) {
+        case 0: return RegValue::Dword(static_cast<DWORD>(rng()));
+        case 1: return RegValue::String(RandomText(rng));
+        default: {
+            std::vector<BYTE> bytes(std::uniform_int_distribution<size_t>(0, 5)(rng));
+            for (BYTE& b : bytes) b = static_cast<BYTE>(rng());
+            return RegValue::Binary(std::move(bytes));
+        }
+    }
+}
+
+TEST(RegistryStore, ParsingUndoesSerialisingForEveryNameAndValue) {
+    std::mt19937 rng(14);
+    for (int round = 0; round < 400; ++round) {
+        RegistryData d;
+        std::vector<std::wstring> paths;
+        for (int k = std::uniform_int_distribution<int>(1, 3)(rng); k > 0; --k) {
+            paths.push_back(L"HKEY_CURRENT_USER\\" + RandomText(rng));
+            d.CreateKey(paths.back());
+            for (int v = std::uniform_int_distribution<int>(0, 4)(rng); v > 0; --v)
+                d.Set(paths.back(), RandomText(rng), RandomValue(rng));
+        }
+        const auto text = d.Serialize();
+        ASSERT_TRUE(text);
+        const RegistryData back = RegistryData::Parse(*text);
+        for (const std::wstring& path : paths) {
+            const RegistryData::Key* mine = d.FindKey(path);
+            const RegistryData::Key* read = back.FindKey(path);
+            ASSERT_TRUE(read) << *text;
+            EXPECT_EQ(read->path, mine->path) << *text;
+            EXPECT_EQ(read->values, mine->values) << *text;
+        }
+        EXPECT_EQ(back.Serialize(), text);
+    }
+}
+
+// A stray surrogate has no bytes: the write fails and the store stays as it was.
+TEST(Registry, AnUnstorableNameOrTextFailsAndChangesNothing) {
+    ScopedConfigDir config;
+    ASSERT_TRUE(WriteProfileInt(L"DATA", L"Quality", 5));
+    HKEY k = nullptr;
+    ASSERT_EQ(RegCreateKeyW(HKEY_CURRENT_USER, kKey, &k), ERROR_SUCCESS);
+    const std::string before = ReadFileBytes(config.path() / "registry.txt");
+    EXPECT_EQ(SetSz(k, L"Name", L"a\xD800" L"b"), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(SetSz(k, L"a\xDFFF" L"b", L"text"), ERROR_INVALID_PARAMETER);
+    HKEY sub = nullptr;
+    EXPECT_EQ(RegCreateKeyW(k, L"\xD800", &sub), ERROR_INVALID_PARAMETER);
+    RegCloseKey(k);
+    EXPECT_FALSE(WriteProfileString(L"DATA", L"Folder", L"\xD800"));
+    EXPECT_FALSE(WriteProfileInt(L"\xDBFF", L"x", 1));
+    EXPECT_EQ(ReadFileBytes(config.path() / "registry.txt"), before);
+    EXPECT_EQ(GetProfileInt(L"DATA", L"Quality", 0), 5u);
 }
 
 TEST(RegistryStore, DamagedFileGivesWhatCanBeRead) {
@@ -200,4 +269,18 @@ TEST(Profile, UnreadableStoreGivesDefaults) {
     std::filesystem::create_directory(config.path() / "registry.txt");  // a folder, not a file
     EXPECT_EQ(GetProfileInt(L"DATA", L"Quality", 77), 77u);
     EXPECT_FALSE(WriteProfileInt(L"DATA", L"Quality", 1));
+}
+
+TEST(Profile, AStoreThatIsAFifoIsNeverWaitedOn) {
+    ScopedConfigDir config;
+    const auto fifo = config.path() / "registry.txt";
+    ASSERT_TRUE(talvern::test::MakeFifo(fifo));
+    UINT read = 0;
+    BOOL written = TRUE;
+    EXPECT_TRUE(talvern::test::FinishesWithin(std::chrono::seconds(2), fifo, [&] {
+        read = GetProfileInt(L"DATA", L"Quality", 77);
+        written = WriteProfileInt(L"DATA", L"Quality", 1);
+    }));
+    EXPECT_EQ(read, 77u);
+    EXPECT_FALSE(written);
 }

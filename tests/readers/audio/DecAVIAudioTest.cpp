@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/WideChar.h"
 #include "tests/data/SyntheticAvi.h"
 #include "tests/data/TestMedia.h"
 #include "tests/support/TestSupport.h"
@@ -225,6 +226,52 @@ TEST(DecAVIAudio, ChoosesTheLastUsableStreamAndMendsItsFormat) {
     OpenWithAudio(reader, dir, {Audio(std::string(), 8000, 1, 2)}, data);
     reader.StartAudio(0);
     EXPECT_EQ(reader.ReadPCM(pcm.data(), 1000), 0);
+}
+
+// A chunk of a variable-size stream may hold nothing (ffmpeg writes such chunks into MP3
+// streams); only the real end of the stream ends decoding.
+TEST(DecAVIAudio, EmptyChunksOfVariableSizeAudioDoNotEndIt) {
+    TempDir dir;
+    SynthAvi avi = talvern::test::SimpleVideo(3);
+    avi.streams.push_back(Audio(talvern::test::PcmFormat(8000, 1, 16), 8000, 1, 0));
+    for (const char* data : {"abcd", "", "", "efgh", "", "ijkl"}) avi.chunks.push_back({1, data, true});
+    const auto synthetic = dir / "vbr.avi";
+    ASSERT_TRUE(talvern::test::WriteFileBytes(synthetic, talvern::test::BuildSyntheticAvi(avi)));
+    CDecAVIAudioComp reader;
+    ASSERT_EQ(reader.Open(synthetic.wstring().c_str()), 0);
+    reader.StartAudio(0);
+    const std::vector<BYTE> pcm = ReadAllPcm(reader, 1000);
+    EXPECT_EQ(std::string(pcm.begin(), pcm.end()), "abcdefghijkl");
+
+    const auto mp3 = dir / "mp3.avi";
+    ASSERT_EQ(RunCommand("ffmpeg -v error -f lavfi -i testsrc=size=64x48:rate=10:duration=1 -f lavfi -i "
+                         "sine=frequency=440:sample_rate=22050:duration=1 -c:v mpeg4 -bf 2 -g 4 -c:a libmp3lame "
+                         "-b:a 32k -frames:v 10 " + ShellQuote(mp3.string())),
+              0);
+    ASSERT_EQ(reader.Open(mp3.wstring().c_str()), 0);
+    reader.StartAudio(0);
+    EXPECT_EQ(ReadAllPcm(reader, 4096).size(), FfmpegPcm(mp3, 16).size());
+}
+
+// Bytes that are not UTF-8 travel through wide names as U+DC80-U+DCFF and must reach
+// the file system as themselves (the video reader's open, under the audio reader's);
+// a name no bytes stand for is refused, never thrown at.
+TEST(DecAVIAudio, TheAviReadersOpenANameThatIsNotUtf8) {
+    TempDir dir;
+    SynthAvi avi = talvern::test::SimpleVideo(3);
+    avi.streams.push_back(Audio(talvern::test::PcmFormat(8000, 1, 16), 8000, 1, 2));
+    avi.chunks.push_back({1, std::string(200, 'a'), true});
+    const std::string native = (dir.path() / "\xFF\xC3(.avi").string();
+    ASSERT_TRUE(talvern::test::WriteFileBytes(native, talvern::test::BuildSyntheticAvi(avi)));
+    const std::wstring wide = Utf8ToWide(native);
+    CDecAVIAudioComp decoded;
+    ASSERT_EQ(decoded.Open(wide.c_str()), 0);
+    decoded.StartAudio(0);
+    std::vector<BYTE> pcm(1000);
+    EXPECT_EQ(decoded.ReadPCM(pcm.data(), 1000), 200);
+
+    const std::wstring unnamed = dir.path().wstring() + L"/\xD800.avi";
+    EXPECT_EQ(decoded.Open(unnamed.c_str()), 1002);
 }
 
 TEST(DecAVIAudio, FormatNames) {

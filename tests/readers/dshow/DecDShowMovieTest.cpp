@@ -68,6 +68,13 @@ TEST(DecDShowMovie, UsesTheFirstVideoStreamAndRefusesFilesWithout) {
     EXPECT_EQ(bad.Open(Wide(wav).c_str()), 5008);
     EXPECT_DOUBLE_EQ(bad.GetFrameRate(), -0.01);
     EXPECT_EQ(bad.Open(nullptr), 5008);
+
+    const auto fifo = dir / "pipe.avi";
+    ASSERT_TRUE(talvern::test::MakeFifo(fifo));
+    int rc = 0;
+    EXPECT_TRUE(talvern::test::FinishesWithin(std::chrono::seconds(2), fifo,
+                                              [&] { rc = bad.Open(Wide(fifo.string()).c_str()); }));
+    EXPECT_EQ(rc, 5008);
 }
 
 // Reaches the sample store directly to check how it treats odd samples.

@@ -1,0 +1,237 @@
+// Frame display and status strip of the view.
+#include <algorithm>
+#include <cmath>
+#include <QPaintEvent>
+#include <cwchar>
+
+#include "app/TALVERNView.h"
+#include "app/TALVERNDoc.h"
+#include "foundation/LangString.h"
+#include "platform/ui/DC.h"
+
+namespace {
+
+// About 31 700 years: far beyond any movie, and every part still prints.
+constexpr double kMaxClockSeconds = 1e12;
+
+std::wstring Format(const wchar_t* format, auto... args) {
+    wchar_t buf[256];
+    const int n = std::swprintf(buf, std::size(buf), format, args...);
+    return n < 0 ? std::wstring() : std::wstring(buf, static_cast<size_t>(n));
+}
+
+long long LL(int64_t v) { return static_cast<long long>(v); }
+
+}  // namespace
+
+int Stride24(int width) {
+    return static_cast<int>((3 * static_cast<int64_t>(std::max(width, 0)) + 3) & ~int64_t{3});
+}
+
+ClockTime SplitSeconds(double seconds) {
+    double t = seconds > 0 ? seconds : 0;  // also NaN
+    t = std::min(t, kMaxClockSeconds);
+    const auto whole = static_cast<int64_t>(t);
+    const auto ms = static_cast<int64_t>(t * 1000);
+    return {whole / 3600, (whole % 3600) / 60, whole % 60, (ms % 1000) / 10};
+}
+
+std::wstring FormatPositionText(int current, int count, double rate) {
+    const bool timed = std::isfinite(rate) && rate > 0;
+    const ClockTime t = SplitSeconds(timed ? current / rate : 0);
+    const ClockTime last = SplitSeconds(timed ? (static_cast<int64_t>(count) - 1) / rate : 0);
+    const std::wstring slash = GetMsgSlash();
+    return Format(L"%lld%ls%lld (%02lld:%02lld:%02lld.%02lld%ls%02lld:%02lld:%02lld.%02lld)",
+                  LL(int64_t{current} + 1), slash.c_str(), LL(count), LL(t.hours), LL(t.minutes),
+                  LL(t.seconds), LL(t.hundredths), slash.c_str(), LL(last.hours), LL(last.minutes),
+                  LL(last.seconds), LL(last.hundredths));
+}
+
+int64_t RemainingSeconds(double elapsedSeconds, int current, int rangeStart, int rangeEnd) {
+    const int64_t done = int64_t{current} - rangeStart;
+    if (done == 0) return 0;
+    const double estimate = elapsedSeconds * static_cast<double>(int64_t{rangeEnd} - current) / done;
+    if (!(estimate > 0)) return 0;
+    return static_cast<int64_t>(std::min(estimate, kMaxClockSeconds));
+}
+
+std::wstring FormatRangeText(int current, int rangeStart, int rangeEnd, DWORD elapsedMs) {
+    const double elapsed = elapsedMs / 1000.0;
+    const ClockTime e = SplitSeconds(elapsed);
+    const ClockTime r = SplitSeconds(static_cast<double>(RemainingSeconds(elapsed, current, rangeStart, rangeEnd)));
+    const std::wstring slash = GetMsgSlash();
+    return Format(L"%lld%ls%lld (%02lld:%02lld:%02lld%ls%02lld:%02lld:%02lld)",
+                  LL(int64_t{current} - rangeStart + 1), slash.c_str(), LL(int64_t{rangeEnd} - rangeStart + 1),
+                  LL(e.hours), LL(e.minutes), LL(e.seconds), slash.c_str(), LL(r.hours), LL(r.minutes),
+                  LL(r.seconds));
+}
+
+StripBox StripBoxFor(StripState state) {
+    switch (state) {
+        case StripState::Pause:
+            return {GetMsgPause(), RGB(255, 0, 255)};
+        case StripState::Stop:
+            return {GetMsgStop(), RGB(0, 255, 255)};
+        case StripState::Play:
+            return {GetMsgPlay(), RGB(255, 255, 0)};
+        case StripState::Make:
+            return {GetMsgMake(), RGB(255, 0, 0)};
+        case StripState::OnePass:
+            return {GetMsgOnePass(), RGB(255, 0, 0)};
+    }
+    return {GetMsgStop(), RGB(0, 255, 255)};
+}
+
+bool ShouldDrawFrame(bool playing, int frame, int interval) {
+    if (!playing) return true;
+    const int k = std::max(interval, 1);
+    return frame % k == k - 1;
+}
+
+bool ShouldDrawStatus(bool playing, int frame, int interval) {
+    return ShouldDrawFrame(playing, frame, std::min(std::max(interval, 1), 30));
+}
+
+RECT PictureRect(int outputWidth, int outputHeight, double zoom) {
+    if (outputWidth <= 0 || outputHeight <= 0) return RECT{kPictureLeft, kPictureTop, kPictureLeft, kPictureTop};
+    // With the zoom bounded and the sizes taken in 64 bits nothing overflows; the
+    // bound only keeps the rectangle's edges inside an int.
+    constexpr double kMaxSide = 1 << 30;
+    const double z = ClampZoom(zoom);
+    const auto w = static_cast<LONG>(std::min(std::trunc(outputWidth * z), kMaxSide));
+    const auto h = static_cast<LONG>(std::min(std::trunc(outputHeight * z), kMaxSide));
+    return RECT{kPictureLeft, kPictureTop, kPictureLeft + w, kPictureTop + h};
+}
+
+namespace {
+
+// The source pixels [lo, hi) of one axis that cover the screen span [from, to) of a
+// picture starting at origin, length screen pixels showing source pixels.
+struct Span {
+    int64_t lo, hi;
+};
+
+Span CoveringSpan(int64_t origin, int64_t screen, int64_t source, int64_t from, int64_t to) {
+    const int64_t lo = (from - origin) * source / screen;
+    const int64_t hi = ((to - origin) * source + screen - 1) / screen;
+    return {std::clamp<int64_t>(lo, 0, source), std::clamp<int64_t>(hi, 0, source)};
+}
+
+LONG ScreenAt(int64_t origin, int64_t screen, int64_t source, int64_t at) {
+    return static_cast<LONG>(origin + at * screen / source);
+}
+
+}  // namespace
+
+FramePiece VisibleFramePiece(const RECT& picture, const RECT& source, const RECT& visible) {
+    FramePiece piece;
+    const int64_t pw = int64_t{picture.right} - picture.left, ph = int64_t{picture.bottom} - picture.top;
+    const int64_t sw = int64_t{source.right} - source.left, sh = int64_t{source.bottom} - source.top;
+    const RECT v{std::max(picture.left, visible.left), std::max(picture.top, visible.top),
+                 std::min(picture.right, visible.right), std::min(picture.bottom, visible.bottom)};
+    if (pw <= 0 || ph <= 0 || sw <= 0 || sh <= 0 || v.right <= v.left || v.bottom <= v.top) return piece;
+    const Span x = CoveringSpan(picture.left, pw, sw, v.left, v.right);
+    const Span y = CoveringSpan(picture.top, ph, sh, v.top, v.bottom);
+    if (x.hi <= x.lo || y.hi <= y.lo) return piece;
+    piece.src = RECT{static_cast<LONG>(source.left + x.lo), static_cast<LONG>(source.top + y.lo),
+                     static_cast<LONG>(source.left + x.hi), static_cast<LONG>(source.top + y.hi)};
+    piece.dst = RECT{ScreenAt(picture.left, pw, sw, x.lo), ScreenAt(picture.top, ph, sh, y.lo),
+                     ScreenAt(picture.left, pw, sw, x.hi), ScreenAt(picture.top, ph, sh, y.hi)};
+    piece.empty = false;
+    return piece;
+}
+
+// ---- The view's display ----
+
+RECT CTALVERNView::GetPictureRect() const {
+    if (!m_pDocument) return PictureRect(0, 0, m_dZoom);
+    const BITMAPINFOHEADER& out = m_pDocument->m_OutputHeader;
+    return PictureRect(out.biWidth, out.biHeight, m_dZoom);
+}
+
+RECT CTALVERNView::GetStripRect() const { return RECT{kStateBox.left, kStateBox.top, kRangeBox.right, kRangeBox.bottom}; }
+
+int CTALVERNView::ShowFrame() {
+    CDecMovie* reader = m_pDocument ? m_pDocument->m_Reader.Get() : nullptr;
+    if (!reader) return -1;
+    m_nCurrent = std::clamp(m_nCurrent, m_nFirst, std::max(m_nCount - 1, m_nFirst));
+    void* bits = nullptr;
+    // A reader that claims success without bits has not delivered the frame either.
+    if (reader->GetFrame(m_nCurrent, &bits) == -1 || !bits) return -1;
+    m_pSourceBits = static_cast<BYTE*>(bits);
+    m_pSlider->SetPos(m_nCurrent);
+    ApplyDeinterlace();
+    const bool playing = GetPlayState() == PlayState::Playing;
+    const int interval = m_pDocument->m_nDisplayInterval;
+    if (ShouldDrawFrame(playing, m_nCurrent, interval)) DrawFrame();
+    if (ShouldDrawStatus(playing, m_nCurrent, interval)) DrawStatus();
+    return 0;
+}
+
+void CTALVERNView::DrawFrame() {
+    const RECT r = GetPictureRect();
+    const QRect region = ToQRect(r).intersected(rect());
+    if (!region.isEmpty()) repaint(region);
+}
+
+void CTALVERNView::DrawStatus() {
+    if (m_nCount > 0) m_nCurrent = std::clamp(m_nCurrent, 0, m_nCount - 1);
+    repaint(ToQRect(GetStripRect()));
+    m_pSlider->SetPos(m_nCurrent);
+}
+
+void CTALVERNView::paintEvent(QPaintEvent* event) {
+    m_paintClip = event->rect();
+    CBaseView::paintEvent(event);
+}
+
+void CTALVERNView::OnDraw(CDC* pDC) {
+    const RECT clipBox = FromQRect(m_paintClip);
+    pDC->FillSolidRect(clipBox, RGB(128, 128, 128));
+    if (!IsFileOpen()) return;
+    PaintPicture(*pDC, clipBox);
+    PaintStatus(*pDC);
+}
+
+void CTALVERNView::PaintPicture(CDC& dc, const RECT& clipBox) {
+    BITMAPINFOHEADER frame{};
+    if (!m_pDisplayBits || !GetSourceHeader(&frame) || frame.biWidth <= 0 || frame.biHeight <= 0) return;
+    // The clip rectangle is the settings dialog's; only its part inside the frame is drawn.
+    const RECT& c = m_pDocument->m_ClipRect;
+    const RECT source{std::max<LONG>(c.left, 0), std::max<LONG>(c.top, 0), std::min(c.right, frame.biWidth),
+                      std::min(c.bottom, frame.biHeight)};
+    const RECT above{clipBox.left, clipBox.top, clipBox.right,
+                     std::min<LONG>(clipBox.bottom, height() - kSliderStripHeight)};
+    const FramePiece piece = VisibleFramePiece(GetPictureRect(), source, above);
+    if (piece.empty) return;
+    dc.SetStretchBltMode(COLORONCOLOR);
+    dc.DrawFrame24(piece.dst, m_pDisplayBits, frame.biWidth, frame.biHeight, piece.src);
+}
+
+StripState CTALVERNView::CurrentStripState() {
+    switch (GetPlayState()) {
+        case PlayState::Paused: return StripState::Pause;
+        case PlayState::Playing: break;
+        default: return StripState::Stop;
+    }
+    if (!m_pDocument->IsAnyOutputOn() && !m_pDocument->m_bExtracting) return StripState::Play;
+    return m_wmv->IsTwoPass() ? StripState::OnePass : StripState::Make;
+}
+
+void CTALVERNView::PaintStatus(CDC& dc) {
+    const int current = m_nCount > 0 ? std::clamp(m_nCurrent, 0, m_nCount - 1) : m_nCurrent;
+    constexpr UINT kFormat = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
+    dc.SetBkMode(TRANSPARENT);
+    dc.SetTextColor(RGB(0, 0, 0));
+    dc.FillSolidRect(kPositionBox, RGB(0, 255, 0));
+    dc.DrawText(FormatPositionText(current, m_nCount, m_dRate), kPositionBox, kFormat);
+    const StripBox state = StripBoxFor(CurrentStripState());
+    dc.FillSolidRect(kStateBox, state.colour);
+    dc.DrawText(state.text, kStateBox, kFormat);
+    if (!m_bRangeMode) return;
+    const std::wstring range = IsStopped() ? GetMsgRangeSelected()
+                                           : FormatRangeText(current, m_nRangeStart, m_nRangeEnd,
+                                                             m_stopwatch.GetTotal());
+    dc.FillSolidRect(kRangeBox, state.colour);
+    dc.DrawText(range, kRangeBox, kFormat);
+}

@@ -1,0 +1,139 @@
+"""The settings, volume and About dialogs driven through the real program."""
+import ctypes
+import os
+import re
+import unittest
+
+import harness
+from harness import Program, poll
+
+LANGS = (("C.UTF-8", "en"), ("ja_JP.UTF-8", "ja"))
+
+
+def request_close(wid):
+    """Sends the close-box request (WM_DELETE_WINDOW) a window manager would send."""
+    x11 = ctypes.CDLL("libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+    x11.XFlush.argtypes = [ctypes.c_void_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
+    class ClientMessage(ctypes.Structure):
+        _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                    ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
+                    ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
+                    ("data", ctypes.c_long * 5), ("pad", ctypes.c_long * 12)]
+
+    display = x11.XOpenDisplay(None)
+    try:
+        event = ClientMessage(type=33, window=int(wid), format=32)  # 33: ClientMessage
+        event.message_type = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
+        event.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+        x11.XSendEvent(display, int(wid), 0, 0, ctypes.byref(event))
+        x11.XFlush(display)
+    finally:
+        x11.XCloseDisplay(display)
+
+
+def at(window, size, x, y):
+    """A point given in the dialog template's units, in the window's pixels."""
+    _, _, w, h = window.geometry()
+    return round(x * w / size[0]), round(y * h / size[1])
+
+
+SETTINGS = (319, 237)
+VOLUME = (153, 93)
+ABOUT = (165, 193)
+
+
+class DialogsTest(unittest.TestCase):
+    def new_window(self, app, known):
+        return poll("a new window", lambda: next(
+            (w for w in app.windows() if w.wid not in {k.wid for k in known}), None))
+
+    def gone(self, app, window):
+        poll("the window to close", lambda: window.wid not in {w.wid for w in app.windows()})
+
+    def open_settings(self, app):
+        main = app.wait_window("TALVERN")
+        main.key("alt+o", "Up", "Return")  # the last item: Setting...
+        return main, self.new_window(app, [main])
+
+    def data(self, app):
+        return harness.profile_section(app.store(), "DATA")
+
+    def fill(self, dlg, size, x, y, text):
+        dlg.click(*at(dlg, size, x, y))
+        dlg.key("ctrl+a")
+        dlg.type(text)
+
+    def change_settings(self, app, main, dlg, quality, interval):
+        dlg.click(*at(dlg, SETTINGS, 281, 24))  # ...(&B)
+        browse = self.new_window(app, [main, dlg])
+        browse.type(app.out_dir)
+        browse.key("Return")
+        self.gone(app, browse)
+        self.fill(dlg, SETTINGS, 33, 65, quality)
+        self.fill(dlg, SETTINGS, 179, 65, interval)
+
+    def test_settings_are_stored_on_ok_only(self):
+        with Program(self) as app:
+            before = poll("the DATA section", lambda: self.data(app))
+            leave = {"cancel": lambda d: d.click(*at(d, SETTINGS, 285, 221)),
+                     "escape": lambda d: d.key("Escape"),
+                     "close box": lambda d: request_close(d.wid)}
+            for how, close in leave.items():
+                with self.subTest(how):
+                    main, dlg = self.open_settings(app)
+                    self.change_settings(app, main, dlg, "55", "7")
+                    close(dlg)
+                    self.gone(app, dlg)
+                    self.assertEqual(self.data(app), before)
+            main, dlg = self.open_settings(app)
+            self.change_settings(app, main, dlg, "55", "7")
+            dlg.click(*at(dlg, SETTINGS, 225, 221))  # OK
+            self.gone(app, dlg)
+            data = poll("the new values", lambda: self.data(app).get("quality") == 55 and self.data(app))
+            self.assertEqual((data["hozon"], data["perfile"]), (app.out_dir, 7))
+
+
+    def test_volume_reaches_the_store_and_every_dialog_is_shown(self):
+        for lang, tag in LANGS:
+            with self.subTest(lang), Program(self, lang=lang) as app:
+                main, dlg = self.open_settings(app)
+                harness.keep_screenshot(dlg.stable_crop(), "dialog-settings-%s.png" % tag)
+                dlg.click(*at(dlg, SETTINGS, 71, 107))  # Audio Setting Dlg...
+                volume = self.new_window(app, [main, dlg])
+                harness.keep_screenshot(volume.stable_crop(), "dialog-volume-%s.png" % tag)
+                self.fill(volume, VOLUME, 82, 30, "37")
+                volume.key("Return")
+                self.gone(app, volume)
+                dlg.click(*at(dlg, SETTINGS, 225, 221))  # OK
+                self.gone(app, dlg)
+                poll("the volume to be stored", lambda: self.data(app).get("vol") == 37)
+
+    def test_about_is_shaped_moves_by_its_face_and_closes_on_return(self):
+        for lang, tag in LANGS:
+            with self.subTest(lang), Program(self, lang=lang) as app:
+                main = app.wait_window("TALVERN")
+                main.key("alt+h", "Up", "Return")  # the last item: About
+                about = self.new_window(app, [main])
+                shape = harness.run("xwininfo", "-shape", "-id", about.wid)
+                self.assertRegex(shape, r"Window shape extents: ")  # "No window shape defined" otherwise
+                harness.keep_screenshot(about.stable_crop(), "dialog-about-%s.png" % tag)
+                x, y, _, _ = about.geometry()
+                fx, fy = at(about, ABOUT, 82, 172)  # the face below the OK button
+                harness.xdotool("mousemove", "--sync", x + fx, y + fy)
+                harness.xdotool("mousedown", 1)
+                for step in (10, 20, 30, 40):
+                    harness.xdotool("mousemove", "--sync", x + fx + step, y + fy + step // 2)
+                harness.xdotool("mouseup", 1)
+                poll("the window to follow the drag", lambda: about.geometry()[:2] == (x + 40, y + 20))
+                about.key("Return")
+                self.gone(app, about)
+
+
+if __name__ == "__main__":
+    unittest.main()
