@@ -235,7 +235,8 @@ TEST(CommandTable, EnablingAndTicksOfTheFrameAndApplicationCommands) {
     };
     noShortcuts(f.Frame().GetMenuBarWidget()->actions());
     noShortcuts(f.Frame().GetToolBar()->actions());
-    EXPECT_EQ(f.Frame().findChildren<QShortcut*>().size(), FindAcceleratorTable(IDR_MAINFRAME)->size());
+    EXPECT_EQ(f.Frame().findChildren<QShortcut*>().size(),
+              FindAcceleratorTable(IDR_MAINFRAME)->size());
 
     f.app.AddToRecentFileList(L"/m/a.avi");
     EXPECT_TRUE(QueryCommand(start, 57616).m_bEnabled);

@@ -1,5 +1,5 @@
-// The view's display rules that need no window: strip texts and colours, the display
-// interval, the zoom and the visible part of the picture.
+// The view's display rules that need no window: strip texts and colours, the zoom
+// and the visible part of the picture.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -9,7 +9,7 @@
 
 namespace {
 
-class English : public testing::Test {
+class StripTexts : public testing::Test {
 protected:
     void SetUp() override { setenv("LC_ALL", "C.UTF-8", 1); }
     void TearDown() override { setenv("LC_ALL", "C.UTF-8", 1); }
@@ -21,7 +21,7 @@ bool SameRect(const RECT& a, const RECT& b) {
 
 }  // namespace
 
-TEST_F(English, PositionTextsAgainstHandWorkedTimes) {
+TEST_F(StripTexts, PositionTextsAgainstHandWorkedTimes) {
     struct Case {
         int current, count;
         double rate;
@@ -44,7 +44,7 @@ TEST_F(English, PositionTextsAgainstHandWorkedTimes) {
     }
 }
 
-TEST_F(English, RangeTextEstimatesWhatIsLeftAndNeverGoesNegative) {
+TEST_F(StripTexts, RangeTextEstimatesWhatIsLeftAndNeverGoesNegative) {
     // Range 10..19, 3 frames done after 4 s, 6 to go: 4 x 6 / 3 = 8 s left.
     EXPECT_EQ(FormatRangeText(13, 10, 19, 4000), L"4/10 (00:00:04/00:00:08)");
     // The first frame of the range: no estimate yet.
@@ -58,7 +58,7 @@ TEST_F(English, RangeTextEstimatesWhatIsLeftAndNeverGoesNegative) {
     EXPECT_EQ(FormatRangeText(1, 0, 3, 0xFFFFFFFF), L"2/4 (1193:02:47/2386:05:34)");
 }
 
-TEST_F(English, StateBoxesCarryTheirColours) {
+TEST_F(StripTexts, StateBoxesCarryTheirColours) {
     EXPECT_EQ(StripBoxFor(StripState::Pause).text, L"[Pause]");
     EXPECT_EQ(StripBoxFor(StripState::Pause).colour, RGB(255, 0, 255));
     EXPECT_EQ(StripBoxFor(StripState::Stop).text, L"[Stop]");
@@ -70,24 +70,6 @@ TEST_F(English, StateBoxesCarryTheirColours) {
     setenv("LC_ALL", "ja_JP.UTF-8", 1);
     EXPECT_EQ(StripBoxFor(StripState::Stop).text, L"【停止中】");
     EXPECT_EQ(FormatPositionText(0, 1, 25.0), L"1／1 (00:00:00.00／00:00:00.00)");
-}
-
-TEST(ViewModel, DisplayIntervalPicksTheNamedFrames) {
-    auto drawn = [](bool (*rule)(bool, int, int), bool playing, int interval) {
-        std::vector<int> frames;
-        for (int f = 0; f < 300; ++f)
-            if (rule(playing, f, interval)) frames.push_back(f);
-        return frames;
-    };
-    std::vector<int> every30;
-    for (int f = 29; f < 300; f += 30) every30.push_back(f);
-    EXPECT_EQ(drawn(ShouldDrawFrame, true, 1).size(), 300u);
-    EXPECT_EQ(drawn(ShouldDrawFrame, true, 30), every30);
-    EXPECT_TRUE(drawn(ShouldDrawFrame, true, 10000).empty());
-    EXPECT_EQ(drawn(ShouldDrawStatus, true, 10000), every30);
-    EXPECT_EQ(drawn(ShouldDrawStatus, true, 1).size(), 300u);
-    EXPECT_EQ(drawn(ShouldDrawFrame, false, 10000).size(), 300u);
-    EXPECT_TRUE(ShouldDrawFrame(true, 0, 0));  // a broken interval counts as 1
 }
 
 TEST(ViewModel, ZoomStaysInItsBoundsAndWheelCountsWholeNotches) {
