@@ -70,11 +70,10 @@ def file_names(folder):
     return sorted(os.listdir(folder))
 
 
-def seed_store(app, interval=1):
-    """The output folder and the image interval, as the settings dialog would have left them."""
+def seed_store(app):
+    """The output folder, as the settings dialog would have left it."""
     with open(os.path.join(app.config_dir, "registry.txt"), "w", encoding="utf-8") as f:
-        f.write("[HKEY_CURRENT_USER\\Software\\ZELT\\TALVERN\\DATA]\n")
-        f.write("hozon=sz:%s\nperfile=dword:%08x\n" % (app.out_dir, interval))
+        f.write("[HKEY_CURRENT_USER\\Software\\ZELT\\TALVERN\\DATA]\nhozon=sz:%s\n" % app.out_dir)
 
 
 def read_rgb(path):
@@ -118,9 +117,9 @@ class RunTest(unittest.TestCase):
         cls.movie = make_movie(os.path.join(cls.work, TITLE + ".avi"))
         cls.first_frame = decode_frames(cls.movie, 0, 0)[0]
 
-    def start(self, lang="C.UTF-8", interval=1):
+    def start(self, lang="C.UTF-8"):
         app = Program(self, args=[self.movie], lang=lang)
-        seed_store(app, interval)
+        seed_store(app)
         return app
 
     def open(self, app):
