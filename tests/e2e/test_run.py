@@ -3,6 +3,7 @@ Pause, Stop, a refused exit, and the single-frame outputs Save Image and Copy, o
 movie whose frames carry their index in a band of bits at the top."""
 import os
 import re
+import shutil
 import subprocess
 import time
 import unittest
@@ -114,11 +115,14 @@ class RunTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.work = harness.tempfile.mkdtemp(prefix="run-", dir=harness.TEST_TMP)
+        # The movie and the files of a run take hundreds of megabytes; none is kept.
+        cls.addClassCleanup(shutil.rmtree, cls.work, ignore_errors=True)
         cls.movie = make_movie(os.path.join(cls.work, TITLE + ".avi"))
         cls.first_frame = decode_frames(cls.movie, 0, 0)[0]
 
     def start(self, lang="C.UTF-8"):
         app = Program(self, args=[self.movie], lang=lang)
+        self.addCleanup(shutil.rmtree, app.workdir, ignore_errors=True)
         seed_store(app)
         return app
 
