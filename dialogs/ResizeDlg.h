@@ -59,18 +59,12 @@ public:
     // Output header and summary from the fields, the edits and presets shown, the owner told.
     void Recalc();
 
-    int GetTop() const { return m_nTop; }
-    int GetLeft() const { return m_nLeft; }
-    int GetRight() const { return m_nRight; }
-    int GetBottom() const { return m_nBottom; }
-    int GetDstWidth() const { return m_nDstWidth; }
-    int GetDstHeight() const { return m_nDstHeight; }
-
 private:
     // The number an edit holds, read as far as it is decimal; beyond int it saturates.
     int64_t ReadEdit(UINT id) const;
-    // Every margin into the frame, keeping one pixel; then the clip from them.
+    // Every margin into the frame, keeping at least one pixel between opposite edges.
     void ClampMargins();
+    // The clip rectangle from the margins.
     void ApplyClip();
     // The destination size within 1..kMaxOutputSide.
     void SetDestination(int64_t width, int64_t height);
