@@ -35,6 +35,7 @@ constexpr UINT ID_SHOW_ORIGINAL = 32840, ID_VIEWER_CLOSED = 61449;
 constexpr UINT ID_OUTPUT_SETTINGS = 32738;
 constexpr UINT ID_PLAY = 32791, ID_STOP = 32792, ID_PAUSE = 32793;
 constexpr UINT ID_SAVE_IMAGE = 57603, ID_EDIT_COPY = 57634;
+constexpr UINT ID_EXTRACT_VIDEO = 32892, ID_EXTRACT_AUDIO = 32900;
 
 // The zoom presets in id order.
 constexpr double kZoomPresets[] = {0.25, 0.5, 1.0, 1.5, 2.0, 4.0};
@@ -113,6 +114,8 @@ void CTALVERNView::RegisterCommands() {
     Command(ID_PAUSE, ID_PAUSE, [this](UINT) { OnPause(); });
     Command(ID_SAVE_IMAGE, ID_SAVE_IMAGE, [this](UINT) { OnSaveImage(); });
     Command(ID_EDIT_COPY, ID_EDIT_COPY, [this](UINT) { OnEditCopy(); });
+    Command(ID_EXTRACT_VIDEO, ID_EXTRACT_VIDEO, [this](UINT) { OnExtractVideoStream(); });
+    Command(ID_EXTRACT_AUDIO, ID_EXTRACT_AUDIO, [this](UINT) { OnExtractAudioStream(); });
 }
 
 void CTALVERNView::RegisterUpdateRules() {
@@ -153,6 +156,11 @@ void CTALVERNView::RegisterUpdateRules() {
     auto needsFile = [this](CCmdUI& ui) { ui.Enable(IsFileOpen()); };
     OnUpdateCommand(ID_SAVE_IMAGE, needsFile);
     OnUpdateCommand(ID_EDIT_COPY, needsFile);
+    // The extractions read the movie's AVI streams themselves.
+    OnUpdateCommand(ID_EXTRACT_VIDEO, [this](CCmdUI& ui) {
+        ui.Enable(IsFileOpen() && IsStopped() && m_pDocument->GetAudioReader());
+    });
+    OnUpdateCommand(ID_EXTRACT_AUDIO, [this](CCmdUI& ui) { ui.Enable(IsStopped() && AudioSource()); });
 }
 
 void CTALVERNView::OnInitialUpdate() { RefreshFolderDisplay(); }
