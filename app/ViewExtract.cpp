@@ -23,6 +23,9 @@ constexpr UINT kAppTitleId = 57344;
 constexpr int kAudioNone = 0, kAudioRecompress = 1, kAudioCopy = 2;
 constexpr int kTransferBytes = 400000;
 constexpr int kPcmPieceBytes = 1 << 20;
+// The audio goes into a WAV file in pieces of whole samples no larger than this, so
+// that a file refused at its size limit holds everything up to within a piece of it.
+constexpr int kWavPieceBytes = 1 << 16;
 // How an audio extraction ended.
 constexpr int kWavDone = 0, kWavWriteFailed = 1, kWavLimitReached = 2;
 
@@ -77,10 +80,10 @@ int ReadAudioBlock(CDecAVIAudio& audio, int end, BYTE* buffer, int capacity) {
     return filled;
 }
 
-// The frame at a time in seconds, kept inside the movie.
-int FrameAtSeconds(double seconds, double rate, int count) {
+// The frame at a time in seconds, kept between 0 and last.
+int FrameAtSeconds(double seconds, double rate, int last) {
     const double frame = std::trunc(seconds * rate + 0.5);
-    return static_cast<int>(std::clamp(frame, 0.0, static_cast<double>(std::max(count - 1, 0))));
+    return static_cast<int>(std::clamp(frame, 0.0, static_cast<double>(std::max(last, 0))));
 }
 
 std::wstring WithPath(std::wstring text, const std::wstring& path) {
@@ -291,7 +294,7 @@ bool CTALVERNView::TransferPcm(CWaveFileACM& wav, BYTE* buffer, int64_t total) {
     CDecAVIAudioComp* audio = AudioSource();
     const WAVEFORMATEX pcm = *audio->GetPCMFormat();
     const int frameBytes = pcm.wBitsPerSample / 8 * pcm.nChannels;
-    const int piece = kTransferBytes - kTransferBytes % frameBytes;
+    const int piece = std::max(kWavPieceBytes - kWavPieceBytes % frameBytes, frameBytes);
     const int startFrame = m_nRangeStart;
     for (int64_t done = 0; done < total;) {
         const int want = static_cast<int>(std::min<int64_t>(total - done, piece));
@@ -301,7 +304,7 @@ bool CTALVERNView::TransferPcm(CWaveFileACM& wav, BYTE* buffer, int64_t total) {
         if (wav.Write(buffer, got) <= 0) return false;
         done += got;
         const double seconds = static_cast<double>(done) / pcm.nSamplesPerSec / frameBytes;
-        m_nCurrent = FrameAtSeconds(seconds + startFrame / m_dRate, m_dRate, m_nCount);
+        m_nCurrent = FrameAtSeconds(seconds + startFrame / m_dRate, m_dRate, m_nRangeEnd);
         if (!AdvanceExtraction()) return true;
     }
     return true;
@@ -312,12 +315,15 @@ bool CTALVERNView::TransferRaw(CWaveFileACM& wav, BYTE* buffer, int endSample) {
     const AVISTREAMINFOW& info = *audio->GetAudioStreamInfo();
     while (audio->GetAudioPosition() < endSample) {
         const int before = audio->GetAudioPosition();
-        const int bytes = ReadAudioBlock(*audio, endSample, buffer, kTransferBytes);
+        int bytes = ReadAudioBlock(*audio, endSample, buffer, kWavPieceBytes);
+        // A chunk larger than a piece is read whole.
+        if (audio->GetAudioPosition() == before) bytes = ReadAudioBlock(*audio, endSample, buffer, kTransferBytes);
         // At the end of the stream or at a sample that cannot be read.
         if (audio->GetAudioPosition() == before) return true;
         if (bytes > 0 && wav.WriteRaw(buffer, bytes) <= 0) return false;
         const double seconds = static_cast<double>(audio->GetAudioPosition()) * info.dwScale / info.dwRate;
-        m_nCurrent = FrameAtSeconds(seconds, m_dRate, m_nCount);
+        // The frame at the time reached, at most the last one of the range.
+        m_nCurrent = FrameAtSeconds(seconds, m_dRate, m_nRangeEnd);
         if (!AdvanceExtraction()) return true;
     }
     return true;
