@@ -3,7 +3,10 @@
 // walking their RIFF chunks.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <QCoreApplication>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -421,4 +424,35 @@ TEST_F(ExtractTest, PauseHoldsAndStopLeavesValidFiles) {
     EXPECT_LT(data.size(), 40u * kSamplesPerFrame * 2);
     EXPECT_TRUE(Same(data, Pcm(Movie()).substr(0, data.size())));
     EXPECT_TRUE(script.ui.messageBoxes.empty());
+}
+
+TEST_F(ExtractTest, FilesThatCannotGrowAreReported) {
+    Open("pcm", Mpeg4WithAudio());
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    auto stopGrowing = [&](const fs::path& file, uintmax_t more) {
+        rlimit limit = before;
+        limit.rlim_cur = fs::file_size(file) + more;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    };
+    // Every frame is in the file, but not its index.
+    pump.step = [&] {
+        if (view.GetCurrentFrame() == 39) stopGrowing(Copy(), 0);
+    };
+    view.SetCurrentFrame(0);
+    Extract(kExtractVideo);
+    setrlimit(RLIMIT_FSIZE, &before);
+    // The WAV file stops growing a little past what it holds on disk after the first piece.
+    pump.step = [&] { stopGrowing(Wav(), 4096); };
+    audioChoice = 2;
+    Extract(kExtractAudio);
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, previous);
+    ASSERT_EQ(script.ui.messageBoxes.size(), 2u);
+    EXPECT_EQ(script.ui.messageBoxes[0].text.substr(0, 13), L"Error No.2006");
+    EXPECT_EQ(script.ui.messageBoxes[1].text.find(L"The WAV file could not be written any further"), 0u);
+    const std::string data = RiffChunks(Wav()).at("data");
+    EXPECT_GT(data.size(), 0u);
+    EXPECT_TRUE(Same(data, Pcm(Movie()).substr(0, data.size())));
 }
