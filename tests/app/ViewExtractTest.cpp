@@ -90,6 +90,11 @@ std::string Pcm(const fs::path& file) {
     return Output("ffmpeg -v error -i " + ShellQuote(file.string()) + " -map 0:a -f s16le -ac 1 -");
 }
 
+// The bytes of a file's audio stream as they are stored.
+std::string StreamBytes(const fs::path& file) {
+    return Output("ffmpeg -v error -i " + ShellQuote(file.string()) + " -map 0:a -c copy -f data -");
+}
+
 // The chunks of a RIFF WAVE file by id, after checking that their sizes add up.
 std::map<std::string, std::string> RiffChunks(const fs::path& file) {
     const std::string b = ReadFileBytes(file);
@@ -286,8 +291,7 @@ TEST_F(ExtractTest, WavCopyKeepsTheStreamsOwnBytesAndFormat) {
         ASSERT_EQ(chunks.count("data"), 1u);
         EXPECT_EQ(chunks.at("fmt "), formatBytes);
         // Every block or frame of the stream, byte for byte.
-        const std::string raw =
-            Output("ffmpeg -v error -i " + ShellQuote(Movie().string()) + " -map 0:a -c copy -f data -");
+        const std::string raw = StreamBytes(Movie());
         EXPECT_TRUE(Same(chunks.at("data"), raw));
         EXPECT_TRUE(Same(Pcm(Wav()), Pcm(Movie())));
         if (codec == AudioCodec::Pcm16) {
@@ -455,4 +459,23 @@ TEST_F(ExtractTest, FilesThatCannotGrowAreReported) {
     const std::string data = RiffChunks(Wav()).at("data");
     EXPECT_GT(data.size(), 0u);
     EXPECT_TRUE(Same(data, Pcm(Movie()).substr(0, data.size())));
+}
+
+TEST_F(ExtractTest, AudioWithoutADecoderIsRefusedBeforeAnyFileWhenItMustBeDecoded) {
+    Open("ima", Mpeg4WithAudio(AudioCodec::ImaAdpcm));
+    // The audio stream's format tag, the second "strf" of the file, made one no decoder knows.
+    std::string bytes = ReadFileBytes(Movie());
+    const size_t strf = bytes.find("strf", bytes.find("strf") + 4);
+    ASSERT_NE(strf, std::string::npos);
+    bytes[strf + 8] = '\x34';
+    bytes[strf + 9] = '\x12';
+    WriteFileBytes(out / "odd.avi", bytes);
+    ASSERT_TRUE(doc.OnOpenDocument((out / "odd.avi").wstring()));
+    audioChoice = 1;
+    Extract(kExtractAudio);
+    Extract(kExtractVideo);
+    EXPECT_FALSE(fs::exists(out / "odd_audio.wav"));
+    EXPECT_FALSE(fs::exists(out / "Copy_odd.avi"));
+    ASSERT_EQ(script.ui.messageBoxes.size(), 1u);
+    EXPECT_EQ(script.ui.messageBoxes[0].text.substr(0, 13), L"Error No.0911");
 }
