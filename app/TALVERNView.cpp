@@ -37,6 +37,7 @@ constexpr UINT ID_PLAY = 32791, ID_STOP = 32792, ID_PAUSE = 32793;
 constexpr UINT ID_SAVE_IMAGE = 57603, ID_EDIT_COPY = 57634;
 constexpr UINT ID_CLIP_RESIZE = 32731, ID_RESIZE_CLOSED = 61452;
 constexpr UINT ID_FILE_INFO = 32750, ID_BMP_INFO = 32880, ID_BMP_INFO_CLOSED = 61465;
+constexpr UINT ID_EXTRACT_VIDEO = 32892, ID_EXTRACT_AUDIO = 32900;
 
 // The zoom presets in id order.
 constexpr double kZoomPresets[] = {0.25, 0.5, 1.0, 1.5, 2.0, 4.0};
@@ -121,6 +122,8 @@ void CTALVERNView::RegisterCommands() {
     Command(ID_FILE_INFO, ID_FILE_INFO, [this](UINT) { OnFileInfo(); });
     Command(ID_BMP_INFO, ID_BMP_INFO, [this](UINT) { OnBmpInfo(); });
     Command(ID_BMP_INFO_CLOSED, ID_BMP_INFO_CLOSED, [this](UINT) { m_bmpInfo.Release(); });
+    Command(ID_EXTRACT_VIDEO, ID_EXTRACT_VIDEO, [this](UINT) { OnExtractVideoStream(); });
+    Command(ID_EXTRACT_AUDIO, ID_EXTRACT_AUDIO, [this](UINT) { OnExtractAudioStream(); });
 }
 
 void CTALVERNView::RegisterUpdateRules() {
@@ -175,6 +178,11 @@ void CTALVERNView::RegisterUpdateRules() {
         ui.Enable(IsFileOpen());
         ui.SetCheck(m_bmpInfo ? 1 : 0);
     });
+    // The extractions read the movie's AVI streams themselves.
+    OnUpdateCommand(ID_EXTRACT_VIDEO, [this](CCmdUI& ui) {
+        ui.Enable(IsFileOpen() && IsStopped() && m_pDocument->GetAudioReader());
+    });
+    OnUpdateCommand(ID_EXTRACT_AUDIO, [this](CCmdUI& ui) { ui.Enable(IsStopped() && AudioSource()); });
 }
 
 void CTALVERNView::OnInitialUpdate() { RefreshFolderDisplay(); }

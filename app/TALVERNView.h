@@ -28,8 +28,10 @@
 #include "toolkit/WindowHolder.h"
 #include "writers/EncAVI2.h"
 #include "writers/EncWMV.h"
+#include "writers/MMio.h"
 
 class QMenu;
+class CWaveFileACM;
 
 // ---- Geometry and texts of the display, free of any window ----
 
@@ -131,6 +133,8 @@ struct ViewRunHooks {
     std::function<int(int*, CWnd*)> audioChoice = DoAudioStreamDialog;
     std::function<int(CInfo*, CWnd*)> wmvSettings = DoWmvSettingDialog;
     std::function<void()> beep = SystemBeep;
+    // The size an extracted WAV file may reach; a test sets a small one.
+    int64_t wavFileLimit = CMMio::kMaxFileBytes;
 };
 
 // ---- The view ----
@@ -198,6 +202,15 @@ public:
     void OnSaveImage();
     void OnEditCopy();
     ViewRunHooks& GetRunHooks() { return m_runHooks; }
+    // The compressed video from a key frame through the last frame of the movie or the
+    // range into "Copy_<title>.avi", with its audio left out, recompressed or copied.
+    void OnExtractVideoStream();
+    // 0, -2 when the user cancelled, or an error code; every question comes before
+    // the file is created.
+    int CopyVideoStream();
+    // The audio from the current frame (or of the range) into "<title>_audio.wav",
+    // recompressed with the volume applied or copied as it is.
+    void OnExtractAudioStream();
     // One round of the message pump for the long loops: drains the queue, then
     // deletes the side windows released meanwhile. 1 when the application quits.
     int PumpMessages();
@@ -283,6 +296,16 @@ private:
     int CreateOutputs();
     int RunPasses(int startSample);
     void CopyAudioIntoAvi(int startFrame);
+    // The stream copy's and the audio extraction's steps.
+    int AskVideoCopyAudio(int startFrame);
+    int OpenVideoCopy(const std::wstring& path);
+    int CopyVideoSamples(int last);
+    int WriteDueAudio();
+    int ExtractAudioToWav(std::wstring& path);
+    void ChooseAudioSpan(int* startSample, int* endSample);
+    bool TransferPcm(CWaveFileACM& wav, BYTE* buffer, int64_t total);
+    bool TransferRaw(CWaveFileACM& wav, BYTE* buffer, int endSample);
+    bool AdvanceExtraction();
     void FinishRun();
     void AnnounceSaved(const std::wstring& path);
     int PrepareOutputBuffer();

@@ -1,0 +1,125 @@
+"""The video stream copy and the audio extraction from the Extraction menu of the real
+program, on a generated movie; the files written are checked with ffprobe and ffmpeg."""
+import os
+import subprocess
+import unittest
+
+import harness
+from harness import Program, poll
+
+RATE, SAMPLE_RATE = 25, 22050
+AUDIO_CHOICE = (171, 97)  # the audio choice dialog's template size
+COPY_RADIO, OK_BUTTON = (30, 34), (86, 79)
+# The Extraction menu, reached from its left neighbour: its mnemonic is also Other's.
+EXTRACTION = ("alt+a", "Right")
+# The state box's colours.
+STOPPED, PAUSED, MAKING = (0, 255, 255), (255, 0, 255), (255, 0, 0)
+
+
+def output(*args):
+    return subprocess.run(args, check=True, capture_output=True, timeout=120).stdout
+
+
+def packets(path, first=0, last=None):
+    """(key flag, size, checksum) of each video packet, as ffmpeg reads them."""
+    sums = [line.split(b",") for line in output("ffmpeg", "-v", "error", "-i", path, "-map", "0:v", "-c", "copy",
+                                                 "-f", "framemd5", "-").splitlines() if not line.startswith(b"#")]
+    flags = output("ffprobe", "-v", "error", "-select_streams", "v", "-show_entries", "packet=flags",
+                   "-of", "csv=p=0", path).split()
+    rows = [(f[:1], s[-2].strip(), s[-1].strip()) for f, s in zip(flags, sums)]
+    return rows[first:None if last is None else last + 1]
+
+
+def pcm(path):
+    return output("ffmpeg", "-v", "error", "-i", path, "-map", "0:a", "-f", "s16le", "-")
+
+
+def stream_bytes(path):
+    return output("ffmpeg", "-v", "error", "-i", path, "-map", "0:a", "-c", "copy", "-f", "data", "-")
+
+
+class ExtractTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.work = harness.tempfile.mkdtemp(prefix="extract-", dir=harness.TEST_TMP)
+        cls.short = harness.make_movie(os.path.join(cls.work, "short.avi"), [
+            "-f", "lavfi", "-i", "testsrc=size=160x120:rate=%d:duration=2" % RATE,
+            "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=%d:duration=2" % SAMPLE_RATE,
+            "-c:v", "mpeg4", "-g", "10", "-bf", "0", "-c:a", "pcm_s16le", "-shortest"])
+        # Long enough that a Pause pressed as the copy starts always meets it running.
+        cls.long = harness.make_movie(os.path.join(cls.work, "long.avi"), [
+            "-f", "lavfi", "-i", "testsrc=size=160x120:rate=%d:duration=120" % RATE,
+            "-c:v", "mpeg4", "-g", "25", "-bf", "0", "-q:v", "31"])
+
+    def start(self, movie):
+        app = Program(self, args=[movie])
+        # The outputs go to the program's own output folder.
+        with open(os.path.join(app.config_dir, "registry.txt"), "w", encoding="utf-8") as f:
+            f.write("[HKEY_CURRENT_USER\\Software\\ZELT\\TALVERN\\DATA]\nhozon=sz:%s\n" % app.out_dir)
+        return app
+
+    def choose_copy(self, app):
+        """Answers the audio choice dialog with "copy the stream"."""
+        dialog = app.wait_window("Selection of Audio Stream processing")
+        _, _, w, h = dialog.stable_crop() and dialog.geometry()
+        for x, y in (COPY_RADIO, OK_BUTTON):
+            dialog.click(round(x * w / AUDIO_CHOICE[0]), round(y * h / AUDIO_CHOICE[1]))
+        poll("the dialog to close", lambda: dialog.wid not in {x.wid for x in app.windows()})
+
+    def wait_file(self, path):
+        """The output once the extraction is over and the file closed."""
+        def finished():
+            try:
+                output("ffprobe", "-v", "error", path)
+                return True
+            except (subprocess.CalledProcessError, FileNotFoundError):
+                return False
+        poll("a finished %s" % os.path.basename(path), finished, timeout=60)
+
+    def test_both_commands_copy_the_streams(self):
+        with self.start(self.short) as app:
+            main = app.wait_window("short.avi - TALVERN")
+            main.key(*EXTRACTION, "Return")  # Extract Video-Stream
+            self.choose_copy(app)
+            copy = os.path.join(app.out_dir, "Copy_short.avi")
+            self.wait_file(copy)
+            poll("the whole movie", lambda: packets(copy) == packets(self.short))
+            self.assertEqual(pcm(copy), pcm(self.short))
+
+            main.key(*EXTRACTION, "Down", "Return")  # Extract Audio-Stream
+            self.choose_copy(app)
+            wav = os.path.join(app.out_dir, "short_audio.wav")
+            self.wait_file(wav)
+            poll("the whole audio", lambda: stream_bytes(wav) == stream_bytes(self.short))
+            self.assertEqual(output("ffprobe", "-v", "error", "-show_entries", "stream=codec_name,sample_rate",
+                                    "-of", "csv=p=0", wav).strip(), b"pcm_s16le,%d" % SAMPLE_RATE)
+
+    def test_pause_holds_and_stop_leaves_a_valid_file(self):
+        with self.start(self.long) as app:
+            main = app.wait_window("long.avi - TALVERN")
+            box = poll("the state box", lambda: self.state_box(main))
+            main.key(*EXTRACTION, "Return")  # no audio: no question
+            poll("the copy to run", lambda: harness.screenshot().getpixel(box) == MAKING)
+            main.key("space")
+            poll("the paused state box", lambda: harness.screenshot().getpixel(box) == PAUSED)
+            copy = os.path.join(app.out_dir, "Copy_long.avi")
+            held, size = main.stable_crop(), os.path.getsize(copy)
+            # Paused, nothing moves: the strip and the file stay as they are.
+            self.assertEqual(harness.differs(main.stable_crop(), held), 0)
+            self.assertEqual(os.path.getsize(copy), size)
+            main.key("ctrl+s")
+            poll("the stopped state box", lambda: harness.screenshot().getpixel(box) == STOPPED)
+            self.wait_file(copy)
+            got = packets(copy)
+            self.assertGreater(len(got), 0)
+            self.assertLess(len(got), RATE * 120)
+            self.assertEqual(got, packets(self.long, 0, len(got) - 1))
+
+    def state_box(self, main):
+        """A screen point inside the state box: the highest one of its colour at its left edge."""
+        shot = harness.screenshot()
+        x, y, _, h = main.geometry()
+        return next(((x + 14, j + 2) for j in range(y, y + h) if shot.getpixel((x + 14, j)) == STOPPED), None)
+
+if __name__ == "__main__":
+    unittest.main()
