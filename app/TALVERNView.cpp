@@ -35,6 +35,7 @@ constexpr UINT ID_SHOW_ORIGINAL = 32840, ID_VIEWER_CLOSED = 61449;
 constexpr UINT ID_OUTPUT_SETTINGS = 32738;
 constexpr UINT ID_PLAY = 32791, ID_STOP = 32792, ID_PAUSE = 32793;
 constexpr UINT ID_SAVE_IMAGE = 57603, ID_EDIT_COPY = 57634;
+constexpr UINT ID_PLAYER_TOGGLE = 32890, ID_PLAYER_PAUSE = 32891, ID_PLAYER_FIRST = 32798, ID_PLAYER_LAST = 32799;
 
 // The zoom presets in id order.
 constexpr double kZoomPresets[] = {0.25, 0.5, 1.0, 1.5, 2.0, 4.0};
@@ -113,6 +114,11 @@ void CTALVERNView::RegisterCommands() {
     Command(ID_PAUSE, ID_PAUSE, [this](UINT) { OnPause(); });
     Command(ID_SAVE_IMAGE, ID_SAVE_IMAGE, [this](UINT) { OnSaveImage(); });
     Command(ID_EDIT_COPY, ID_EDIT_COPY, [this](UINT) { OnEditCopy(); });
+    Command(ID_PLAYER_TOGGLE, ID_PLAYER_TOGGLE, [this](UINT) { OnPlayerToggle(); });
+    Command(ID_PLAYER_PAUSE, ID_PLAYER_PAUSE, [this](UINT) { OnPlayerPause(); });
+    Command(ID_PLAYER_FIRST, ID_PLAYER_FIRST, [this](UINT) { OnPlayerFirst(); });
+    Command(ID_PLAYER_LAST, ID_PLAYER_LAST, [this](UINT) { OnPlayerLast(); });
+    Command(kPlayerClosedId, kPlayerClosedId, [this](UINT) { OnPlayerClosed(); });
 }
 
 void CTALVERNView::RegisterUpdateRules() {
@@ -153,6 +159,10 @@ void CTALVERNView::RegisterUpdateRules() {
     auto needsFile = [this](CCmdUI& ui) { ui.Enable(IsFileOpen()); };
     OnUpdateCommand(ID_SAVE_IMAGE, needsFile);
     OnUpdateCommand(ID_EDIT_COPY, needsFile);
+    OnUpdateCommand(ID_PLAYER_TOGGLE, [this](CCmdUI& ui) { OnUpdatePlayerToggle(ui); });
+    OnUpdateCommand(ID_PLAYER_PAUSE, [this](CCmdUI& ui) { OnUpdatePlayerPause(ui); });
+    OnUpdateCommand(ID_PLAYER_FIRST, [this](CCmdUI& ui) { OnUpdatePlayerFirstLast(ui); });
+    OnUpdateCommand(ID_PLAYER_LAST, [this](CCmdUI& ui) { OnUpdatePlayerFirstLast(ui); });
 }
 
 void CTALVERNView::OnInitialUpdate() { RefreshFolderDisplay(); }
