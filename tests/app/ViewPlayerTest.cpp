@@ -1,5 +1,5 @@
-// The view's player commands over a real document: what they enable and tick, what the
-// player window shows as they drive it, and that every way of letting go of the window
+// The view's player commands over a real document: what they enable and tick, the
+// frames they send the player window to, and that every way of letting go of the window
 // (its command, its close box, a new open, closing the movie) ends its device at once.
 #include <gtest/gtest.h>
 
@@ -118,19 +118,10 @@ TEST_F(ViewPlayer, CommandsDriveThePlayerWindowAndTheSliderRestartsIt) {
     EXPECT_EQ(player->GetStartFrame(), 20);
     EXPECT_EQ(player->size(), QSize(kWidth, kHeight));
     EXPECT_EQ(States(), "11 10 10 10");
-    Pump(100);
-    EXPECT_GE(Shown(), 20);
-
     DispatchCommand(view, kPause);
     EXPECT_EQ(States(), "11 11 10 10");
-    const int held = Shown();
-    Pump(200);
-    EXPECT_EQ(Shown(), held);
     DispatchCommand(view, kPause);
     EXPECT_EQ(States(), "11 10 10 10");
-    Pump(200);
-    EXPECT_GT(Shown(), held);
-
     DispatchCommand(view, kLast);
     EXPECT_EQ(Shown(), kFrames - 1);
     EXPECT_EQ(States(), "11 11 10 10");
@@ -147,8 +138,8 @@ TEST_F(ViewPlayer, CommandsDriveThePlayerWindowAndTheSliderRestartsIt) {
     QMouseEvent up(QEvent::MouseButtonRelease, QPointF(at), QCursor::pos(), Qt::LeftButton, Qt::NoButton,
                    Qt::NoModifier);
     QCoreApplication::sendEvent(slider, &up);
-    EXPECT_EQ(player->GetStartFrame(), view.GetCurrentFrame());
     EXPECT_NEAR(view.GetCurrentFrame(), 29, 1);
+    EXPECT_EQ(player->GetStartFrame(), view.GetCurrentFrame());
     EXPECT_EQ(States(), "11 10 10 10");
     Pump(100);
     EXPECT_GE(Shown(), view.GetCurrentFrame());
