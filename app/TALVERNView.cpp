@@ -38,6 +38,7 @@ constexpr UINT ID_SAVE_IMAGE = 57603, ID_EDIT_COPY = 57634;
 constexpr UINT ID_CLIP_RESIZE = 32731, ID_RESIZE_CLOSED = 61452;
 constexpr UINT ID_FILE_INFO = 32750, ID_BMP_INFO = 32880, ID_BMP_INFO_CLOSED = 61465;
 constexpr UINT ID_EXTRACT_VIDEO = 32892, ID_EXTRACT_AUDIO = 32900;
+constexpr UINT ID_PLAYER_TOGGLE = 32890, ID_PLAYER_PAUSE = 32891, ID_PLAYER_FIRST = 32798, ID_PLAYER_LAST = 32799;
 
 // The zoom presets in id order.
 constexpr double kZoomPresets[] = {0.25, 0.5, 1.0, 1.5, 2.0, 4.0};
@@ -124,6 +125,11 @@ void CTALVERNView::RegisterCommands() {
     Command(ID_BMP_INFO_CLOSED, ID_BMP_INFO_CLOSED, [this](UINT) { m_bmpInfo.Release(); });
     Command(ID_EXTRACT_VIDEO, ID_EXTRACT_VIDEO, [this](UINT) { OnExtractVideoStream(); });
     Command(ID_EXTRACT_AUDIO, ID_EXTRACT_AUDIO, [this](UINT) { OnExtractAudioStream(); });
+    Command(ID_PLAYER_TOGGLE, ID_PLAYER_TOGGLE, [this](UINT) { OnPlayerToggle(); });
+    Command(ID_PLAYER_PAUSE, ID_PLAYER_PAUSE, [this](UINT) { OnPlayerPause(); });
+    Command(ID_PLAYER_FIRST, ID_PLAYER_FIRST, [this](UINT) { OnPlayerFirst(); });
+    Command(ID_PLAYER_LAST, ID_PLAYER_LAST, [this](UINT) { OnPlayerLast(); });
+    Command(kPlayerClosedId, kPlayerClosedId, [this](UINT) { OnPlayerClosed(); });
 }
 
 void CTALVERNView::RegisterUpdateRules() {
@@ -183,6 +189,10 @@ void CTALVERNView::RegisterUpdateRules() {
         ui.Enable(IsFileOpen() && IsStopped() && m_pDocument->GetAudioReader());
     });
     OnUpdateCommand(ID_EXTRACT_AUDIO, [this](CCmdUI& ui) { ui.Enable(IsStopped() && AudioSource()); });
+    OnUpdateCommand(ID_PLAYER_TOGGLE, [this](CCmdUI& ui) { OnUpdatePlayerToggle(ui); });
+    OnUpdateCommand(ID_PLAYER_PAUSE, [this](CCmdUI& ui) { OnUpdatePlayerPause(ui); });
+    OnUpdateCommand(ID_PLAYER_FIRST, [this](CCmdUI& ui) { OnUpdatePlayerFirstLast(ui); });
+    OnUpdateCommand(ID_PLAYER_LAST, [this](CCmdUI& ui) { OnUpdatePlayerFirstLast(ui); });
 }
 
 void CTALVERNView::OnInitialUpdate() { RefreshFolderDisplay(); }

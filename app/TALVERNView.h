@@ -261,6 +261,18 @@ public:
     void OnFileInfo();
     void OnBmpInfo();
     void OnClipResize();
+    // The movie player window: open or close it, pause or resume it, send it to the
+    // first or the last frame, and let go of it when its close box asks (it sends
+    // kPlayerClosedId).
+    static constexpr UINT kPlayerClosedId = 61470;
+    void OnPlayerToggle();
+    void OnPlayerPause();
+    void OnPlayerFirst();
+    void OnPlayerLast();
+    void OnPlayerClosed();
+    void OnUpdatePlayerToggle(CCmdUI& ui);
+    void OnUpdatePlayerPause(CCmdUI& ui);
+    void OnUpdatePlayerFirstLast(CCmdUI& ui);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

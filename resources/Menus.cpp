@@ -3,6 +3,7 @@
 // each is built from one layout and a text per language.
 #include <QKeySequence>
 
+#include "foundation/LangString.h"
 #include "platform/ui/MenuTemplate.h"
 #include "resources/AppResources.h"
 
@@ -84,6 +85,13 @@ constexpr CommandText kCommands[] = {
     {57664, {L"TALVERN のバージョン情報(&A)...", L"TALVERN Version Info(&A)..."}},
 };
 
+// The movie player's commands, whose texts are string pairs (Japanese id given).
+struct TableText {
+    UINT id;
+    UINT jpString;
+};
+constexpr TableText kPlayerCommands[] = {{32890, 50607}, {32891, 50609}, {32798, 50611}, {32799, 50613}};
+
 // In the picture's context menu the Japanese save item has no mnemonic.
 constexpr CommandText kContextSaveImage = {57603, {L"フレームを保存", L"Save Image..."}};
 
@@ -100,6 +108,9 @@ public:
 
     MenuItem Item(UINT id) const { return {id, TextOf(id).In(m_lang)}; }
     MenuItem Item(const CommandText& c) const { return {c.id, c.text.In(m_lang)}; }
+    MenuItem Item(const TableText& t) const {
+        return {t.id, LoadStringTableEntry(m_lang == JA ? t.jpString : t.jpString + 1)};
+    }
     static MenuItem Separator() { return {0, L""}; }
     MenuItem Popup(Text text, std::vector<MenuItem> items) const {
         return {0, text.In(m_lang), std::move(items)};
@@ -127,6 +138,8 @@ public:
 
     MenuTemplate MainMenu(UINT id) const {
         std::vector<MenuItem> other = Items({32750, 32880, 32840, 0});
+        for (const TableText& t : kPlayerCommands) other.push_back(Item(t));
+        other.push_back(Separator());
         other.push_back(Popup({L"タスク優先度", L"Task priority"}, Items({32780, 32781, 32782})));
         other.push_back(Preview());
         other.push_back(Zoom());
@@ -187,6 +200,10 @@ std::vector<Accelerator> AcceleratorTable() {
         {QKeySequence(Qt::CTRL | Qt::Key_M), 32880},
         {QKeySequence(Qt::CTRL | Qt::Key_V), 32840},
         {QKeySequence(Qt::Key_F1), 57670},
+        {QKeySequence(Qt::Key_F5), 32890},
+        {QKeySequence(Qt::Key_F6), 32891},
+        {QKeySequence(Qt::Key_F7), 32798},
+        {QKeySequence(Qt::Key_F8), 32799},
         {QKeySequence(Qt::CTRL | Qt::Key_Up), 61450},
         {QKeySequence(Qt::CTRL | Qt::Key_Down), 61451},
     };
