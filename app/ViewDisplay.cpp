@@ -215,7 +215,9 @@ StripState CTALVERNView::CurrentStripState() {
         default: return StripState::Stop;
     }
     if (!m_pDocument->IsAnyOutputOn() && !m_pDocument->m_bExtracting) return StripState::Play;
-    return m_wmv->IsTwoPass() ? StripState::OnePass : StripState::Make;
+    // Only a run's WMV output has an analysis pass; the writer's flag may outlive one.
+    const bool analysis = !m_pDocument->m_bExtracting && m_pDocument->m_bOutputWmv && m_wmv->IsTwoPass();
+    return analysis ? StripState::OnePass : StripState::Make;
 }
 
 void CTALVERNView::PaintStatus(CDC& dc) {
