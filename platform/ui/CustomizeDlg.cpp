@@ -123,9 +123,13 @@ QWidget* CCustomizeDlg::BuildCommandsPage() {
 }
 
 void CCustomizeDlg::SelectCategory(int index) {
+    if (index >= 0 && index < static_cast<int>(m_categories.size()) &&
+        m_pCategories->currentRow() != index) {
+        m_pCategories->setCurrentRow(index);  // comes back here through the list's signal
+        return;
+    }
     m_pCommands->clear();
     if (index < 0 || index >= static_cast<int>(m_categories.size())) return;
-    if (m_pCategories->currentRow() != index) m_pCategories->setCurrentRow(index);
     for (const CustomizeCommand& c : m_categories[static_cast<size_t>(index)].commands) {
         auto* item = new QListWidgetItem(QString::fromStdWString(c.text), m_pCommands);
         item->setData(Qt::UserRole, static_cast<uint>(c.id));
