@@ -1,0 +1,130 @@
+"""Tool-bar customisation under the real program: a command dragged with the mouse
+onto the tool bar, kept over a restart and working there; a tool bar of the user's
+own made, renamed, shown and hidden from the tool bar list of the View menu."""
+import struct
+import time
+import unittest
+
+import harness
+from harness import Program, poll
+
+BAR = (0, 18, 760, 42)  # the tool bar's row in the main window
+USER_BAR = (550, 18, 760, 42)  # where the row has room for the next bar
+
+
+def right_half(image):
+    w, h = image.size
+    return image.crop((w // 2, 0, w, h))
+
+
+class CustomizeTest(unittest.TestCase):
+    def setUp(self):
+        self.work = harness.tempfile.mkdtemp(prefix="customize-", dir=harness.TEST_TMP)
+
+    def start(self, lang="C.UTF-8"):
+        return Program(self, lang=lang, workdir=self.work)
+
+    def open_customize(self, app, main):
+        """Through the menu of a right click on the bars, whose last item is " Customize"."""
+        main.click(300, 28, button=3)
+        time.sleep(0.3)
+        harness.xdotool("key", "Up", "Return")
+        return app.wait_window("Customize|カスタマイズ")
+
+    def drag(self, start, end, steps=12):
+        harness.xdotool("mousemove", "--sync", *start)
+        harness.xdotool("mousedown", 1)
+        for i in range(1, steps + 1):
+            x = start[0] + (end[0] - start[0]) * i // steps
+            y = start[1] + (end[1] - start[1]) * i // steps
+            harness.xdotool("mousemove", "--sync", x, y)
+            time.sleep(0.03)
+        time.sleep(0.2)
+        harness.xdotool("mouseup", 1)
+
+    def test_dragged_command_stays_on_the_bar_and_works_after_a_restart(self):
+        with self.start() as app:
+            main = app.wait_window("TALVERN")
+            before = main.stable_crop(BAR)
+            dialog = self.open_customize(app, main)
+            harness.keep_screenshot(dialog.stable_crop(), "customize-en.png")
+            # File is the first category; "Exit" is found by typing in the commands list.
+            dialog.click(60, 72)
+            dialog.click(260, 72)
+            plain = dialog.stable_crop()
+            dialog.type("Exit")
+            chosen = dialog.stable_crop()
+            rows = [y for y in range(chosen.size[1])
+                    if harness.differs(plain.crop((220, y, 480, y + 1)), chosen.crop((220, y, 480, y + 1)), 20) > 0.05]
+            self.assertTrue(rows)
+            exit_y = max(rows) - 5
+            dx, dy, _, _ = dialog.geometry()
+            mx, my, _, _ = main.geometry()
+            self.drag((dx + 260, dy + exit_y), (mx + 540, my + 28))
+            after = poll("the button on the bar",
+                         lambda: (lambda s: s if harness.differs(before, s) > 0.005 else None)(main.stable_crop(BAR)))
+            harness.keep_screenshot(after, "customize-bar-en.png")
+            dialog.key("Escape")
+            poll("the layout stored", lambda: struct.pack(">I", 57665) in
+                 harness.profile_section(app.store(), "Workspace").get("toolbars", b""))
+            main.key("alt+f", "x")
+            self.assertEqual(app.wait_exit(), 0)
+        columns = [x for x in range(before.size[0])
+                   if harness.differs(before.crop((x, 0, x + 1, before.size[1])), after.crop((x, 0, x + 1, after.size[1])), 20) > 0]
+        button_x = min(columns) + 10
+        with self.start() as app:
+            main = app.wait_window("TALVERN")
+            again = main.stable_crop(BAR)
+            self.assertLess(harness.differs(after, again), 0.01)
+            main.click(button_x, 28)
+            self.assertEqual(app.wait_exit(), 0)
+
+    def test_user_bar_made_renamed_shown_and_hidden_from_the_list(self):
+        def bar_row():
+            return main.stable_crop(USER_BAR)
+
+        def toggle_user_bar():
+            # View > Toolbar & Docking Windows: the default bar, then the user's bar (Home:
+            # the list may open with its first item chosen or with none).
+            main.key("alt+v", "t")
+            x, y, _, _ = main.geometry()
+            shot = poll("the list of bars", lambda: (lambda s: s if harness.differs(
+                s.crop((x + 760, y, x + 1000, y + 100)), before_menu.crop((x + 760, y, x + 1000, y + 100))) > 0.05
+                else None)(harness.screenshot()))
+            main.key("Home", "Down", "Return")
+            return shot.crop((x, y, x + 1000, y + 200))
+
+        with self.start(lang="ja_JP.UTF-8") as app:
+            main = app.wait_window("TALVERN")
+            harness.xdotool("mousemove", "--sync", 0, 0)  # no button lit up by the mouse
+            plain = bar_row()
+            dialog = self.open_customize(app, main)
+            dialog.key("ctrl+Tab")
+            dialog.key("alt+n")
+            ask = app.wait_window("ツール バー名")
+            ask.key("ctrl+a")
+            ask.type("Mine")
+            ask.key("Return")
+            shown = poll("the new bar", lambda: (lambda s: s if harness.differs(plain, s) > 0.01 else None)(bar_row()))
+            dialog.key("alt+m")
+            ask = app.wait_window("ツール バー名")
+            ask.key("ctrl+a")
+            ask.type("Renamed")
+            ask.key("Return")
+            harness.keep_screenshot(dialog.stable_crop(), "customize-bars-ja.png")
+            dialog.key("Escape")
+            stored = poll("the renamed bar stored", lambda: "Renamed".encode("utf-16-be") in
+                          harness.profile_section(app.store(), "Workspace").get("toolbars", b""))
+            self.assertTrue(stored)
+            self.assertNotIn("Mine".encode("utf-16-be"),
+                             harness.profile_section(app.store(), "Workspace").get("toolbars", b""))
+            before_menu = harness.screenshot()
+            harness.keep_screenshot(toggle_user_bar(), "customize-list-ja.png")
+            poll("the bar hidden", lambda: harness.differs(plain, bar_row()) < 0.002)
+            toggle_user_bar()
+            poll("the bar shown again", lambda: harness.differs(shown, bar_row()) < 0.002)
+            harness.keep_screenshot(main.stable_crop(), "customize-main-ja.png")
+
+
+if __name__ == "__main__":
+    unittest.main()
