@@ -1,13 +1,13 @@
 #include "platform/ui/FrameWnd.h"
 
 #include <QApplication>
-#include <algorithm>
 #include <QCloseEvent>
 #include <QDataStream>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
 #include <QToolBar>
+#include <algorithm>
 
 #include "foundation/LangString.h"
 #include "platform/registry/Profile.h"

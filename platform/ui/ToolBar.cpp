@@ -10,6 +10,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QToolButton>
+#include <climits>
 
 #include "platform/ui/MenuTemplate.h"
 
@@ -183,10 +184,7 @@ int CToolBar::DropIndexAt(const QPoint& pos) const {
 }
 
 void CToolBar::dragEnterEvent(QDragEnterEvent* event) {
-    if (m_bCustomizing && CommandOfMimeData(event->mimeData()) != 0)
-        event->acceptProposedAction();
-    else
-        event->ignore();
+    dragMoveEvent(event);
 }
 
 void CToolBar::dragMoveEvent(QDragMoveEvent* event) {
