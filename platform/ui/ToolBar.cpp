@@ -209,14 +209,16 @@ void CToolBar::dropEvent(QDropEvent* event) {
 bool CToolBar::eventFilter(QObject* watched, QEvent* event) {
     auto* button = qobject_cast<QToolButton*>(watched);
     if (!m_bCustomizing || !button) return QToolBar::eventFilter(watched, event);
-    auto* mouse = static_cast<QMouseEvent*>(event);
     switch (event->type()) {
         case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseButtonDblClick: {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
             m_pPressed = mouse->button() == Qt::LeftButton ? button->defaultAction() : nullptr;
             m_pressPos = mouse->globalPosition().toPoint();
             return true;
-        case QEvent::MouseMove:
+        }
+        case QEvent::MouseMove: {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
             if (m_pPressed && (mouse->globalPosition().toPoint() - m_pressPos).manhattanLength() >=
                                   QApplication::startDragDistance()) {
                 // Started once this event is over: the drag takes the button away.
@@ -227,6 +229,7 @@ bool CToolBar::eventFilter(QObject* watched, QEvent* event) {
                     Qt::QueuedConnection);
             }
             return true;
+        }
         case QEvent::MouseButtonRelease:
             m_pPressed = nullptr;
             return true;
