@@ -4,6 +4,7 @@
 #include "app/TALVERNDoc.h"
 #include "app/TALVERNView.h"
 #include "dialogs/Launchers.h"
+#include "dialogs/MyAboutDlg.h"
 #include "dialogs/PlatformDialogs.h"
 #include "foundation/IniCreate.h"
 #include "foundation/LangString.h"
@@ -57,7 +58,8 @@ CWnd* CTALVERNApp::CreateView(CFrameWnd& frame) {
 }
 
 std::wstring CTALVERNApp::GetHelpFilePath() {
-    return GetModuleDir() + (IsJapaneseSystem() ? L"talvern_ja.html" : L"talvern.html");
+    // The About box's link opens the same page.
+    return CMyAboutDlg::HelpPagePath();
 }
 
 void CTALVERNApp::OnAppAbout(UINT) {

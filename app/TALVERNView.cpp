@@ -35,6 +35,8 @@ constexpr UINT ID_SHOW_ORIGINAL = 32840, ID_VIEWER_CLOSED = 61449;
 constexpr UINT ID_OUTPUT_SETTINGS = 32738;
 constexpr UINT ID_PLAY = 32791, ID_STOP = 32792, ID_PAUSE = 32793;
 constexpr UINT ID_SAVE_IMAGE = 57603, ID_EDIT_COPY = 57634;
+constexpr UINT ID_CLIP_RESIZE = 32731, ID_RESIZE_CLOSED = 61452;
+constexpr UINT ID_FILE_INFO = 32750, ID_BMP_INFO = 32880, ID_BMP_INFO_CLOSED = 61465;
 
 // The zoom presets in id order.
 constexpr double kZoomPresets[] = {0.25, 0.5, 1.0, 1.5, 2.0, 4.0};
@@ -113,6 +115,12 @@ void CTALVERNView::RegisterCommands() {
     Command(ID_PAUSE, ID_PAUSE, [this](UINT) { OnPause(); });
     Command(ID_SAVE_IMAGE, ID_SAVE_IMAGE, [this](UINT) { OnSaveImage(); });
     Command(ID_EDIT_COPY, ID_EDIT_COPY, [this](UINT) { OnEditCopy(); });
+    // The side windows; a window's own close id only ever closes it.
+    Command(ID_CLIP_RESIZE, ID_CLIP_RESIZE, [this](UINT) { OnClipResize(); });
+    Command(ID_RESIZE_CLOSED, ID_RESIZE_CLOSED, [this](UINT) { m_resize.Release(); });
+    Command(ID_FILE_INFO, ID_FILE_INFO, [this](UINT) { OnFileInfo(); });
+    Command(ID_BMP_INFO, ID_BMP_INFO, [this](UINT) { OnBmpInfo(); });
+    Command(ID_BMP_INFO_CLOSED, ID_BMP_INFO_CLOSED, [this](UINT) { m_bmpInfo.Release(); });
 }
 
 void CTALVERNView::RegisterUpdateRules() {
@@ -153,6 +161,20 @@ void CTALVERNView::RegisterUpdateRules() {
     auto needsFile = [this](CCmdUI& ui) { ui.Enable(IsFileOpen()); };
     OnUpdateCommand(ID_SAVE_IMAGE, needsFile);
     OnUpdateCommand(ID_EDIT_COPY, needsFile);
+    // The clip and the size stay fixed while a run with an output is under way.
+    OnUpdateCommand(ID_CLIP_RESIZE, [this](CCmdUI& ui) {
+        ui.Enable(IsFileOpen() && (IsStopped() || !m_pDocument->IsAnyOutputOn()));
+        ui.SetCheck(IsIdentityClip() ? 0 : 1);
+    });
+    // The information window outlives a movie, so it can be closed without one.
+    OnUpdateCommand(ID_FILE_INFO, [this](CCmdUI& ui) {
+        ui.Enable(IsFileOpen() || m_infoAvi);
+        ui.SetCheck(m_infoAvi ? 1 : 0);
+    });
+    OnUpdateCommand(ID_BMP_INFO, [this](CCmdUI& ui) {
+        ui.Enable(IsFileOpen());
+        ui.SetCheck(m_bmpInfo ? 1 : 0);
+    });
 }
 
 void CTALVERNView::OnInitialUpdate() { RefreshFolderDisplay(); }
@@ -212,6 +234,7 @@ int CTALVERNView::InitAfterOpen() {
     update();
     ZoomTail();
     LayoutSlider();
+    if (m_infoAvi) m_infoAvi->SetInfo(doc->m_InfoLines);
     m_nDeinterlace = doc->m_Info.m_nDeinterlace;
     ApplyDeinterlace();
     return 0;

@@ -13,7 +13,10 @@
 #include "app/Player.h"
 #include "app/Shorityu.h"
 #include "app/TALVERNDoc.h"
+#include "dialogs/BmpInfo.h"
+#include "dialogs/InfoAVIDlg.h"
 #include "dialogs/Launchers.h"
+#include "dialogs/ResizeDlg.h"
 #include "foundation/MemBuffBase.h"
 #include "foundation/MemBuffClassBase.h"
 #include "foundation/TimeMmanager.h"
@@ -214,6 +217,9 @@ public:
     const BYTE* GetDisplayBits() const { return m_pDisplayBits; }
     CSliderSelect* GetSlider() const { return m_pSlider; }
     CShorityu* GetSourcePictureWindow() const { return m_shorityu.Get(); }
+    CInfoAVIDlg* GetMovieInfoWindow() const { return m_infoAvi.Get(); }
+    CBmpInfo* GetFrameHeaderWindow() const { return m_bmpInfo.Get(); }
+    CResizeDlg* GetClipResizeWindow() const { return m_resize.Get(); }
     CPlayer* GetPlayerWindow() const { return m_player.Get(); }
     CTimeMmanager& GetStopwatch() { return m_stopwatch; }
     // The reader's frame header; false without a movie.
@@ -237,6 +243,11 @@ public:
     void OnShowOriginal();
     void OnViewerClosed();
     void OnOutputSettings();
+    // The movie information, frame header and clipping windows: each command opens its
+    // window or, when it is open, closes it.
+    void OnFileInfo();
+    void OnBmpInfo();
+    void OnClipResize();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -293,10 +304,10 @@ private:
 
     // Declared before the holders: it outlives them and deletes what they release.
     CWindowGraveyard m_graveyard;
-    CWindowHolder<QWidget> m_infoAvi{m_graveyard};
+    CWindowHolder<CInfoAVIDlg> m_infoAvi{m_graveyard};
     CWindowHolder<CPlayer> m_player{m_graveyard};
-    CWindowHolder<QWidget> m_bmpInfo{m_graveyard};
-    CWindowHolder<QWidget> m_resize{m_graveyard};
+    CWindowHolder<CBmpInfo> m_bmpInfo{m_graveyard};
+    CWindowHolder<CResizeDlg> m_resize{m_graveyard};
     CWindowHolder<CShorityu> m_shorityu{m_graveyard};
 
     CSliderSelect* m_pSlider = nullptr;

@@ -52,14 +52,16 @@ function(talvern_test name)
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT 300)
   endif()
-  set(env "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;TALVERN_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
+  # The environment comes from env(1) run ahead of the program, for discovery and for every
+  # test: test discovery passes an ENVIRONMENT property on as a plain list, where each ";"
+  # would end its value after the first entry and read the rest as property names.
+  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR
+    "/usr/bin/env;QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8;TALVERN_TEST_TMP=${CMAKE_BINARY_DIR}/test-tmp")
+  set(props TIMEOUT ${A_TIMEOUT})
   if(A_LOCK)
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-      PROPERTIES TIMEOUT ${A_TIMEOUT} RESOURCE_LOCK ${A_LOCK} ENVIRONMENT "${env}")
-  else()
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-      PROPERTIES TIMEOUT ${A_TIMEOUT} ENVIRONMENT "${env}")
+    list(APPEND props RESOURCE_LOCK ${A_LOCK})
   endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
 endfunction()
 
 # Walks the link closure of each target and fails the configuration if Qt appears in it.

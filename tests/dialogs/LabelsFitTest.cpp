@@ -16,11 +16,14 @@
 #include "dialogs/AcmFormatChooseDlg.h"
 #include "dialogs/AudioStreamSel.h"
 #include "dialogs/BatEncodeDlg.h"
+#include "dialogs/BmpInfo.h"
 #include "dialogs/ExtractKindDlg.h"
 #include "dialogs/HOZON.h"
+#include "dialogs/InfoAVIDlg.h"
 #include "dialogs/LuminanceDlg.h"
 #include "dialogs/MP3Set.h"
 #include "dialogs/MyAboutDlg.h"
+#include "dialogs/ResizeDlg.h"
 #include "dialogs/StreamKindDlg.h"
 #include "dialogs/VOBListDlg.h"
 #include "dialogs/VcmAboutDlg.h"
@@ -73,6 +76,13 @@ std::unique_ptr<CDialog> MakeChooser() {
     return std::make_unique<CAcmFormatChooseDlg>(request, nullptr);
 }
 
+// A 640 x 480 source with every margin at work, so the summary holds its longest numbers.
+std::unique_ptr<CDialog> MakeResize() {
+    static BITMAPINFOHEADER out{sizeof(BITMAPINFOHEADER), 640, 480, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    static RECT clip{};
+    return std::make_unique<CResizeDlg>(nullptr, out, &out, &clip, 0, 0);
+}
+
 const Maker kDialogs[] = {
     {"avi-codec", MakeAviSet},
     {"wmv-setting", [] { return std::make_unique<CWMVSet>(nullptr); }},
@@ -91,6 +101,9 @@ const Maker kDialogs[] = {
     {"luminance", [] { return std::make_unique<CLuminanceDlg>(nullptr, nullptr); }},
     {"mp3", [] { return std::make_unique<CMP3Set>(nullptr); }},
     {"wma", [] { return std::make_unique<CWMASet>(nullptr); }},
+    {"clip-resize", MakeResize},
+    {"movie-info", [] { return std::make_unique<CInfoAVIDlg>(nullptr); }},
+    {"frame-header", [] { return std::make_unique<CBmpInfo>(nullptr); }},
 };
 
 // Text as drawn: a single '&' marks the mnemonic and takes no room.
