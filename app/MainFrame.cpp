@@ -19,7 +19,8 @@ constexpr int kOutputPaneWidth = 250;
 constexpr int kQualityPaneWidth = 50;
 const wchar_t kWorkspace[] = L"Workspace";
 const wchar_t kApplicationLook[] = L"ApplicationLook";
-// Menu shadows (1) and the help button (8) have no counterpart here.
+// The dialog offers labels and menu animations; it has no help button, and menu
+// shadows are the window system's.
 constexpr UINT kCustomizeFlags = kCustomizeTextLabels | kCustomizeMenuAnimations;
 
 int NiceOf(UINT priorityId) {

@@ -12,9 +12,21 @@ BAR = (0, 18, 760, 42)  # the tool bar's row in the main window
 USER_BAR = (550, 18, 760, 42)  # where the row has room for the next bar
 
 
-def right_half(image):
-    w, h = image.size
-    return image.crop((w // 2, 0, w, h))
+def stored_bars(app):
+    return harness.profile_section(app.store(), "Workspace").get("toolbars", b"")
+
+
+def changed(what, grab, reference, share):
+    """The first grab that differs from reference in more than share of its pixels."""
+    return poll(what, lambda: (lambda shot: shot if harness.differs(reference, shot) > share else None)(grab()))
+
+
+def changed_lines(a, b, across):
+    """Rows (or, across, columns) in which image b differs from image a."""
+    w, h = a.size
+    boxes = [(x, 0, x + 1, h) for x in range(w)] if across else [(0, y, w, y + 1) for y in range(h)]
+    return [box[0] if across else box[1] for box in boxes
+            if harness.differs(a.crop(box), b.crop(box), 20) > 0]
 
 
 class CustomizeTest(unittest.TestCase):
@@ -51,27 +63,22 @@ class CustomizeTest(unittest.TestCase):
             # File is the first category; "Exit" is found by typing in the commands list.
             dialog.click(60, 72)
             dialog.click(260, 72)
-            plain = dialog.stable_crop()
+            commands = (220, 0, 480, dialog.geometry()[3])
+            plain = dialog.stable_crop(commands)
             dialog.type("Exit")
-            chosen = dialog.stable_crop()
-            rows = [y for y in range(chosen.size[1])
-                    if harness.differs(plain.crop((220, y, 480, y + 1)), chosen.crop((220, y, 480, y + 1)), 20) > 0.05]
+            rows = changed_lines(plain, dialog.stable_crop(commands), across=False)
             self.assertTrue(rows)
-            exit_y = max(rows) - 5
+            exit_y = max(rows) - 5  # the lowest row lit up is the one chosen
             dx, dy, _, _ = dialog.geometry()
             mx, my, _, _ = main.geometry()
             self.drag((dx + 260, dy + exit_y), (mx + 540, my + 28))
-            after = poll("the button on the bar",
-                         lambda: (lambda s: s if harness.differs(before, s) > 0.005 else None)(main.stable_crop(BAR)))
+            after = changed("the button on the bar", lambda: main.stable_crop(BAR), before, 0.005)
             harness.keep_screenshot(after, "customize-bar-en.png")
             dialog.key("Escape")
-            poll("the layout stored", lambda: struct.pack(">I", 57665) in
-                 harness.profile_section(app.store(), "Workspace").get("toolbars", b""))
+            poll("the layout stored", lambda: struct.pack(">I", 57665) in stored_bars(app))
             main.key("alt+f", "x")
             self.assertEqual(app.wait_exit(), 0)
-        columns = [x for x in range(before.size[0])
-                   if harness.differs(before.crop((x, 0, x + 1, before.size[1])), after.crop((x, 0, x + 1, after.size[1])), 20) > 0]
-        button_x = min(columns) + 10
+        button_x = min(changed_lines(before, after, across=True)) + 10
         with self.start() as app:
             main = app.wait_window("TALVERN")
             again = main.stable_crop(BAR)
@@ -88,9 +95,9 @@ class CustomizeTest(unittest.TestCase):
             # the list may open with its first item chosen or with none).
             main.key("alt+v", "t")
             x, y, _, _ = main.geometry()
-            shot = poll("the list of bars", lambda: (lambda s: s if harness.differs(
-                s.crop((x + 760, y, x + 1000, y + 100)), before_menu.crop((x + 760, y, x + 1000, y + 100))) > 0.05
-                else None)(harness.screenshot()))
+            beside = (x + 760, y, x + 1000, y + 100)  # where the list opens
+            changed("the list of bars", lambda: harness.screenshot().crop(beside), no_menu.crop(beside), 0.05)
+            shot = harness.screenshot()
             main.key("Home", "Down", "Return")
             return shot.crop((x, y, x + 1000, y + 200))
 
@@ -105,7 +112,7 @@ class CustomizeTest(unittest.TestCase):
             ask.key("ctrl+a")
             ask.type("Mine")
             ask.key("Return")
-            shown = poll("the new bar", lambda: (lambda s: s if harness.differs(plain, s) > 0.01 else None)(bar_row()))
+            shown = changed("the new bar", bar_row, plain, 0.01)
             dialog.key("alt+m")
             ask = app.wait_window("ツール バー名")
             ask.key("ctrl+a")
@@ -113,12 +120,9 @@ class CustomizeTest(unittest.TestCase):
             ask.key("Return")
             harness.keep_screenshot(dialog.stable_crop(), "customize-bars-ja.png")
             dialog.key("Escape")
-            stored = poll("the renamed bar stored", lambda: "Renamed".encode("utf-16-be") in
-                          harness.profile_section(app.store(), "Workspace").get("toolbars", b""))
-            self.assertTrue(stored)
-            self.assertNotIn("Mine".encode("utf-16-be"),
-                             harness.profile_section(app.store(), "Workspace").get("toolbars", b""))
-            before_menu = harness.screenshot()
+            poll("the renamed bar stored", lambda: "Renamed".encode("utf-16-be") in stored_bars(app))
+            self.assertNotIn("Mine".encode("utf-16-be"), stored_bars(app))
+            no_menu = harness.screenshot()
             harness.keep_screenshot(toggle_user_bar(), "customize-list-ja.png")
             poll("the bar hidden", lambda: harness.differs(plain, bar_row()) < 0.002)
             toggle_user_bar()
