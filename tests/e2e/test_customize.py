@@ -1,6 +1,7 @@
 """Tool-bar customisation under the real program: a command dragged with the mouse
-onto the tool bar, kept over a restart and working there; a tool bar of the user's
-own made, renamed, shown and hidden from the tool bar list of the View menu."""
+onto the tool bar, kept over a restart and working there, then dragged off again; a
+tool bar of the user's own made, renamed, shown and hidden from the tool bar list of
+the View menu."""
 import struct
 import time
 import unittest
@@ -85,6 +86,15 @@ class CustomizeTest(unittest.TestCase):
             self.assertLess(harness.differs(after, again), 0.01)
             main.click(button_x, 28)
             self.assertEqual(app.wait_exit(), 0)
+        # Dragged off the bar onto the picture, the button is gone, also from the store.
+        with self.start() as app:
+            main = app.wait_window("TALVERN")
+            dialog = self.open_customize(app, main)
+            mx, my, _, _ = main.geometry()
+            self.drag((mx + button_x, my + 28), (mx + 300, my + 400))
+            poll("the bar as it was", lambda: harness.differs(before, main.stable_crop(BAR)) < 0.005)
+            dialog.key("Escape")
+            poll("the button gone from the store", lambda: struct.pack(">I", 57665) not in stored_bars(app))
 
     def test_user_bar_made_renamed_shown_and_hidden_from_the_list(self):
         def bar_row():
