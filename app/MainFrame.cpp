@@ -3,6 +3,7 @@
 #include "app/ApplicationLook.h"
 #include "foundation/LangString.h"
 #include "foundation/RegUtil.h"
+#include "platform/ui/CustomizeDlg.h"
 #include "platform/ui/DockMenuBar.h"
 #include "platform/ui/MenuTemplate.h"
 #include "platform/ui/StatusBar.h"
@@ -18,6 +19,9 @@ constexpr int kOutputPaneWidth = 250;
 constexpr int kQualityPaneWidth = 50;
 const wchar_t kWorkspace[] = L"Workspace";
 const wchar_t kApplicationLook[] = L"ApplicationLook";
+// The dialog offers labels and menu animations; it has no help button, and menu
+// shadows are the window system's.
+constexpr UINT kCustomizeFlags = kCustomizeTextLabels | kCustomizeMenuAnimations;
 
 int NiceOf(UINT priorityId) {
     switch (priorityId) {
@@ -52,6 +56,7 @@ int CMainFrame::OnCreate() {
     if (CFrameWnd::OnCreate() == -1) return -1;
     OnApplicationLook(m_nAppLook);
     if (!CreateMenuBar() || !CreateToolBar() || !CreateStatusBar()) return -1;
+    EnableUserToolBars(ID_VIEW_USER_TOOLBAR_FIRST, ID_VIEW_USER_TOOLBAR_LAST);
     setDockOptions(AnimatedDocks | AllowNestedDocks | AllowTabbedDocks);
     EnablePaneMenu(ID_VIEW_CUSTOMIZE, GetMsgCustomize());
     m_pStatusBar->SetPaneWidth(1, kOutputPaneWidth);
@@ -77,6 +82,7 @@ BOOL CMainFrame::CreateToolBar() {
     m_pToolBar->setAllowedAreas(Qt::AllToolBarAreas);
     addToolBar(Qt::TopToolBarArea, m_pToolBar);
     BindCommandToolBar(m_pToolBar, GetCommandStart());
+    m_pToolBar->EnableCustomizeButton(ID_VIEW_CUSTOMIZE, GetMsgCustomize(), GetCommandStart());
     AddControlBar(ID_VIEW_TOOLBAR, m_pToolBar, [] { return GetMsgDefault(); });
     return TRUE;
 }
@@ -92,7 +98,26 @@ BOOL CMainFrame::CreateStatusBar() {
     return TRUE;
 }
 
+CToolBar* CMainFrame::OnToolbarCreateNew(UINT id, const std::wstring& name) {
+    CToolBar* bar = CFrameWnd::OnToolbarCreateNew(id, name);
+    if (bar) bar->EnableCustomizeButton(ID_VIEW_CUSTOMIZE, GetMsgCustomize(), GetCommandStart());
+    return bar;
+}
+
+// A dialog closed earlier is only hidden; it is replaced here, outside its own handlers.
+void CMainFrame::OnViewCustomize() {
+    if (m_pCustomizeDlg && m_pCustomizeDlg->isVisible()) {
+        m_pCustomizeDlg->raise();
+        m_pCustomizeDlg->activateWindow();
+        return;
+    }
+    delete m_pCustomizeDlg;
+    m_pCustomizeDlg = new CCustomizeDlg(*this, kCustomizeFlags);
+    m_pCustomizeDlg->show();
+}
+
 void CMainFrame::RegisterCommands() {
+    OnCommand(ID_VIEW_CUSTOMIZE, [this](UINT) { OnViewCustomize(); });
     OnCommandRange(ID_VIEW_APPLOOK_FIRST, ID_VIEW_APPLOOK_LAST,
                    [this](UINT id) { OnApplicationLook(id); });
     OnUpdateCommandRange(ID_VIEW_APPLOOK_FIRST, ID_VIEW_APPLOOK_LAST,

@@ -2,10 +2,12 @@
 // The main frame: the docking menu bar, tool bar 128, the three-pane status bar, the
 // nine visual styles (40001-40009) and the process priority commands (32780-32782).
 // The view reports the output folder and JPEG quality through SetStatus.
+#include <QPointer>
 #include <memory>
 #include <string>
 
 #include "app/ProcessPriority.h"
+#include "platform/ui/CustomizeDlg.h"
 #include "platform/ui/FrameWnd.h"
 
 class CDockMenuBar;
@@ -16,6 +18,8 @@ constexpr UINT ID_PRIORITY_HIGH = 32780;
 constexpr UINT ID_PRIORITY_NORMAL = 32781;
 constexpr UINT ID_PRIORITY_LOW = 32782;
 constexpr UINT ID_VIEW_CUSTOMIZE = 124;
+constexpr UINT ID_VIEW_USER_TOOLBAR_FIRST = 59432;
+constexpr UINT ID_VIEW_USER_TOOLBAR_LAST = 59441;
 constexpr UINT ID_VIEW_MENUBAR = 59398;
 constexpr UINT ID_INDICATOR_OUTPUT = 61447;
 constexpr UINT ID_INDICATOR_QUALITY = 61448;
@@ -35,12 +39,20 @@ public:
     void OnApplicationLook(UINT id);
     UINT GetApplicationLook() const { return m_nAppLook; }
 
+    // Opens the tool-bar customisation (brings it to the front when it is open).
+    void OnViewCustomize();
+    CCustomizeDlg* GetCustomizeDlg() const { return m_pCustomizeDlg; }
+
     // The context menus of the view: 140 on a Japanese system, else 141.
     static UINT GetContextMenuId();
 
     CStatusBar* GetStatusBar() const { return m_pStatusBar; }
     CToolBar* GetToolBar() const { return m_pToolBar; }
     CDockMenuBar* GetDockMenuBar() const { return m_pMenuBar; }
+
+protected:
+    // The user's new tool bar gets the customise button too.
+    CToolBar* OnToolbarCreateNew(UINT id, const std::wstring& name) override;
 
 private:
     BOOL CreateMenuBar();
@@ -55,4 +67,5 @@ private:
     CDockMenuBar* m_pMenuBar = nullptr;
     CToolBar* m_pToolBar = nullptr;
     std::unique_ptr<IProcessPriority> m_pPriority;
+    QPointer<CCustomizeDlg> m_pCustomizeDlg;
 };

@@ -1,11 +1,13 @@
 #include "platform/ui/FrameWnd.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDataStream>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
 #include <QToolBar>
+#include <algorithm>
 
 #include "foundation/LangString.h"
 #include "platform/registry/Profile.h"
@@ -14,6 +16,7 @@
 #include "platform/ui/Icons.h"
 #include "platform/ui/MenuTemplate.h"
 #include "platform/ui/RecentFileList.h"
+#include "platform/ui/ToolBar.h"
 #include "platform/ui/WinApp.h"
 
 namespace {
@@ -24,6 +27,46 @@ constexpr quint32 kBarStateTag = 0x54424C31;  // "TBL1"
 constexpr int kQtStateVersion = 1;
 constexpr quint32 kMaxStoredBars = 64;
 const wchar_t kBarStateEntry[] = L"BarLayout";
+
+// Tool bar blob: a tag, the number of bars, then per bar its id, name, whether it shows
+// labels and its buttons (0 a separator). It is taken only when it parses whole.
+constexpr quint32 kToolBarsTag = 0x54424331;  // "TBC1"
+constexpr quint32 kMaxStoredButtons = 256;
+constexpr qsizetype kMaxBarName = 256;
+const wchar_t kToolBarsEntry[] = L"ToolBars";
+const wchar_t kMenuAnimationEntry[] = L"MenuAnimation";
+
+struct StoredToolBar {
+    quint32 id = 0;
+    QString name;
+    bool labels = false;
+    std::vector<UINT> buttons;
+};
+
+bool ReadStoredToolBar(QDataStream& in, StoredToolBar& bar) {
+    quint32 count = 0;
+    in >> bar.id >> bar.name >> bar.labels >> count;
+    if (in.status() != QDataStream::Ok || count > kMaxStoredButtons) return false;
+    for (quint32 i = 0; i < count; ++i) {
+        quint32 id = 0;
+        in >> id;
+        bar.buttons.push_back(id);
+    }
+    bar.name.truncate(kMaxBarName);
+    return in.status() == QDataStream::Ok;
+}
+
+// The menu whose own items include command id, searched below menu.
+QMenu* DirectMenuOf(QMenu* menu, UINT id) {
+    for (QAction* a : menu->actions()) {
+        if (QMenu* sub = a->menu()) {
+            if (QMenu* found = DirectMenuOf(sub, id)) return found;
+        } else if (CommandIdOf(a) == id) {
+            return menu;
+        }
+    }
+    return nullptr;
+}
 
 std::wstring FileNameOf(const std::wstring& path) {
     const size_t slash = path.rfind(L'/');
@@ -163,12 +206,108 @@ QMenu* CFrameWnd::FindMenuWithCommand(UINT id) const {
 
 void CFrameWnd::AddControlBar(UINT id, QWidget* bar, std::function<std::wstring()> title) {
     m_controlBars.push_back({id, bar, std::move(title)});
-    OnCommand(id, [this](UINT cmd) { ShowControlBar(cmd, !IsControlBarVisible(cmd)); });
-    OnUpdateCommand(id, [this](CCmdUI& ui) {
-        const ControlBar* b = FindControlBar(ui.m_nID);
-        ui.SetCheck(IsControlBarVisible(ui.m_nID) ? 1 : 0);
-        if (b && b->title) ui.SetText(b->title());
-    });
+    // A user's tool bar id comes back after its bar was deleted; its handlers stay.
+    if (!FindHandler(id)) {
+        OnCommand(id, [this](UINT cmd) { ShowControlBar(cmd, !IsControlBarVisible(cmd)); });
+        OnUpdateCommand(id, [this](CCmdUI& ui) {
+            const ControlBar* b = FindControlBar(ui.m_nID);
+            ui.Enable(b != nullptr);
+            ui.SetCheck(IsControlBarVisible(ui.m_nID) ? 1 : 0);
+            if (b && b->title) ui.SetText(b->title());
+        });
+    }
+    RefreshToolBarList();
+}
+
+std::vector<CToolBar*> CFrameWnd::GetToolBars() const {
+    std::vector<CToolBar*> bars;
+    for (const ControlBar& b : m_controlBars)
+        if (auto* bar = dynamic_cast<CToolBar*>(b.bar)) bars.push_back(bar);
+    return bars;
+}
+
+void CFrameWnd::EnableUserToolBars(UINT first, UINT last) {
+    m_nFirstUserBar = first;
+    m_nLastUserBar = last;
+}
+
+UINT CFrameWnd::FreeUserToolBarId() const {
+    for (UINT id = m_nFirstUserBar; id <= m_nLastUserBar; ++id)
+        if (!FindControlBar(id)) return id;
+    return 0;
+}
+
+CToolBar* CFrameWnd::CreateUserToolBar(const std::wstring& name) {
+    const UINT id = FreeUserToolBarId();
+    return id ? OnToolbarCreateNew(id, name) : nullptr;
+}
+
+CToolBar* CFrameWnd::OnToolbarCreateNew(UINT id, const std::wstring& name) {
+    auto* bar = new CToolBar(this, id);
+    bar->setWindowTitle(QString::fromStdWString(name));
+    bar->setAllowedAreas(Qt::AllToolBarAreas);
+    const std::vector<CToolBar*> others = GetToolBars();
+    if (!others.empty()) bar->setIconSize(others.front()->iconSize());
+    bar->SetCustomizeMode(m_bCustomizing);
+    addToolBar(Qt::TopToolBarArea, bar);
+    BindCommandToolBar(bar, GetCommandStart());
+    AddControlBar(id, bar, [bar] { return bar->windowTitle().toStdWString(); });
+    bar->show();
+    return bar;
+}
+
+void CFrameWnd::RenameToolBar(UINT id, const std::wstring& name) {
+    if (QWidget* bar = GetControlBar(id)) bar->setWindowTitle(QString::fromStdWString(name));
+    RefreshToolBarList();
+}
+
+bool CFrameWnd::DeleteUserToolBar(UINT id) {
+    if (!IsUserToolBar(id)) return false;
+    const auto it = std::find_if(m_controlBars.begin(), m_controlBars.end(),
+                                 [id](const ControlBar& b) { return b.id == id; });
+    if (it == m_controlBars.end()) return false;
+    auto* bar = qobject_cast<QToolBar*>(it->bar);
+    m_controlBars.erase(it);
+    removeToolBar(bar);
+    delete bar;
+    RefreshToolBarList();
+    return true;
+}
+
+void CFrameWnd::SetCustomizeMode(bool on) {
+    m_bCustomizing = on;
+    for (CToolBar* bar : GetToolBars()) bar->SetCustomizeMode(on);
+}
+
+void CFrameWnd::SetMenuAnimation(int animation) {
+    m_nMenuAnimation = std::clamp(animation, int{kMenuAnimationNone}, int{kMenuAnimationFade});
+    const bool animate = m_nMenuAnimation != kMenuAnimationNone;
+    if (animate) QApplication::setEffectEnabled(Qt::UI_General, true);
+    QApplication::setEffectEnabled(Qt::UI_AnimateMenu, animate);
+    QApplication::setEffectEnabled(Qt::UI_FadeMenu, m_nMenuAnimation == kMenuAnimationFade);
+}
+
+void CFrameWnd::RefreshToolBarList() {
+    QMenu* menu = nullptr;
+    if (m_pMenuBar)
+        for (QAction* top : m_pMenuBar->actions())
+            if (top->menu() && (menu = DirectMenuOf(top->menu(), ID_VIEW_TOOLBAR))) break;
+    if (!menu) return;
+    for (QAction* a : menu->actions()) {
+        if (IsUserToolBar(CommandIdOf(a))) {
+            menu->removeAction(a);
+            delete a;
+        }
+    }
+    const QList<QAction*> items = menu->actions();
+    const qsizetype anchor = std::find_if(items.begin(), items.end(), [](QAction* a) {
+                                 return CommandIdOf(a) == ID_VIEW_TOOLBAR;
+                             }) - items.begin();
+    QAction* next = anchor + 1 < items.size() ? items[anchor + 1] : nullptr;
+    for (CToolBar* bar : GetToolBars())
+        if (IsUserToolBar(bar->GetID()))
+            menu->insertAction(next, MakeCommandAction(menu, bar->GetID(),
+                                                       bar->windowTitle().toStdWString()));
 }
 
 const CFrameWnd::ControlBar* CFrameWnd::FindControlBar(UINT id) const {
@@ -210,8 +349,57 @@ QMenu* CFrameWnd::createPopupMenu() {
     return menu;
 }
 
+bool CFrameWnd::IsOfferedCommand(UINT id) const {
+    const MenuTemplate* menu = FindMenuTemplate(m_nMenuId);
+    return (menu && !FindMenuItemText(*menu, id).empty()) || !FindCommandImage(id).isNull();
+}
+
+void CFrameWnd::SaveToolBars() const {
+    const std::vector<CToolBar*> bars = GetToolBars();
+    QByteArray blob;
+    QDataStream out(&blob, QIODevice::WriteOnly);
+    out << kToolBarsTag << quint32(bars.size());
+    for (const CToolBar* bar : bars) {
+        const std::vector<UINT> buttons = bar->GetButtons();
+        out << quint32{bar->GetID()} << bar->windowTitle() << bar->GetTextLabels()
+            << quint32(buttons.size());
+        for (UINT id : buttons) out << quint32{id};
+    }
+    WriteProfileBinary(m_strBarStateSection.c_str(), kToolBarsEntry,
+                       reinterpret_cast<const BYTE*>(blob.constData()),
+                       static_cast<UINT>(blob.size()));
+    WriteProfileInt(m_strBarStateSection.c_str(), kMenuAnimationEntry, m_nMenuAnimation);
+}
+
+void CFrameWnd::LoadToolBars() {
+    SetMenuAnimation(static_cast<int>(GetProfileInt(m_strBarStateSection.c_str(),
+                                                    kMenuAnimationEntry, kMenuAnimationNone)));
+    std::vector<BYTE> bytes;
+    if (!GetProfileBinary(m_strBarStateSection.c_str(), kToolBarsEntry, bytes)) return;
+    QDataStream in(QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                              static_cast<qsizetype>(bytes.size())));
+    quint32 tag = 0;
+    quint32 count = 0;
+    in >> tag >> count;
+    if (in.status() != QDataStream::Ok || tag != kToolBarsTag || count > kMaxStoredBars) return;
+    std::vector<StoredToolBar> stored(count);
+    for (StoredToolBar& bar : stored)
+        if (!ReadStoredToolBar(in, bar)) return;
+    for (const StoredToolBar& s : stored) {
+        auto* bar = dynamic_cast<CToolBar*>(GetControlBar(s.id));
+        if (!bar && IsUserToolBar(s.id)) bar = OnToolbarCreateNew(s.id, s.name.toStdWString());
+        if (!bar) continue;
+        std::vector<UINT> buttons;
+        for (UINT id : s.buttons)
+            if (id == 0 || IsOfferedCommand(id)) buttons.push_back(id);
+        bar->SetButtons(buttons);
+        bar->SetTextLabels(s.labels);
+    }
+}
+
 void CFrameWnd::SaveBarState() const {
     if (m_strBarStateSection.empty()) return;
+    SaveToolBars();
     QByteArray blob;
     QDataStream out(&blob, QIODevice::WriteOnly);
     out << kBarStateTag << saveState(kQtStateVersion);
@@ -228,6 +416,7 @@ void CFrameWnd::SaveBarState() const {
 
 void CFrameWnd::LoadBarState() {
     if (m_strBarStateSection.empty()) return;
+    LoadToolBars();
     std::vector<BYTE> bytes;
     if (!GetProfileBinary(m_strBarStateSection.c_str(), kBarStateEntry, bytes) || bytes.empty())
         return;

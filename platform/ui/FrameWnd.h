@@ -16,6 +16,7 @@
 
 class CDocument;
 class CFrameWnd;
+class CToolBar;
 class QMenu;
 class QMenuBar;
 
@@ -83,14 +84,37 @@ public:
     // command (disabled while nothing handles it).
     void EnablePaneMenu(UINT customizeId, std::wstring customizeText);
 
-    // The bars' layout is kept in this profile section: read after OnCreate, written
-    // when the frame closes.
+    // The tool bars among the control bars, in the order they were added.
+    std::vector<CToolBar*> GetToolBars() const;
+    // Tool bars the user makes, names and deletes take the free ids first..last.
+    void EnableUserToolBars(UINT first, UINT last);
+    bool IsUserToolBar(UINT id) const { return id >= m_nFirstUserBar && id <= m_nLastUserBar; }
+    bool CanCreateUserToolBar() const { return FreeUserToolBarId() != 0; }
+    // A new, empty, shown bar; null when every id is taken.
+    CToolBar* CreateUserToolBar(const std::wstring& name);
+    void RenameToolBar(UINT id, const std::wstring& name);
+    // False for a bar that is not the user's.
+    bool DeleteUserToolBar(UINT id);
+    // While on, the buttons of every tool bar are dragged instead of pressed.
+    void SetCustomizeMode(bool on);
+    bool IsCustomizeMode() const { return m_bCustomizing; }
+
+    // How menus open: 0 at once, 1 unfolding, 2 fading in.
+    enum MenuAnimation { kMenuAnimationNone = 0, kMenuAnimationUnfold = 1, kMenuAnimationFade = 2 };
+    void SetMenuAnimation(int animation);
+    int GetMenuAnimation() const { return m_nMenuAnimation; }
+
+    // The bars' layout (places, shown or not, the tool bars' buttons and labels, the
+    // user's tool bars) and the menu animation are kept in this profile section: read
+    // after OnCreate, written when the frame closes.
     void SetBarStateSection(std::wstring section) { m_strBarStateSection = std::move(section); }
     void LoadBarState();
     void SaveBarState() const;
 
 protected:
     virtual BOOL OnCreateClient(CCreateContext* context);
+    // Makes the user's tool bar id, named name, at the top; a frame may add to it.
+    virtual CToolBar* OnToolbarCreateNew(UINT id, const std::wstring& name);
     // FALSE keeps the frame open; the base asks the document's SaveModified.
     virtual BOOL CanCloseFrame();
     void closeEvent(QCloseEvent* event) override;
@@ -104,6 +128,12 @@ private:
     };
     const ControlBar* FindControlBar(UINT id) const;
     void BuildMenuBar();
+    UINT FreeUserToolBarId() const;
+    bool IsOfferedCommand(UINT id) const;
+    // The items of the tool bars in the menu that holds ID_VIEW_TOOLBAR.
+    void RefreshToolBarList();
+    void SaveToolBars() const;
+    void LoadToolBars();
 
     UINT m_nMenuId = 0;
     QMenuBar* m_pMenuBar = nullptr;
@@ -114,4 +144,8 @@ private:
     UINT m_nCustomizeId = 0;
     std::wstring m_strCustomizeText;
     std::wstring m_strBarStateSection;
+    UINT m_nFirstUserBar = 1;
+    UINT m_nLastUserBar = 0;
+    bool m_bCustomizing = false;
+    int m_nMenuAnimation = kMenuAnimationNone;
 };

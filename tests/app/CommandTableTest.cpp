@@ -103,7 +103,7 @@ const std::vector<Row>& Table() {
         {40009, L"Aqua(&A)", L"アクア スタイル(&A)", kNoKey, Frame},
         {57670, L"Help\tF1", L"ヘルプ\tF1", QKeySequence("F1"), App},
         {57664, L"TALVERN Version Info(&A)...", L"TALVERN のバージョン情報(&A)...", kNoKey, App},
-        {124, nullptr, nullptr, kNoKey, None},
+        {124, nullptr, nullptr, kNoKey, Frame},
         {61450, nullptr, nullptr, QKeySequence("Ctrl+Up"), View},
         {61451, nullptr, nullptr, QKeySequence("Ctrl+Down"), View},
     };
