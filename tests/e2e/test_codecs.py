@@ -1,0 +1,225 @@
+"""Re-encoded AVI and WMV outputs made through the real settings dialogs: the compressor,
+the audio treatment, the audio format and the WMV profile chosen by keyboard and mouse,
+each written file decoded by ffprobe, and cancels that must leave earlier outputs alone."""
+import ctypes
+import json
+from fractions import Fraction
+import os
+import subprocess
+import unittest
+
+import harness
+from harness import Program, poll
+
+FRAMES, FPS, RATE = 45, 30, 44100
+TITLE = "tone"
+AVI_SET, AUDIO_CHOICE, CHOOSER, WMV_SET = (211, 118), (171, 97), (257, 70), (319, 165)
+LANGS = (("C.UTF-8", "en"), ("ja_JP.UTF-8", "ja"))
+
+
+def fourcc(code):
+    return sum(ord(c) << (8 * i) for i, c in enumerate(code))
+
+
+def request_close(wid):
+    """Sends the close-box request (WM_DELETE_WINDOW) a window manager would send."""
+    x11 = ctypes.CDLL("libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+    x11.XFlush.argtypes = [ctypes.c_void_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
+    class ClientMessage(ctypes.Structure):
+        _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                    ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
+                    ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
+                    ("data", ctypes.c_long * 5), ("pad", ctypes.c_long * 12)]
+
+    display = x11.XOpenDisplay(None)
+    try:
+        event = ClientMessage(type=33, window=int(wid), format=32)  # 33: ClientMessage
+        event.message_type = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
+        event.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+        x11.XSendEvent(display, int(wid), 0, 0, ctypes.byref(event))
+        x11.XFlush(display)
+    finally:
+        x11.XCloseDisplay(display)
+
+
+def at(window, size, x, y):
+    """A point given in the dialog template's units, in the window's pixels."""
+    _, _, w, h = window.geometry()
+    return round(x * w / size[0]), round(y * h / size[1])
+
+
+def probe(path):
+    out = harness.run("ffprobe", "-v", "error", "-count_frames", "-show_streams", "-of", "json", path, timeout=60)
+    streams = json.loads(out)["streams"]
+    return {s["codec_type"]: s for s in streams}
+
+
+def decoded_samples(path):
+    """Audio samples per channel that a decoder gets from the file."""
+    pcm = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-map", "0:a:0", "-ac", "1", "-f", "s16le", "-"],
+                         check=True, capture_output=True, timeout=60).stdout
+    return len(pcm) // 2
+
+
+def prx_text():
+    """A profile file of a bit-rate-driven VBR video stream (two passes) and an audio stream."""
+    return ("<profile version=\"589824\" storageformat=\"1\" name=\"Two pass\" description=\"\">\n"
+            "<streamconfig majortype=\"{73647561-0000-0010-8000-00AA00389B71}\" streamnumber=\"1\" "
+            "streamname=\"Audio Stream\" inputname=\"Audio409\" bitrate=\"64000\" bufferwindow=\"-1\">\n"
+            "<wmmediatype subtype=\"{00000161-0000-0010-8000-00AA00389B71}\">\n"
+            "<waveformatex wformattag=\"353\" nchannels=\"2\" nsamplespersec=\"44100\"/>\n"
+            "</wmmediatype>\n</streamconfig>\n"
+            "<streamconfig majortype=\"{73646976-0000-0010-8000-00AA00389B71}\" streamnumber=\"2\" "
+            "streamname=\"Video Stream\" inputname=\"Video409\" bitrate=\"200000\" bufferwindow=\"5000\" "
+            "vbrenabled=\"1\" vbrquality=\"0\">\n<videomediaprops maxkeyframespacing=\"30000000\" quality=\"75\"/>\n"
+            "<wmmediatype subtype=\"{31564D57-0000-0010-8000-00AA00389B71}\" btemporalcompression=\"1\">\n"
+            "<videoinfoheader dwbitrate=\"200000\" avgtimeperframe=\"333333\">\n"
+            "<rcsource left=\"0\" top=\"0\" right=\"160\" bottom=\"120\"/>\n"
+            "<bitmapinfoheader biwidth=\"160\" biheight=\"120\" biplanes=\"1\" bibitcount=\"24\" "
+            "bicompression=\"WMV1\"/>\n</videoinfoheader>\n</wmmediatype>\n</streamconfig>\n</profile>\n")
+
+
+class CodecsTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.work = harness.tempfile.mkdtemp(prefix="codecs-", dir=harness.TEST_TMP)
+        cls.movie = harness.make_movie(os.path.join(cls.work, TITLE + ".avi"), [
+            "-f", "lavfi", "-i", "testsrc=size=160x120:rate=%d:duration=%s" % (FPS, FRAMES / FPS),
+            "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=%d:duration=%s" % (RATE, FRAMES / FPS), "-ac", "2",
+            "-c:v", "rawvideo", "-pix_fmt", "bgr24", "-c:a", "pcm_s16le"])
+
+    # ---- Driving the program ----
+
+    def start(self, lang="C.UTF-8", overwrite=0, workdir=None):
+        """The program on the movie, writing into its own output folder."""
+        app = Program(self, args=[self.movie], lang=lang, workdir=workdir)
+        store = os.path.join(app.config_dir, "registry.txt")
+        if not os.path.exists(store):
+            with open(store, "w", encoding="utf-8") as f:
+                f.write("[HKEY_CURRENT_USER\\Software\\ZELT\\TALVERN\\DATA]\nhozon=sz:%s\nuwagaki=dword:%08x\n"
+                        % (app.out_dir, overwrite))
+        return app
+
+    def main(self, app):
+        return app.wait_window(TITLE + ".avi - TALVERN")
+
+    def switch(self, main, *outputs):
+        """Turns the AVI and/or WMV output on (the first two items of Output Setting)."""
+        for item in outputs:
+            main.key("alt+o", *["Down"] * ("avi", "wmv").index(item), "Return")
+
+    def new_window(self, app, known, timeout=60):
+        ids = {k.wid for k in known}
+        return poll("a new window", lambda: next((w for w in app.windows() if w.wid not in ids), None), timeout)
+
+    def gone(self, app, window):
+        poll("the window to close", lambda: window.wid not in {w.wid for w in app.windows()}, 60)
+
+    def dialog(self, app, main, name):
+        dlg = self.new_window(app, [main])
+        dlg.stable_crop()
+        self.assertEqual(dlg.name(), name, app.output())
+        return dlg
+
+    def choose(self, dlg, text):
+        """Picks the item of the focused drop-down list that starts with text."""
+        dlg.key("Home")
+        dlg.type(text)
+
+    def answer(self, app, main, dlg, keys=("Return",)):
+        dlg.key(*keys)
+        self.gone(app, dlg)
+
+    def end_run(self, app, main, boxes=1):
+        """Dismisses the "saved" boxes that end a run."""
+        for _ in range(boxes):
+            box = self.new_window(app, [main], timeout=120)
+            self.assertEqual(box.name(), "TALVERN", app.output())
+            box.key("Return")
+            self.gone(app, box)
+
+    def avi_run(self, app, main, codec, audio, audio_tag=None):
+        main.key("ctrl+p")
+        dlg = self.dialog(app, main, "Set AVI Codec")
+        if codec:
+            self.choose(dlg, codec)
+        self.answer(app, main, dlg)
+        choice = self.dialog(app, main, "Selection of Audio Stream processing")
+        # Arrows check a radio button at once (a mnemonic's click comes a moment later).
+        self.answer(app, main, choice, ["Down"] * "rcn".index(audio) + ["Return"])
+        if audio_tag:
+            chooser = self.dialog(app, main, "Sound Selection")
+            self.choose(chooser, audio_tag)
+            self.answer(app, main, chooser)
+        self.end_run(app, main)
+
+    def quit(self, app, main):
+        main.key("alt+f", "x")
+        self.assertEqual(app.wait_exit(), 0, app.output())
+
+    # ---- Checking the files ----
+
+    def check_movie(self, path, video, audio):
+        streams = probe(path)
+        self.assertEqual(streams["video"]["codec_name"], video)
+        self.assertEqual(int(streams["video"]["nb_read_frames"]), FRAMES)
+        a = streams["audio"]
+        self.assertEqual(a["codec_name"], audio)
+        rate, channels = int(a["sample_rate"]), int(a["channels"])
+        samples, frame = decoded_samples(path), 1
+        due = FRAMES * rate // FPS
+        if audio == "adpcm_ima_wav":
+            # One block a tick of the stream's clock.
+            frame = round(Fraction(a["time_base"]) * rate)
+        elif audio == "mp3":
+            # The encoder's priming and its last frame come on top of any audio it is given:
+            # the measure is the same codec given exactly the movie's length.
+            frame = 1152
+            due = decoded_samples(harness.make_movie(os.path.join(self.work, "due-%d-%d.avi" % (rate, channels)), [
+                "-f", "lavfi", "-i", "sine=sample_rate=%d:duration=%s" % (rate, FRAMES / FPS),
+                "-ac", str(channels), "-c:a", "libmp3lame", "-b:a", a["bit_rate"]]))
+        self.assertLessEqual(abs(samples - due), frame, "%d samples at %d Hz for %d frames" % (samples, rate, FRAMES))
+        return streams
+
+    def enc(self, app, ext):
+        return os.path.join(app.out_dir, "Enc_%s.%s" % (TITLE, ext))
+
+    # ---- Tests ----
+
+    def test_avi_with_each_compressor_and_audio_treatment(self):
+        with self.start() as app:
+            main = self.main(app)
+            self.switch(main, "avi")
+            avi = self.enc(app, "avi")
+            self.avi_run(app, main, "Motion", "c")
+            self.check_movie(avi, "mjpeg", "pcm_s16le")
+            self.avi_run(app, main, "Xvid", "r", "IMA")
+            streams = self.check_movie(avi, "mpeg4", "adpcm_ima_wav")
+            self.assertEqual(streams["video"]["codec_tag_string"], "XVID")
+            self.avi_run(app, main, "H.", "r", "MPEG")
+            self.check_movie(avi, "h264", "mp3")
+            self.quit(app, main)
+        stored = app.store()["hkey_current_user\\software\\zelt\\avivideosettings"]
+        self.assertEqual(stored["handler"], fourcc("H264"))
+        self.assertEqual(stored["audiocodec"][:2], b"\x55\x00")  # MPEG Layer-3
+        # The next run opens on the stored compressor.
+        os.unlink(avi)
+        with self.start(workdir=app.workdir) as again:
+            main = self.main(again)
+            self.switch(main, "avi")
+            self.avi_run(again, main, None, "n")
+            streams = probe(avi)
+            self.assertEqual(streams["video"]["codec_name"], "h264")
+            self.assertNotIn("audio", streams)
+            self.quit(again, main)
+
+
+if __name__ == "__main__":
+    unittest.main()
