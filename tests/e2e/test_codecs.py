@@ -72,9 +72,9 @@ def prx_text():
     """A profile file of a bit-rate-driven VBR video stream (two passes) and an audio stream."""
     return ("<profile version=\"589824\" storageformat=\"1\" name=\"Two pass\" description=\"\">\n"
             "<streamconfig majortype=\"{73647561-0000-0010-8000-00AA00389B71}\" streamnumber=\"1\" "
-            "streamname=\"Audio Stream\" inputname=\"Audio409\" bitrate=\"64000\" bufferwindow=\"-1\">\n"
+            "streamname=\"Audio Stream\" inputname=\"Audio409\" bitrate=\"32000\" bufferwindow=\"-1\">\n"
             "<wmmediatype subtype=\"{00000161-0000-0010-8000-00AA00389B71}\">\n"
-            "<waveformatex wformattag=\"353\" nchannels=\"2\" nsamplespersec=\"44100\"/>\n"
+            "<waveformatex wformattag=\"353\" nchannels=\"1\" nsamplespersec=\"32000\"/>\n"
             "</wmmediatype>\n</streamconfig>\n"
             "<streamconfig majortype=\"{73646976-0000-0010-8000-00AA00389B71}\" streamnumber=\"2\" "
             "streamname=\"Video Stream\" inputname=\"Video409\" bitrate=\"200000\" bufferwindow=\"5000\" "
@@ -122,10 +122,14 @@ class CodecsTest(unittest.TestCase):
     def gone(self, app, window):
         poll("the window to close", lambda: window.wid not in {w.wid for w in app.windows()}, 60)
 
-    def dialog(self, app, main, name):
+    def dialog(self, app, main, name=None, shot=None):
+        """The next dialog once painted; named as given (English runs), kept as a screenshot."""
         dlg = self.new_window(app, [main])
-        dlg.stable_crop()
-        self.assertEqual(dlg.name(), name, app.output())
+        image = dlg.stable_crop()
+        if name:
+            self.assertEqual(dlg.name(), name, app.output())
+        if shot:
+            harness.keep_screenshot(image, shot)
         return dlg
 
     def choose(self, dlg, text):
@@ -219,6 +223,102 @@ class CodecsTest(unittest.TestCase):
             self.assertEqual(streams["video"]["codec_name"], "h264")
             self.assertNotIn("audio", streams)
             self.quit(again, main)
+
+    def test_wmv_with_system_profiles_and_a_two_pass_profile_file(self):
+        prx = os.path.join(self.work, "two pass.prx")
+        with open(prx, "w", encoding="utf-8") as f:
+            f.write(prx_text())
+        with self.start() as app:
+            main = self.main(app)
+            self.switch(main, "wmv")
+            wmv = self.enc(app, "wmv")
+            for version, codec in (("V7", "wmv1"), ("V8", "wmv2"), ("PRX", "wmv1")):
+                with self.subTest(version):
+                    main.key("ctrl+p")
+                    dlg = self.dialog(app, main, "Set WMV Encode")
+                    self.choose(dlg, version)
+                    if version == "PRX":
+                        dlg.key("alt+c")  # 2pass-Enc
+                        dlg.key("alt+b")
+                        browse = self.new_window(app, [main, dlg])
+                        browse.stable_crop()
+                        browse.type(prx)
+                        browse.stable_crop()
+                        browse.key("Return")
+                        self.gone(app, browse)
+                    self.answer(app, main, dlg)
+                    self.end_run(app, main)
+                    streams = probe(wmv)
+                    self.assertEqual(streams["video"]["codec_name"], codec)
+                    self.assertEqual(int(streams["video"]["nb_read_frames"]), FRAMES)
+                    self.assertEqual(streams["audio"]["codec_name"], "wmav2")
+                    if version == "PRX":
+                        # The file's own audio stream, not a system profile's.
+                        self.assertEqual((streams["audio"]["sample_rate"], streams["audio"]["channels"]), ("32000", 1))
+            self.quit(app, main)
+        data = harness.profile_section(app.store(), "DATA")
+        self.assertEqual((data["wmv"], data["wmv2pass"], data["prx"]), (3, 1, prx))
+
+    def test_a_cancel_at_any_dialog_leaves_earlier_outputs_alone(self):
+        def plant(app):
+            earlier = {}
+            for ext in ("avi", "wmv"):
+                earlier[ext] = os.urandom(4096)
+                with open(self.enc(app, ext), "wb") as f:
+                    f.write(earlier[ext])
+            return earlier
+
+        def unchanged(app, main, earlier):
+            poll("the main window alone", lambda: [w.wid for w in app.windows()] == [main.wid])
+            self.assertEqual(sorted(os.listdir(app.out_dir)), ["Enc_%s.%s" % (TITLE, e) for e in ("avi", "wmv")])
+            for ext, data in earlier.items():
+                with open(self.enc(app, ext), "rb") as f:
+                    self.assertEqual(f.read(), data, ext)
+
+        for lang, tag in LANGS:
+            english = tag == "en"
+            with self.subTest(lang), self.start(lang) as app:
+                main = self.main(app)
+                earlier = plant(app)
+                self.switch(main, "avi", "wmv")
+
+                def avi_dialog(shot=None):
+                    main.key("ctrl+p")
+                    return self.dialog(app, main, english and "Set AVI Codec", shot)
+
+                def audio_choice():
+                    self.answer(app, main, avi_dialog())
+                    return self.dialog(app, main, english and "Selection of Audio Stream processing")
+
+                def chooser(shot=None):
+                    self.answer(app, main, audio_choice())  # recompress
+                    return self.dialog(app, main, english and "Sound Selection", shot)
+
+                dlg = avi_dialog("codec-avi-%s.png" % tag)
+                self.answer(app, main, dlg, ("Escape",))
+                unchanged(app, main, earlier)
+                dlg = audio_choice()
+                request_close(dlg.wid)
+                self.gone(app, dlg)
+                unchanged(app, main, earlier)
+                dlg = chooser("codec-chooser-%s.png" % tag)
+                dlg.click(*at(dlg, CHOOSER, 224, 55))  # Cancel
+                self.gone(app, dlg)
+                unchanged(app, main, earlier)
+                self.answer(app, main, chooser())
+                dlg = self.dialog(app, main, english and "Set WMV Encode", "codec-wmv-%s.png" % tag)
+                request_close(dlg.wid)
+                self.gone(app, dlg)
+                unchanged(app, main, earlier)
+        # Asked where to save instead of overwriting: a cancel there too.
+        with self.start(overwrite=2) as app:
+            main = self.main(app)
+            earlier = plant(app)
+            self.switch(main, "avi")
+            main.key("ctrl+p")
+            dlg = self.dialog(app, main)
+            self.answer(app, main, dlg, ("Escape",))
+            unchanged(app, main, earlier)
 
 
 if __name__ == "__main__":
