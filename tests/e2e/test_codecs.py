@@ -61,11 +61,14 @@ def probe(path):
     return {s["codec_type"]: s for s in streams}
 
 
+def decoded(path, *args):
+    return subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-map", "0:a:0", *args, "-f", "s16le", "-"],
+                          check=True, capture_output=True, timeout=60).stdout
+
+
 def decoded_samples(path):
     """Audio samples per channel that a decoder gets from the file."""
-    pcm = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-map", "0:a:0", "-ac", "1", "-f", "s16le", "-"],
-                         check=True, capture_output=True, timeout=60).stdout
-    return len(pcm) // 2
+    return len(decoded(path, "-ac", "1")) // 2
 
 
 def prx_text():
@@ -158,9 +161,10 @@ class CodecsTest(unittest.TestCase):
         choice = self.dialog(app, main, "Selection of Audio Stream processing")
         # Arrows check a radio button at once (a mnemonic's click comes a moment later).
         self.answer(app, main, choice, ["Down"] * "rcn".index(audio) + ["Return"])
-        if audio_tag:
+        if audio_tag is not None:
             chooser = self.dialog(app, main, "Sound Selection")
-            self.choose(chooser, audio_tag)
+            if audio_tag:
+                self.choose(chooser, audio_tag)
             self.answer(app, main, chooser)
         self.end_run(app, main)
 
@@ -170,15 +174,15 @@ class CodecsTest(unittest.TestCase):
 
     # ---- Checking the files ----
 
-    def check_movie(self, path, video, audio):
+    def check_movie(self, path, video, audio, frames=FRAMES):
         streams = probe(path)
         self.assertEqual(streams["video"]["codec_name"], video)
-        self.assertEqual(int(streams["video"]["nb_read_frames"]), FRAMES)
+        self.assertEqual(int(streams["video"]["nb_read_frames"]), frames)
         a = streams["audio"]
         self.assertEqual(a["codec_name"], audio)
         rate, channels = int(a["sample_rate"]), int(a["channels"])
         samples, frame = decoded_samples(path), 1
-        due = FRAMES * rate // FPS
+        due = frames * rate // FPS
         if audio == "adpcm_ima_wav":
             # One block a tick of the stream's clock.
             frame = round(Fraction(a["time_base"]) * rate)
@@ -186,10 +190,10 @@ class CodecsTest(unittest.TestCase):
             # The encoder's priming and its last frame come on top of any audio it is given:
             # the measure is the same codec given exactly the movie's length.
             frame = 1152
-            due = decoded_samples(harness.make_movie(os.path.join(self.work, "due-%d-%d.avi" % (rate, channels)), [
-                "-f", "lavfi", "-i", "sine=sample_rate=%d:duration=%s" % (rate, FRAMES / FPS),
+            due = decoded_samples(harness.make_movie(os.path.join(self.work, "due-%d-%d-%d.avi" % (frames, rate, channels)), [
+                "-f", "lavfi", "-i", "sine=sample_rate=%d:duration=%s" % (rate, frames / FPS),
                 "-ac", str(channels), "-c:a", "libmp3lame", "-b:a", a["bit_rate"]]))
-        self.assertLessEqual(abs(samples - due), frame, "%d samples at %d Hz for %d frames" % (samples, rate, FRAMES))
+        self.assertLessEqual(abs(samples - due), frame, "%d samples at %d Hz for %d frames" % (samples, rate, frames))
         return streams
 
     def enc(self, app, ext):
@@ -202,8 +206,11 @@ class CodecsTest(unittest.TestCase):
             main = self.main(app)
             self.switch(main, "avi")
             avi = self.enc(app, "avi")
+            # A run starts at the frame shown; the copied audio is that of the frames played.
+            main.key(*["Right"] * 15)
             self.avi_run(app, main, "Motion", "c")
-            self.check_movie(avi, "mjpeg", "pcm_s16le")
+            self.check_movie(avi, "mjpeg", "pcm_s16le", FRAMES - 15)
+            self.assertEqual(decoded(avi), decoded(self.movie)[15 * RATE // FPS * 4:])
             self.avi_run(app, main, "Xvid", "r", "IMA")
             streams = self.check_movie(avi, "mpeg4", "adpcm_ima_wav")
             self.assertEqual(streams["video"]["codec_tag_string"], "XVID")
@@ -213,15 +220,13 @@ class CodecsTest(unittest.TestCase):
         stored = app.store()["hkey_current_user\\software\\zelt\\avivideosettings"]
         self.assertEqual(stored["handler"], fourcc("H264"))
         self.assertEqual(stored["audiocodec"][:2], b"\x55\x00")  # MPEG Layer-3
-        # The next run opens on the stored compressor.
+        # The next start opens on the stored compressor and audio format.
         os.unlink(avi)
         with self.start(workdir=app.workdir) as again:
             main = self.main(again)
             self.switch(main, "avi")
-            self.avi_run(again, main, None, "n")
-            streams = probe(avi)
-            self.assertEqual(streams["video"]["codec_name"], "h264")
-            self.assertNotIn("audio", streams)
+            self.avi_run(again, main, None, "r", "")
+            self.check_movie(avi, "h264", "mp3")
             self.quit(again, main)
 
     def test_wmv_with_system_profiles_and_a_two_pass_profile_file(self):
