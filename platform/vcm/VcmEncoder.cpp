@@ -193,6 +193,9 @@ const uint8_t* VcmEncoder::Encode(const void* bits, int* size, bool* key) {
     ConvertInput(static_cast<const uint8_t*>(bits), frame);
     frame->pts = m_pts++;
     frame->pict_type = AV_PICTURE_TYPE_NONE;
+    // With a fixed quantiser the encoders take it from each frame, not from the context:
+    // a frame without it is coded at the finest quantiser whatever the quality asked.
+    frame->quality = m_ctx->global_quality;
     if (avcodec_send_frame(m_ctx, frame) < 0) return nullptr;
     if (avcodec_receive_packet(m_ctx, m_packet) < 0) return nullptr;
     *size = m_packet->size;

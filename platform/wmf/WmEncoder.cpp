@@ -380,6 +380,8 @@ HRESULT WmVideoEncoder::Encode(const BYTE* data, DWORD size, QWORD time) {
     if (pts <= m_lastPts) pts = m_lastPts + 1;
     m_lastPts = pts;
     frame->pts = pts;
+    // A fixed quantiser is read from each frame, not from the context.
+    frame->quality = m_ctx->global_quality;
     return SendAndDrain(frame);
 }
 

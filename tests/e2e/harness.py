@@ -4,6 +4,7 @@ Every wait polls with a deadline; nothing sleeps as logic. A Program always ends
 process (the context manager kills what is still running), and keeps the program's
 output for the failure message.
 """
+import ctypes
 import os
 import re
 import shutil
@@ -232,6 +233,40 @@ class Program:
 
     def store(self):
         return read_store(self.config_dir)
+
+
+def request_close(wid):
+    """Sends the close-box request (WM_DELETE_WINDOW) a window manager would send."""
+    x11 = ctypes.CDLL("libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+    x11.XFlush.argtypes = [ctypes.c_void_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
+    class ClientMessage(ctypes.Structure):
+        _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                    ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
+                    ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
+                    ("data", ctypes.c_long * 5), ("pad", ctypes.c_long * 12)]
+
+    display = x11.XOpenDisplay(None)
+    try:
+        event = ClientMessage(type=33, window=int(wid), format=32)  # 33: ClientMessage
+        event.message_type = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
+        event.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+        x11.XSendEvent(display, int(wid), 0, 0, ctypes.byref(event))
+        x11.XFlush(display)
+    finally:
+        x11.XCloseDisplay(display)
+
+
+def at(window, size, x, y):
+    """A point given in the dialog template's units, in the window's pixels."""
+    _, _, w, h = window.geometry()
+    return round(x * w / size[0]), round(y * h / size[1])
 
 
 def keep_screenshot(image, name):

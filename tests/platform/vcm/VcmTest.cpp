@@ -69,6 +69,23 @@ std::vector<bool> KeyFlags(FOURCC handler, LONG keyEvery, int n) {
     return keys;
 }
 
+// Bytes of the first (key) frame that hic makes at quality q; hic is closed afterwards.
+LONG FirstFrameBytes(HIC hic, LONG q) {
+    COMPVARS cv{};
+    cv.cbSize = sizeof cv;
+    cv.hic = hic;
+    cv.lQ = q;
+    const BITMAPINFO in = Input24();
+    LONG size = 0;
+    if (ICSeqCompressFrameStart(&cv, &in)) {
+        BOOL key = FALSE;
+        ICSeqCompressFrame(&cv, 0, Frame(0).data(), &key, &size);
+        ICSeqCompressFrameEnd(&cv);
+    }
+    ICCompressorFree(&cv);
+    return size;
+}
+
 class ScriptedDialogs : public IVcmDialogs {
 public:
     bool accept = true;
@@ -119,6 +136,29 @@ TEST(VcmSequential, EveryCompressorGivesOnePacketPerFrameAndHonoursTheKeyInterva
         }
         for (bool k : all) EXPECT_TRUE(k);
     }
+}
+
+TEST(VcmSequential, QualityAndAConfiguredQuantiserDecideTheSize) {
+    for (FOURCC h : Installed()) {
+        SCOPED_TRACE(std::string(reinterpret_cast<const char*>(&h), 4));
+        HIC hic = ICOpen(ICTYPE_VIDEO, h, ICMODE_COMPRESS);
+        ICINFO info{};
+        ICGetInfo(hic, &info, sizeof info);
+        ICClose(hic);
+        if (!(info.dwFlags & VIDCF_QUALITY)) continue;
+        EXPECT_GT(FirstFrameBytes(ICOpen(ICTYPE_VIDEO, h, ICMODE_COMPRESS), 10000),
+                  FirstFrameBytes(ICOpen(ICTYPE_VIDEO, h, ICMODE_COMPRESS), 500));
+    }
+    ScriptedDialogs dialogs;
+    VcmSetDialogs(&dialogs);
+    auto configured = [&](LONG quantizer) {
+        dialogs.quantizer = quantizer;
+        HIC mjpg = ICOpen(ICTYPE_VIDEO, MAKEFOURCC('M', 'J', 'P', 'G'), ICMODE_COMPRESS);
+        EXPECT_EQ(ICConfigure(mjpg, nullptr), ICERR_OK);
+        return FirstFrameBytes(mjpg, 10000);
+    };
+    EXPECT_GT(configured(2), configured(20));
+    VcmSetDialogs(nullptr);
 }
 
 TEST(VcmState, RoundTripsAndRefusesForeignOrMalformedBlocks) {

@@ -161,6 +161,31 @@ TEST(WmWriter, EveryInputLayoutKeepsItsPictureUpright) {
     }
 }
 
+TEST(WmWriter, AQualityBasedStreamFollowsItsQuality) {
+    TempDir dir;
+    std::vector<BYTE> busy(DibRowBytes(kSide, 24) * kSide);
+    for (size_t i = 0; i < busy.size(); ++i) busy[i] = static_cast<BYTE>(i * 37 + i / 7 * 11);
+    auto bytes = [&](DWORD quality) {
+        const std::string path = (dir / ("q" + std::to_string(quality) + ".wmv")).string();
+        IWMWriter* w = nullptr;
+        EXPECT_EQ(S_OK, WMCreateWriter(nullptr, &w));
+        IWMProfile* profile = VideoProfile(quality);
+        EXPECT_EQ(S_OK, w->SetProfile(profile));
+        profile->Release();
+        EXPECT_EQ(S_OK, SetVideo(w, MEDIASUBTYPE_RGB24, BI_RGB, 24, kSide));
+        EXPECT_EQ(S_OK, w->SetOutputFilename(std::wstring(path.begin(), path.end()).c_str()));
+        EXPECT_EQ(S_OK, w->BeginWriting());
+        EXPECT_EQ(S_OK, WriteBytes(w, busy));
+        EXPECT_EQ(S_OK, w->EndWriting());
+        w->Release();
+        // The file itself comes in packets of one size: ask for the frame's own bytes.
+        std::string size;
+        RunCommand("ffprobe -v error -show_entries packet=size -of csv=p=0 " + ShellQuote(path), &size);
+        return std::stoi(size);
+    };
+    EXPECT_GT(bytes(100), 2 * bytes(10));
+}
+
 TEST(WmWriter, CallsOutOfOrderAreRefused) {
     TempDir dir;
     const std::string path = (dir / "order.wmv").string();
