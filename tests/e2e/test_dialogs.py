@@ -1,46 +1,12 @@
 """The settings, volume and About dialogs driven through the real program."""
-import ctypes
 import os
 import re
 import unittest
 
 import harness
-from harness import Program, poll
+from harness import Program, at, poll, request_close
 
 LANGS = (("C.UTF-8", "en"), ("ja_JP.UTF-8", "ja"))
-
-
-def request_close(wid):
-    """Sends the close-box request (WM_DELETE_WINDOW) a window manager would send."""
-    x11 = ctypes.CDLL("libX11.so.6")
-    x11.XOpenDisplay.restype = ctypes.c_void_p
-    x11.XInternAtom.restype = ctypes.c_ulong
-    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
-    x11.XFlush.argtypes = [ctypes.c_void_p]
-    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-
-    class ClientMessage(ctypes.Structure):
-        _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
-                    ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
-                    ("message_type", ctypes.c_ulong), ("format", ctypes.c_int),
-                    ("data", ctypes.c_long * 5), ("pad", ctypes.c_long * 12)]
-
-    display = x11.XOpenDisplay(None)
-    try:
-        event = ClientMessage(type=33, window=int(wid), format=32)  # 33: ClientMessage
-        event.message_type = x11.XInternAtom(display, b"WM_PROTOCOLS", 0)
-        event.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
-        x11.XSendEvent(display, int(wid), 0, 0, ctypes.byref(event))
-        x11.XFlush(display)
-    finally:
-        x11.XCloseDisplay(display)
-
-
-def at(window, size, x, y):
-    """A point given in the dialog template's units, in the window's pixels."""
-    _, _, w, h = window.geometry()
-    return round(x * w / size[0]), round(y * h / size[1])
 
 
 SETTINGS = (319, 237)

@@ -11,7 +11,7 @@ import unittest
 
 import harness
 from harness import Program, poll
-from test_view import press_close_box
+from harness import request_close
 
 W, H, FPS, COUNT = 160, 120, 20, 80
 RATE = 8000  # mono 16-bit sound; no sample of it is zero
@@ -129,7 +129,7 @@ class PlayerTest(unittest.TestCase):
             # silence where it paused, and it ends when the window closes.
             expected = self.pcm[START * PER_FRAME:]
             poll("the whole sound", lambda: sum(1 for s in self.played() if s) >= len(expected))
-            press_close_box(player.wid)
+            request_close(player.wid)
             self.gone(app)
             closed = time.monotonic()
             # The driver writes no faster than real time: had the sound gone on past the

@@ -12,7 +12,7 @@ from PIL import Image, ImageChops
 
 import harness
 from harness import Program, poll
-from test_dialogs import request_close
+from harness import request_close
 
 # Large enough frames that a run lasts long enough to be paused and stopped.
 W, H, COUNT = 640, 480, 300

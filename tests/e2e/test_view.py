@@ -1,6 +1,5 @@
 """The view under the real program: the frame on screen, zoom, the status strip, the
 slider and the source-picture window, on a raw movie whose frames all differ."""
-import ctypes
 import os
 import subprocess
 import unittest
@@ -48,32 +47,6 @@ def find_picture(image, frame):
                 return x, y
             at = raw.find(first, at + 1, start + stride)
     return None
-
-
-class _ClientMessage(ctypes.Structure):
-    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
-                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
-                ("format", ctypes.c_int), ("data", ctypes.c_long * 5), ("pad", ctypes.c_long * 12)]
-
-
-def press_close_box(wid):
-    """What a window manager sends when the close box is pressed (there is none here)."""
-    x11 = ctypes.CDLL("libX11.so.6")
-    x11.XOpenDisplay.restype = ctypes.c_void_p
-    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-    x11.XInternAtom.restype = ctypes.c_ulong
-    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
-    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-    display = x11.XOpenDisplay(None)
-    assert display, "no X display"
-    try:
-        event = _ClientMessage(type=33, window=int(wid), format=32,
-                               message_type=x11.XInternAtom(display, b"WM_PROTOCOLS", 0))
-        event.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
-        x11.XSendEvent(display, int(wid), 0, 0, ctypes.byref(event))
-    finally:
-        x11.XCloseDisplay(display)
 
 
 def shows(image, at, frame):

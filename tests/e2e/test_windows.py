@@ -10,7 +10,7 @@ from PIL import Image
 
 import harness
 from harness import Program, poll
-from test_dialogs import at, request_close
+from harness import at, request_close
 
 W, H, COUNT = 160, 120, 30
 RESIZE = (207, 223)  # the clipping window's template size
