@@ -18,6 +18,7 @@
 #include "platform/ui/Command.h"
 #include "platform/ui/UiServices.h"
 #include "readers/DecAVIAudio.h"
+#include "tests/app/ScriptedLoop.h"
 #include "tests/data/TestMedia.h"
 #include "tests/support/TestSupport.h"
 
@@ -28,36 +29,6 @@ namespace {
 
 constexpr UINT kExtractVideo = 32892, kExtractAudio = 32900, kPause = 32793, kPlay = 32791, kStop = 32792;
 constexpr int kSamplesPerFrame = 22050 / 25;
-
-// The extraction's pump: each drain runs the test's step, then Qt's events.
-class StepPump : public IUiHooks {
-public:
-    std::function<void()> step;
-    bool HasPendingMessage() override { return m_pending = !m_pending; }
-    bool PumpMessage() override {
-        if (step) step();
-        QCoreApplication::processEvents();
-        return true;
-    }
-    void PostQuitMessage(int) override {}
-    bool OpenClipboard() override { return false; }
-    bool EmptyClipboard() override { return false; }
-    bool SetClipboardDib(HGLOBAL) override { return false; }
-    void CloseClipboard() override {}
-    bool OnIdle(long) override { return false; }
-    LOGFONTW GetDefaultGuiLogFont() override { return {}; }
-    SIZE GetTextExtentGuiFont(CWnd*, const std::wstring&) override { return {}; }
-    void EnableDialogTabTexture(HWND) override {}
-
-private:
-    bool m_pending = false;
-};
-
-// Takes the format offered first (the source PCM), or cancels.
-struct FirstFormat : AcmFormatChooser {
-    bool cancel = false;
-    MMRESULT Choose(ACMFORMATCHOOSEW&) override { return cancel ? ACMERR_CANCELED : MMSYSERR_NOERROR; }
-};
 
 std::string Output(const std::string& command) {
     std::string out;
@@ -185,8 +156,8 @@ protected:
 
     ScopedConfigDir config;
     ScopedScriptedUi script;
-    StepPump pump;
-    FirstFormat chooser;
+    ScriptedPump pump;
+    ScriptedChooser chooser;
     TempDir out;
     CTALVERNDoc doc;
     CTALVERNView view;
