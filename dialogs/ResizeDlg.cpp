@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <utility>
 
 #include "dialogs/WindowResources.h"
 #include "foundation/LangString.h"
@@ -44,25 +45,41 @@ CResizeDlg::CResizeDlg(CWnd* owner, const BITMAPINFOHEADER& source, BITMAPINFOHE
     ClampMargins();
     ApplyClip();
 
-    OnEditChange(IDC_WIDTH, [this] { OnChangeWidth(); });
-    OnEditChange(IDC_HEIGHT, [this] { OnChangeHeight(); });
-    OnEditChange(IDC_TOP, [this] { OnChangeClipTop(); });
-    OnEditChange(IDC_LEFT, [this] { OnChangeClipLeft(); });
-    OnEditChange(IDC_RIGHT, [this] { OnChangeClipRight(); });
-    OnEditChange(IDC_BOTTOM, [this] { OnChangeClipBottom(); });
+    OnEdit(IDC_WIDTH, &CResizeDlg::OnChangeWidth);
+    OnEdit(IDC_HEIGHT, &CResizeDlg::OnChangeHeight);
+    OnEdit(IDC_TOP, &CResizeDlg::OnChangeClipTop);
+    OnEdit(IDC_LEFT, &CResizeDlg::OnChangeClipLeft);
+    OnEdit(IDC_RIGHT, &CResizeDlg::OnChangeClipRight);
+    OnEdit(IDC_BOTTOM, &CResizeDlg::OnChangeClipBottom);
     OnClicked(IDC_CLEAR, [this] { OnReset(); });
     for (const Preset& preset : kPresets) OnClicked(preset.id, [this, &preset] { OnPreset(preset); });
 }
 
 BOOL CResizeDlg::CreateModeless() { return Create(nullptr); }
 
+void CResizeDlg::OnEdit(UINT id, void (CResizeDlg::*handler)()) {
+    OnEditChange(id, [this, id, handler] {
+        // Writing the other edits back changes them too, so the handlers nest.
+        const UINT outer = std::exchange(m_nEditing, id);
+        (this->*handler)();
+        m_nEditing = outer;
+    });
+}
+
 void CResizeDlg::DoDataExchange(CDataExchange* pDX) {
-    DDX_Text(pDX, IDC_WIDTH, m_nDstWidth);
-    DDX_Text(pDX, IDC_HEIGHT, m_nDstHeight);
-    DDX_Text(pDX, IDC_BOTTOM, m_nBottom);
-    DDX_Text(pDX, IDC_LEFT, m_nLeft);
-    DDX_Text(pDX, IDC_RIGHT, m_nRight);
-    DDX_Text(pDX, IDC_TOP, m_nTop);
+    auto exchange = [this, pDX](UINT id, int& value) {
+        // The edit being typed in keeps a text that is no number yet (emptied, or a lone
+        // sign): the clamped value written in would stand before the digits typed next.
+        int typed = 0;
+        if (!pDX->m_bSaveAndValidate && id == m_nEditing && !ParseDialogInt(GetDlgItemText(id), typed)) return;
+        DDX_Text(pDX, id, value);
+    };
+    exchange(IDC_WIDTH, m_nDstWidth);
+    exchange(IDC_HEIGHT, m_nDstHeight);
+    exchange(IDC_BOTTOM, m_nBottom);
+    exchange(IDC_LEFT, m_nLeft);
+    exchange(IDC_RIGHT, m_nRight);
+    exchange(IDC_TOP, m_nTop);
 }
 
 BOOL CResizeDlg::OnInitDialog() {

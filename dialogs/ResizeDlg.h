@@ -60,6 +60,7 @@ public:
     void Recalc();
 
 private:
+    void OnEdit(UINT id, void (CResizeDlg::*handler)());
     // The number an edit holds, read as far as it is decimal; beyond int it saturates.
     int64_t ReadEdit(UINT id) const;
     // Every margin into the frame, keeping at least one pixel between opposite edges.
@@ -86,4 +87,5 @@ private:
     int m_nRight = 0;
     int m_nTop = 0;
     bool m_bBound = false;  // the handlers act only once the window is built
+    UINT m_nEditing = 0;    // the edit whose change is being handled
 };

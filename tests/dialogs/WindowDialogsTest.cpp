@@ -97,6 +97,12 @@ TEST_F(ResizeWindow, EditsPresetsAndClearKeepTheClipInsideTheFrameAndTellTheOwne
     EXPECT_EQ(dlg->GetDlgItemText(CResizeDlg::IDC_HEIGHT), L"1");
     Type(*dlg, CResizeDlg::IDC_WIDTH, "333");
     EXPECT_EQ(output.biWidth, 333);
+    // An edit emptied to type a new number stays empty meanwhile.
+    Type(*dlg, CResizeDlg::IDC_HEIGHT, "");
+    EXPECT_EQ(dlg->GetDlgItemText(CResizeDlg::IDC_HEIGHT), L"");
+    Type(*dlg, CResizeDlg::IDC_HEIGHT, "7");
+    EXPECT_EQ(dlg->GetDlgItemText(CResizeDlg::IDC_HEIGHT), L"7");
+    Type(*dlg, CResizeDlg::IDC_HEIGHT, "1");
     dlg->GetUpDown(CResizeDlg::IDC_SPIN_HEIGHT)->Step(1);
     EXPECT_EQ(output.biHeight, 2);
 
@@ -106,7 +112,7 @@ TEST_F(ResizeWindow, EditsPresetsAndClearKeepTheClipInsideTheFrameAndTellTheOwne
     EXPECT_EQ(Radios(*dlg), "10000000");
     // Every change told the owner, and nothing else was sent.
     EXPECT_EQ(owner.Count(kChange), owner.sent.size());
-    EXPECT_EQ(owner.sent.size(), 16u);
+    EXPECT_EQ(owner.sent.size(), 19u);
 }
 
 TEST_F(ResizeWindow, StoredValuesAreAppliedWithinTheFrameAndClosingStoresThem) {
