@@ -108,8 +108,9 @@ BOOL CTALVERNDoc::OnOpenDocument(const std::wstring& path) {
 }
 
 bool CTALVERNDoc::TryReader(int attempt, const std::wstring& path, IMovieViewOps* view) {
-    CloseMovie(view);
+    // Reset first: the view shows these lines in an information window left open.
     ResetInfoLines();
+    CloseMovie(view);
     m_VideoStreamInfo = {};
     m_AudioStreamInfo = {};
     CDecMovie* reader = NewReader(attempt);

@@ -270,6 +270,8 @@ void CTALVERNView::CloseMovie() {
     ReleaseMovieWindows();
     m_nDeinterlace = 0;
     if (m_pDocument) m_pDocument->ResetContents();
+    // An information window left open shows what the document now holds.
+    if (m_infoAvi && m_pDocument) m_infoAvi->SetInfo(m_pDocument->m_InfoLines);
     m_nCurrent = -1;
     m_nCount = 0;
     // The reader that owned the source bits is gone with the contents.

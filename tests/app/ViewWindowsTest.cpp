@@ -82,6 +82,12 @@ TEST_F(ViewWindows, InformationWindowsShowTheMovieAndCloseByCommandCloseBoxAndMo
     EXPECT_EQ(view.GetFrameHeaderWindow(), nullptr);
     view.CloseMovie();
     EXPECT_EQ(State(kFileInfo) + State(kBmpInfo), "1100");
+    // A file no reader takes leaves no line of the last movie in it.
+    const auto junk = dir / "junk.avi";
+    ASSERT_TRUE(WriteFileBytes(junk, std::string(4096, 'x')));
+    EXPECT_FALSE(doc.OnOpenDocument(junk.wstring()));
+    EXPECT_EQ(view.GetMovieInfoWindow(), info);
+    EXPECT_NE(info->GetDlgItemText(1094), L"20");
     gone = info;
     ASSERT_TRUE(DispatchCommand(view, kFileInfo));
     EXPECT_EQ(view.GetMovieInfoWindow(), nullptr);
