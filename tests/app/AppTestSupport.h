@@ -17,19 +17,6 @@
 
 namespace talvern::test {
 
-// The language of the program's texts for the scope (IsJapaneseSystem reads LC_ALL first).
-class ScopedLanguage {
-public:
-    explicit ScopedLanguage(bool japanese) {
-        if (const char* old = std::getenv("LC_ALL")) m_old = old;
-        setenv("LC_ALL", japanese ? "ja_JP.UTF-8" : "C.UTF-8", 1);
-    }
-    ~ScopedLanguage() { setenv("LC_ALL", m_old.c_str(), 1); }
-
-private:
-    std::string m_old = "C.UTF-8";
-};
-
 // Answers the priority commands from a value, refusing raises when told to.
 class FakePriority : public IProcessPriority {
 public:

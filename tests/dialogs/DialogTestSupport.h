@@ -43,19 +43,6 @@ void WhenShown(std::function<void(T&)> action) {
     poll->start();
 }
 
-// The language of the texts, for the length of a scope.
-class LanguageScope {
-public:
-    explicit LanguageScope(const char* lang) {
-        if (const char* v = std::getenv("LC_ALL")) m_old = v;
-        setenv("LC_ALL", lang, 1);
-    }
-    ~LanguageScope() { setenv("LC_ALL", m_old.c_str(), 1); }
-
-private:
-    std::string m_old = "C.UTF-8";
-};
-
 class DialogFixture : public testing::Test {
 protected:
     void SetUp() override {
@@ -70,7 +57,7 @@ protected:
         else std::filesystem::remove(m_ini, ec);
     }
 
-    LanguageScope english{"C.UTF-8"};  // whatever language the shell runs in
+    talvern::test::ScopedLanguage english{"C.UTF-8"};  // whatever language the shell runs in
     talvern::test::ScopedConfigDir config;
     ScopedScriptedUi script;
     talvern::test::TempDir dir;

@@ -178,7 +178,7 @@ class LabelsFit : public DialogFixture {};
 
 TEST_F(LabelsFit, EveryTextFitsItsControlInBothLanguages) {
     for (const char* lang : {"C.UTF-8", "ja_JP.UTF-8"}) {
-        LanguageScope scope(lang);
+        talvern::test::ScopedLanguage scope(lang);
         for (const Maker& m : kDialogs) CheckDialog(m, lang);
     }
 }

@@ -18,6 +18,13 @@ namespace talvern::test {
 
 namespace fs = std::filesystem;
 
+ScopedLanguage::ScopedLanguage(const char* lang) {
+    if (const char* old = std::getenv("LC_ALL")) m_old = old;
+    setenv("LC_ALL", lang, 1);
+}
+
+ScopedLanguage::~ScopedLanguage() { setenv("LC_ALL", m_old.c_str(), 1); }
+
 static fs::path TestTmpRoot() {
     if (const char* t = std::getenv("TALVERN_TEST_TMP"); t && *t) return t;
     return fs::temp_directory_path() / "talvern-tests";

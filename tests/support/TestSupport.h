@@ -38,6 +38,20 @@ private:
     bool m_hadOld = false;
 };
 
+// LC_ALL for the length of a scope: the program's texts follow it (IsJapaneseSystem
+// reads LC_ALL first).
+class ScopedLanguage {
+public:
+    explicit ScopedLanguage(const char* lang);
+    explicit ScopedLanguage(bool japanese) : ScopedLanguage(japanese ? "ja_JP.UTF-8" : "C.UTF-8") {}
+    ~ScopedLanguage();
+    ScopedLanguage(const ScopedLanguage&) = delete;
+    ScopedLanguage& operator=(const ScopedLanguage&) = delete;
+
+private:
+    std::string m_old = "C.UTF-8";
+};
+
 // Runs a shell command; returns its exit status and stores what it wrote to stdout.
 int RunCommand(const std::string& command, std::string* out = nullptr);
 

@@ -13,6 +13,7 @@
 #include "platform/ui/DialogTemplate.h"
 #include "platform/ui/UiServices.h"
 #include "platform/ui/UpDown.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -63,17 +64,7 @@ public:
     int radio = 2;
 };
 
-class LanguageScope {
-public:
-    explicit LanguageScope(const char* lang) {
-        if (const char* v = std::getenv("LC_ALL")) m_old = v;
-        setenv("LC_ALL", lang, 1);
-    }
-    ~LanguageScope() { setenv("LC_ALL", m_old.c_str(), 1); }
-
-private:
-    std::string m_old = "C.UTF-8";
-};
+using talvern::test::ScopedLanguage;
 
 class DialogCore : public testing::Test {
 protected:
@@ -170,7 +161,7 @@ TEST_F(DialogCore, DataExchangeRejectsBadInputWithAMessage) {
         EXPECT_EQ(script.ui.messageBoxes[0].text, c.message);
         EXPECT_EQ(dlg.text, L"hello");  // fields after the failing one keep their values
     }
-    LanguageScope ja("ja_JP.UTF-8");
+    ScopedLanguage ja("ja_JP.UTF-8");
     ExchangeDialog dlg;
     ASSERT_TRUE(dlg.CreateModeless(nullptr));
     script.ui.messageBoxes.clear();
