@@ -6,11 +6,13 @@
 #include <QStyleFactory>
 #include <QWidget>
 
+#include "resources/CommandIds.h"
+
 namespace {
 
 constexpr ApplicationLook kLooks[] = {
     // Windows 2000: the classic flat grey.
-    {40001,
+    {ID_VIEW_APPLOOK_WIN_2000,
      "Windows",
      {212, 208, 200},
      {212, 208, 200},
@@ -20,7 +22,7 @@ constexpr ApplicationLook kLooks[] = {
      {0, 0, 0},
      {128, 128, 128}},
     // Office XP: light bars, lavender selection.
-    {40002,
+    {ID_VIEW_APPLOOK_OFF_XP,
      "Fusion",
      {236, 233, 216},
      {246, 245, 242},
@@ -30,7 +32,7 @@ constexpr ApplicationLook kLooks[] = {
      {0, 0, 0},
      {160, 158, 150}},
     // Windows XP: beige with the strong blue selection.
-    {40003,
+    {ID_VIEW_APPLOOK_WIN_XP,
      "Windows",
      {236, 233, 216},
      {236, 233, 216},
@@ -40,7 +42,7 @@ constexpr ApplicationLook kLooks[] = {
      {0, 0, 0},
      {172, 168, 153}},
     // Office 2003: pale to deep blue bars, orange selection.
-    {40004,
+    {ID_VIEW_APPLOOK_OFF_2003,
      "Fusion",
      {227, 239, 255},
      {214, 232, 255},
@@ -50,7 +52,7 @@ constexpr ApplicationLook kLooks[] = {
      {0, 0, 80},
      {59, 97, 156}},
     // Visual Studio 2005: warm grey bars.
-    {40005,
+    {ID_VIEW_APPLOOK_VS_2005,
      "Fusion",
      {238, 237, 229},
      {241, 240, 233},
@@ -60,7 +62,7 @@ constexpr ApplicationLook kLooks[] = {
      {0, 0, 0},
      {146, 143, 130}},
     // Blue.
-    {40006,
+    {ID_VIEW_APPLOOK_OFF_2007_BLUE,
      "Fusion",
      {191, 219, 255},
      {218, 232, 250},
@@ -70,7 +72,7 @@ constexpr ApplicationLook kLooks[] = {
      {21, 66, 139},
      {101, 147, 207}},
     // Black.
-    {40007,
+    {ID_VIEW_APPLOOK_OFF_2007_BLACK,
      "Fusion",
      {83, 83, 83},
      {110, 110, 110},
@@ -80,7 +82,7 @@ constexpr ApplicationLook kLooks[] = {
      {255, 255, 255},
      {20, 20, 20}},
     // Silver.
-    {40008,
+    {ID_VIEW_APPLOOK_OFF_2007_SILVER,
      "Fusion",
      {208, 212, 221},
      {232, 235, 240},
@@ -90,7 +92,7 @@ constexpr ApplicationLook kLooks[] = {
      {50, 50, 60},
      {140, 144, 156}},
     // Aqua.
-    {40009,
+    {ID_VIEW_APPLOOK_OFF_2007_AQUA,
      "Fusion",
      {196, 224, 232},
      {222, 238, 243},

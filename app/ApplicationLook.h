@@ -7,10 +7,6 @@
 
 class QWidget;
 
-constexpr UINT ID_VIEW_APPLOOK_FIRST = 40001;
-constexpr UINT ID_VIEW_APPLOOK_LAST = 40009;
-constexpr UINT ID_VIEW_APPLOOK_DEFAULT = 40006;  // "Blue"
-
 struct ApplicationLook {
     UINT id;
     const char* style;  // Qt style name

@@ -9,20 +9,11 @@
 #include "app/ProcessPriority.h"
 #include "platform/ui/CustomizeDlg.h"
 #include "platform/ui/FrameWnd.h"
+#include "resources/CommandIds.h"
 
 class CDockMenuBar;
 class CStatusBar;
 class CToolBar;
-
-constexpr UINT ID_PRIORITY_HIGH = 32780;
-constexpr UINT ID_PRIORITY_NORMAL = 32781;
-constexpr UINT ID_PRIORITY_LOW = 32782;
-constexpr UINT ID_VIEW_CUSTOMIZE = 124;
-constexpr UINT ID_VIEW_USER_TOOLBAR_FIRST = 59432;
-constexpr UINT ID_VIEW_USER_TOOLBAR_LAST = 59441;
-constexpr UINT ID_VIEW_MENUBAR = 59398;
-constexpr UINT ID_INDICATOR_OUTPUT = 61447;
-constexpr UINT ID_INDICATOR_QUALITY = 61448;
 
 class CMainFrame : public CFrameWnd {
 public:

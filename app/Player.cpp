@@ -12,6 +12,7 @@
 #include "platform/ui/DC.h"
 #include "platform/ui/DialogTemplate.h"
 #include "platform/ui/UiServices.h"
+#include "resources/CommandIds.h"
 
 namespace {
 
@@ -19,7 +20,6 @@ namespace {
 constexpr int kMaxSide = 16384;
 // A slider drag restarts the device at most this often.
 constexpr int kRestartQuietMs = 60;
-constexpr UINT kAppTitle = 57344;
 constexpr UINT kErrorTextChars = 520;
 
 int Side(LONG v) { return std::clamp<int>(v, 1, kMaxSide); }
@@ -145,7 +145,7 @@ void CPlayer::CloseDevice() {
 }
 
 void CPlayer::ReportDeviceFailure() {
-    ShowMessageBox(this, LoadLangString(50601, 50602), LoadStringTableEntry(kAppTitle), MB_OK);
+    ShowMessageBox(this, LoadLangString(50601, 50602), LoadStringTableEntry(AFX_IDS_APP_TITLE), MB_OK);
 }
 
 void CPlayer::ShowFrame(int, const BITMAPINFOHEADER& header, const void* bits) {

@@ -12,24 +12,13 @@
 #include "platform/ui/Wnd.h"
 #include "readers/DecAVIAudio.h"
 #include "readers/DecDVAVI.h"
+#include "resources/CommandIds.h"
 
 namespace {
-
-constexpr UINT kCmdOutputJpg = 32732;
-constexpr UINT kCmdOutputBmp = 32733;
-constexpr UINT kCmdOutputAvi = 32734;
-constexpr UINT kCmdOutputWmv = 32735;
-constexpr UINT kCmdOutputTif = 32736;
-constexpr UINT kCmdOutputPng = 32737;
-constexpr UINT kCmdPreviewNone = 32809;
-constexpr UINT kCmdPreviewThin = 32810;
-constexpr UINT kCmdPreviewAll = 32811;
 
 constexpr int kIntervalNone = 10000;
 constexpr int kIntervalThin = 30;
 constexpr int kIntervalAll = 1;
-
-constexpr UINT kAppTitleId = 57344;
 
 // A line without a value (ideographic space, fullwidth hyphen-minus), in both languages.
 constexpr wchar_t kNoValue[] = L"\u3000\uFF0D";
@@ -67,15 +56,15 @@ void CTALVERNDoc::RegisterCommands() {
         void (CTALVERNDoc::*update)(CCmdUI&);
     };
     static constexpr Row kRows[] = {
-        {kCmdOutputJpg, &CTALVERNDoc::OnOutputJpg, &CTALVERNDoc::OnUpdateOutputJpg},
-        {kCmdOutputBmp, &CTALVERNDoc::OnOutputBmp, &CTALVERNDoc::OnUpdateOutputBmp},
-        {kCmdOutputAvi, &CTALVERNDoc::OnOutputAvi, &CTALVERNDoc::OnUpdateOutputAvi},
-        {kCmdOutputWmv, &CTALVERNDoc::OnOutputWmv, &CTALVERNDoc::OnUpdateOutputWmv},
-        {kCmdOutputTif, &CTALVERNDoc::OnOutputTif, &CTALVERNDoc::OnUpdateOutputTif},
-        {kCmdOutputPng, &CTALVERNDoc::OnOutputPng, &CTALVERNDoc::OnUpdateOutputPng},
-        {kCmdPreviewNone, &CTALVERNDoc::OnPreviewNone, &CTALVERNDoc::OnUpdatePreviewNone},
-        {kCmdPreviewThin, &CTALVERNDoc::OnPreviewThin, &CTALVERNDoc::OnUpdatePreviewThin},
-        {kCmdPreviewAll, &CTALVERNDoc::OnPreviewAll, &CTALVERNDoc::OnUpdatePreviewAll},
+        {ID_OUTPUT_JPG, &CTALVERNDoc::OnOutputJpg, &CTALVERNDoc::OnUpdateOutputJpg},
+        {ID_OUTPUT_BMP, &CTALVERNDoc::OnOutputBmp, &CTALVERNDoc::OnUpdateOutputBmp},
+        {ID_OUTPUT_AVI, &CTALVERNDoc::OnOutputAvi, &CTALVERNDoc::OnUpdateOutputAvi},
+        {ID_OUTPUT_WMV, &CTALVERNDoc::OnOutputWmv, &CTALVERNDoc::OnUpdateOutputWmv},
+        {ID_OUTPUT_TIF, &CTALVERNDoc::OnOutputTif, &CTALVERNDoc::OnUpdateOutputTif},
+        {ID_OUTPUT_PNG, &CTALVERNDoc::OnOutputPng, &CTALVERNDoc::OnUpdateOutputPng},
+        {ID_PREVIEW_NONE, &CTALVERNDoc::OnPreviewNone, &CTALVERNDoc::OnUpdatePreviewNone},
+        {ID_PREVIEW_THIN, &CTALVERNDoc::OnPreviewThin, &CTALVERNDoc::OnUpdatePreviewThin},
+        {ID_PREVIEW_ALL, &CTALVERNDoc::OnPreviewAll, &CTALVERNDoc::OnUpdatePreviewAll},
     };
     for (const Row& row : kRows) {
         OnCommand(row.id, [this, h = row.handler](UINT) { (this->*h)(); });
@@ -103,7 +92,7 @@ BOOL CTALVERNDoc::OnOpenDocument(const std::wstring& path) {
     ResetInfoLines();
     CWnd* owner = GetView();
     ShowMessageBox(owner ? owner->GetWidget() : nullptr, LoadLangString(43059, 43060),
-                   LoadStringTableEntry(kAppTitleId), MB_OK);
+                   LoadStringTableEntry(AFX_IDS_APP_TITLE), MB_OK);
     return FALSE;
 }
 
@@ -147,7 +136,7 @@ BOOL CTALVERNDoc::SaveModified() {
     if (IsAnyOutputOn() || m_bExtracting) {
         CWnd* owner = GetView();
         if (ShowMessageBox(owner ? owner->GetWidget() : nullptr, LoadLangString(43053, 43054),
-                           LoadStringTableEntry(kAppTitleId), MB_YESNO | MB_ICONQUESTION) == IDYES)
+                           LoadStringTableEntry(AFX_IDS_APP_TITLE), MB_YESNO | MB_ICONQUESTION) == IDYES)
             m_nPlayState = PlayState::Stopped;
     } else {
         m_nPlayState = PlayState::Stopped;

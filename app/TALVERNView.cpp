@@ -17,28 +17,11 @@
 #include "platform/ui/MenuTemplate.h"
 #include "platform/ui/UiServices.h"
 #include "platform/ui/WinApp.h"
+#include "resources/CommandIds.h"
 
 namespace {
 
 constexpr UINT kSliderId = 101;
-
-// Commands of the view.
-constexpr UINT ID_FILE_OPEN = 57601;
-constexpr UINT ID_ZOOM_25 = 32771, ID_ZOOM_400 = 32776;
-constexpr UINT ID_ZOOM_UP = 61450, ID_ZOOM_DOWN = 61451;
-constexpr UINT ID_DISPLAY_REFRESH = 61454;
-constexpr UINT ID_MOVE_END = 32870, ID_NEXT_FRAME = 32871, ID_PREV_FRAME = 32872, ID_MOVE_START = 32873;
-constexpr UINT ID_RANGE_START = 32800, ID_RANGE_END = 32801, ID_RANGE_PLAY = 32802;
-constexpr UINT ID_GOTO_RANGE_START = 32803, ID_GOTO_RANGE_END = 32804, ID_RANGE_WHOLE = 32805;
-constexpr UINT ID_DEINTERLACE_NO = 32761, ID_DEINTERLACE_DOUBLING = 32764;
-constexpr UINT ID_SHOW_ORIGINAL = 32840, ID_VIEWER_CLOSED = 61449;
-constexpr UINT ID_OUTPUT_SETTINGS = 32738;
-constexpr UINT ID_PLAY = 32791, ID_STOP = 32792, ID_PAUSE = 32793;
-constexpr UINT ID_SAVE_IMAGE = 57603, ID_EDIT_COPY = 57634;
-constexpr UINT ID_CLIP_RESIZE = 32731, ID_RESIZE_CLOSED = 61452;
-constexpr UINT ID_FILE_INFO = 32750, ID_BMP_INFO = 32880, ID_BMP_INFO_CLOSED = 61465;
-constexpr UINT ID_EXTRACT_VIDEO = 32892, ID_EXTRACT_AUDIO = 32900;
-constexpr UINT ID_PLAYER_TOGGLE = 32890, ID_PLAYER_PAUSE = 32891, ID_PLAYER_FIRST = 32798, ID_PLAYER_LAST = 32799;
 
 // The zoom presets in id order.
 constexpr double kZoomPresets[] = {0.25, 0.5, 1.0, 1.5, 2.0, 4.0};
@@ -129,7 +112,7 @@ void CTALVERNView::RegisterCommands() {
     Command(ID_PLAYER_PAUSE, ID_PLAYER_PAUSE, [this](UINT) { OnPlayerPause(); });
     Command(ID_PLAYER_FIRST, ID_PLAYER_FIRST, [this](UINT) { OnPlayerFirst(); });
     Command(ID_PLAYER_LAST, ID_PLAYER_LAST, [this](UINT) { OnPlayerLast(); });
-    Command(kPlayerClosedId, kPlayerClosedId, [this](UINT) { OnPlayerClosed(); });
+    Command(ID_PLAYER_CLOSED, ID_PLAYER_CLOSED, [this](UINT) { OnPlayerClosed(); });
 }
 
 void CTALVERNView::RegisterUpdateRules() {

@@ -263,8 +263,7 @@ public:
     void OnClipResize();
     // The movie player window: open or close it, pause or resume it, send it to the
     // first or the last frame, and let go of it when its close box asks (it sends
-    // kPlayerClosedId).
-    static constexpr UINT kPlayerClosedId = 61470;
+    // ID_PLAYER_CLOSED).
     void OnPlayerToggle();
     void OnPlayerPause();
     void OnPlayerFirst();

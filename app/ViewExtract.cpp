@@ -14,12 +14,12 @@
 #include "platform/ui/Dialog.h"
 #include "platform/ui/UiServices.h"
 #include "readers/DecAVIAudio.h"
+#include "resources/CommandIds.h"
 #include "writers/PCMWavVolume.h"
 #include "writers/WaveFileACM.h"
 
 namespace {
 
-constexpr UINT kAppTitleId = 57344;
 constexpr int kAudioNone = 0, kAudioRecompress = 1, kAudioCopy = 2;
 constexpr int kTransferBytes = 400000;
 constexpr int kPcmPieceBytes = 1 << 20;
@@ -222,7 +222,7 @@ void CTALVERNView::OnExtractAudioStream() {
     // The file stays readable up to where the audio stopped; the user learns why it ends there.
     if (outcome == kWavDone) return;
     const std::wstring text = outcome == kWavLimitReached ? LoadLangString(51503, 51504) : LoadLangString(51501, 51502);
-    ShowMessageBox(this, WithPath(text, path), LoadStringTableEntry(kAppTitleId), MB_OK | MB_ICONEXCLAMATION);
+    ShowMessageBox(this, WithPath(text, path), LoadStringTableEntry(AFX_IDS_APP_TITLE), MB_OK | MB_ICONEXCLAMATION);
 }
 
 int CTALVERNView::ExtractAudioToWav(std::wstring& path) {

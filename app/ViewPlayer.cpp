@@ -3,6 +3,7 @@
 
 #include "platform/ui/DialogTemplate.h"
 #include "readers/DecDVAVI.h"
+#include "resources/CommandIds.h"
 
 void CTALVERNView::OnPlayerToggle() {
     if (m_player) {
@@ -13,7 +14,7 @@ void CTALVERNView::OnPlayerToggle() {
     BITMAPINFOHEADER header{};
     if (!m_pDocument || !GetSourceHeader(&header)) return;
     const RECT video{0, 0, header.biWidth, header.biHeight};
-    auto* player = new CPlayer(video, m_pDocument->GetPathName(), m_nCurrent, kPlayerClosedId);
+    auto* player = new CPlayer(video, m_pDocument->GetPathName(), m_nCurrent, ID_PLAYER_CLOSED);
     m_player.Attach(player);
     player->SetPlaying(TRUE);
     player->CreatePopup(this, WS_VISIBLE | WS_SYSMENU);

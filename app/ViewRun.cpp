@@ -14,11 +14,11 @@
 #include "platform/ui/Dialog.h"
 #include "platform/ui/UiServices.h"
 #include "readers/DecAVIAudio.h"
+#include "resources/CommandIds.h"
 
 namespace {
 
 constexpr UINT kStopCaption = 51201;
-constexpr UINT kAppTitleId = 57344;
 constexpr int kAudioNone = 0, kAudioRecompress = 1, kAudioCopy = 2;
 
 // Asks whether a copy of the source audio stops at a sample that cannot be read.
@@ -26,7 +26,7 @@ class AudioReadFailureBox : public IAudioReadFailurePrompt {
 public:
     explicit AudioReadFailureBox(QWidget* owner) : m_owner(owner) {}
     bool AskStop(const std::wstring& text) override {
-        return ShowMessageBox(m_owner, text, LoadStringTableEntry(kAppTitleId), MB_OKCANCEL | MB_ICONQUESTION) ==
+        return ShowMessageBox(m_owner, text, LoadStringTableEntry(AFX_IDS_APP_TITLE), MB_OKCANCEL | MB_ICONQUESTION) ==
                IDOK;
     }
 
@@ -269,7 +269,7 @@ void CTALVERNView::FinishRun() {
 }
 
 void CTALVERNView::AnnounceSaved(const std::wstring& path) {
-    ShowMessageBox(this, FormatSavedToMsg(path), LoadStringTableEntry(kAppTitleId), MB_OK);
+    ShowMessageBox(this, FormatSavedToMsg(path), LoadStringTableEntry(AFX_IDS_APP_TITLE), MB_OK);
 }
 
 // ---- One pass ----

@@ -1,10 +1,7 @@
 // The view's side windows that show or edit facts of the open movie: the movie
 // information, the frame header and the clipping and resize window.
 #include "app/TALVERNView.h"
-
-namespace {
-constexpr UINT ID_DISPLAY_REFRESH = 61454, ID_RESIZE_CLOSED = 61452;
-}  // namespace
+#include "resources/CommandIds.h"
 
 void CTALVERNView::OnFileInfo() {
     if (m_infoAvi) {

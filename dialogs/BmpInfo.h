@@ -7,7 +7,7 @@
 class CBmpInfo : public CInfoAVIDlg {
 public:
     static constexpr UINT IDD = 151;
-    static constexpr UINT kCloseId = 61465;
+    static constexpr UINT kCloseId = ID_BMP_INFO_CLOSED;
     static constexpr UINT kFirstValue = 1060;
     static constexpr int kFieldCount = 8;
 

@@ -6,12 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "resources/CommandIds.h"
 #include "toolkit/BaseDialog.h"
 
 class CInfoAVIDlg : public CBaseDialog {
 public:
     static constexpr UINT IDD = 150;
-    static constexpr UINT kCloseId = 32750;
+    static constexpr UINT kCloseId = ID_FILE_INFO;  // the menu command that opened it
     static constexpr int kLineCount = 20;
 
     explicit CInfoAVIDlg(CWnd* owner);

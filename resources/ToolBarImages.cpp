@@ -8,6 +8,7 @@
 #include "platform/ui/Icons.h"
 #include "platform/ui/ToolBar.h"
 #include "resources/AppResources.h"
+#include "resources/CommandIds.h"
 
 namespace {
 
@@ -226,28 +227,33 @@ QIcon ProgramIcon() {
 void RegisterImageResources() {
     ToolBarTemplate bar;
     bar.id = IDR_MAINFRAME;
-    bar.buttons = {57601, 57603, 0,     57634, 0,     32791, 32793, 32792, 0,
-                   32872, 32871, 0,     32734, 32735, 0,     32732, 32733, 32736,
-                   32737, 0,     32738, 32731, 32750, 0,     57670};
+    bar.buttons = {ID_FILE_OPEN, ID_SAVE_IMAGE, 0,  // file
+                   ID_EDIT_COPY, 0,  // clipboard
+                   ID_PLAY, ID_PAUSE, ID_STOP, 0,  // run
+                   ID_PREV_FRAME, ID_NEXT_FRAME, 0,  // step
+                   ID_OUTPUT_AVI, ID_OUTPUT_WMV, 0,  // movie outputs
+                   ID_OUTPUT_JPG, ID_OUTPUT_BMP, ID_OUTPUT_TIF, ID_OUTPUT_PNG, 0,  // picture outputs
+                   ID_OUTPUT_SETTINGS, ID_CLIP_RESIZE, ID_FILE_INFO, 0,  // settings and information
+                   ID_HELP};
     bar.images = {
-        {57601, Open()},
-        {57603, SaveImage()},
-        {57634, Copy()},
-        {32791, Play()},
-        {32793, Pause()},
-        {32792, Stop()},
-        {32872, Step(false)},
-        {32871, Step(true)},
-        {32734, MovieOutput('A', QColor(200, 40, 40))},
-        {32735, MovieOutput('W', QColor(120, 50, 170))},
-        {32732, PictureOutput('J', QColor(230, 120, 20))},
-        {32733, PictureOutput('B', QColor(40, 90, 200))},
-        {32736, PictureOutput('T', QColor(0, 140, 140))},
-        {32737, PictureOutput('P', QColor(40, 150, 50))},
-        {32738, Settings()},
-        {32731, ClipResize()},
-        {32750, Badge('i', QColor(40, 100, 200))},
-        {57670, Badge('?', QColor(40, 100, 200))},
+        {ID_FILE_OPEN, Open()},
+        {ID_SAVE_IMAGE, SaveImage()},
+        {ID_EDIT_COPY, Copy()},
+        {ID_PLAY, Play()},
+        {ID_PAUSE, Pause()},
+        {ID_STOP, Stop()},
+        {ID_PREV_FRAME, Step(false)},
+        {ID_NEXT_FRAME, Step(true)},
+        {ID_OUTPUT_AVI, MovieOutput('A', QColor(200, 40, 40))},
+        {ID_OUTPUT_WMV, MovieOutput('W', QColor(120, 50, 170))},
+        {ID_OUTPUT_JPG, PictureOutput('J', QColor(230, 120, 20))},
+        {ID_OUTPUT_BMP, PictureOutput('B', QColor(40, 90, 200))},
+        {ID_OUTPUT_TIF, PictureOutput('T', QColor(0, 140, 140))},
+        {ID_OUTPUT_PNG, PictureOutput('P', QColor(40, 150, 50))},
+        {ID_OUTPUT_SETTINGS, Settings()},
+        {ID_CLIP_RESIZE, ClipResize()},
+        {ID_FILE_INFO, Badge('i', QColor(40, 100, 200))},
+        {ID_HELP, Badge('?', QColor(40, 100, 200))},
     };
     RegisterToolBarTemplate(std::move(bar));
     RegisterIconResource(IDR_MAINFRAME, ProgramIcon());

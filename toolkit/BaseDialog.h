@@ -10,9 +10,8 @@
 
 #include "platform/ui/Dialog.h"
 #include "platform/ui/WindowDrag.h"
+#include "resources/CommandIds.h"
 
-constexpr UINT ID_APP_ABOUT = 0xE140;
-constexpr UINT ID_HELP = 0xE146;
 constexpr UINT SIZE_RESTORED = 0;
 constexpr UINT SIZE_MINIMIZED = 1;
 

@@ -29,6 +29,7 @@
 #include "platform/ui/QtUiHooks.h"
 #include "platform/ui/UiServices.h"
 #include "readers/DecAVIAudio.h"
+#include "resources/CommandIds.h"
 
 namespace {
 
@@ -152,7 +153,7 @@ public:
         const AllocCounts before = CurrentAllocCounts();
         const double cpu = ThreadCpuSeconds();
         const auto start = Clock::now();
-        if (!DispatchCommand(m_view, 32791)) Fail("Play is not available");
+        if (!DispatchCommand(m_view, ID_PLAY)) Fail("Play is not available");
         const double seconds = Since(start);
         if (!m_script.ui.messageBoxes.empty()) Fail("the run reported an error");
         const int frames = m_view.GetFrameCount();

@@ -7,6 +7,7 @@
 #include "foundation/LangString.h"
 #include "platform/win32/WideChar.h"
 #include "platform/ui/UiServices.h"
+#include "resources/CommandIds.h"
 
 bool CanOpenRegularFileForReading(const std::wstring& path) {
     if (path.empty()) return false;
@@ -22,7 +23,7 @@ bool CanOpenRegularFileForReading(const std::wstring& path) {
 
 BOOL CDocument::OnOpenDocument(const std::wstring& path) {
     if (CanOpenRegularFileForReading(path)) return TRUE;
-    ShowMessageBox(nullptr, LoadLangString(50001, 50002) + path, LoadStringTableEntry(57344),
+    ShowMessageBox(nullptr, LoadLangString(50001, 50002) + path, LoadStringTableEntry(AFX_IDS_APP_TITLE),
                    MB_OK | MB_ICONEXCLAMATION);
     return FALSE;
 }

@@ -13,19 +13,13 @@
 
 #include "platform/ui/Command.h"
 #include "platform/ui/Wnd.h"
+#include "resources/CommandIds.h"
 
 class CDocument;
 class CFrameWnd;
 class CToolBar;
 class QMenu;
 class QMenuBar;
-
-// The application title (string table), shown alone or after the document's name.
-constexpr UINT AFX_IDS_APP_TITLE = 57344;
-
-// Command ids of the two standard bars.
-constexpr UINT ID_VIEW_TOOLBAR = 59392;
-constexpr UINT ID_VIEW_STATUS_BAR = 59393;
 
 // The window's size before it is shown; 0 leaves Qt's default.
 struct CREATESTRUCT {

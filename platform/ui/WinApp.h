@@ -11,15 +11,13 @@
 
 #include "platform/ui/Command.h"
 #include "platform/ui/DocTemplate.h"
+#include "resources/CommandIds.h"
 
 class CCommandLineInfo;
 class CDocument;
 class CFrameWnd;
 class CRecentFileList;
 class QTranslator;
-
-constexpr UINT ID_APP_EXIT = 57665;
-constexpr UINT ID_FILE_MRU_FILE1 = 57616;
 
 class CWinApp : public CCmdTarget {
 public:

@@ -15,6 +15,7 @@
 #include "platform/ui/MenuTemplate.h"
 #include "platform/ui/RecentFileList.h"
 #include "platform/ui/ToolBar.h"
+#include "resources/CommandIds.h"
 #include "tests/app/AppTestSupport.h"
 
 using talvern::test::FrameFixture;
@@ -35,77 +36,90 @@ const QKeySequence kNoKey;
 
 const std::vector<Row>& Table() {
     static const std::vector<Row> rows = {
-        {57601, L"Open(&O)...\tCtrl+O", L"開く(&O)...\tCtrl+O", QKeySequence("Ctrl+O"), View},
-        {57634, L"Copy(&C)\tCtrl+C", L"コピー(&C)\tCtrl+C", QKeySequence("Ctrl+C"), View},
-        {57603, L"Save Image...", L"フレームを保存(&S)", kNoKey, View},
-        {57616, L"Recent File", L"最近使ったファイル", kNoKey, App},
-        {57665, L"Exit(&X)", L"アプリケーションの終了(&X)", kNoKey, App},
-        {32791, L"Play\tCtrl+P", L"再生\tCtrl+P", QKeySequence("Ctrl+P"), View},
-        {32793, L"Pause\tSpace", L"一時停止\tSpace", QKeySequence("Space"), View},
-        {32792, L"Stop\tCtrl+S", L"停止\tCtrl+S", QKeySequence("Ctrl+S"), View},
-        {32873, L"Move to Start", L"始端に移動(&S)", kNoKey, View},
-        {32870, L"Move to End", L"終端に移動(&E)", kNoKey, View},
-        {32872, L"Front Frame\t<-", L"前のフレームに移動\t←", QKeySequence("Left"), View},
-        {32871, L"Next Frame\t->", L"次のフレームに移動\t→", QKeySequence("Right"), View},
-        {32734, L"Output AVI , when playing", L"再生時にAVIを出力(&A)", kNoKey, Doc},
-        {32735, L"Output WMV, when playing", L"再生時にWMVを出力(&W)", kNoKey, Doc},
-        {32732, L"Output JPG, when playing", L"再生時に連続してJPGを出力(&J)", kNoKey, Doc},
-        {32733, L"Output BMP, when playing", L"再生時に連続してBMPを出力(&B)", kNoKey, Doc},
-        {32736, L"Output TIF, when playing", L"再生時に連続してTIFを出力(&T)", kNoKey, Doc},
-        {32737, L"Output PNG, when playing", L"再生時に連続してPNGを出力(&P)", kNoKey, Doc},
-        {32738, L"Setting...", L"出力ファイルの保存設定...(&S)", kNoKey, View},
-        {32731, L"Clipping + Resize...\tCtrl+R", L"クリッピング + リサイズ...\tCtrl+R",
+        {ID_FILE_OPEN, L"Open(&O)...\tCtrl+O", L"開く(&O)...\tCtrl+O", QKeySequence("Ctrl+O"),
+         View},
+        {ID_EDIT_COPY, L"Copy(&C)\tCtrl+C", L"コピー(&C)\tCtrl+C", QKeySequence("Ctrl+C"), View},
+        {ID_SAVE_IMAGE, L"Save Image...", L"フレームを保存(&S)", kNoKey, View},
+        {ID_FILE_MRU_FILE1, L"Recent File", L"最近使ったファイル", kNoKey, App},
+        {ID_APP_EXIT, L"Exit(&X)", L"アプリケーションの終了(&X)", kNoKey, App},
+        {ID_PLAY, L"Play\tCtrl+P", L"再生\tCtrl+P", QKeySequence("Ctrl+P"), View},
+        {ID_PAUSE, L"Pause\tSpace", L"一時停止\tSpace", QKeySequence("Space"), View},
+        {ID_STOP, L"Stop\tCtrl+S", L"停止\tCtrl+S", QKeySequence("Ctrl+S"), View},
+        {ID_MOVE_START, L"Move to Start", L"始端に移動(&S)", kNoKey, View},
+        {ID_MOVE_END, L"Move to End", L"終端に移動(&E)", kNoKey, View},
+        {ID_PREV_FRAME, L"Front Frame\t<-", L"前のフレームに移動\t←", QKeySequence("Left"), View},
+        {ID_NEXT_FRAME, L"Next Frame\t->", L"次のフレームに移動\t→", QKeySequence("Right"), View},
+        {ID_OUTPUT_AVI, L"Output AVI , when playing", L"再生時にAVIを出力(&A)", kNoKey, Doc},
+        {ID_OUTPUT_WMV, L"Output WMV, when playing", L"再生時にWMVを出力(&W)", kNoKey, Doc},
+        {ID_OUTPUT_JPG, L"Output JPG, when playing", L"再生時に連続してJPGを出力(&J)", kNoKey, Doc},
+        {ID_OUTPUT_BMP, L"Output BMP, when playing", L"再生時に連続してBMPを出力(&B)", kNoKey, Doc},
+        {ID_OUTPUT_TIF, L"Output TIF, when playing", L"再生時に連続してTIFを出力(&T)", kNoKey, Doc},
+        {ID_OUTPUT_PNG, L"Output PNG, when playing", L"再生時に連続してPNGを出力(&P)", kNoKey, Doc},
+        {ID_OUTPUT_SETTINGS, L"Setting...", L"出力ファイルの保存設定...(&S)", kNoKey, View},
+        {ID_CLIP_RESIZE, L"Clipping + Resize...\tCtrl+R", L"クリッピング + リサイズ...\tCtrl+R",
          QKeySequence("Ctrl+R"), View},
-        {32761, L"No\tCtrl+0", L"解除なし\tCtrl+0", QKeySequence("Ctrl+0"), View},
-        {32762, L"Odd\tCtrl+1", L"奇数フィールド\tCtrl+1", QKeySequence("Ctrl+1"), View},
-        {32763, L"Even\tCtrl+2", L"偶数フィールド\tCtrl+2", QKeySequence("Ctrl+2"), View},
-        {32764, L"Doubling\tCtrl+3", L"二重化\tCtrl+3", QKeySequence("Ctrl+3"), View},
-        {32802, L"Play in Specifical range", L"範囲指定で再生する(&H)", kNoKey, View},
-        {32800, L"This frame is set to the start frame", L"このフレームを開始フレームに設定(&S)",
-         kNoKey, View},
-        {32801, L"This frame is set to the end frame", L"このフレームを終了フレームに設定(&E)",
-         kNoKey, View},
-        {32805, L"The range is set to the whole", L"範囲を全体に設定(&A)", kNoKey, View},
-        {32803, L"It moves to the start frame", L"開始フレームに移動(&B)", kNoKey, View},
-        {32804, L"It moves to the end frame", L"終了フレームに移動(&N)", kNoKey, View},
-        {32892, L"Extract Video-Stream", L"映像ストリームをコピーして抽出(&C)", kNoKey, View},
-        {32900, L"Extract Audio-Stream", L"音声ストリームのWAV抽出(&W)", kNoKey, View},
-        {32750, L"File Infomation...\tCtrl+I", L"AVI情報...\tCtrl+I", QKeySequence("Ctrl+I"), View},
-        {32880, L"BMP Info...\tCtrl+M", L"BMP情報...\tCtrl+M", QKeySequence("Ctrl+M"), View},
-        {32840, L"Display of former picture...\tCtrl+V", L"元絵の表示...\tCtrl+V",
+        {ID_DEINTERLACE_NO, L"No\tCtrl+0", L"解除なし\tCtrl+0", QKeySequence("Ctrl+0"), View},
+        {ID_DEINTERLACE_ODD, L"Odd\tCtrl+1", L"奇数フィールド\tCtrl+1", QKeySequence("Ctrl+1"),
+         View},
+        {ID_DEINTERLACE_EVEN, L"Even\tCtrl+2", L"偶数フィールド\tCtrl+2", QKeySequence("Ctrl+2"),
+         View},
+        {ID_DEINTERLACE_DOUBLING, L"Doubling\tCtrl+3", L"二重化\tCtrl+3", QKeySequence("Ctrl+3"),
+         View},
+        {ID_RANGE_PLAY, L"Play in Specifical range", L"範囲指定で再生する(&H)", kNoKey, View},
+        {ID_RANGE_START, L"This frame is set to the start frame",
+         L"このフレームを開始フレームに設定(&S)", kNoKey, View},
+        {ID_RANGE_END, L"This frame is set to the end frame",
+         L"このフレームを終了フレームに設定(&E)", kNoKey, View},
+        {ID_RANGE_WHOLE, L"The range is set to the whole", L"範囲を全体に設定(&A)", kNoKey, View},
+        {ID_GOTO_RANGE_START, L"It moves to the start frame", L"開始フレームに移動(&B)", kNoKey,
+         View},
+        {ID_GOTO_RANGE_END, L"It moves to the end frame", L"終了フレームに移動(&N)", kNoKey, View},
+        {ID_EXTRACT_VIDEO, L"Extract Video-Stream", L"映像ストリームをコピーして抽出(&C)", kNoKey,
+         View},
+        {ID_EXTRACT_AUDIO, L"Extract Audio-Stream", L"音声ストリームのWAV抽出(&W)", kNoKey, View},
+        {ID_FILE_INFO, L"File Infomation...\tCtrl+I", L"AVI情報...\tCtrl+I", QKeySequence("Ctrl+I"),
+         View},
+        {ID_BMP_INFO, L"BMP Info...\tCtrl+M", L"BMP情報...\tCtrl+M", QKeySequence("Ctrl+M"), View},
+        {ID_SHOW_ORIGINAL, L"Display of former picture...\tCtrl+V", L"元絵の表示...\tCtrl+V",
          QKeySequence("Ctrl+V"), View},
-        {32890, L"Movie Player(&M)\tF5", L"ムービープレーヤー(&M)\tF5", QKeySequence("F5"), View},
-        {32891, L"Player Pause/Resume(&P)\tF6", L"プレーヤーの一時停止/再開(&P)\tF6", QKeySequence("F6"), View},
-        {32798, L"Player to Start(&T)\tF7", L"プレーヤーを先頭へ(&T)\tF7", QKeySequence("F7"), View},
-        {32799, L"Player to End(&E)\tF8", L"プレーヤーを末尾へ(&E)\tF8", QKeySequence("F8"), View},
-        {32780, L"High", L"高い", kNoKey, Frame},
-        {32781, L"Normal", L"通常", kNoKey, Frame},
-        {32782, L"Low", L"低い", kNoKey, Frame},
-        {32811, L"All", L"全表示", kNoKey, Doc},
-        {32810, L"thins", L"間引く", kNoKey, Doc},
-        {32809, L"No", L"表示しない", kNoKey, Doc},
-        {32776, L"400%", L"400%", kNoKey, View},
-        {32775, L"200%", L"200%", kNoKey, View},
-        {32774, L"150%", L"150%", kNoKey, View},
-        {32773, L"100%", L"100%", kNoKey, View},
-        {32772, L"50%", L"50%", kNoKey, View},
-        {32771, L"25%", L"25%", kNoKey, View},
-        {59392, L"<??????\?>", L"<プレースホルダ>", kNoKey, Frame},
-        {59393, L"Status bar(&S)", L"ステータス バー(&S)", kNoKey, Frame},
-        {40001, L"Windows 2000(&2)", L"Windows 2000(&2)", kNoKey, Frame},
-        {40002, L"Office XP(&X)", L"Office XP(&X)", kNoKey, Frame},
-        {40003, L"Windows XP(&W)", L"Windows XP(&W)", kNoKey, Frame},
-        {40004, L"Office 2003(&3)", L"Office 2003(&3)", kNoKey, Frame},
-        {40005, L"Visual Studio .NET 2005(&5)", L"Visual Studio .NET 2005(&5)", kNoKey, Frame},
-        {40006, L"Blue(&B)", L"ブルー スタイル(&B)", kNoKey, Frame},
-        {40007, L"Black(&L)", L"ブラック スタイル(&L)", kNoKey, Frame},
-        {40008, L"Silver(&S)", L"シルバー スタイル(&S)", kNoKey, Frame},
-        {40009, L"Aqua(&A)", L"アクア スタイル(&A)", kNoKey, Frame},
-        {57670, L"Help\tF1", L"ヘルプ\tF1", QKeySequence("F1"), App},
-        {57664, L"TALVERN Version Info(&A)...", L"TALVERN のバージョン情報(&A)...", kNoKey, App},
-        {124, nullptr, nullptr, kNoKey, Frame},
-        {61450, nullptr, nullptr, QKeySequence("Ctrl+Up"), View},
-        {61451, nullptr, nullptr, QKeySequence("Ctrl+Down"), View},
+        {ID_PLAYER_TOGGLE, L"Movie Player(&M)\tF5", L"ムービープレーヤー(&M)\tF5",
+         QKeySequence("F5"), View},
+        {ID_PLAYER_PAUSE, L"Player Pause/Resume(&P)\tF6", L"プレーヤーの一時停止/再開(&P)\tF6",
+         QKeySequence("F6"), View},
+        {ID_PLAYER_FIRST, L"Player to Start(&T)\tF7", L"プレーヤーを先頭へ(&T)\tF7",
+         QKeySequence("F7"), View},
+        {ID_PLAYER_LAST, L"Player to End(&E)\tF8", L"プレーヤーを末尾へ(&E)\tF8",
+         QKeySequence("F8"), View},
+        {ID_PRIORITY_HIGH, L"High", L"高い", kNoKey, Frame},
+        {ID_PRIORITY_NORMAL, L"Normal", L"通常", kNoKey, Frame},
+        {ID_PRIORITY_LOW, L"Low", L"低い", kNoKey, Frame},
+        {ID_PREVIEW_ALL, L"All", L"全表示", kNoKey, Doc},
+        {ID_PREVIEW_THIN, L"thins", L"間引く", kNoKey, Doc},
+        {ID_PREVIEW_NONE, L"No", L"表示しない", kNoKey, Doc},
+        {ID_ZOOM_400, L"400%", L"400%", kNoKey, View},
+        {ID_ZOOM_200, L"200%", L"200%", kNoKey, View},
+        {ID_ZOOM_150, L"150%", L"150%", kNoKey, View},
+        {ID_ZOOM_100, L"100%", L"100%", kNoKey, View},
+        {ID_ZOOM_50, L"50%", L"50%", kNoKey, View},
+        {ID_ZOOM_25, L"25%", L"25%", kNoKey, View},
+        {ID_VIEW_TOOLBAR, L"<??????\?>", L"<プレースホルダ>", kNoKey, Frame},
+        {ID_VIEW_STATUS_BAR, L"Status bar(&S)", L"ステータス バー(&S)", kNoKey, Frame},
+        {ID_VIEW_APPLOOK_WIN_2000, L"Windows 2000(&2)", L"Windows 2000(&2)", kNoKey, Frame},
+        {ID_VIEW_APPLOOK_OFF_XP, L"Office XP(&X)", L"Office XP(&X)", kNoKey, Frame},
+        {ID_VIEW_APPLOOK_WIN_XP, L"Windows XP(&W)", L"Windows XP(&W)", kNoKey, Frame},
+        {ID_VIEW_APPLOOK_OFF_2003, L"Office 2003(&3)", L"Office 2003(&3)", kNoKey, Frame},
+        {ID_VIEW_APPLOOK_VS_2005, L"Visual Studio .NET 2005(&5)", L"Visual Studio .NET 2005(&5)",
+         kNoKey, Frame},
+        {ID_VIEW_APPLOOK_OFF_2007_BLUE, L"Blue(&B)", L"ブルー スタイル(&B)", kNoKey, Frame},
+        {ID_VIEW_APPLOOK_OFF_2007_BLACK, L"Black(&L)", L"ブラック スタイル(&L)", kNoKey, Frame},
+        {ID_VIEW_APPLOOK_OFF_2007_SILVER, L"Silver(&S)", L"シルバー スタイル(&S)", kNoKey, Frame},
+        {ID_VIEW_APPLOOK_OFF_2007_AQUA, L"Aqua(&A)", L"アクア スタイル(&A)", kNoKey, Frame},
+        {ID_HELP, L"Help\tF1", L"ヘルプ\tF1", QKeySequence("F1"), App},
+        {ID_APP_ABOUT, L"TALVERN Version Info(&A)...", L"TALVERN のバージョン情報(&A)...", kNoKey,
+         App},
+        {ID_VIEW_CUSTOMIZE, nullptr, nullptr, kNoKey, Frame},
+        {ID_ZOOM_UP, nullptr, nullptr, QKeySequence("Ctrl+Up"), View},
+        {ID_ZOOM_DOWN, nullptr, nullptr, QKeySequence("Ctrl+Down"), View},
     };
     return rows;
 }
@@ -161,8 +175,10 @@ TEST(CommandTable, EveryCommandHasItsTextsInBothMenusAndItsKey) {
 
 TEST(CommandTable, ContextMenusAndToolBarHoldTheirCommandsInOrder) {
     RegisterAppResources();
-    const std::vector<UINT> picture = {1, 1, 1, 0, 32791, 32792, 0, 57601, 57634, 57603, 0, 57665};
-    const std::vector<UINT> range = {32802, 0, 32800, 32801, 32805, 0, 32803, 32804};
+    const std::vector<UINT> picture = {
+        1, 1, 1, 0, ID_PLAY, ID_STOP, 0, ID_FILE_OPEN, ID_EDIT_COPY, ID_SAVE_IMAGE, 0, ID_APP_EXIT};
+    const std::vector<UINT> range = {ID_RANGE_PLAY,  0, ID_RANGE_START,      ID_RANGE_END,
+                                     ID_RANGE_WHOLE, 0, ID_GOTO_RANGE_START, ID_GOTO_RANGE_END};
     for (UINT id : {IDR_CONTEXT_JA, IDR_CONTEXT_EN}) {
         const MenuTemplate* menu = FindMenuTemplate(id);
         ASSERT_NE(menu, nullptr);
@@ -170,21 +186,27 @@ TEST(CommandTable, ContextMenusAndToolBarHoldTheirCommandsInOrder) {
         EXPECT_EQ(Ids(menu->items[0].items), picture);
         EXPECT_EQ(Ids(menu->items[1].items), range);
         EXPECT_EQ(Ids(menu->items[0].items[0].items),
-                  (std::vector<UINT>{32776, 32775, 32774, 32773, 32772, 32771}));
+                  (std::vector<UINT>{ID_ZOOM_400, ID_ZOOM_200, ID_ZOOM_150, ID_ZOOM_100, ID_ZOOM_50,
+                                     ID_ZOOM_25}));
         EXPECT_EQ(Ids(menu->items[0].items[1].items),
-                  (std::vector<UINT>{32761, 32762, 32763, 32764}));
-        EXPECT_EQ(Ids(menu->items[0].items[2].items), (std::vector<UINT>{32811, 32810, 32809}));
+                  (std::vector<UINT>{ID_DEINTERLACE_NO, ID_DEINTERLACE_ODD, ID_DEINTERLACE_EVEN,
+                                     ID_DEINTERLACE_DOUBLING}));
+        EXPECT_EQ(Ids(menu->items[0].items[2].items),
+                  (std::vector<UINT>{ID_PREVIEW_ALL, ID_PREVIEW_THIN, ID_PREVIEW_NONE}));
     }
     EXPECT_EQ(FindMenuTemplate(IDR_CONTEXT_JA)->items[0].text, L"メニュー");
     EXPECT_EQ(FindMenuTemplate(IDR_CONTEXT_EN)->items[1].text, L"Range Setting(&A)");
-    EXPECT_EQ(FindMenuItemText(*FindMenuTemplate(IDR_CONTEXT_JA), 57603), L"フレームを保存");
+    EXPECT_EQ(FindMenuItemText(*FindMenuTemplate(IDR_CONTEXT_JA), ID_SAVE_IMAGE),
+              L"フレームを保存");
 
     const ToolBarTemplate* bar = FindToolBarTemplate(IDR_MAINFRAME);
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(bar->buttons,
-              (std::vector<UINT>{57601, 57603, 0,     57634, 0,     32791, 32793, 32792, 0,
-                                 32872, 32871, 0,     32734, 32735, 0,     32732, 32733, 32736,
-                                 32737, 0,     32738, 32731, 32750, 0,     57670}));
+              (std::vector<UINT>{ID_FILE_OPEN, ID_SAVE_IMAGE, 0, ID_EDIT_COPY, 0, ID_PLAY, ID_PAUSE,
+                                 ID_STOP, 0, ID_PREV_FRAME, ID_NEXT_FRAME, 0, ID_OUTPUT_AVI,
+                                 ID_OUTPUT_WMV, 0, ID_OUTPUT_JPG, ID_OUTPUT_BMP, ID_OUTPUT_TIF,
+                                 ID_OUTPUT_PNG, 0, ID_OUTPUT_SETTINGS, ID_CLIP_RESIZE, ID_FILE_INFO,
+                                 0, ID_HELP}));
     // One picture per button, each its own.
     std::vector<QImage> seen;
     for (UINT id : bar->buttons) {
@@ -215,16 +237,16 @@ TEST(CommandTable, EnablingAndTicksOfTheFrameAndApplicationCommands) {
                     break;
                 case Frame:
                 case App:
-                    EXPECT_EQ(ui.m_bEnabled, row.id != 57616);
+                    EXPECT_EQ(ui.m_bEnabled, row.id != ID_FILE_MRU_FILE1);
                     break;  // no recent file yet
             }
-            if (row.id >= 40001 && row.id <= 40009) {
+            if (row.id >= ID_VIEW_APPLOOK_FIRST && row.id <= ID_VIEW_APPLOOK_LAST) {
                 EXPECT_TRUE(ui.m_bRadio);
-                EXPECT_EQ(ui.m_nCheck, row.id == 40006 ? 1 : 0);
-            } else if (row.id >= 32780 && row.id <= 32782) {
+                EXPECT_EQ(ui.m_nCheck, row.id == ID_VIEW_APPLOOK_OFF_2007_BLUE ? 1 : 0);
+            } else if (row.id >= ID_PRIORITY_HIGH && row.id <= ID_PRIORITY_LOW) {
                 EXPECT_FALSE(ui.m_bRadio);
-                EXPECT_EQ(ui.m_nCheck, row.id == 32781 ? 1 : 0);
-            } else if (row.id == 59392 || row.id == 59393) {
+                EXPECT_EQ(ui.m_nCheck, row.id == ID_PRIORITY_NORMAL ? 1 : 0);
+            } else if (row.id == ID_VIEW_TOOLBAR || row.id == ID_VIEW_STATUS_BAR) {
                 EXPECT_EQ(ui.m_nCheck, 1);
             }
         }
@@ -243,8 +265,8 @@ TEST(CommandTable, EnablingAndTicksOfTheFrameAndApplicationCommands) {
               FindAcceleratorTable(IDR_MAINFRAME)->size());
 
     f.app.AddToRecentFileList(L"/m/a.avi");
-    EXPECT_TRUE(QueryCommand(start, 57616).m_bEnabled);
-    EXPECT_FALSE(QueryCommand(start, 57617).m_bEnabled);
+    EXPECT_TRUE(QueryCommand(start, ID_FILE_MRU_FILE1).m_bEnabled);
+    EXPECT_FALSE(QueryCommand(start, ID_FILE_MRU_FILE1 + 1).m_bEnabled);
 }
 
 TEST(CommandTable, DocumentCommandsFollowThePlayState) {
@@ -252,9 +274,9 @@ TEST(CommandTable, DocumentCommandsFollowThePlayState) {
     auto& doc = *static_cast<CTALVERNDoc*>(f.Frame().GetActiveDocument());
     CCmdTarget& start = f.Start();
     const std::pair<UINT, BOOL CTALVERNDoc::*> switches[] = {
-        {32732, &CTALVERNDoc::m_bOutputJpg}, {32733, &CTALVERNDoc::m_bOutputBmp},
-        {32734, &CTALVERNDoc::m_bOutputAvi}, {32735, &CTALVERNDoc::m_bOutputWmv},
-        {32736, &CTALVERNDoc::m_bOutputTif}, {32737, &CTALVERNDoc::m_bOutputPng}};
+        {ID_OUTPUT_JPG, &CTALVERNDoc::m_bOutputJpg}, {ID_OUTPUT_BMP, &CTALVERNDoc::m_bOutputBmp},
+        {ID_OUTPUT_AVI, &CTALVERNDoc::m_bOutputAvi}, {ID_OUTPUT_WMV, &CTALVERNDoc::m_bOutputWmv},
+        {ID_OUTPUT_TIF, &CTALVERNDoc::m_bOutputTif}, {ID_OUTPUT_PNG, &CTALVERNDoc::m_bOutputPng}};
     const struct {
         const char* name;
         bool open;

@@ -14,6 +14,7 @@
 #include "platform/ui/CustomizeDlg.h"
 #include "platform/ui/MenuTemplate.h"
 #include "platform/ui/ToolBar.h"
+#include "resources/CommandIds.h"
 #include "tests/app/AppTestSupport.h"
 
 using talvern::test::FrameFixture;
@@ -81,20 +82,20 @@ TEST(Customize, DroppedCommandGoesWhereDroppedAndDispatchesWithTheEnableRule) {
     CMainFrame& frame = f.Frame();
     int runs = 0;
     bool enabled = false;
-    frame.OnCommand(32880, [&](UINT) { ++runs; });
-    frame.OnUpdateCommand(32880, [&](CCmdUI& ui) { ui.Enable(enabled); });
+    frame.OnCommand(ID_BMP_INFO, [&](UINT) { ++runs; });
+    frame.OnUpdateCommand(ID_BMP_INFO, [&](CCmdUI& ui) { ui.Enable(enabled); });
     frame.show();
     CToolBar& bar = *frame.GetToolBar();
     const std::vector<UINT> before = bar.GetButtons();
-    EXPECT_FALSE(DropCommand(bar, 32880, {1, 1}));  // only while customising
+    EXPECT_FALSE(DropCommand(bar, ID_BMP_INFO, {1, 1}));  // only while customising
     frame.SetCustomizeMode(true);
-    ASSERT_TRUE(DropCommand(bar, 32880, {1, 1}));
+    ASSERT_TRUE(DropCommand(bar, ID_BMP_INFO, {1, 1}));
     frame.SetCustomizeMode(false);
     std::vector<UINT> expected = before;
-    expected.insert(expected.begin(), 32880);
+    expected.insert(expected.begin(), ID_BMP_INFO);
     EXPECT_EQ(bar.GetButtons(), expected);
 
-    QAction* button = bar.FindButton(32880);
+    QAction* button = bar.FindButton(ID_BMP_INFO);
     ASSERT_NE(button, nullptr);
     EXPECT_EQ(button->toolTip(), QStringLiteral("BMP Info... (Ctrl+M)"));
     button->trigger();
@@ -107,7 +108,7 @@ TEST(Customize, DroppedCommandGoesWhereDroppedAndDispatchesWithTheEnableRule) {
 TEST(Customize, ResetRestoresBar128AndKeepsTheCustomiseButton) {
     FrameFixture f;
     CToolBar& bar = *f.Frame().GetToolBar();
-    bar.SetButtons({57665, 0, 32880});
+    bar.SetButtons({ID_APP_EXIT, 0, ID_BMP_INFO});
     ASSERT_TRUE(bar.CanReset());
     bar.ResetToolBar();
     EXPECT_EQ(bar.GetButtons(), FindToolBarTemplate(128)->buttons);
@@ -122,7 +123,7 @@ TEST(Customize, ResetRestoresBar128AndKeepsTheCustomiseButton) {
 TEST(Customize, AtMostTenUserBarsEachListedTickedAndWithItsCustomiseButton) {
     FrameFixture f;
     CMainFrame& frame = f.Frame();
-    for (UINT id = 59432; id <= 59441; ++id) {
+    for (UINT id = ID_VIEW_USER_TOOLBAR_FIRST; id <= ID_VIEW_USER_TOOLBAR_LAST; ++id) {
         CToolBar* bar = frame.CreateUserToolBar(L"Bar " + std::to_wstring(id));
         ASSERT_NE(bar, nullptr);
         EXPECT_EQ(bar->GetID(), id);
@@ -138,51 +139,55 @@ TEST(Customize, AtMostTenUserBarsEachListedTickedAndWithItsCustomiseButton) {
     EXPECT_EQ(list[1], 59432u);
     EXPECT_EQ(list.back(), ID_VIEW_STATUS_BAR);
 
-    ASSERT_TRUE(DispatchCommand(f.Start(), 59434));  // hidden from the list
-    EXPECT_FALSE(frame.IsControlBarVisible(59434));
-    EXPECT_EQ(QueryCommand(f.Start(), 59434).m_nCheck, 0);
-    frame.RenameToolBar(59434, L"Renamed");
-    EXPECT_EQ(QueryCommand(f.Start(), 59434).m_text, std::optional<std::wstring>(L"Renamed"));
+    ASSERT_TRUE(
+        DispatchCommand(f.Start(), ID_VIEW_USER_TOOLBAR_FIRST + 2));  // hidden from the list
+    EXPECT_FALSE(frame.IsControlBarVisible(ID_VIEW_USER_TOOLBAR_FIRST + 2));
+    EXPECT_EQ(QueryCommand(f.Start(), ID_VIEW_USER_TOOLBAR_FIRST + 2).m_nCheck, 0);
+    frame.RenameToolBar(ID_VIEW_USER_TOOLBAR_FIRST + 2, L"Renamed");
+    EXPECT_EQ(QueryCommand(f.Start(), ID_VIEW_USER_TOOLBAR_FIRST + 2).m_text,
+              std::optional<std::wstring>(L"Renamed"));
 
     EXPECT_FALSE(frame.DeleteUserToolBar(ID_VIEW_TOOLBAR));
-    ASSERT_TRUE(frame.DeleteUserToolBar(59435));
-    EXPECT_FALSE(QueryCommand(f.Start(), 59435).m_bEnabled);
+    ASSERT_TRUE(frame.DeleteUserToolBar(ID_VIEW_USER_TOOLBAR_FIRST + 3));
+    EXPECT_FALSE(QueryCommand(f.Start(), ID_VIEW_USER_TOOLBAR_FIRST + 3).m_bEnabled);
     EXPECT_EQ(ToolBarList(frame).size(), 11u);
     CToolBar* again = frame.CreateUserToolBar(L"Again");
     ASSERT_NE(again, nullptr);
     EXPECT_EQ(again->GetID(), 59435u);
-    EXPECT_TRUE(QueryCommand(f.Start(), 59435).m_bEnabled);
+    EXPECT_TRUE(QueryCommand(f.Start(), ID_VIEW_USER_TOOLBAR_FIRST + 3).m_bEnabled);
 }
 
 TEST(Customize, LayoutComesBackAfterARestartAndADamagedStoreIsPassedOver) {
     FrameFixture f;
     {
         CMainFrame& frame = f.Frame();
-        frame.GetToolBar()->SetButtons({32791, 0, 57665});
+        frame.GetToolBar()->SetButtons({ID_PLAY, 0, ID_APP_EXIT});
         CToolBar* mine = frame.CreateUserToolBar(L"Mine ツール");
-        mine->SetButtons({57601, 32880});
+        mine->SetButtons({ID_FILE_OPEN, ID_BMP_INFO});
         mine->SetTextLabels(true);
         frame.CreateUserToolBar(L"Hidden");
-        frame.ShowControlBar(59433, false);
+        frame.ShowControlBar(ID_VIEW_USER_TOOLBAR_FIRST + 1, false);
         frame.SetMenuAnimation(CFrameWnd::kMenuAnimationFade);
         frame.SaveBarState();
         f.Close();
     }
     {
         CMainFrame& frame = f.Frame();
-        EXPECT_EQ(frame.GetToolBar()->GetButtons(), (std::vector<UINT>{32791, 0, 57665}));
-        auto* mine = dynamic_cast<CToolBar*>(frame.GetControlBar(59432));
+        EXPECT_EQ(frame.GetToolBar()->GetButtons(), (std::vector<UINT>{ID_PLAY, 0, ID_APP_EXIT}));
+        auto* mine = dynamic_cast<CToolBar*>(frame.GetControlBar(ID_VIEW_USER_TOOLBAR_FIRST));
         ASSERT_NE(mine, nullptr);
         EXPECT_EQ(mine->windowTitle(), QStringLiteral("Mine ツール"));
-        EXPECT_EQ(mine->GetButtons(), (std::vector<UINT>{57601, 32880}));
+        EXPECT_EQ(mine->GetButtons(), (std::vector<UINT>{ID_FILE_OPEN, ID_BMP_INFO}));
         EXPECT_TRUE(mine->GetTextLabels());
         EXPECT_TRUE(mine->HasCustomizeButton());
-        EXPECT_FALSE(frame.IsControlBarVisible(59433));
+        EXPECT_FALSE(frame.IsControlBarVisible(ID_VIEW_USER_TOOLBAR_FIRST + 1));
         EXPECT_EQ(frame.GetMenuAnimation(), CFrameWnd::kMenuAnimationFade);
         EXPECT_TRUE(QApplication::isEffectEnabled(Qt::UI_FadeMenu));
         frame.SetMenuAnimation(CFrameWnd::kMenuAnimationNone);
         EXPECT_FALSE(QApplication::isEffectEnabled(Qt::UI_AnimateMenu));
-        EXPECT_EQ(ToolBarList(frame), (std::vector<UINT>{59392, 59432, 59433, 59393}));
+        EXPECT_EQ(ToolBarList(frame),
+                  (std::vector<UINT>{ID_VIEW_TOOLBAR, ID_VIEW_USER_TOOLBAR_FIRST,
+                                     ID_VIEW_USER_TOOLBAR_FIRST + 1, ID_VIEW_STATUS_BAR}));
         f.Close();
     }
     // Cut short, or naming a command no menu has: the whole blob, or that button, goes.
@@ -192,7 +197,7 @@ TEST(Customize, LayoutComesBackAfterARestartAndADamagedStoreIsPassedOver) {
     blob.resize(blob.size() - 3);
     WriteProfileBinary(L"Workspace", L"ToolBars", blob.data(), static_cast<UINT>(blob.size()));
     EXPECT_EQ(f.Frame().GetToolBar()->GetButtons(), FindToolBarTemplate(128)->buttons);
-    EXPECT_EQ(f.Frame().GetControlBar(59432), nullptr);
+    EXPECT_EQ(f.Frame().GetControlBar(ID_VIEW_USER_TOOLBAR_FIRST), nullptr);
     f.Close();
     blob = whole;
     const BYTE exitId[] = {0, 0, 0xE1, 0x41};  // 57665 as stored
@@ -200,6 +205,6 @@ TEST(Customize, LayoutComesBackAfterARestartAndADamagedStoreIsPassedOver) {
     ASSERT_NE(at, blob.end());
     at[2] = 0x10;  // 4161: no command
     WriteProfileBinary(L"Workspace", L"ToolBars", blob.data(), static_cast<UINT>(blob.size()));
-    EXPECT_EQ(f.Frame().GetToolBar()->GetButtons(), (std::vector<UINT>{32791, 0}));
+    EXPECT_EQ(f.Frame().GetToolBar()->GetButtons(), (std::vector<UINT>{ID_PLAY, 0}));
     f.Close();
 }

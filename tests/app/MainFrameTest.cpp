@@ -16,6 +16,7 @@
 #include "platform/registry/Profile.h"
 #include "platform/ui/StatusBar.h"
 #include "platform/ui/ToolBar.h"
+#include "resources/CommandIds.h"
 #include "tests/app/AppTestSupport.h"
 
 using talvern::test::FrameFixture;
@@ -29,7 +30,8 @@ TEST(MainFrame, SizeBarsAndStatusPanes) {
     EXPECT_EQ(frame.GetToolBar()->windowTitle(), QStringLiteral("Default"));
     EXPECT_EQ(frame.GetToolBar()->iconSize(), QSize(16, 15));
     // Tool tips speak the menu's language, without mnemonics.
-    EXPECT_EQ(frame.GetToolBar()->FindButton(57601)->toolTip(), QStringLiteral("Open... (Ctrl+O)"));
+    EXPECT_EQ(frame.GetToolBar()->FindButton(ID_FILE_OPEN)->toolTip(),
+              QStringLiteral("Open... (Ctrl+O)"));
     EXPECT_EQ(frame.GetToolBar()->allowedAreas(), Qt::AllToolBarAreas);
 
     CStatusBar& status = *frame.GetStatusBar();
@@ -58,12 +60,12 @@ TEST(MainFrame, StyleIsAppliedAtOnceStoredAndInForceAfterARestart) {
     EXPECT_EQ(QApplication::style()->name(), QStringLiteral("fusion"));
     const QString blueSheet = f.Frame().styleSheet();
 
-    ASSERT_TRUE(DispatchCommand(f.Start(), 40001));
+    ASSERT_TRUE(DispatchCommand(f.Start(), ID_VIEW_APPLOOK_WIN_2000));
     EXPECT_EQ(GetProfileInt(L"Workspace", L"ApplicationLook", 0), 40001u);
     EXPECT_EQ(QApplication::style()->name(), QStringLiteral("windows"));
     EXPECT_NE(f.Frame().styleSheet(), blueSheet);
-    EXPECT_EQ(QueryCommand(f.Start(), 40001).m_nCheck, 1);
-    EXPECT_EQ(QueryCommand(f.Start(), 40006).m_nCheck, 0);
+    EXPECT_EQ(QueryCommand(f.Start(), ID_VIEW_APPLOOK_WIN_2000).m_nCheck, 1);
+    EXPECT_EQ(QueryCommand(f.Start(), ID_VIEW_APPLOOK_OFF_2007_BLUE).m_nCheck, 0);
 
     f.Close();
     QApplication::setStyle(QStringLiteral("fusion"));
@@ -75,7 +77,8 @@ TEST(MainFrame, StyleIsAppliedAtOnceStoredAndInForceAfterARestart) {
     WriteProfileInt(L"Workspace", L"ApplicationLook", 12345);
     EXPECT_EQ(f.Frame().GetApplicationLook(), 12345u);
     EXPECT_EQ(f.Frame().styleSheet(), blueSheet);
-    for (UINT id = 40001; id <= 40009; ++id) EXPECT_EQ(QueryCommand(f.Start(), id).m_nCheck, 0);
+    for (UINT id = ID_VIEW_APPLOOK_FIRST; id <= ID_VIEW_APPLOOK_LAST; ++id)
+        EXPECT_EQ(QueryCommand(f.Start(), id).m_nCheck, 0);
     f.Close();
     QApplication::setStyle(QStringLiteral("fusion"));
 }
@@ -85,8 +88,8 @@ TEST(MainFrame, NineStylesAPersonCanTellApart) {
         return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()),
                          std::abs(a.blue() - b.blue())}) > 12;
     };
-    for (UINT a = 40001; a <= 40009; ++a) {
-        for (UINT b = a + 1; b <= 40009; ++b) {
+    for (UINT a = ID_VIEW_APPLOOK_FIRST; a <= ID_VIEW_APPLOOK_LAST; ++a) {
+        for (UINT b = a + 1; b <= ID_VIEW_APPLOOK_LAST; ++b) {
             SCOPED_TRACE(std::to_string(a) + " " + std::to_string(b));
             const ApplicationLook& x = FindApplicationLook(a);
             const ApplicationLook& y = FindApplicationLook(b);
@@ -102,32 +105,32 @@ TEST(MainFrame, PriorityTickFollowsTheValueReadBackAndARefusalChangesNothing) {
     CCmdTarget& start = f.Start();
     auto ticked = [&] {
         std::vector<UINT> on;
-        for (UINT id = 32780; id <= 32782; ++id)
+        for (UINT id = ID_PRIORITY_HIGH; id <= ID_PRIORITY_LOW; ++id)
             if (QueryCommand(start, id).m_nCheck) on.push_back(id);
         return on;
     };
-    EXPECT_EQ(ticked(), std::vector<UINT>{32781});
-    ASSERT_TRUE(DispatchCommand(start, 32782));
+    EXPECT_EQ(ticked(), std::vector<UINT>{ID_PRIORITY_NORMAL});
+    ASSERT_TRUE(DispatchCommand(start, ID_PRIORITY_LOW));
     EXPECT_EQ(f.nice, 19);
-    EXPECT_EQ(ticked(), std::vector<UINT>{32782});
+    EXPECT_EQ(ticked(), std::vector<UINT>{ID_PRIORITY_LOW});
     f.nice = 5;  // set from outside: no item is that value
     EXPECT_TRUE(ticked().empty());
     f.nice = 0;
 
     f.refuseRaise = true;
-    ASSERT_TRUE(DispatchCommand(start, 32780));
+    ASSERT_TRUE(DispatchCommand(start, ID_PRIORITY_HIGH));
     EXPECT_EQ(f.nice, 0);
-    EXPECT_EQ(ticked(), std::vector<UINT>{32781});
+    EXPECT_EQ(ticked(), std::vector<UINT>{ID_PRIORITY_NORMAL});
     ASSERT_EQ(f.script.ui.messageBoxes.size(), 1u);
     EXPECT_EQ(f.script.ui.messageBoxes[0].text, LoadLangString(50005, 50006));
     EXPECT_EQ(f.script.ui.messageBoxes[0].caption, L"TALVERN");
     {
         ScopedLanguage japanese(true);
-        ASSERT_TRUE(DispatchCommand(start, 32780));
+        ASSERT_TRUE(DispatchCommand(start, ID_PRIORITY_HIGH));
     }
     ASSERT_EQ(f.script.ui.messageBoxes.size(), 2u);
     EXPECT_EQ(f.script.ui.messageBoxes[1].text, LoadStringTableEntry(50005));
-    EXPECT_EQ(ticked(), std::vector<UINT>{32781});
+    EXPECT_EQ(ticked(), std::vector<UINT>{ID_PRIORITY_NORMAL});
 }
 
 // The real setter reaches every thread. It runs in a child process, since a lowered

@@ -17,6 +17,7 @@
 
 #include "platform/ui/DialogTemplate.h"
 #include "platform/ui/UiServices.h"
+#include "resources/CommandIds.h"
 #include "tests/data/SyntheticAvi.h"
 #include "tests/data/TestMedia.h"
 #include "tests/support/TestSupport.h"
@@ -24,7 +25,7 @@
 namespace talvern::test {
 namespace {
 
-constexpr UINT kClosed = 61470;
+constexpr UINT kClosed = ID_PLAYER_CLOSED;
 
 class Owner : public QWidget, public CWnd {
 public:

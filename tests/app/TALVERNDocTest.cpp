@@ -19,6 +19,7 @@
 #include "platform/win32/WideChar.h"
 #include "readers/DecAVIAudio.h"
 #include "readers/DecDVAVI.h"
+#include "resources/CommandIds.h"
 #include "tests/platform/dshow/IndexMovie.h"
 
 namespace {
@@ -268,10 +269,11 @@ TEST_F(Document, CommandsFollowTheMovieAndPlayState) {
         {L"/m.avi", PlayState::Paused, false},
     };
     const std::pair<UINT, BOOL CTALVERNDoc::*> switches[] = {
-        {32732, &CTALVERNDoc::m_bOutputJpg}, {32733, &CTALVERNDoc::m_bOutputBmp},
-        {32734, &CTALVERNDoc::m_bOutputAvi}, {32735, &CTALVERNDoc::m_bOutputWmv},
-        {32736, &CTALVERNDoc::m_bOutputTif}, {32737, &CTALVERNDoc::m_bOutputPng}};
-    const std::pair<UINT, int> previews[] = {{32809, 10000}, {32810, 30}, {32811, 1}};
+        {ID_OUTPUT_JPG, &CTALVERNDoc::m_bOutputJpg}, {ID_OUTPUT_BMP, &CTALVERNDoc::m_bOutputBmp},
+        {ID_OUTPUT_AVI, &CTALVERNDoc::m_bOutputAvi}, {ID_OUTPUT_WMV, &CTALVERNDoc::m_bOutputWmv},
+        {ID_OUTPUT_TIF, &CTALVERNDoc::m_bOutputTif}, {ID_OUTPUT_PNG, &CTALVERNDoc::m_bOutputPng}};
+    const std::pair<UINT, int> previews[] = {
+        {ID_PREVIEW_NONE, 10000}, {ID_PREVIEW_THIN, 30}, {ID_PREVIEW_ALL, 1}};
     for (const auto& [path, play, enabled] : states) {
         doc.SetPathName(path);
         doc.m_nPlayState = play;

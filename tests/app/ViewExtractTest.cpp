@@ -18,6 +18,7 @@
 #include "platform/ui/Command.h"
 #include "platform/ui/UiServices.h"
 #include "readers/DecAVIAudio.h"
+#include "resources/CommandIds.h"
 #include "tests/app/ScriptedLoop.h"
 #include "tests/data/TestMedia.h"
 #include "tests/support/TestSupport.h"
@@ -27,7 +28,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr UINT kExtractVideo = 32892, kExtractAudio = 32900, kPause = 32793, kPlay = 32791, kStop = 32792;
+constexpr UINT kExtractVideo = ID_EXTRACT_VIDEO, kExtractAudio = ID_EXTRACT_AUDIO,
+               kPause = ID_PAUSE, kPlay = ID_PLAY, kStop = ID_STOP;
 constexpr int kSamplesPerFrame = 22050 / 25;
 
 std::string Output(const std::string& command) {

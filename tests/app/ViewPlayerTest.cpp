@@ -15,6 +15,7 @@
 #include "platform/ui/Command.h"
 #include "platform/ui/UiServices.h"
 #include "readers/DecDVAVI.h"
+#include "resources/CommandIds.h"
 #include "tests/data/TestMedia.h"
 #include "tests/support/TestSupport.h"
 
@@ -22,7 +23,8 @@ using namespace talvern::test;
 
 namespace {
 
-constexpr UINT kToggle = 32890, kPause = 32891, kFirst = 32798, kLast = 32799;
+constexpr UINT kToggle = ID_PLAYER_TOGGLE, kPause = ID_PLAYER_PAUSE, kFirst = ID_PLAYER_FIRST,
+               kLast = ID_PLAYER_LAST;
 constexpr int kFrames = 60, kWidth = 64, kHeight = 48;
 
 // Reads every movie with the combined reader when asked to.

@@ -18,6 +18,7 @@
 #include "platform/ui/Dialog.h"
 #include "platform/ui/UiServices.h"
 #include "readers/DecAVIAudio.h"
+#include "resources/CommandIds.h"
 #include "tests/app/ScriptedLoop.h"
 #include "tests/data/TestMedia.h"
 #include "tests/support/TestSupport.h"
@@ -27,7 +28,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr UINT kPlay = 32791, kStop = 32792, kPause = 32793, kSaveImage = 57603, kCopy = 57634;
+constexpr UINT kPlay = ID_PLAY, kStop = ID_STOP, kPause = ID_PAUSE, kSaveImage = ID_SAVE_IMAGE,
+               kCopy = ID_EDIT_COPY;
 
 std::wstring MoviePath(const std::string& name, const MovieDesc& desc) {
     static TempDir dir;

@@ -12,6 +12,7 @@
 #include "app/TALVERNView.h"
 #include "platform/ui/Command.h"
 #include "platform/ui/UiServices.h"
+#include "resources/CommandIds.h"
 #include "tests/data/TestMedia.h"
 #include "tests/support/TestSupport.h"
 
@@ -86,7 +87,10 @@ TEST_F(ViewTest, UpdateRulesFollowTheMovieThePlayStateAndTheRange) {
     // Columns: Move to Start, Front, Next, Move to End, range mode, set start, set
     // end, whole range, go to range start, go to range end, a deinterlace mode, the
     // source picture.
-    const UINT ids[] = {32873, 32872, 32871, 32870, 32802, 32800, 32801, 32805, 32803, 32804, 32761, 32840};
+    const UINT ids[] = {ID_MOVE_START,     ID_PREV_FRAME,     ID_NEXT_FRAME,
+                        ID_MOVE_END,       ID_RANGE_PLAY,     ID_RANGE_START,
+                        ID_RANGE_END,      ID_RANGE_WHOLE,    ID_GOTO_RANGE_START,
+                        ID_GOTO_RANGE_END, ID_DEINTERLACE_NO, ID_SHOW_ORIGINAL};
     struct Row {
         int frames, current;
         bool range;
@@ -115,7 +119,7 @@ TEST_F(ViewTest, UpdateRulesFollowTheMovieThePlayStateAndTheRange) {
                                  << ", state " << static_cast<int>(state);
         }
         doc.m_nPlayState = PlayState::Stopped;
-        EXPECT_EQ(Checked(32802), row.range ? 1 : 0);
+        EXPECT_EQ(Checked(ID_RANGE_PLAY), row.range ? 1 : 0);
     }
 }
 
@@ -154,27 +158,27 @@ TEST_F(ViewTest, StepsAndJumpsShowTheFrameAndTheStrip) {
     view.show();
     Open(10);
     EXPECT_EQ(IndexOnScreen(), 0);
-    for (int i = 0; i < 5; ++i) ASSERT_TRUE(DispatchCommand(view, 32871));
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(DispatchCommand(view, ID_NEXT_FRAME));
     EXPECT_EQ(view.GetCurrentFrame(), 5);
     EXPECT_EQ(IndexOnScreen(), 5);
     EXPECT_EQ(PixelAt(12, 5), QColor(0, 255, 255));   // stopped: cyan
     EXPECT_EQ(PixelAt(117, 5), QColor(0, 255, 0));    // position: green
     EXPECT_EQ(PixelAt(442, 5), QColor(128, 128, 128));  // no range box
-    ASSERT_TRUE(DispatchCommand(view, 32870));
+    ASSERT_TRUE(DispatchCommand(view, ID_MOVE_END));
     EXPECT_EQ(IndexOnScreen(), 9);
-    EXPECT_FALSE(DispatchCommand(view, 32871));  // nothing after the last frame
-    ASSERT_TRUE(DispatchCommand(view, 32873));
+    EXPECT_FALSE(DispatchCommand(view, ID_NEXT_FRAME));  // nothing after the last frame
+    ASSERT_TRUE(DispatchCommand(view, ID_MOVE_START));
     EXPECT_EQ(IndexOnScreen(), 0);
 
     // Range mode shows its box; a range end before its start is undone by switching on.
-    DispatchCommand(view, 32802);
+    DispatchCommand(view, ID_RANGE_PLAY);
     EXPECT_EQ(PixelAt(442, 5), QColor(0, 255, 255));
     view.SetCurrentFrame(6);
-    DispatchCommand(view, 32800);
-    DispatchCommand(view, 32802);
+    DispatchCommand(view, ID_RANGE_START);
+    DispatchCommand(view, ID_RANGE_PLAY);
     view.SetCurrentFrame(3);
     view.OnSetRangeEnd();  // past the rules: end 3 before start 6
-    DispatchCommand(view, 32802);
+    DispatchCommand(view, ID_RANGE_PLAY);
     EXPECT_EQ(view.GetRangeStart(), 0);
     EXPECT_EQ(view.GetRangeEnd(), 9);
     EXPECT_EQ(view.GetSlider()->GetSelEnd(), 9);
@@ -192,26 +196,26 @@ TEST_F(ViewTest, ZoomPresetsKeysAndWheel) {
                       Qt::NoScrollPhase, false);
         QCoreApplication::sendEvent(&view, &e);
     };
-    DispatchCommand(view, 32775);  // 200%
+    DispatchCommand(view, ID_ZOOM_200);  // 200%
     EXPECT_EQ(view.GetZoom(), 2.0);
-    EXPECT_EQ(Checked(32775), 1);
+    EXPECT_EQ(Checked(ID_ZOOM_200), 1);
     wheel(QPoint(0, -60));
     EXPECT_EQ(view.GetZoom(), 2.0);  // half a notch waits
     wheel(QPoint(0, -60));
     EXPECT_EQ(view.GetZoom(), 1.0);
     wheel(QPoint(-240, 0));
     EXPECT_EQ(view.GetZoom(), 1.0);  // sideways does nothing
-    DispatchCommand(view, 61450);
-    DispatchCommand(view, 61450);
+    DispatchCommand(view, ID_ZOOM_UP);
+    DispatchCommand(view, ID_ZOOM_UP);
     EXPECT_EQ(view.GetZoom(), 4.0);
-    DispatchCommand(view, 61451);
+    DispatchCommand(view, ID_ZOOM_DOWN);
     EXPECT_EQ(view.GetZoom(), 2.0);
     const QImage shot = view.grab().toImage();
     EXPECT_NE(shot.pixelColor(10 + 127, 25 + 95), QColor(128, 128, 128));
     EXPECT_EQ(shot.pixelColor(10 + 128, 25 + 95), QColor(128, 128, 128));
     wheel(QPoint(0, 1200 * 3));
     EXPECT_EQ(view.GetZoom(), kMaxZoom);
-    EXPECT_EQ(Checked(32776), 0);
+    EXPECT_EQ(Checked(ID_ZOOM_400), 0);
     EXPECT_EQ(doc.m_OutputHeader.biSizeImage, 192u * 48);
 }
 
@@ -248,19 +252,19 @@ TEST_F(ViewTest, SliderFollowsTheLeftButtonOnlyWhileStopped) {
 TEST_F(ViewTest, SourcePictureShowsTheFrameBeforeDeinterlacingAndFollowsEveryStep) {
     view.show();
     Open(10);
-    DispatchCommand(view, 32764);  // Doubling
+    DispatchCommand(view, ID_DEINTERLACE_DOUBLING);  // Doubling
     ASSERT_NE(view.GetDisplayBits(), view.GetSourceBits());
-    ASSERT_TRUE(DispatchCommand(view, 32840));
+    ASSERT_TRUE(DispatchCommand(view, ID_SHOW_ORIGINAL));
     CShorityu* source = view.GetSourcePictureWindow();
     ASSERT_NE(source, nullptr);
-    EXPECT_EQ(Checked(32840), 1);
+    EXPECT_EQ(Checked(ID_SHOW_ORIGINAL), 1);
     EXPECT_EQ(source->size(), QSize(64, 48));
     auto shown = [&] {
         const QImage shot = source->grab().toImage().convertToFormat(QImage::Format_BGR888);
         return shot;
     };
-    DispatchCommand(view, 32871);
-    DispatchCommand(view, 32871);
+    DispatchCommand(view, ID_NEXT_FRAME);
+    DispatchCommand(view, ID_NEXT_FRAME);
     QImage shot = shown();
     EXPECT_EQ(ReadIndexFrame(shot.constBits(), 64, 48, shot.bytesPerLine()), 2);
     // Row for row the undeinterlaced source: the top row of the bottom-up frame.
@@ -277,7 +281,7 @@ TEST_F(ViewTest, SourcePictureShowsTheFrameBeforeDeinterlacingAndFollowsEverySte
     QCoreApplication::processEvents();
     EXPECT_TRUE(alive.isNull());
     // Opened again, then closed with the movie.
-    DispatchCommand(view, 32840);
+    DispatchCommand(view, ID_SHOW_ORIGINAL);
     alive = view.GetSourcePictureWindow();
     view.CloseMovie();
     EXPECT_EQ(view.GetSourcePictureWindow(), nullptr);
@@ -288,7 +292,7 @@ TEST_F(ViewTest, SourcePictureShowsTheFrameBeforeDeinterlacingAndFollowsEverySte
 TEST_F(ViewTest, ARefusedOpenKeepsThePictureAndAFailedOneClearsIt) {
     view.show();
     Open(10);
-    DispatchCommand(view, 32871);
+    DispatchCommand(view, ID_NEXT_FRAME);
     view.OpenPath(L"/nonexistent/movie.avi");
     EXPECT_TRUE(doc.IsMovieOpen());
     EXPECT_NE(view.GetDisplayBits(), nullptr);

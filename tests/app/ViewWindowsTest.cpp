@@ -10,6 +10,7 @@
 #include "app/TALVERNView.h"
 #include "platform/ui/Command.h"
 #include "platform/ui/UiServices.h"
+#include "resources/CommandIds.h"
 #include "tests/data/TestMedia.h"
 #include "tests/support/TestSupport.h"
 
@@ -17,7 +18,7 @@ using namespace talvern::test;
 
 namespace {
 
-constexpr UINT kClipResize = 32731, kFileInfo = 32750, kBmpInfo = 32880;
+constexpr UINT kClipResize = ID_CLIP_RESIZE, kFileInfo = ID_FILE_INFO, kBmpInfo = ID_BMP_INFO;
 
 class ViewWindows : public testing::Test {
 protected:

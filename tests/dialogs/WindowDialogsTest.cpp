@@ -9,13 +9,14 @@
 #include "dialogs/ResizeDlg.h"
 #include "foundation/RegUtil.h"
 #include "platform/ui/UpDown.h"
+#include "resources/CommandIds.h"
 #include "tests/dialogs/DialogTestSupport.h"
 
 using namespace dialogs_test;
 
 namespace {
 
-constexpr UINT kChange = 61454, kClose = 61452;
+constexpr UINT kChange = ID_DISPLAY_REFRESH, kClose = ID_RESIZE_CLOSED;
 
 class FakeOwner : public QWidget, public CWnd {
 public:
@@ -191,7 +192,7 @@ TEST_F(DialogFixture, InformationWindowsShowTheirLinesAndAskTheOwnerToCloseThem)
     info.GetButton(IDOK)->click();
     info.close();
     bmp.close();
-    EXPECT_EQ(owner.sent, (std::vector<UINT>{32750, 32750, 61465}));
+    EXPECT_EQ(owner.sent, (std::vector<UINT>{ID_FILE_INFO, ID_FILE_INFO, ID_BMP_INFO_CLOSED}));
     EXPECT_TRUE(info.isVisible());
     EXPECT_TRUE(bmp.isVisible());
 }

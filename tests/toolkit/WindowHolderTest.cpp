@@ -11,12 +11,13 @@
 #include "foundation/SysUtil.h"
 #include "platform/ui/Command.h"
 #include "platform/ui/QtUiHooks.h"
+#include "resources/CommandIds.h"
 #include "toolkit/WindowHolder.h"
 
 namespace {
 
-constexpr UINT kClosed = 61449;
-constexpr UINT kRun = 32791;
+constexpr UINT kClosed = ID_VIEWER_CLOSED;
+constexpr UINT kRun = ID_PLAY;
 
 // Reports its close to the owner, as the side windows do, and goes on using its
 // own fields afterwards: freed too early, the sanitizer build catches it.

@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include "platform/ui/Command.h"
+#include "resources/CommandIds.h"
 
 namespace {
 
@@ -25,16 +26,19 @@ struct Route {
         doc.SetNextCommandTarget(&frame);
         SetApplicationCommandTarget(&app);
         // Play: handled by the view, enabled only while not playing.
-        view.OnCommand(32791, [this](UINT id) { ran.emplace_back("view", id); });
-        view.OnUpdateCommand(32791, [this](CCmdUI& ui) { ui.Enable(!playing); });
+        view.OnCommand(ID_PLAY, [this](UINT id) { ran.emplace_back("view", id); });
+        view.OnUpdateCommand(ID_PLAY, [this](CCmdUI& ui) { ui.Enable(!playing); });
         // Output switch: handled and ticked by the document.
-        doc.OnCommand(32734, [this](UINT id) { ran.emplace_back("doc", id); });
-        doc.OnUpdateCommand(32734, [this](CCmdUI& ui) { ui.SetCheck(playing ? 1 : 0); });
+        doc.OnCommand(ID_OUTPUT_AVI, [this](UINT id) { ran.emplace_back("doc", id); });
+        doc.OnUpdateCommand(ID_OUTPUT_AVI, [this](CCmdUI& ui) { ui.SetCheck(playing ? 1 : 0); });
         // Zoom range in the view, radio on 32773.
-        view.OnCommandRange(32771, 32776, [this](UINT id) { ran.emplace_back("zoom", id); });
-        view.OnUpdateCommandRange(32771, 32776, [](CCmdUI& ui) { ui.SetRadio(ui.m_nID == 32773); });
-        frame.OnCommand(40001, [this](UINT id) { ran.emplace_back("frame", id); });
-        app.OnCommand(57664, [this](UINT id) { ran.emplace_back("app", id); });
+        view.OnCommandRange(ID_ZOOM_25, ID_ZOOM_400,
+                            [this](UINT id) { ran.emplace_back("zoom", id); });
+        view.OnUpdateCommandRange(ID_ZOOM_25, ID_ZOOM_400,
+                                  [](CCmdUI& ui) { ui.SetRadio(ui.m_nID == ID_ZOOM_100); });
+        frame.OnCommand(ID_VIEW_APPLOOK_WIN_2000,
+                        [this](UINT id) { ran.emplace_back("frame", id); });
+        app.OnCommand(ID_APP_ABOUT, [this](UINT id) { ran.emplace_back("app", id); });
     }
     ~Route() { SetApplicationCommandTarget(nullptr); }
     CommandStart Start() {
@@ -52,13 +56,15 @@ void Spin(int ms) {
 
 TEST(CommandRouting, FindsHandlersAlongTheRouteAndEndsAtTheApplication) {
     Route r;
-    EXPECT_TRUE(DispatchCommand(r.view, 32734));
-    EXPECT_TRUE(DispatchCommand(r.view, 40001));
-    EXPECT_TRUE(DispatchCommand(r.view, 32775));
-    EXPECT_TRUE(DispatchCommand(r.doc, 57664));  // a route that starts further on
+    EXPECT_TRUE(DispatchCommand(r.view, ID_OUTPUT_AVI));
+    EXPECT_TRUE(DispatchCommand(r.view, ID_VIEW_APPLOOK_WIN_2000));
+    EXPECT_TRUE(DispatchCommand(r.view, ID_ZOOM_200));
+    EXPECT_TRUE(DispatchCommand(r.doc, ID_APP_ABOUT));  // a route that starts further on
     EXPECT_FALSE(DispatchCommand(r.view, 12345));  // nobody handles it
-    const std::vector<std::pair<const char*, UINT>> expected = {
-        {"doc", 32734}, {"frame", 40001}, {"zoom", 32775}, {"app", 57664}};
+    const std::vector<std::pair<const char*, UINT>> expected = {{"doc", ID_OUTPUT_AVI},
+                                                                {"frame", ID_VIEW_APPLOOK_WIN_2000},
+                                                                {"zoom", ID_ZOOM_200},
+                                                                {"app", ID_APP_ABOUT}};
     ASSERT_EQ(r.ran.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
         EXPECT_STREQ(r.ran[i].first, expected[i].first);
@@ -68,15 +74,15 @@ TEST(CommandRouting, FindsHandlersAlongTheRouteAndEndsAtTheApplication) {
 
 TEST(CommandRouting, UpdateHandlersEnableTickAndSetRadio) {
     Route r;
-    EXPECT_TRUE(QueryCommand(r.view, 32791).m_bEnabled);
-    EXPECT_EQ(QueryCommand(r.view, 32734).m_nCheck, 0);
+    EXPECT_TRUE(QueryCommand(r.view, ID_PLAY).m_bEnabled);
+    EXPECT_EQ(QueryCommand(r.view, ID_OUTPUT_AVI).m_nCheck, 0);
     r.playing = true;
-    EXPECT_FALSE(QueryCommand(r.view, 32791).m_bEnabled);
-    EXPECT_EQ(QueryCommand(r.view, 32734).m_nCheck, 1);
-    const CCmdUI radio = QueryCommand(r.view, 32773);
+    EXPECT_FALSE(QueryCommand(r.view, ID_PLAY).m_bEnabled);
+    EXPECT_EQ(QueryCommand(r.view, ID_OUTPUT_AVI).m_nCheck, 1);
+    const CCmdUI radio = QueryCommand(r.view, ID_ZOOM_100);
     EXPECT_TRUE(radio.m_bRadio);
     EXPECT_EQ(radio.m_nCheck, 1);
-    EXPECT_EQ(QueryCommand(r.view, 32774).m_nCheck, 0);
+    EXPECT_EQ(QueryCommand(r.view, ID_ZOOM_150).m_nCheck, 0);
     // A command nobody handles shows disabled.
     EXPECT_FALSE(QueryCommand(r.view, 12345).m_bEnabled);
 }
@@ -96,8 +102,8 @@ TEST(CommandRouting, EveryQtRouteRefusesADisabledCommand) {
 
     // Menu: refreshed when shown, chosen item dispatched.
     QMenu menu(&window);
-    QAction* play = MakeCommandAction(&menu, 32791, L"Play");
-    QAction* avi = MakeCommandAction(&menu, 32734, L"Output AVI");
+    QAction* play = MakeCommandAction(&menu, ID_PLAY, L"Play");
+    QAction* avi = MakeCommandAction(&menu, ID_OUTPUT_AVI, L"Output AVI");
     menu.addAction(play);
     menu.addAction(avi);
     BindCommandMenu(&menu, r.Start());
@@ -110,7 +116,7 @@ TEST(CommandRouting, EveryQtRouteRefusesADisabledCommand) {
 
     // Tool bar: refreshed on its idle timer; a pressed button is dispatched.
     QToolBar bar(&window);
-    QAction* barPlay = MakeCommandAction(&bar, 32791, L"Play");
+    QAction* barPlay = MakeCommandAction(&bar, ID_PLAY, L"Play");
     bar.addAction(barPlay);
     BindCommandToolBar(&bar, r.Start(), 20);
     Spin(80);
@@ -118,12 +124,12 @@ TEST(CommandRouting, EveryQtRouteRefusesADisabledCommand) {
     emit bar.actionTriggered(barPlay);
 
     // Accelerator key.
-    BindCommandKey(&window, QKeySequence(Qt::CTRL | Qt::Key_P), 32791, r.Start());
+    BindCommandKey(&window, QKeySequence(Qt::CTRL | Qt::Key_P), ID_PLAY, r.Start());
     for (QShortcut* s : window.findChildren<QShortcut*>()) emit s->activated();
 
     // Sent by a child window, and posted.
-    EXPECT_FALSE(SendCommand(r.view, 32791));
-    PostCommand(&window, r.view, 32791);
+    EXPECT_FALSE(SendCommand(r.view, ID_PLAY));
+    PostCommand(&window, r.view, ID_PLAY);
     Spin(10);
 
     ASSERT_EQ(r.ran.size(), 1u);
@@ -135,8 +141,8 @@ TEST(CommandRouting, EveryQtRouteRefusesADisabledCommand) {
     emit menu.triggered(play);
     emit bar.actionTriggered(barPlay);
     for (QShortcut* s : window.findChildren<QShortcut*>()) emit s->activated();
-    EXPECT_TRUE(SendCommand(r.view, 32791));
-    PostCommand(&window, r.view, 32791);
+    EXPECT_TRUE(SendCommand(r.view, ID_PLAY));
+    PostCommand(&window, r.view, ID_PLAY);
     Spin(10);
     EXPECT_EQ(r.ran.size(), 5u);
     Spin(80);
@@ -151,7 +157,7 @@ TEST(CommandRouting, UpdateTextAndSubmenusAreRefreshed) {
     QMenu* sub = menu.addMenu(QStringLiteral("Sub"));
     QAction* item = MakeCommandAction(sub, 500, L"Old");
     sub->addAction(item);
-    QAction* play = MakeCommandAction(sub, 32791, L"Play");
+    QAction* play = MakeCommandAction(sub, ID_PLAY, L"Play");
     sub->addAction(play);
     r.playing = true;
     RefreshCommandActions(menu.actions(), r.view);

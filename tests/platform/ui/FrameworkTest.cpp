@@ -17,6 +17,7 @@
 #include "platform/ui/StatusBar.h"
 #include "platform/ui/UiServices.h"
 #include "platform/ui/WinApp.h"
+#include "resources/CommandIds.h"
 #include "tests/support/TestSupport.h"
 
 using talvern::test::ScopedConfigDir;
@@ -73,11 +74,11 @@ MenuTemplate TestMenu() {
     return {900,
             {{0,
               L"File(&F)",
-              {{57601, L"Open(&O)..."},
+              {{ID_FILE_OPEN, L"Open(&O)..."},
                {0, L""},
-               {57616, L"Recent File"},
+               {ID_FILE_MRU_FILE1, L"Recent File"},
                {0, L""},
-               {57665, L"Exit(&X)"}}}}};
+               {ID_APP_EXIT, L"Exit(&X)"}}}}};
 }
 
 struct Framework {
@@ -124,7 +125,7 @@ std::vector<std::wstring> Entries(const CRecentFileList& list) {
 
 TEST(RecentFileList, KeepsNewestFirstOnceEachAndSurvivesTheStore) {
     ScopedConfigDir config;
-    CRecentFileList list(57616, L"Recent File List", L"File", 6);
+    CRecentFileList list(ID_FILE_MRU_FILE1, L"Recent File List", L"File", 6);
     for (int i = 1; i <= 7; ++i) list.Add(L"/m/" + std::to_wstring(i) + L".avi");
     list.Add(L"/m/4.avi");
     EXPECT_EQ(Entries(list), (std::vector<std::wstring>{L"/m/4.avi", L"/m/7.avi", L"/m/6.avi",
@@ -141,14 +142,14 @@ TEST(RecentFileList, KeepsNewestFirstOnceEachAndSurvivesTheStore) {
 
     WriteProfileString(L"Recent File List", L"File2", L"");  // a gap or a repeat is skipped
     WriteProfileString(L"Recent File List", L"File4", L"/m/4.avi");
-    CRecentFileList again(57616, L"Recent File List", L"File", 6);
+    CRecentFileList again(ID_FILE_MRU_FILE1, L"Recent File List", L"File", 6);
     again.ReadList();
     EXPECT_EQ(Entries(again), (std::vector<std::wstring>{L"/m/4.avi", L"/m/5.avi", L"/m/2.avi"}));
 }
 
 TEST(RecentFileList, ShowsItsEntriesInPlaceOfThePlaceholder) {
     ScopedConfigDir config;
-    CRecentFileList list(57616, L"Recent File List", L"File", 6);
+    CRecentFileList list(ID_FILE_MRU_FILE1, L"Recent File List", L"File", 6);
     QMenu menu;
     BuildMenu(&menu, TestMenu().items[0].items);
     list.UpdateMenu(&menu);
@@ -221,16 +222,16 @@ TEST(SingleDocTemplate, RecentFileRefusedKeepsItsEntryFailedLosesIt) {
     ASSERT_NE(f.app.OpenDocumentFile(a), nullptr);
     ASSERT_NE(f.app.OpenDocumentFile(b), nullptr);
     CFrameWnd& frame = *f.app.GetMainWnd();
-    EXPECT_FALSE(QueryCommand(frame, 57618).m_bEnabled);  // no third entry
+    EXPECT_FALSE(QueryCommand(frame, ID_FILE_MRU_FILE1 + 2).m_bEnabled);  // no third entry
 
     f.doc->allowClose = FALSE;
-    EXPECT_TRUE(DispatchCommand(frame, 57617));  // a.avi, refused while busy
+    EXPECT_TRUE(DispatchCommand(frame, ID_FILE_MRU_FILE1 + 1));  // a.avi, refused while busy
     EXPECT_EQ(Entries(f.Recent()), (std::vector<std::wstring>{b, a}));
     EXPECT_EQ(f.Title(), L"b.avi - TALVERN");
 
     f.doc->allowClose = TRUE;
     f.doc->opens = FALSE;
-    EXPECT_TRUE(DispatchCommand(frame, 57617));
+    EXPECT_TRUE(DispatchCommand(frame, ID_FILE_MRU_FILE1 + 1));
     EXPECT_EQ(Entries(f.Recent()), (std::vector<std::wstring>{b}));
     EXPECT_EQ(GetProfileString(L"Recent File List", L"File2", L"gone"), L"gone");
     EXPECT_EQ(f.Title(), L"TALVERN");
@@ -305,7 +306,7 @@ TEST(FrameWnd, BarsShowHideTickAndKeepTheirLayout) {
         bar->setObjectName("bar");
         frame->addToolBar(Qt::TopToolBarArea, bar);
         auto* status = new CStatusBar(frame.get());
-        status->SetIndicators({{ID_SEPARATOR, L""}, {61447, L"Output :"}});
+        status->SetIndicators({{ID_SEPARATOR, L""}, {ID_INDICATOR_OUTPUT, L"Output :"}});
         frame->setStatusBar(status);
         frame->AddControlBar(ID_VIEW_TOOLBAR, bar, [] { return std::wstring(L"Default"); });
         frame->AddControlBar(ID_VIEW_STATUS_BAR, status);

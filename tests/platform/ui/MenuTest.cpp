@@ -8,21 +8,28 @@
 #include "platform/ui/MenuTemplate.h"
 #include "platform/ui/ScreenDC.h"
 #include "platform/ui/UiServices.h"
+#include "resources/CommandIds.h"
 
 TEST(MenuTemplate, BuildsPopupsSeparatorsAndCommandItems) {
     MenuTemplate t;
     t.id = 129;
-    t.items = {{0, L"File(&F)", {{57601, L"Open(&O)...\tCtrl+O"}, {0, L""}, {57665, L"Exit(&X)"}}},
-               {0, L"Other(&S)", {{0, L"Task priority", {{32780, L"High"}, {32781, L"Normal"}}}}}};
+    t.items = {
+        {0,
+         L"File(&F)",
+         {{ID_FILE_OPEN, L"Open(&O)...\tCtrl+O"}, {0, L""}, {ID_APP_EXIT, L"Exit(&X)"}}},
+        {0,
+         L"Other(&S)",
+         {{0, L"Task priority", {{ID_PRIORITY_HIGH, L"High"}, {ID_PRIORITY_NORMAL, L"Normal"}}}}}};
     RegisterMenuTemplate(t);
     ASSERT_NE(FindMenuTemplate(129), nullptr);
     EXPECT_EQ(FindMenuTemplate(128), nullptr);
 
     CCmdTarget view;
     std::vector<UINT> ran;
-    view.OnCommand(57601, [&](UINT id) { ran.push_back(id); });
-    view.OnCommandRange(32780, 32782, [&](UINT id) { ran.push_back(id); });
-    view.OnUpdateCommandRange(32780, 32782, [](CCmdUI& ui) { ui.SetCheck(ui.m_nID == 32781); });
+    view.OnCommand(ID_FILE_OPEN, [&](UINT id) { ran.push_back(id); });
+    view.OnCommandRange(ID_PRIORITY_HIGH, ID_PRIORITY_LOW, [&](UINT id) { ran.push_back(id); });
+    view.OnUpdateCommandRange(ID_PRIORITY_HIGH, ID_PRIORITY_LOW,
+                              [](CCmdUI& ui) { ui.SetCheck(ui.m_nID == ID_PRIORITY_NORMAL); });
     QMenuBar bar;
     BuildMenuBar(&bar, *FindMenuTemplate(129), [&] { return &view; });
     ASSERT_EQ(bar.actions().size(), 2);
@@ -40,10 +47,11 @@ TEST(MenuTemplate, BuildsPopupsSeparatorsAndCommandItems) {
     emit file->triggered(file->actions()[2]);  // nobody handles Exit here
     emit file->triggered(file->actions()[0]);
     emit other->triggered(priority->actions()[0]);  // reported through the top menu once
-    EXPECT_EQ(ran, (std::vector<UINT>{57601, 32780}));
+    EXPECT_EQ(ran, (std::vector<UINT>{ID_FILE_OPEN, ID_PRIORITY_HIGH}));
 
     QWidget window;
-    BindAccelerators(&window, {{QKeySequence(Qt::CTRL | Qt::Key_O), 57601}}, [&] { return &view; });
+    BindAccelerators(&window, {{QKeySequence(Qt::CTRL | Qt::Key_O), ID_FILE_OPEN}},
+                     [&] { return &view; });
     const auto keys = window.findChildren<QShortcut*>();
     ASSERT_EQ(keys.size(), 1);
     EXPECT_EQ(keys[0]->key(), QKeySequence(Qt::CTRL | Qt::Key_O));
