@@ -359,7 +359,7 @@ private:
     CMemBuffBase<unsigned char> m_deinterlaced;
     BOOL m_bPlainFrame = TRUE;
     CMemBuffBase<unsigned char> m_output;
-    int m_nAudioChoice = 0;
+    int m_nAudioChoice = kAudioNone;
 
     ViewRunHooks m_runHooks;
     // Kept for every run: its writers keep their buffers between files.

@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr int kAudioNone = 0, kAudioRecompress = 1, kAudioCopy = 2;
 constexpr int kTransferBytes = 400000;
 constexpr int kPcmPieceBytes = 1 << 20;
 // The audio goes into a WAV file in pieces of whole samples no larger than this, so

@@ -124,7 +124,7 @@ int CTALVERNView::OutputAudioForFrame() {
     if (AudioSource()) {
         int due = 0;
         if (doc->m_bOutputWmv) due = m_wmv->GetAudioBytesDue();
-        else if (doc->m_bOutputAvi && m_nAudioChoice == 1) due = m_avi->GetAudioBytesDue();
+        else if (doc->m_bOutputAvi && m_nAudioChoice == kAudioRecompress) due = m_avi->GetAudioBytesDue();
         return due > 0 ? WriteSourceAudio(due) : 0;
     }
     // A movie without audio still gets a silent track in the WMV file.
@@ -137,7 +137,7 @@ int CTALVERNView::WriteSourceAudio(int64_t due) {
     const WAVEFORMATEX* pcm = audio->GetPCMFormat();
     const int64_t align = pcm && pcm->nBlockAlign > 0 ? pcm->nBlockAlign : 1;
     const int bits = pcm ? pcm->wBitsPerSample : 16;
-    const bool toAvi = doc->m_bOutputAvi && m_nAudioChoice == 1 && !(doc->m_bOutputWmv && m_wmv->IsTwoPass());
+    const bool toAvi = doc->m_bOutputAvi && m_nAudioChoice == kAudioRecompress && !(doc->m_bOutputWmv && m_wmv->IsTwoPass());
     const int64_t piece = std::max(kAudioPieceBytes / align * align, align);
     while (due > 0) {
         const int want = static_cast<int>(std::min(due, piece));

@@ -19,7 +19,6 @@
 namespace {
 
 constexpr UINT kStopCaption = 51201;
-constexpr int kAudioNone = 0, kAudioRecompress = 1, kAudioCopy = 2;
 
 // Asks whether a copy of the source audio stops at a sample that cannot be read.
 class AudioReadFailureBox : public IAudioReadFailurePrompt {

@@ -13,7 +13,7 @@ BOOL CAudioStreamSel::OnInitDialog() {
 
 void CAudioStreamSel::OnOK() {
     if (IsDlgButtonChecked(IDC_RECOMPRESS)) m_nChoice = kAudioRecompress;
-    else if (IsDlgButtonChecked(IDC_COPY_STREAM)) m_nChoice = kAudioCopyStream;
+    else if (IsDlgButtonChecked(IDC_COPY_STREAM)) m_nChoice = kAudioCopy;
     else if (IsDlgButtonChecked(IDC_NO_AUDIO)) m_nChoice = kAudioNone;
     CDialog::OnOK();
 }

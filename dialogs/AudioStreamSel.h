@@ -1,10 +1,8 @@
 #pragma once
 // The question asked before a video output or an audio extraction starts: what to
 // do with the audio track. There is no Cancel button; the close box cancels.
+#include "dialogs/Launchers.h"
 #include "toolkit/BaseDialog.h"
-
-// What becomes of the audio track.
-enum AudioChoice : int { kAudioNone = 0, kAudioRecompress = 1, kAudioCopyStream = 2 };
 
 class CAudioStreamSel : public CBaseDialog {
 public:

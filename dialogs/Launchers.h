@@ -19,8 +19,10 @@ constexpr int kImageFileCancelled = 2;
 
 // The volume in percent after the dialog, however it ended (OK or the close box).
 int DoVolumeDialog(int percent, CWnd* pParent);
-// 1 with *choice set to the AudioChoice (0 none, 1 recompress, 2 copy); on cancel
-// DialogCancelled with *choice untouched.
+// What becomes of the audio track of a video output or an audio extraction.
+enum AudioChoice : int { kAudioNone = 0, kAudioRecompress = 1, kAudioCopy = 2 };
+// 1 with *choice set to the AudioChoice; on cancel DialogCancelled with *choice
+// untouched.
 int DoAudioStreamDialog(int* choice, CWnd* pParent);
 // Applies the record's overwrite policy to an output path that is about to be
 // written: 0 overwrite as it is, 1 the first free "name(n).ext", 2 ask with a save

@@ -197,7 +197,7 @@ TEST_F(ExtractTest, VideoCopyRunsFromAKeyFrameThroughTheLastFrameWithItsAudio) {
     ASSERT_GE(keys.size(), 3u);
     ASSERT_GT(keys[2] - keys[1], 2);
     const int key = keys[1], last = keys[2] - 1;
-    audioChoice = 2;
+    audioChoice = kAudioCopy;
     // From a frame that is not a key frame the copy starts at the next one.
     view.SetCurrentFrame(key - 2);
     Extract(kExtractVideo);
@@ -222,7 +222,7 @@ TEST_F(ExtractTest, VideoCopyRunsFromAKeyFrameThroughTheLastFrameWithItsAudio) {
     // audio runs as long as the video.
     view.OnRangePlay();
     view.SetCurrentFrame(39);
-    audioChoice = 1;
+    audioChoice = kAudioRecompress;
     Extract(kExtractVideo);
     EXPECT_EQ(Packets(Copy()), Packets(Movie()));
     EXPECT_TRUE(Same(Pcm(Copy()), sourceAudio.substr(0, 40 * kSamplesPerFrame * 2)));
@@ -238,7 +238,7 @@ TEST_F(ExtractTest, WavCopyKeepsTheStreamsOwnBytesAndFormat) {
         const WAVEFORMATEX format = *audio->GetAudioFormat();
         const std::string formatBytes(reinterpret_cast<const char*>(audio->GetAudioFormat()),
                                       codec == AudioCodec::Pcm16 ? 16 : 18 + format.cbSize);
-        audioChoice = 2;
+        audioChoice = kAudioCopy;
         Extract(kExtractAudio);
         const auto chunks = RiffChunks(Wav());
         ASSERT_EQ(chunks.count("data"), 1u);
@@ -264,13 +264,13 @@ TEST_F(ExtractTest, WavRangesAreExactAndTheVolumeScalesOnlyTheRecompressed) {
     const std::string source = Pcm(Movie());
     doc.m_Info.m_nVolume = 50;
     SetRange(5, 14);
-    audioChoice = 2;
+    audioChoice = kAudioCopy;
     Extract(kExtractAudio);
     const std::string slice = source.substr(5 * kSamplesPerFrame * 2, 10 * kSamplesPerFrame * 2);
     EXPECT_TRUE(Same(RiffChunks(Wav()).at("data"), slice));
     EXPECT_EQ(view.GetCurrentFrame(), 14);
 
-    audioChoice = 1;
+    audioChoice = kAudioRecompress;
     Extract(kExtractAudio);
     const std::string halved = RiffChunks(Wav()).at("data");
     ASSERT_EQ(halved.size(), slice.size());
@@ -299,7 +299,7 @@ TEST_F(ExtractTest, AWavFileStopsAtItsSizeLimitAndStaysValid) {
     Open("stereo", desc);
     const std::string source = Output("ffmpeg -v error -i " + ShellQuote(Movie().string()) + " -map 0:a -f s16le -");
     view.GetRunHooks().wavFileLimit = 200000;
-    for (int choice : {1, 2}) {
+    for (int choice : {kAudioRecompress, kAudioCopy}) {
         SCOPED_TRACE(choice);
         script.ui.messageBoxes.clear();
         view.SetCurrentFrame(0);
@@ -326,7 +326,7 @@ TEST_F(ExtractTest, ACancelAtAnyQuestionOrAnOutputThatIsTheMovieLeavesFilesAlone
             WriteFileBytes(Wav(), "earlier wav");
             doc.m_Info.m_nOverwrite = step == "file" ? 2 : 0;
             script.ui.fileAnswers = {std::nullopt};
-            audioChoice = step == "audio" ? -1 : step == "none" ? 0 : 1;
+            audioChoice = step == "audio" ? -1 : step == "none" ? kAudioNone : kAudioRecompress;
             chooser.cancel = step == "chooser";
             view.SetCurrentFrame(0);
             Extract(id);
@@ -341,7 +341,7 @@ TEST_F(ExtractTest, ACancelAtAnyQuestionOrAnOutputThatIsTheMovieLeavesFilesAlone
     fs::remove(Wav());
     fs::create_symlink(Movie(), Copy());
     fs::create_symlink(Movie(), Wav());
-    audioChoice = 2;
+    audioChoice = kAudioCopy;
     Extract(kExtractVideo);
     Extract(kExtractAudio);
     ASSERT_EQ(script.ui.messageBoxes.size(), 1u);
@@ -351,7 +351,7 @@ TEST_F(ExtractTest, ACancelAtAnyQuestionOrAnOutputThatIsTheMovieLeavesFilesAlone
 
 TEST_F(ExtractTest, PauseHoldsAndStopLeavesValidFiles) {
     Open("pcm", Mpeg4WithAudio());
-    audioChoice = 2;
+    audioChoice = kAudioCopy;
     int pausedPumps = 0;
     pump.step = [&] {
         EXPECT_TRUE(doc.m_bExtracting);
@@ -402,7 +402,7 @@ TEST_F(ExtractTest, FilesThatCannotGrowAreReported) {
     setrlimit(RLIMIT_FSIZE, &before);
     // The WAV file stops growing a little past what it holds on disk after the first piece.
     pump.step = [&] { stopGrowing(Wav(), 4096); };
-    audioChoice = 2;
+    audioChoice = kAudioCopy;
     Extract(kExtractAudio);
     setrlimit(RLIMIT_FSIZE, &before);
     std::signal(SIGXFSZ, previous);
@@ -424,7 +424,7 @@ TEST_F(ExtractTest, AudioWithoutADecoderIsRefusedBeforeAnyFileWhenItMustBeDecode
     bytes[strf + 9] = '\x12';
     WriteFileBytes(out / "odd.avi", bytes);
     ASSERT_TRUE(doc.OnOpenDocument((out / "odd.avi").wstring()));
-    audioChoice = 1;
+    audioChoice = kAudioRecompress;
     Extract(kExtractAudio);
     Extract(kExtractVideo);
     EXPECT_FALSE(fs::exists(out / "odd_audio.wav"));

@@ -308,22 +308,23 @@ TEST_F(RunTest, AudioThatCannotBeDecodedIsReportedBeforeAnyFileWhenTheRunNeedsIt
     WriteFileBytes(out / "odd.avi", bytes);
     ASSERT_TRUE(doc.OnOpenDocument((out / "odd.avi").wstring()));
     ASSERT_NE(doc.GetAudioReader(), nullptr);
-    for (int choice : {1, 2}) {
+    for (int choice : {kAudioRecompress, kAudioCopy}) {
         fs::remove(out / "Enc_odd.avi");
         script.ui.messageBoxes.clear();
         doc.m_bOutputAvi = TRUE;
         audioChoice = choice;
         Play();
         // Copying the stream as it is needs no decoder.
-        EXPECT_EQ(Captions(), choice == 1 ? std::vector<std::wstring>{L"Error No.0911"}
-                                          : std::vector<std::wstring>{L"It preserved "});
-        EXPECT_EQ(fs::exists(out / "Enc_odd.avi"), choice == 2);
+        EXPECT_EQ(Captions(), choice == kAudioRecompress
+                                  ? std::vector<std::wstring>{L"Error No.0911"}
+                                  : std::vector<std::wstring>{L"It preserved "});
+        EXPECT_EQ(fs::exists(out / "Enc_odd.avi"), choice == kAudioCopy);
     }
 }
 
 TEST_F(RunTest, CancelAtAnyQuestionLeavesExistingOutputsUntouched) {
     Open("a30", 30, AudioCodec::Pcm16);
-    audioChoice = 1;
+    audioChoice = kAudioRecompress;
     for (const std::string step : {"avi", "audio", "chooser", "wmv file", "wmv"}) {
         SCOPED_TRACE(step);
         WriteFileBytes(Enc(".avi"), "earlier avi");
@@ -424,7 +425,7 @@ TEST_F(RunTest, CopiedAudioCoversExactlyTheFramesWritten) {
     view.SetCurrentFrame(14);
     view.OnSetRangeEnd();
     doc.m_bOutputAvi = TRUE;
-    audioChoice = 2;
+    audioChoice = kAudioCopy;
     Play();
     int samples = 0;
     EXPECT_EQ(AviFrames(Enc(".avi"), &samples), (std::vector<int>{5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));

@@ -58,7 +58,7 @@ TEST_F(SmallDialogs, AudioChoiceOpensOnRecompressAndCancelsWithTheCloseBox) {
     };
     const Case cases[] = {
         {0, false, 1, kAudioRecompress},
-        {CAudioStreamSel::IDC_COPY_STREAM, false, 1, kAudioCopyStream},
+        {CAudioStreamSel::IDC_COPY_STREAM, false, 1, kAudioCopy},
         {CAudioStreamSel::IDC_NO_AUDIO, false, 1, kAudioNone},
         {CAudioStreamSel::IDC_NO_AUDIO, true, DialogCancelled, 77},
     };
