@@ -49,6 +49,14 @@ CTALVERNDoc::CTALVERNDoc() : m_InfoLines(kInfoLineCount) {
 
 CTALVERNDoc::~CTALVERNDoc() = default;
 
+CTALVERNDoc::BusyScope::BusyScope(CTALVERNDoc& doc) : m_doc(doc) { m_doc.SetModifiedFlag(TRUE); }
+
+CTALVERNDoc::BusyScope::~BusyScope() {
+    m_doc.SetModifiedFlag(FALSE);
+    m_doc.m_nPlayState = PlayState::Stopped;
+    m_doc.m_bExtracting = FALSE;
+}
+
 void CTALVERNDoc::RegisterCommands() {
     struct Row {
         UINT id;

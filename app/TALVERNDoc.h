@@ -26,6 +26,21 @@ class CTALVERNDoc : public CDocument {
 public:
     static constexpr int kInfoLineCount = 20;
 
+    // Marks the document busy (modified) for the life of a conversion run or an
+    // extraction, so that no open, drop, recent file or close takes the movie away
+    // under its dialogs and loops. At the end the document is idle again, whatever
+    // happened: not modified, Stopped, not extracting.
+    class BusyScope {
+    public:
+        explicit BusyScope(CTALVERNDoc& doc);
+        ~BusyScope();
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+
+    private:
+        CTALVERNDoc& m_doc;
+    };
+
     CTALVERNDoc();
     ~CTALVERNDoc() override;
 

@@ -28,24 +28,6 @@ constexpr int kWavPieceBytes = 1 << 16;
 // How an audio extraction ended.
 constexpr int kWavDone = 0, kWavWriteFailed = 1, kWavLimitReached = 2;
 
-// The document counts as busy from the first question to the end of an extraction,
-// so that no open, drop or close takes the movie away meanwhile; at the end the
-// state is Stopped again, whatever happened.
-class ExtractionScope {
-public:
-    explicit ExtractionScope(CTALVERNDoc& doc) : m_doc(doc) { m_doc.SetModifiedFlag(TRUE); }
-    ~ExtractionScope() {
-        m_doc.SetModifiedFlag(FALSE);
-        m_doc.m_nPlayState = PlayState::Stopped;
-        m_doc.m_bExtracting = FALSE;
-    }
-    ExtractionScope(const ExtractionScope&) = delete;
-    ExtractionScope& operator=(const ExtractionScope&) = delete;
-
-private:
-    CTALVERNDoc& m_doc;
-};
-
 // The extraction runs: the strip shows "[Make]" and Pause and Stop act on it.
 void MarkRunning(CTALVERNDoc& doc) {
     doc.m_nPlayState = PlayState::Playing;
@@ -100,7 +82,7 @@ void CTALVERNView::OnExtractVideoStream() {
     if (!IsFileOpen() || !doc->GetAudioReader() || doc->IsModified()) return;
     int code = 0;
     {
-        ExtractionScope busy(*doc);
+        CTALVERNDoc::BusyScope busy(*doc);
         ChooseStartFrame();
         MarkRunning(*doc);
         code = CopyVideoStream();
@@ -213,7 +195,7 @@ void CTALVERNView::OnExtractAudioStream() {
     std::wstring path;
     int outcome = kWavDone;
     {
-        ExtractionScope busy(*doc);
+        CTALVERNDoc::BusyScope busy(*doc);
         outcome = ExtractAudioToWav(path);
     }
     ShowFrame();

@@ -33,19 +33,6 @@ private:
     QWidget* m_owner;
 };
 
-// Marks the document busy for the life of a Play command, so that no open, drop or
-// recent file can close the movie under the preparation's dialogs or the passes.
-class BusyGuard {
-public:
-    explicit BusyGuard(CTALVERNDoc& doc) : m_doc(doc) { m_doc.SetModifiedFlag(TRUE); }
-    ~BusyGuard() { m_doc.SetModifiedFlag(FALSE); }
-    BusyGuard(const BusyGuard&) = delete;
-    BusyGuard& operator=(const BusyGuard&) = delete;
-
-private:
-    CTALVERNDoc& m_doc;
-};
-
 // The WMV writer hands back its writer's own failure from Close; the user is told
 // that the output failed.
 int WmvCloseResult(int result) { return result < 0 ? kWmvErrOutput : result; }
@@ -66,7 +53,7 @@ void CTALVERNView::OnPlay() {
     }
     // A stopped run that has not yet come back from the message pump.
     if (doc->IsModified()) return;
-    BusyGuard busy(*doc);
+    CTALVERNDoc::BusyScope busy(*doc);
     ChooseStartFrame();
     const int startSample = AudioSource() ? AudioSource()->FrameToSample(m_nRangeStart) : 0;
     m_nPcmResult = AudioSource() ? StartAudioAt(startSample) : 0;

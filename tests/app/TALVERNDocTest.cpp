@@ -261,6 +261,22 @@ TEST_F(Document, BusyCloseIsRefusedAndStopsOnlyWhenAllowed) {
     }
 }
 
+// A run or an extraction holds the movie while it lasts and leaves the document idle
+// however it ends.
+TEST_F(Document, BusyScopeHoldsTheMovieAndLeavesTheDocumentIdle) {
+    {
+        CTALVERNDoc::BusyScope busy(doc);
+        doc.m_nPlayState = PlayState::Playing;
+        doc.m_bExtracting = TRUE;
+        scripted.ui.messageBoxAnswers = {IDNO};
+        EXPECT_FALSE(doc.SaveModified());
+    }
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(doc.m_nPlayState, PlayState::Stopped);
+    EXPECT_FALSE(doc.m_bExtracting);
+    EXPECT_TRUE(doc.SaveModified());
+}
+
 TEST_F(Document, CommandsFollowTheMovieAndPlayState) {
     const std::tuple<const wchar_t*, PlayState, bool> states[] = {
         {L"", PlayState::Stopped, false},
