@@ -61,9 +61,9 @@ private:
 
 class Player : public testing::Test {
 protected:
+    talvern::test::ScopedLanguage english{"C.UTF-8"};  // whatever language the shell runs in
     void SetUp() override {
         setenv("SDL_AUDIODRIVER", "dummy", 1);
-        setenv("LC_ALL", "C.UTF-8", 1);
         SynthAvi avi = SimpleVideo(kFrames, kWidth, kHeight);
         avi.streams[0].rate = kFps;
         ASSERT_TRUE(WriteFileBytes(m_movie, BuildSyntheticAvi(avi)));

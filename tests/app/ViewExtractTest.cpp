@@ -106,8 +106,8 @@ uint32_t Fact(const std::map<std::string, std::string>& chunks) {
 
 class ExtractTest : public testing::Test {
 protected:
+    talvern::test::ScopedLanguage english{"C.UTF-8"};  // whatever language the shell runs in
     void SetUp() override {
-        setenv("LC_ALL", "C.UTF-8", 1);
         m_previousHooks = RegisterUiHooks(&pump);
         m_previousChooser = AcmSetFormatChooser(&chooser);
         doc.SetView(&view);

@@ -6,13 +6,13 @@
 #include <cstdlib>
 
 #include "app/TALVERNView.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
 class StripTexts : public testing::Test {
 protected:
-    void SetUp() override { setenv("LC_ALL", "C.UTF-8", 1); }
-    void TearDown() override { setenv("LC_ALL", "C.UTF-8", 1); }
+    talvern::test::ScopedLanguage english{"C.UTF-8"};  // whatever language the shell runs in
 };
 
 bool SameRect(const RECT& a, const RECT& b) {
@@ -67,7 +67,7 @@ TEST_F(StripTexts, StateBoxesCarryTheirColours) {
     EXPECT_EQ(StripBoxFor(StripState::Make).text, L"[Make]");
     EXPECT_EQ(StripBoxFor(StripState::OnePass).text, L"[1Pass]");
     EXPECT_EQ(StripBoxFor(StripState::OnePass).colour, RGB(255, 0, 0));
-    setenv("LC_ALL", "ja_JP.UTF-8", 1);
+    talvern::test::ScopedLanguage japanese(true);
     EXPECT_EQ(StripBoxFor(StripState::Stop).text, L"【停止中】");
     EXPECT_EQ(FormatPositionText(0, 1, 25.0), L"1／1 (00:00:00.00／00:00:00.00)");
 }

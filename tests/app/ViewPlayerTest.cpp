@@ -39,6 +39,7 @@ public:
 
 class ViewPlayer : public testing::Test {
 protected:
+    talvern::test::ScopedLanguage english{"C.UTF-8"};  // whatever language the shell runs in
     static void SetUpTestSuite() {
         s_dir = new TempDir;
         MovieDesc desc;
@@ -50,7 +51,6 @@ protected:
     static void TearDownTestSuite() { delete s_dir; }
 
     void SetUp() override {
-        setenv("LC_ALL", "C.UTF-8", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         doc.SetView(&view);
         view.SetDocument(&doc);

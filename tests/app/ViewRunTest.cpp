@@ -62,8 +62,8 @@ std::string Painted(int index) {
 
 class RunTest : public testing::Test {
 protected:
+    talvern::test::ScopedLanguage english{"C.UTF-8"};  // whatever language the shell runs in
     void SetUp() override {
-        setenv("LC_ALL", "C.UTF-8", 1);
         m_previousHooks = RegisterUiHooks(&pump);
         m_previousChooser = AcmSetFormatChooser(&chooser);
         doc.SetView(&view);

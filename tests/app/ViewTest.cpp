@@ -59,8 +59,8 @@ private:
 
 class ViewTest : public testing::Test {
 protected:
+    talvern::test::ScopedLanguage english{"C.UTF-8"};  // whatever language the shell runs in
     void SetUp() override {
-        setenv("LC_ALL", "C.UTF-8", 1);
         doc.SetView(&view);
         view.SetDocument(&doc);
         view.resize(760, 600);

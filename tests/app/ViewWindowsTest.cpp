@@ -22,8 +22,8 @@ constexpr UINT kClipResize = ID_CLIP_RESIZE, kFileInfo = ID_FILE_INFO, kBmpInfo 
 
 class ViewWindows : public testing::Test {
 protected:
+    talvern::test::ScopedLanguage english{"C.UTF-8"};  // whatever language the shell runs in
     void SetUp() override {
-        setenv("LC_ALL", "C.UTF-8", 1);
         doc.SetView(&view);
         view.SetDocument(&doc);
         view.resize(760, 600);

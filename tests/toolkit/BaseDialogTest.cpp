@@ -14,6 +14,7 @@
 #include "platform/ui/DialogTemplate.h"
 #include "platform/ui/QtUiHooks.h"
 #include "platform/ui/UiServices.h"
+#include "tests/support/TestSupport.h"
 #include "toolkit/BaseDialog.h"
 
 namespace {
@@ -162,11 +163,11 @@ TEST_F(BaseDialogTest, ItemTextFitWidensButNeverShrinksOrPassesTheEdge) {
 }
 
 TEST_F(BaseDialogTest, JapaneseCancelCaption) {
-    const std::string old = std::getenv("LC_ALL") ? std::getenv("LC_ALL") : "";
-    setenv("LC_ALL", "ja_JP.UTF-8", 1);
     TestDialog ja;
-    ja.Create(nullptr);
-    setenv("LC_ALL", old.c_str(), 1);
+    {
+        talvern::test::ScopedLanguage japanese(true);
+        ja.Create(nullptr);  // the caption is chosen as the dialog is built
+    }
     TestDialog en;
     en.Create(nullptr);
     EXPECT_EQ(ja.GetDlgItemText(IDCANCEL), L"キャンセル");

@@ -362,7 +362,7 @@ TEST(Mci, CommandsRefuseWhatTheyCannotCarryOut) {
 TEST(Mci, ErrorTextsInBothLanguagesFitTheBuffer) {
     wchar_t text[520];
     {
-        ScopedEnv lang("LC_ALL", "C.UTF-8");
+        ScopedLanguage english(false);
         EXPECT_TRUE(mciGetErrorString(MCIERR_FILE_NOT_FOUND, text, 520));
         EXPECT_STREQ(text, L"The file was not found.");
         EXPECT_TRUE(mciGetErrorString(MCIERR_FILE_NOT_FOUND, text, 9));
@@ -371,7 +371,7 @@ TEST(Mci, ErrorTextsInBothLanguagesFitTheBuffer) {
         EXPECT_STREQ(text, L"Unknown device error.");
         EXPECT_FALSE(mciGetErrorString(MCIERR_FILE_NOT_FOUND, text, 0));
     }
-    ScopedEnv lang("LC_ALL", "ja_JP.UTF-8");
+    ScopedLanguage japanese(true);
     EXPECT_TRUE(mciGetErrorString(MCIERR_FILE_NOT_FOUND, text, 520));
     EXPECT_STREQ(text, L"ファイルが見つかりません。");
 }
