@@ -464,5 +464,14 @@ TEST_F(RunTest, SaveImageAndCopyGiveTheProcessedFrame) {
     EXPECT_EQ(h.biHeight, 24);
     EXPECT_EQ(h.biBitCount, 24);
     EXPECT_EQ(ReadIndexFromDib(dib.data() + sizeof h, 32, 24), 6);
+
+    // The title offered unchanged keeps its dot, which starts no extension.
+    Open("clip.2024", 10);
+    FileDialogRequest offered;
+    offered.path = (out / "clip.2024").wstring();
+    offered.filterIndex = 4;
+    script.ui.fileAnswers = {offered};
+    DispatchCommand(view, kSaveImage);
+    EXPECT_TRUE(fs::exists(out / "clip.2024.png"));
     EXPECT_TRUE(script.ui.messageBoxes.empty());
 }
