@@ -3,6 +3,7 @@
 #include "app/MainFrame.h"
 #include "app/TALVERNDoc.h"
 #include "app/TALVERNView.h"
+#include "dialogs/DialogResources.h"
 #include "dialogs/Launchers.h"
 #include "dialogs/MyAboutDlg.h"
 #include "dialogs/PlatformDialogs.h"
@@ -10,11 +11,29 @@
 #include "foundation/LangString.h"
 #include "foundation/PathUtil.h"
 #include "foundation/SysUtil.h"
+#include "platform/registry/RegistryStore.h"
 #include "platform/ui/CommandLineInfo.h"
 #include "platform/ui/QtUiHooks.h"
+#include "platform/ui/UiServices.h"
+#include "platform/win32/WideChar.h"
 #include "resources/AppResources.h"
 #include "toolkit/BaseDialog.h"
 #include "toolkit/BaseView.h"
+
+namespace {
+
+constexpr UINT kSettingsUnreadable = 50007;
+
+// A settings file that cannot be read is neither used nor written over (its settings
+// would be lost); the user learns it once, with the file's name.
+void WarnIfSettingsUnreadable(QWidget* owner) {
+    const talvern::settings::RegistryStore store;
+    if (!store.IsUnreadable()) return;
+    ShowMessageBox(owner, DialogTextWithPath(kSettingsUnreadable, Utf8ToWide(store.FilePath())),
+                   LoadStringTableEntry(AFX_IDS_APP_TITLE), MB_OK | MB_ICONEXCLAMATION);
+}
+
+}  // namespace
 
 CTALVERNApp::CTALVERNApp() {
     OnCommand(ID_APP_ABOUT, [this](UINT id) { OnAppAbout(id); });
@@ -40,6 +59,7 @@ BOOL CTALVERNApp::InitInstance() {
     m_pMainWnd->show();
     // The title follows the document, which a movie named on the command line has set.
     m_pMainWnd->OnUpdateFrameTitle();
+    WarnIfSettingsUnreadable(m_pMainWnd);
     return TRUE;
 }
 

@@ -115,10 +115,11 @@ std::wstring JoinOutputPath(const std::wstring& folder, const std::wstring& name
 // Whether two paths name one file: the same file on disk (device and inode), or, while
 // either does not exist, the same name.
 bool IsSameFile(const std::wstring& a, const std::wstring& b);
-// The name a still image is saved under: path itself when its extension names an image
-// format, else path with the extension of the save dialog's filter (1 JPG, 2 BMP, 3 TIF,
-// 4 PNG; any other index counts as JPG).
-std::wstring WithImageExtension(const std::wstring& path, int filterIndex);
+// The name a still image is saved under: path itself when it has an extension (one
+// that names no image format fails when written), else, and when it is the name
+// offered unchanged, path with the extension of the save dialog's filter (1 JPG,
+// 2 BMP, 3 TIF, 4 PNG; any other index counts as JPG).
+std::wstring WithImageExtension(const std::wstring& path, int filterIndex, const std::wstring& offered);
 // Zero bytes of the silent audio a frame adds to a WMV file of a movie without audio:
 // 48000 Hz, 16 bits, 2 channels, rounded up to whole 4-byte samples.
 int64_t SilenceBytesPerFrame(double rate);
@@ -306,7 +307,7 @@ private:
     int AskOutputQuestions();
     int CreateOutputs();
     int RunPasses(int startSample);
-    void CopyAudioIntoAvi(int startFrame);
+    int CopyAudioIntoAvi(int startFrame);
     // The stream copy's and the audio extraction's steps.
     int AskVideoCopyAudio(int startFrame);
     int OpenVideoCopy(const std::wstring& path);
@@ -317,7 +318,7 @@ private:
     bool TransferPcm(CWaveFileACM& wav, BYTE* buffer, int64_t total);
     bool TransferRaw(CWaveFileACM& wav, BYTE* buffer, int endSample);
     bool AdvanceExtraction();
-    void FinishRun();
+    void FinishRun(bool failed);
     void AnnounceSaved(const std::wstring& path);
     int PrepareOutputBuffer();
     int WriteSourceAudio(int64_t due);

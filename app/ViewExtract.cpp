@@ -25,8 +25,10 @@ constexpr int kPcmPieceBytes = 1 << 20;
 // The audio goes into a WAV file in pieces of whole samples no larger than this, so
 // that a file refused at its size limit holds everything up to within a piece of it.
 constexpr int kWavPieceBytes = 1 << 16;
-// How an audio extraction ended.
-constexpr int kWavDone = 0, kWavWriteFailed = 1, kWavLimitReached = 2;
+// How an audio extraction ended. Done covers a cancel at any question; NotWritten is
+// a failure before the file held anything.
+constexpr int kWavDone = 0, kWavWriteFailed = 1, kWavLimitReached = 2, kWavNotWritten = 3;
+constexpr int kOutputError = 502;
 
 // The extraction runs: the strip shows "[Make]" and Pause and Stop act on it.
 void MarkRunning(CTALVERNDoc& doc) {
@@ -101,8 +103,9 @@ int CTALVERNView::CopyVideoStream() {
     if (!source) return -1;
     const int last = std::min(m_bRangeMode ? m_nRangeEnd : m_nCount - 1, m_nCount - 1);
     const int start = FindKeyFrame(*source, m_nCurrent, last);
-    // Without a key frame to start from there is nothing to copy: no file is made.
-    if (start < 0) return 0;
+    // Without a key frame to start from there is nothing to copy: no file is made, and
+    // the user is told so rather than left to look for one.
+    if (start < 0) return kOutputError;
     const std::wstring& movie = doc->GetPathName();
     std::wstring path = JoinOutputPath(doc->m_Info.m_strOutputFolder, L"Copy_" + GetPathFileTitle(movie) + L".avi");
     if (ApplyOverwritePolicy(&doc->m_Info, path, kAviFilter, movie) != 0) return DialogCancelled;
@@ -116,7 +119,7 @@ int CTALVERNView::CopyVideoStream() {
         if (const int code = m_avi->CreateAudioStream()) return code;
     const int code = CopyVideoSamples(last);
     // The copied audio belongs to the frames copied, also after a Stop.
-    if (code == 0 && m_nAudioChoice == kAudioCopy) CopyAudioIntoAvi(start);
+    if (code == 0 && m_nAudioChoice == kAudioCopy) return CopyAudioIntoAvi(start);
     return code;
 }
 
@@ -200,8 +203,13 @@ void CTALVERNView::OnExtractAudioStream() {
     }
     ShowFrame();
     update();
-    // The file stays readable up to where the audio stopped; the user learns why it ends there.
     if (outcome == kWavDone) return;
+    // Nothing written is a failure like any other output's, not a quiet end.
+    if (outcome == kWavNotWritten) {
+        ReportError(kOutputError);
+        return;
+    }
+    // The file stays readable up to where the audio stopped; the user learns why it ends there.
     const std::wstring text = outcome == kWavLimitReached ? LoadLangString(51503, 51504) : LoadLangString(51501, 51502);
     ShowMessageBox(this, WithPath(text, path), LoadStringTableEntry(AFX_IDS_APP_TITLE), MB_OK | MB_ICONEXCLAMATION);
 }
@@ -224,20 +232,20 @@ int CTALVERNView::ExtractAudioToWav(std::wstring& path) {
     const WAVEFORMATEX* format = recompress ? audio->GetPCMFormat() : audio->GetAudioFormat();
     if (!(m_dRate > 0) || info.dwRate == 0 || info.dwScale == 0 || !format || format->nSamplesPerSec == 0 ||
         format->nChannels == 0 || (recompress && format->wBitsPerSample < 8))
-        return kWavDone;
+        return kWavNotWritten;
     CWaveFileACM wav;
     wav.File().SetMaxFileBytes(m_runHooks.wavFileLimit);
     if (recompress) {
         // Audio without a decoder is found before the file exists.
-        if (prepared != 0) return kWavDone;
+        if (prepared != 0) return kWavNotWritten;
         wav.SetSourceFormat(format);
         if (!wav.ChooseFormat(GetSafeHwnd())) return kWavDone;
     } else {
         wav.SetTargetFormat(format);
     }
     CMemBuffBase<unsigned char> buffer;
-    if (!buffer.Alloc(kTransferBytes) || buffer.GetCount() < kTransferBytes) return kWavDone;
-    if (IsSameFile(path, movie) || !wav.OpenWrite(path.c_str())) return kWavDone;
+    if (!buffer.Alloc(kTransferBytes) || buffer.GetCount() < kTransferBytes) return kWavNotWritten;
+    if (IsSameFile(path, movie) || !wav.OpenWrite(path.c_str())) return kWavNotWritten;
     MarkRunning(*doc);
     m_stopwatch.ClearTotal();
     m_stopwatch.Start();

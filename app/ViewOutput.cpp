@@ -54,10 +54,11 @@ bool IsSameFile(const std::wstring& a, const std::wstring& b) {
     return std::filesystem::path(a).lexically_normal() == std::filesystem::path(b).lexically_normal();
 }
 
-std::wstring WithImageExtension(const std::wstring& path, int filterIndex) {
-    const std::wstring ext = GetPathExt(path);
-    for (const wchar_t* known : {L".bmp", L".jpg", L".jpeg", L".tif", L".tiff", L".png"})
-        if (ext == known) return path;
+std::wstring WithImageExtension(const std::wstring& path, int filterIndex, const std::wstring& offered) {
+    // A name with an extension keeps it: one no writer knows is refused when written,
+    // never replaced by a name the user did not type. The movie's title offered
+    // unchanged may hold a dot ("clip.2024") that starts no extension.
+    if (path != offered && !GetPathExt(path).empty()) return path;
     static const wchar_t* const kFilterExt[] = {L".jpg", L".bmp", L".tif", L".png"};
     const bool listed = filterIndex >= 1 && filterIndex <= 4;
     return path + kFilterExt[listed ? filterIndex - 1 : 0];
@@ -211,10 +212,11 @@ void CTALVERNView::OnSaveImage() {
     if (!IsFileOpen()) return;
     CInfo& info = doc->m_Info;
     const std::wstring& movie = doc->GetPathName();
-    std::wstring path = JoinOutputPath(info.m_strOutputFolder, GetPathFileTitle(movie));
+    const std::wstring offered = JoinOutputPath(info.m_strOutputFolder, GetPathFileTitle(movie));
+    std::wstring path = offered;
     if (BrowseImageSaveFile(path, movie) != kImageFileChosen) return;
-    // A name whose extension names no image format gets the one of the filter chosen.
-    path = WithImageExtension(path, static_cast<int>(ProfileGetInt(L"data", L"Index", 1)));
+    // A name without an extension gets the one of the filter chosen.
+    path = WithImageExtension(path, static_cast<int>(ProfileGetInt(L"data", L"Index", 1)), offered);
     info.SaveChecked();
     RefreshFolderDisplay();
     IdentifyMovieFile();

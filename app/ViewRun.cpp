@@ -64,9 +64,12 @@ void CTALVERNView::OnPlay() {
         return;
     }
     doc->m_nPlayState = PlayState::Playing;
-    if (RunPasses(startSample) == 0 && AudioSource() && doc->m_bOutputAvi && m_nAudioChoice == kAudioCopy)
-        CopyAudioIntoAvi(m_nRangeStart);
-    FinishRun();
+    int code = RunPasses(startSample);
+    if (code == 0 && AudioSource() && doc->m_bOutputAvi && m_nAudioChoice == kAudioCopy) {
+        code = CopyAudioIntoAvi(m_nRangeStart);
+        ReportError(code);
+    }
+    FinishRun(code != 0);
 }
 
 void CTALVERNView::OnPause() {
@@ -224,7 +227,7 @@ int CTALVERNView::RunPasses(int startSample) {
     return 0;
 }
 
-void CTALVERNView::CopyAudioIntoAvi(int startFrame) {
+int CTALVERNView::CopyAudioIntoAvi(int startFrame) {
     CDecAVIAudioComp* audio = AudioSource();
     int start = 0, end = 0;
     // Exactly the audio of the frames written, from the start frame to the one reached.
@@ -235,18 +238,22 @@ void CTALVERNView::CopyAudioIntoAvi(int startFrame) {
     int code = m_avi->OpenAudio(audio->GetAudioFormat(), audio->GetAudioStreamInfo(), L"");
     if (code == 0) code = m_avi->CopyAudioStream(start, end, audio->GetAudioStream());
     m_avi->SetReadFailurePrompt(nullptr);
-    if (code != 0) ReportError(code);
+    return code;
 }
 
-void CTALVERNView::FinishRun() {
+void CTALVERNView::FinishRun(bool failed) {
     CTALVERNDoc* doc = m_pDocument;
     doc->SetModifiedFlag(FALSE);
     m_runHooks.beep();
     const int wmvClosed = WmvCloseResult(m_wmv->Close());
     const int aviClosed = m_avi->Close();
-    // A file its writer could not finish is reported, never announced as saved.
-    ReportError(wmvClosed);
-    ReportError(aviClosed);
+    // A file its writer could not finish is reported, never announced as saved; after
+    // a failure already reported (a full disk fails the close as well) it is only not
+    // announced: one failure, one box.
+    if (!failed) {
+        ReportError(wmvClosed);
+        ReportError(aviClosed);
+    }
     if (doc->m_bOutputAvi && aviClosed == 0) AnnounceSaved(doc->m_strAviOutputPath);
     if (doc->m_bOutputWmv && wmvClosed == 0) AnnounceSaved(doc->m_strWmvOutputPath);
     doc->m_nPlayState = PlayState::Stopped;

@@ -229,7 +229,10 @@ BOOL WritePrivateProfileStringW(LPCWSTR section, LPCWSTR key, LPCWSTR value, LPC
     if (!WideToUtf8(path, native) || native.empty()) return FALSE;
     talvern::settings::FileWriteLock lock(native);
     if (!lock.ok()) return FALSE;
-    IniText ini = LoadIni(native).value_or(IniText{});
+    // A file that cannot be read (too large, say) is never written over.
+    std::optional<IniText> loaded = LoadIni(native);
+    if (!loaded) return FALSE;
+    IniText& ini = *loaded;
     ApplyWrite(ini, section, key, value);
     std::wstring text;
     for (size_t i = 0; i < ini.lines.size(); ++i) {

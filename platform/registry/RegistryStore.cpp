@@ -1,5 +1,7 @@
 #include "platform/registry/RegistryStore.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 #include <unordered_map>
@@ -292,11 +294,21 @@ RegistryData RegistryStore::Load() const {
     return RegistryData::Parse(text);
 }
 
+bool RegistryStore::IsUnreadable() const {
+    struct stat st;
+    std::string text;
+    return ::stat(m_file.c_str(), &st) == 0 && !ReadWholeFile(m_file, text);
+}
+
 bool RegistryStore::Update(const std::function<bool(RegistryData&)>& change) const {
     if (!EnsureFolder(m_folder)) return false;
     FileWriteLock lock(m_file);
     if (!lock.ok()) return false;
-    RegistryData data = Load();
+    // A store that cannot be read (too large, say) is never written over: everything
+    // in it but the one change would be lost.
+    std::string before;
+    if (!ReadWholeFile(m_file, before)) return false;
+    RegistryData data = RegistryData::Parse(before);
     if (!change(data)) return false;
     const std::optional<std::string> text = data.Serialize();
     return text && ReplaceFileAtomically(m_file, *text);

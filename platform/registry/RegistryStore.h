@@ -81,9 +81,13 @@ public:
 
     // A missing or unreadable file reads as an empty store.
     RegistryData Load() const;
+    // True when the file exists but cannot be read (too large, not permitted, not a
+    // regular file): the program then runs on defaults and the file is never written.
+    bool IsUnreadable() const;
     // Rereads the file under the write lock, lets change edit it and writes it back.
     // change returns false to leave the file alone. False when nothing was written,
-    // also when the changed data cannot be stored: the file then stays as it was.
+    // also when the file cannot be read or the changed data cannot be stored: the
+    // file then stays as it was.
     bool Update(const std::function<bool(RegistryData&)>& change) const;
 
     const std::string& FilePath() const { return m_file; }

@@ -212,11 +212,14 @@ TEST_F(ExtractTest, VideoCopyRunsFromAKeyFrameThroughTheLastFrameWithItsAudio) {
     EXPECT_EQ(Packets(Copy()), Packets(Movie(), key, last));
     EXPECT_EQ(Pcm(Copy()).size(), size_t(last - key + 1) * kSamplesPerFrame * 2);
 
-    // A range without a key frame makes no file at all.
+    // A range without a key frame makes no file at all, and says so.
     fs::remove(Copy());
     SetRange(key + 1, last);
     Extract(kExtractVideo);
     EXPECT_FALSE(fs::exists(Copy()));
+    ASSERT_EQ(script.ui.messageBoxes.size(), 1u);
+    EXPECT_EQ(script.ui.messageBoxes[0].text.substr(0, 13), L"Error No.0502");
+    script.ui.messageBoxes.clear();
 
     // From the last frame the whole movie is copied, its last frame included; recompressed
     // audio runs as long as the video.
@@ -344,8 +347,9 @@ TEST_F(ExtractTest, ACancelAtAnyQuestionOrAnOutputThatIsTheMovieLeavesFilesAlone
     audioChoice = kAudioCopy;
     Extract(kExtractVideo);
     Extract(kExtractAudio);
-    ASSERT_EQ(script.ui.messageBoxes.size(), 1u);
+    ASSERT_EQ(script.ui.messageBoxes.size(), 2u);
     EXPECT_EQ(script.ui.messageBoxes[0].text.substr(0, 13), L"Error No.2001");
+    EXPECT_EQ(script.ui.messageBoxes[1].text.substr(0, 13), L"Error No.0502");
     EXPECT_EQ(ReadFileBytes(Movie()), movie);
 }
 
@@ -429,6 +433,7 @@ TEST_F(ExtractTest, AudioWithoutADecoderIsRefusedBeforeAnyFileWhenItMustBeDecode
     Extract(kExtractVideo);
     EXPECT_FALSE(fs::exists(out / "odd_audio.wav"));
     EXPECT_FALSE(fs::exists(out / "Copy_odd.avi"));
-    ASSERT_EQ(script.ui.messageBoxes.size(), 1u);
-    EXPECT_EQ(script.ui.messageBoxes[0].text.substr(0, 13), L"Error No.0911");
+    ASSERT_EQ(script.ui.messageBoxes.size(), 2u);
+    EXPECT_EQ(script.ui.messageBoxes[0].text.substr(0, 13), L"Error No.0502");
+    EXPECT_EQ(script.ui.messageBoxes[1].text.substr(0, 13), L"Error No.0911");
 }

@@ -437,17 +437,23 @@ TEST_F(RunTest, SaveImageAndCopyGiveTheProcessedFrame) {
     Open("m10", 10);
     view.SetCurrentFrame(6);
     view.ShowFrame();
-    FileDialogRequest dated, typed;
-    dated.path = (out / "clip.2024").wstring();
-    dated.filterIndex = 4;  // PNG
+    FileDialogRequest bare, typed, unknown;
+    bare.path = (out / "still").wstring();
+    bare.filterIndex = 4;  // PNG
     typed.path = (out / "shot.png").wstring();
     typed.filterIndex = 1;  // JPG, but the name says PNG
-    script.ui.fileAnswers = {dated, typed, std::nullopt};
-    for (int i = 0; i < 3; ++i) DispatchCommand(view, kSaveImage);
-    EXPECT_EQ(Files(), (std::set<std::string>{"clip.2024.png", "shot.png"}));
+    unknown.path = (out / "clip.xyz").wstring();
+    unknown.filterIndex = 1;
+    script.ui.fileAnswers = {bare, typed, unknown, std::nullopt};
+    for (int i = 0; i < 4; ++i) DispatchCommand(view, kSaveImage);
+    EXPECT_EQ(Files(), (std::set<std::string>{"still.png", "shot.png"}));
     EXPECT_EQ(ReadFileBytes(out / "shot.png").substr(1, 3), "PNG");
-    EXPECT_EQ(DecodeImage(out / "clip.2024.png"), Painted(6));
+    EXPECT_EQ(DecodeImage(out / "still.png"), Painted(6));
     EXPECT_EQ(script.ui.fileRequests[0].path, (out / "m10").wstring());
+    // An extension no writer knows is refused, not made another name.
+    ASSERT_EQ(script.ui.messageBoxes.size(), 1u);
+    EXPECT_EQ(script.ui.messageBoxes[0].text.substr(0, 13), L"Error No.0502");
+    script.ui.messageBoxes.clear();
 
     doc.m_OutputHeader.biWidth = 32;
     doc.m_OutputHeader.biHeight = 24;
@@ -461,5 +467,14 @@ TEST_F(RunTest, SaveImageAndCopyGiveTheProcessedFrame) {
     EXPECT_EQ(h.biHeight, 24);
     EXPECT_EQ(h.biBitCount, 24);
     EXPECT_EQ(ReadIndexFromDib(dib.data() + sizeof h, 32, 24), 6);
+
+    // The title offered unchanged keeps its dot, which starts no extension.
+    Open("clip.2024", 10);
+    FileDialogRequest offered;
+    offered.path = (out / "clip.2024").wstring();
+    offered.filterIndex = 4;
+    script.ui.fileAnswers = {offered};
+    DispatchCommand(view, kSaveImage);
+    EXPECT_TRUE(fs::exists(out / "clip.2024.png"));
     EXPECT_TRUE(script.ui.messageBoxes.empty());
 }

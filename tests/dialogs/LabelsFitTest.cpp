@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "dialogs/AVISetDlg.h"
@@ -172,6 +173,34 @@ void CheckDialog(const Maker& maker, const char* lang) {
     }
 }
 
+// The letter a text's single '&' marks, lower case; 0 when it marks none.
+QChar Mnemonic(const QString& text) {
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != QLatin1Char('&')) continue;
+        if (text[i + 1] != QLatin1Char('&')) return text[i + 1].toLower();
+        ++i;
+    }
+    return QChar();
+}
+
+// Two controls of one dialog with one mnemonic: Qt finds the key ambiguous and neither acts.
+void CheckMnemonics(const Maker& maker, const char* lang) {
+    std::unique_ptr<CDialog> dlg = maker.make();
+    ASSERT_TRUE(dlg->CreateModeless(nullptr));
+    std::map<QChar, QWidget*> owner;
+    for (QWidget* w : dlg->findChildren<QWidget*>()) {
+        QString text;
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) text = b->text();
+        else if (auto* g = qobject_cast<QGroupBox*>(w)) text = g->title();
+        else if (auto* l = qobject_cast<QLabel*>(w); l && l->buddy()) text = l->text();
+        const QChar key = Mnemonic(text);
+        if (key.isNull()) continue;
+        const auto [at, fresh] = owner.emplace(key, w);
+        EXPECT_TRUE(fresh) << Describe(maker.name, *dlg, w) << " shares its mnemonic with "
+                           << Describe(maker.name, *dlg, at->second) << " in " << lang;
+    }
+}
+
 class LabelsFit : public DialogFixture {};
 
 }  // namespace
@@ -180,5 +209,12 @@ TEST_F(LabelsFit, EveryTextFitsItsControlInBothLanguages) {
     for (const char* lang : {"C.UTF-8", "ja_JP.UTF-8"}) {
         talvern::test::ScopedLanguage scope(lang);
         for (const Maker& m : kDialogs) CheckDialog(m, lang);
+    }
+}
+
+TEST_F(LabelsFit, NoTwoControlsOfADialogShareAMnemonic) {
+    for (const char* lang : {"C.UTF-8", "ja_JP.UTF-8"}) {
+        talvern::test::ScopedLanguage scope(lang);
+        for (const Maker& m : kDialogs) CheckMnemonics(m, lang);
     }
 }

@@ -12,7 +12,6 @@ import signal
 import subprocess
 import tempfile
 import time
-import unittest
 
 from PIL import Image, ImageChops
 
@@ -152,7 +151,7 @@ class Window:
 class Program:
     """One run of the program with its own settings and output folders."""
 
-    def __init__(self, test, args=(), lang="C.UTF-8", workdir=None, env=None):
+    def __init__(self, test, args=(), lang="C.UTF-8", workdir=None, env=None, preexec=None):
         self.test = test
         self.workdir = workdir or tempfile.mkdtemp(prefix="e2e-", dir=TEST_TMP)
         self.config_dir = os.path.join(self.workdir, "config")
@@ -162,6 +161,7 @@ class Program:
         self.args = list(args)
         self.lang = lang
         self.extra_env = env or {}
+        self.preexec = preexec  # runs in the child before the program: limits, signals
         self.proc = None
         self.log_path = os.path.join(self.workdir, "program-%d.log" % time.monotonic_ns())
 
@@ -174,8 +174,9 @@ class Program:
         return False
 
     def start(self):
-        if not BINARY:
-            raise unittest.SkipTest("TALVERN_BINARY is not set")
+        # A test that cannot find the program has tested nothing: it fails.
+        if not BINARY or not os.access(BINARY, os.X_OK):
+            raise AssertionError("no program to test: TALVERN_BINARY is %r" % BINARY)
         env = dict(os.environ)
         for name in ("LC_ALL", "LC_MESSAGES", "LANGUAGE"):
             env.pop(name, None)
@@ -188,7 +189,7 @@ class Program:
         env.update(self.extra_env)
         self.log = open(self.log_path, "w")
         self.proc = subprocess.Popen([BINARY] + self.args, env=env, stdout=self.log,
-                                     stderr=subprocess.STDOUT, cwd=self.workdir)
+                                     stderr=subprocess.STDOUT, cwd=self.workdir, preexec_fn=self.preexec)
 
     def output(self):
         self.log.flush()

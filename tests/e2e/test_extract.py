@@ -94,6 +94,30 @@ class ExtractTest(unittest.TestCase):
             self.assertEqual(output("ffprobe", "-v", "error", "-show_entries", "stream=codec_name,sample_rate",
                                     "-of", "csv=p=0", wav).strip(), b"pcm_s16le,%d" % SAMPLE_RATE)
 
+    def test_an_audio_extraction_that_cannot_write_says_so(self):
+        # A name that is the open movie fails for root too; a read-only folder only for others.
+        cases = ["hard link"] + ([] if os.geteuid() == 0 else ["read-only folder"])
+        with open(self.short, "rb") as f:
+            movie = f.read()
+        for case in cases:
+            with self.subTest(case):
+                app = self.start(self.short)
+                if case == "hard link":
+                    os.link(self.short, os.path.join(app.out_dir, "short_audio.wav"))
+                else:
+                    os.chmod(app.out_dir, 0o555)
+                    self.addCleanup(os.chmod, app.out_dir, 0o755)
+                with app:
+                    main = app.wait_window("short.avi - TALVERN")
+                    main.key(*EXTRACTION, "Down", "Return")  # Extract Audio-Stream
+                    self.choose_copy(app)
+                    box = app.wait_window("Error No.0502")
+                    box.key("Return")
+                    poll("the box to close", lambda: box.wid not in {w.wid for w in app.windows()})
+                self.assertEqual(sorted(os.listdir(app.out_dir)), ["short_audio.wav"] if case == "hard link" else [])
+                with open(self.short, "rb") as f:
+                    self.assertTrue(f.read() == movie, "the movie was written over")
+
     def test_pause_holds_and_stop_leaves_a_valid_file(self):
         with self.start(self.long) as app:
             main = app.wait_window("long.avi - TALVERN")

@@ -3,7 +3,9 @@ Pause, Stop, a refused exit, and the single-frame outputs Save Image and Copy, o
 movie whose frames carry their index in a band of bits at the top."""
 import os
 import re
+import resource
 import shutil
+import signal
 import subprocess
 import time
 import unittest
@@ -265,6 +267,43 @@ class RunTest(unittest.TestCase):
                 self.assertTrue(clipped.tobytes() == shown.tobytes(), "the clipboard does not hold the frame")
                 main.key("ctrl+s")
                 self.wait_state((x, y), STOPPED)
+
+    def test_save_image_under_an_unknown_extension_is_an_output_error(self):
+        with self.start() as app:
+            main, _ = self.open(app)
+            main.key("alt+f", *["Down"] * SAVE_IMAGE_ITEM, "Return")
+            dialog = poll("the save dialog", lambda: self.dialog_of(app, main))
+            dialog.key("ctrl+a")
+            dialog.type(os.path.join(app.workdir, "still.xyz"))
+            dialog.key("Return")
+            box = app.wait_window("Error No.0502")
+            box.key("Return")
+            poll("the box to close", lambda: box.wid not in {w.wid for w in app.windows()})
+            self.assertEqual([n for n in os.listdir(app.workdir) if n.startswith("still")], [])
+
+    def test_a_full_disk_during_avi_output_is_told_once(self):
+        def small_disk():
+            # Writes past 2 MB fail with EFBIG instead of ending the program.
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (2 << 20, 2 << 20))
+
+        app = Program(self, args=[self.movie], preexec=small_disk)
+        self.addCleanup(shutil.rmtree, app.workdir, ignore_errors=True)
+        seed_store(app)
+        with app:
+            main, _ = self.open(app)
+            main.key("alt+o", "Return")  # Output Setting > AVI
+            main.key("ctrl+p")
+            codec = app.wait_window("Set AVI Codec")
+            codec.key("Return")
+            box = app.wait_window(r"Error No\.2006", timeout=60)
+            box.key("Return")
+            poll("the box to close", lambda: box.wid not in {w.wid for w in app.windows()})
+            # Help > About opens only once no other box holds the program.
+            main.key("alt+h", "Up", "Return")
+            after = poll("the next window", lambda: next(
+                (w for w in app.windows() if w.wid != main.wid and w.name() != ""), None))
+            self.assertNotRegex(after.name(), r"Error No", app.output())
 
     def dialog_of(self, app, main):
         """A dialog-sized window other than the main one (menus closing are smaller)."""

@@ -81,6 +81,29 @@ class StartTest(unittest.TestCase):
             box.key("Return")
             self.assertNotEqual(app.wait_exit(), 0)
 
+    def test_a_store_too_large_to_read_is_told_and_left_as_it_was(self):
+        movie = small_movie(os.path.join(self.work, "large.avi"))
+        for lang, tag in (("C.UTF-8", "en"), ("ja_JP.UTF-8", "ja")):
+            app = self.start(movie, lang=lang)
+            store = os.path.join(app.config_dir, "registry.txt")
+            # Real settings, then more than the 16 MiB a store may have.
+            with open(store, "w", encoding="utf-8") as f:
+                f.write("[HKEY_CURRENT_USER\\Software\\ZELT\\TALVERN\\DATA]\nquality=dword:00000005\n")
+                f.write((";" + "x" * 1023 + "\n") * (17 * 1024))
+            with open(store, "rb") as f:
+                before = f.read()
+            with self.subTest(lang=lang), app:
+                main = app.wait_window("large.avi - TALVERN")
+                box = app.wait_window("TALVERN")
+                harness.keep_screenshot(box.stable_crop(), "settings-unreadable-%s.png" % tag)
+                box.key("Return")
+                poll("the message to close", lambda: box.wid not in {w.wid for w in app.windows()})
+                main.key("alt+v", "a", "2")  # View > Skin > Windows 2000: a setting changed
+                main.key("alt+f", "x")
+                self.assertEqual(app.wait_exit(), 0, app.output())
+                with open(store, "rb") as f:
+                    self.assertTrue(f.read() == before, "the store was written over")
+
     def test_visual_style_changes_the_bars_and_survives_a_restart(self):
         def bars(app):
             main = app.wait_window("TALVERN")

@@ -136,6 +136,20 @@ class DormantDialogsTest(unittest.TestCase):
             self.assertEqual(lines(app, "paths ")[-1].split(" "), [paths[1], paths[2], paths[0], paths[3]] + dropped)
             self.assertEqual(app.wait_exit(), 0, app.output())
 
+    def test_every_button_of_the_vob_list_answers_its_own_letter(self):
+        for lang, title in (("C.UTF-8", DIALOGS["vob"][0]), ("ja_JP.UTF-8", DIALOGS["vob"][1])):
+            with self.subTest(lang):
+                paths = self.files("a.vob", "b.vob", "c.vob")
+                with self.start("vob", *paths, lang=lang) as app:
+                    window = app.wait_window(re.escape(title))
+                    wait_list(app, paths)
+                    xdotool("mousemove", "--sync", *ListView(app).point(0))
+                    xdotool("click", 1)
+                    window.key("alt+n")  # Down
+                    wait_list(app, [paths[1], paths[0], paths[2]])
+                    window.key("alt+d")  # File Delete
+                    wait_list(app, [paths[1], paths[2]])
+
     def test_batch_runs_and_stops(self):
         paths = self.files("one.ini", "two.ini", "three.ini")
         with self.start("batch", *paths) as app:

@@ -7,9 +7,12 @@
 #include <thread>
 #include <vector>
 
+#include "platform/registry/PrivateProfile.h"
 #include "platform/registry/Profile.h"
 #include "platform/registry/Registry.h"
 #include "platform/registry/RegistryStore.h"
+#include "platform/registry/StoreFile.h"
+#include "platform/win32/WideChar.h"
 #include "tests/support/TestSupport.h"
 
 using talvern::settings::RegistryData;
@@ -266,9 +269,28 @@ TEST(Profile, SectionsUnderTheRegistryKey) {
 
 TEST(Profile, UnreadableStoreGivesDefaults) {
     ScopedConfigDir config;
+    EXPECT_FALSE(RegistryStore().IsUnreadable());  // a missing store is an empty one
     std::filesystem::create_directory(config.path() / "registry.txt");  // a folder, not a file
+    EXPECT_TRUE(RegistryStore().IsUnreadable());
     EXPECT_EQ(GetProfileInt(L"DATA", L"Quality", 77), 77u);
     EXPECT_FALSE(WriteProfileInt(L"DATA", L"Quality", 1));
+}
+
+// A store too large to read is neither read nor written over, which would keep one change only.
+TEST(Profile, AStoreTooLargeToReadStaysAsItWas) {
+    ScopedConfigDir config;
+    const auto path = config.path() / "registry.txt";
+    std::string text = "[HKEY_CURRENT_USER\\Software\\ZELT\\TALVERN\\DATA]\nquality=dword:00000005\n";
+    text.resize(talvern::settings::kMaxSettingsFileBytes + 1, ';');
+    ASSERT_TRUE(WriteFileBytes(path, text));
+    EXPECT_TRUE(RegistryStore().IsUnreadable());
+    EXPECT_EQ(GetProfileInt(L"DATA", L"Quality", 77), 77u);
+    EXPECT_FALSE(WriteProfileInt(L"DATA", L"Quality", 1));
+    EXPECT_TRUE(ReadFileBytes(path) == text);
+    const std::wstring ini = Utf8ToWide((config.path() / "big.ini").string());
+    ASSERT_TRUE(WriteFileBytes(config.path() / "big.ini", text));
+    EXPECT_FALSE(WritePrivateProfileStringW(L"SAVE", L"RegPos", L"x", ini.c_str()));
+    EXPECT_TRUE(ReadFileBytes(config.path() / "big.ini") == text);
 }
 
 TEST(Profile, AStoreThatIsAFifoIsNeverWaitedOn) {
