@@ -284,7 +284,8 @@ private:
     void ZoomTail();
     void OnHScroll(CSliderSelect::Scroll what);
     void ReleaseMovieWindows();
-    void PaintPicture(CDC& dc, const RECT& clipBox);
+    // Copies the picture into the part of clipBox it covers; returns that part.
+    RECT PaintPicture(CDC& dc, const RECT& clipBox);
     void PaintStatus(CDC& dc);
     StripState CurrentStripState();
     void ResetMainTitle();

@@ -147,17 +147,36 @@ void CTALVERNView::paintEvent(QPaintEvent* event) {
     CBaseView::paintEvent(event);
 }
 
+namespace {
+
+// Fills box but for the part hole covers (hole lies inside box or is empty): the
+// bands above and below it and the pieces left and right of it.
+void FillAround(CDC& dc, const RECT& box, const RECT& hole, COLORREF colour) {
+    if (hole.right <= hole.left || hole.bottom <= hole.top) {
+        dc.FillSolidRect(box, colour);
+        return;
+    }
+    dc.FillSolidRect({box.left, box.top, box.right, hole.top}, colour);
+    dc.FillSolidRect({box.left, hole.bottom, box.right, box.bottom}, colour);
+    dc.FillSolidRect({box.left, hole.top, hole.left, hole.bottom}, colour);
+    dc.FillSolidRect({hole.right, hole.top, box.right, hole.bottom}, colour);
+}
+
+}  // namespace
+
 void CTALVERNView::OnDraw(CDC* pDC) {
     const RECT clipBox = FromQRect(m_paintClip);
-    pDC->FillSolidRect(clipBox, RGB(128, 128, 128));
+    // The grey background goes only where the picture does not: filling under a
+    // picture of most of the window would cost a frame as much as copying it.
+    const RECT picture = IsFileOpen() ? PaintPicture(*pDC, clipBox) : RECT{};
+    FillAround(*pDC, clipBox, picture, RGB(128, 128, 128));
     if (!IsFileOpen()) return;
-    PaintPicture(*pDC, clipBox);
     PaintStatus(*pDC);
 }
 
-void CTALVERNView::PaintPicture(CDC& dc, const RECT& clipBox) {
+RECT CTALVERNView::PaintPicture(CDC& dc, const RECT& clipBox) {
     BITMAPINFOHEADER frame{};
-    if (!m_pDisplayBits || !GetSourceHeader(&frame) || frame.biWidth <= 0 || frame.biHeight <= 0) return;
+    if (!m_pDisplayBits || !GetSourceHeader(&frame) || frame.biWidth <= 0 || frame.biHeight <= 0) return {};
     // The clip rectangle is the settings dialog's; only its part inside the frame is drawn.
     const RECT& c = m_pDocument->m_ClipRect;
     const RECT source{std::max<LONG>(c.left, 0), std::max<LONG>(c.top, 0), std::min(c.right, frame.biWidth),
@@ -168,12 +187,13 @@ void CTALVERNView::PaintPicture(CDC& dc, const RECT& clipBox) {
     const RECT picture = GetPictureRect();
     const RECT above{0, 0, width(), height() - kSliderStripHeight};
     const QRect shown = ToQRect(picture).intersected(ToQRect(above)).intersected(ToQRect(clipBox));
-    if (shown.isEmpty()) return;
+    if (shown.isEmpty()) return {};
     m_picture.Render(m_pDisplayBits, frame.biWidth, frame.biHeight, source, picture, above);
     const RECT& a = m_picture.Area();
     const QRect r = shown.intersected(ToQRect(a));
-    if (r.isEmpty()) return;
+    if (r.isEmpty()) return {};
     dc.BitBlt(r.x(), r.y(), r.width(), r.height(), &m_picture, r.x() - a.left, r.y() - a.top, SRCCOPY);
+    return FromQRect(r);
 }
 
 StripState CTALVERNView::CurrentStripState() {
