@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -26,12 +29,37 @@ int64_t SampleRow(int64_t at, int64_t origin, int64_t screen, int64_t first, int
     return first + (2 * (at - origin) + 1) * source / (2 * screen);  // floor(c)
 }
 
-// One screen row out of one frame row. The first wide pixels are each read as four
-// bytes (blue, green, red and a byte of the next pixel, which the opaque alpha covers):
-// one load instead of three.
-void ConvertRow(const uint8_t* from, const int* offsets, int wide, int columns, QRgb* out) {
-    static_assert(std::endian::native == std::endian::little);
+#if defined(__x86_64__)
+// Where a row's columns are the frame's own, one to one, four pixels a step: sixteen
+// bytes loaded, their first twelve spread into four opaque words. Returns how many
+// pixels it did: whole fours whose loads stay inside the rowBytes bytes at from.
+__attribute__((target("ssse3"))) int ConvertOneToOneSsse3(const uint8_t* from, size_t rowBytes, int columns,
+                                                          QRgb* out) {
+    const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     int i = 0;
+    for (; i + 4 <= columns && 3 * static_cast<size_t>(i) + 16 <= rowBytes; i += 4) {
+        const __m128i bgr = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 3 * i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_or_si128(_mm_shuffle_epi8(bgr, spread), opaque));
+    }
+    return i;
+}
+#endif
+
+int ConvertOneToOne(const uint8_t* from, size_t rowBytes, int columns, QRgb* out) {
+#if defined(__x86_64__)
+    static const bool ssse3 = __builtin_cpu_supports("ssse3");
+    if (ssse3) return ConvertOneToOneSsse3(from, rowBytes, columns, out);
+#endif
+    return 0;
+}
+
+// Screen pixels done..columns of a row out of one frame row. The first wide pixels
+// are each read as four bytes (blue, green, red and a byte of the next pixel, which
+// the opaque alpha covers): one load instead of three.
+void ConvertRow(const uint8_t* from, const int* offsets, int done, int wide, int columns, QRgb* out) {
+    static_assert(std::endian::native == std::endian::little);
+    int i = done;
     for (; i < wide; ++i) {
         uint32_t bgrx;
         std::memcpy(&bgrx, from + offsets[i], 4);
@@ -92,6 +120,7 @@ void CFrameDC::Convert(const Inputs& in) {
         offsets[i] = static_cast<int>(3 * SampleColumn(m_area.left + i, p.left, pw, s.left, sw));
         if (static_cast<size_t>(offsets[i]) + 4 <= stride) wide = i + 1;
     }
+    const bool oneToOne = sw == pw;  // then column i is the source's offsets[0] / 3 + i
     uchar* const pixels = m_pixels.bits();
     const auto pixelStride = static_cast<size_t>(m_pixels.bytesPerLine());
     int64_t lastRow = -1;
@@ -104,6 +133,9 @@ void CFrameDC::Convert(const Inputs& in) {
             continue;
         }
         lastRow = row;
-        ConvertRow(in.bits + stride * static_cast<size_t>(row), offsets, wide, columns, reinterpret_cast<QRgb*>(out));
+        const uint8_t* from = in.bits + stride * static_cast<size_t>(row);
+        auto* pixelsOut = reinterpret_cast<QRgb*>(out);
+        const int done = oneToOne ? ConvertOneToOne(from + offsets[0], stride - offsets[0], columns, pixelsOut) : 0;
+        ConvertRow(from, offsets, done, wide, columns, pixelsOut);
     }
 }
