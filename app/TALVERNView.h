@@ -22,6 +22,7 @@
 #include "foundation/TimeMmanager.h"
 #include "image/IOdataE.h"
 #include "image/ResImgFile.h"
+#include "platform/ui/FrameDC.h"
 #include "platform/win32/Win32Types.h"
 #include "toolkit/BaseView.h"
 #include "toolkit/SliderSelect.h"
@@ -97,16 +98,6 @@ private:
 // The frame picture on screen: output width x zoom by output height x zoom at
 // (10, 25), sizes truncated; empty when nothing can be drawn.
 RECT PictureRect(int outputWidth, int outputHeight, double zoom);
-
-// The part of the picture that lies in visible, and the source pixels that fill it
-// (source in top-down picture coordinates). Only whole source pixels are taken, and
-// the destination is their exact place in the full picture.
-struct FramePiece {
-    RECT dst{};
-    RECT src{};
-    bool empty = true;
-};
-FramePiece VisibleFramePiece(const RECT& picture, const RECT& source, const RECT& visible);
 
 // ---- Output files ----
 
@@ -293,7 +284,8 @@ private:
     void ZoomTail();
     void OnHScroll(CSliderSelect::Scroll what);
     void ReleaseMovieWindows();
-    void PaintPicture(CDC& dc, const RECT& clipBox);
+    // Copies the picture into the part of clipBox it covers; returns that part.
+    RECT PaintPicture(CDC& dc, const RECT& clipBox);
     void PaintStatus(CDC& dc);
     StripState CurrentStripState();
     void ResetMainTitle();
@@ -329,6 +321,8 @@ private:
 
     CTALVERNDoc* m_pDocument = nullptr;
     QRect m_paintClip;
+    // The picture as the window shows it, made once per shown frame.
+    CFrameDC m_picture;
 
     CMemBuffClassBaseConst<CIOdataE> m_pipeline;
     CMemBuffClassBaseConst<CEncWMVWMA> m_wmv;

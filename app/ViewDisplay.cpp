@@ -103,44 +103,6 @@ RECT PictureRect(int outputWidth, int outputHeight, double zoom) {
     return RECT{kPictureLeft, kPictureTop, kPictureLeft + w, kPictureTop + h};
 }
 
-namespace {
-
-// The source pixels [lo, hi) of one axis that cover the screen span [from, to) of a
-// picture starting at origin, length screen pixels showing source pixels.
-struct Span {
-    int64_t lo, hi;
-};
-
-Span CoveringSpan(int64_t origin, int64_t screen, int64_t source, int64_t from, int64_t to) {
-    const int64_t lo = (from - origin) * source / screen;
-    const int64_t hi = ((to - origin) * source + screen - 1) / screen;
-    return {std::clamp<int64_t>(lo, 0, source), std::clamp<int64_t>(hi, 0, source)};
-}
-
-LONG ScreenAt(int64_t origin, int64_t screen, int64_t source, int64_t at) {
-    return static_cast<LONG>(origin + at * screen / source);
-}
-
-}  // namespace
-
-FramePiece VisibleFramePiece(const RECT& picture, const RECT& source, const RECT& visible) {
-    FramePiece piece;
-    const int64_t pw = int64_t{picture.right} - picture.left, ph = int64_t{picture.bottom} - picture.top;
-    const int64_t sw = int64_t{source.right} - source.left, sh = int64_t{source.bottom} - source.top;
-    const RECT v{std::max(picture.left, visible.left), std::max(picture.top, visible.top),
-                 std::min(picture.right, visible.right), std::min(picture.bottom, visible.bottom)};
-    if (pw <= 0 || ph <= 0 || sw <= 0 || sh <= 0 || v.right <= v.left || v.bottom <= v.top) return piece;
-    const Span x = CoveringSpan(picture.left, pw, sw, v.left, v.right);
-    const Span y = CoveringSpan(picture.top, ph, sh, v.top, v.bottom);
-    if (x.hi <= x.lo || y.hi <= y.lo) return piece;
-    piece.src = RECT{static_cast<LONG>(source.left + x.lo), static_cast<LONG>(source.top + y.lo),
-                     static_cast<LONG>(source.left + x.hi), static_cast<LONG>(source.top + y.hi)};
-    piece.dst = RECT{ScreenAt(picture.left, pw, sw, x.lo), ScreenAt(picture.top, ph, sh, y.lo),
-                     ScreenAt(picture.left, pw, sw, x.hi), ScreenAt(picture.top, ph, sh, y.hi)};
-    piece.empty = false;
-    return piece;
-}
-
 // ---- The view's display ----
 
 RECT CTALVERNView::GetPictureRect() const {
@@ -185,27 +147,53 @@ void CTALVERNView::paintEvent(QPaintEvent* event) {
     CBaseView::paintEvent(event);
 }
 
+namespace {
+
+// Fills box but for the part hole covers (hole lies inside box or is empty): the
+// bands above and below it and the pieces left and right of it.
+void FillAround(CDC& dc, const RECT& box, const RECT& hole, COLORREF colour) {
+    if (hole.right <= hole.left || hole.bottom <= hole.top) {
+        dc.FillSolidRect(box, colour);
+        return;
+    }
+    dc.FillSolidRect({box.left, box.top, box.right, hole.top}, colour);
+    dc.FillSolidRect({box.left, hole.bottom, box.right, box.bottom}, colour);
+    dc.FillSolidRect({box.left, hole.top, hole.left, hole.bottom}, colour);
+    dc.FillSolidRect({hole.right, hole.top, box.right, hole.bottom}, colour);
+}
+
+}  // namespace
+
 void CTALVERNView::OnDraw(CDC* pDC) {
     const RECT clipBox = FromQRect(m_paintClip);
-    pDC->FillSolidRect(clipBox, RGB(128, 128, 128));
+    // The grey background goes only where the picture does not: filling under a
+    // picture of most of the window would cost a frame as much as copying it.
+    const RECT picture = IsFileOpen() ? PaintPicture(*pDC, clipBox) : RECT{};
+    FillAround(*pDC, clipBox, picture, RGB(128, 128, 128));
     if (!IsFileOpen()) return;
-    PaintPicture(*pDC, clipBox);
     PaintStatus(*pDC);
 }
 
-void CTALVERNView::PaintPicture(CDC& dc, const RECT& clipBox) {
+RECT CTALVERNView::PaintPicture(CDC& dc, const RECT& clipBox) {
     BITMAPINFOHEADER frame{};
-    if (!m_pDisplayBits || !GetSourceHeader(&frame) || frame.biWidth <= 0 || frame.biHeight <= 0) return;
+    if (!m_pDisplayBits || !GetSourceHeader(&frame) || frame.biWidth <= 0 || frame.biHeight <= 0) return {};
     // The clip rectangle is the settings dialog's; only its part inside the frame is drawn.
     const RECT& c = m_pDocument->m_ClipRect;
     const RECT source{std::max<LONG>(c.left, 0), std::max<LONG>(c.top, 0), std::min(c.right, frame.biWidth),
                       std::min(c.bottom, frame.biHeight)};
-    const RECT above{clipBox.left, clipBox.top, clipBox.right,
-                     std::min<LONG>(clipBox.bottom, height() - kSliderStripHeight)};
-    const FramePiece piece = VisibleFramePiece(GetPictureRect(), source, above);
-    if (piece.empty) return;
-    dc.SetStretchBltMode(COLORONCOLOR);
-    dc.DrawFrame24(piece.dst, m_pDisplayBits, frame.biWidth, frame.biHeight, piece.src);
+    // A paint that shows some of the picture makes all of it above the slider strip at
+    // once, so that painting another part of it again only copies pixels; the strip's
+    // own paints make nothing.
+    const RECT picture = GetPictureRect();
+    const RECT above{0, 0, width(), height() - kSliderStripHeight};
+    const QRect shown = ToQRect(picture).intersected(ToQRect(above)).intersected(ToQRect(clipBox));
+    if (shown.isEmpty()) return {};
+    m_picture.Render(m_pDisplayBits, frame.biWidth, frame.biHeight, source, picture, above);
+    const RECT& a = m_picture.Area();
+    const QRect r = shown.intersected(ToQRect(a));
+    if (r.isEmpty()) return {};
+    dc.BitBlt(r.x(), r.y(), r.width(), r.height(), &m_picture, r.x() - a.left, r.y() - a.top, SRCCOPY);
+    return FromQRect(r);
 }
 
 StripState CTALVERNView::CurrentStripState() {

@@ -184,6 +184,7 @@ BOOL CTALVERNView::IsIdentityClip() {
 }
 
 void CTALVERNView::ApplyDeinterlace() {
+    m_picture.Invalidate();
     if (m_shorityu) m_shorityu->DrawImage();
     m_pDisplayBits = m_pSourceBits;
     if (m_nDeinterlace == 0 || !m_pSourceBits) return;

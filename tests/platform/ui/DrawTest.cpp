@@ -3,10 +3,12 @@
 #include <QImage>
 #include <QPainter>
 #include <cstring>
+#include <functional>
 #include <set>
 #include <vector>
 
 #include "platform/ui/DC.h"
+#include "platform/ui/FrameDC.h"
 #include "platform/ui/PackedDib.h"
 
 namespace {
@@ -102,6 +104,102 @@ TEST(DrawContext, BottomUpFrameDrawnAtZoomWithoutBlending) {
             const int px = 1 + x / 2, py = 1 + y / 2;
             EXPECT_EQ(At(img, x, y), qRgb(7, py * 10, px * 10) & 0xFFFFFF) << x << "," << y;
         }
+}
+
+// A bottom-up frame whose pixels tell where they are: blue and green are the low
+// bytes of x and y (top-down), red holds their high nibbles.
+std::vector<uint8_t> PositionFrame(int w, int h) {
+    const auto stride = static_cast<size_t>(DibRowBytes(w, 24));
+    std::vector<uint8_t> bits(stride * static_cast<size_t>(h));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t* px = bits.data() + stride * static_cast<size_t>(h - 1 - y) + 3 * x;
+            px[0] = static_cast<uint8_t>(x), px[1] = static_cast<uint8_t>(y);
+            px[2] = static_cast<uint8_t>((x >> 8) | (y >> 8) << 4);
+        }
+    return bits;
+}
+
+QPoint SourceOf(QRgb c) { return {(qRed(c) & 15) << 8 | qBlue(c), (qRed(c) >> 4) << 8 | qGreen(c)}; }
+
+QImage Painted(const std::function<void(CDC&)>& draw) {
+    QImage image(760, 620, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter p(&image);
+    CDC dc(&p);
+    draw(dc);
+    return image;
+}
+
+// Count of pixels in a few parts of a window where the visible part, made once and
+// copied, shows another source pixel than stretching the whole frame through the
+// painter does; fails when one is more than a neighbour away.
+int Differences(const std::vector<uint8_t>& bits, int w, int h, const RECT& src, const RECT& picture) {
+    const RECT window{0, 0, 760, 620};
+    const QImage whole = Painted([&](CDC& dc) { dc.DrawFrame24(picture, bits.data(), w, h, src); });
+    CFrameDC frame;
+    int differences = 0;
+    for (const RECT part : {window, RECT{37, 41, 390, 377}, RECT{0, 500, 13, 620}}) {
+        frame.Render(bits.data(), w, h, src, picture, window);
+        const RECT& a = frame.Area();
+        const RECT r{std::max(a.left, part.left), std::max(a.top, part.top), std::min(a.right, part.right),
+                     std::min(a.bottom, part.bottom)};
+        const QImage shown = Painted([&](CDC& dc) {
+            if (r.right > r.left && r.bottom > r.top)
+                dc.BitBlt(r.left, r.top, r.right - r.left, r.bottom - r.top, &frame, r.left - a.left,
+                          r.top - a.top, SRCCOPY);
+        });
+        for (int y = part.top; y < part.bottom; ++y)
+            for (int x = part.left; x < part.right; ++x) {
+                if (shown.pixel(x, y) == whole.pixel(x, y)) continue;
+                ++differences;
+                const QPoint d = SourceOf(shown.pixel(x, y)) - SourceOf(whole.pixel(x, y));
+                EXPECT_LE(d.manhattanLength(), 1) << x << "," << y;
+            }
+    }
+    return differences;
+}
+
+// At every zoom the visible part shows exactly what the painter showed stretching the
+// whole frame. A clip rectangle stretched by an uneven ratio may take a neighbouring
+// source column now and then: the painter steps in 16.16 fixed point and drifts.
+TEST(DrawContext, VisiblePartOfFrameEqualsWholeFrameStretched) {
+    const std::vector<uint8_t> small = PositionFrame(320, 180), large = PositionFrame(1920, 1080);
+    auto at = [](int w, int h, double zoom) {
+        return RECT{10, 25, 10 + static_cast<LONG>(w * zoom), 25 + static_cast<LONG>(h * zoom)};
+    };
+    for (const double zoom : {0.25, 0.5, 1.0, 1.5, 2.0, 4.0}) {
+        EXPECT_EQ(Differences(small, 320, 180, {0, 0, 320, 180}, at(320, 180, zoom)), 0) << zoom;
+        EXPECT_EQ(Differences(large, 1920, 1080, {0, 0, 1920, 1080}, at(1920, 1080, zoom)), 0) << zoom;
+        EXPECT_EQ(Differences(large, 1920, 1080, {0, 0, 1920, 1080}, at(960, 540, zoom)), 0) << zoom;
+        EXPECT_EQ(Differences(small, 320, 180, {40, 10, 280, 170}, at(120, 80, zoom)), 0) << zoom;
+        EXPECT_LT(Differences(large, 1920, 1080, {5, 3, 1913, 1077}, at(1280, 722, zoom)), 760 * 620 / 100) << zoom;
+    }
+}
+
+// A frame is made once: painting again copies it, until the frame's pixels change.
+// Only what the window shows is made, however large the picture.
+TEST(DrawContext, VisiblePartIsMadeOnceAndNoLargerThanTheWindow) {
+    std::vector<uint8_t> bits = PositionFrame(8, 4);
+    CFrameDC frame;
+    frame.Render(bits.data(), 8, 4, {0, 0, 8, 4}, {0, 0, 16, 8}, {0, 0, 100, 100});
+    const QRgb first = frame.GetImage()->pixel(0, 0);
+    std::fill(bits.begin(), bits.end(), uint8_t{0x55});
+    frame.Render(bits.data(), 8, 4, {0, 0, 8, 4}, {0, 0, 16, 8}, {0, 0, 100, 100});
+    EXPECT_EQ(frame.GetImage()->pixel(0, 0), first);
+    frame.Invalidate();
+    frame.Render(bits.data(), 8, 4, {0, 0, 8, 4}, {0, 0, 16, 8}, {0, 0, 100, 100});
+    EXPECT_EQ(frame.GetImage()->pixel(0, 0), qRgb(0x55, 0x55, 0x55));
+    EXPECT_EQ(frame.Area().right, 16);
+
+    // Zoom 64 of a 4000 x 3000 output in a 760 x 600 window: 64 screen pixels a source pixel.
+    const std::vector<uint8_t> large = PositionFrame(4000, 3000);
+    frame.Render(large.data(), 4000, 3000, {0, 0, 4000, 3000}, {10, 25, 10 + 256000, 25 + 192000}, {0, 0, 760, 600});
+    EXPECT_TRUE(frame.Area().left == 10 && frame.Area().top == 25 && frame.Area().right == 760 &&
+                frame.Area().bottom == 600);
+    EXPECT_LE(frame.GetImage()->width(), 760);
+    EXPECT_EQ(SourceOf(frame.GetImage()->pixel(63, 63)), QPoint(0, 0));
+    EXPECT_EQ(SourceOf(frame.GetImage()->pixel(64, 128)), QPoint(1, 2));
 }
 
 TEST(PackedDib, ReadsBlocksAndRefusesBadOnes) {
