@@ -164,7 +164,8 @@ public:
             const std::string& c = o.codec;
             if (c.size() != 4) Fail("--codec wants a FOURCC");
             s.SetHandler(MAKEFOURCC(c[0], c[1], c[2], c[3]));
-            s.SetQuality(o.quality * 100);
+            // The setting is a percentage (the writer scales it to the compressor's 0..10000).
+            s.SetQuality(o.quality);
             s.SetKeyFrameRate(12);
             const std::wstring path = (fs::path(o.out) / "out.avi").wstring();
             if (m_encoder->Create(path.c_str(), &m_header, int(rate * 10000 + 0.5), 0) != 0)
