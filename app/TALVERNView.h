@@ -103,9 +103,6 @@ RECT PictureRect(int outputWidth, int outputHeight, double zoom);
 
 // folder + "/" + name, without doubling a separator the folder already ends with.
 std::wstring JoinOutputPath(const std::wstring& folder, const std::wstring& name);
-// Whether two paths name one file: the same file on disk (device and inode), or, while
-// either does not exist, the same name.
-bool IsSameFile(const std::wstring& a, const std::wstring& b);
 // The name a still image is saved under: path itself when it has an extension (one
 // that names no image format fails when written), else, and when it is the name
 // offered unchanged, path with the extension of the save dialog's filter (1 JPG,

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cwchar>
-#include <filesystem>
 
 #include "app/TALVERNDoc.h"
 #include "app/TALVERNView.h"
@@ -44,14 +43,6 @@ bool Identify(const wchar_t* path, struct stat* st) {
 std::wstring JoinOutputPath(const std::wstring& folder, const std::wstring& name) {
     if (!folder.empty() && folder.back() == L'/') return folder + name;
     return folder + L"/" + name;
-}
-
-bool IsSameFile(const std::wstring& a, const std::wstring& b) {
-    if (a.empty() || b.empty()) return false;
-    struct stat sa {}, sb {};
-    const bool ea = Identify(a.c_str(), &sa), eb = Identify(b.c_str(), &sb);
-    if (ea && eb) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-    return std::filesystem::path(a).lexically_normal() == std::filesystem::path(b).lexically_normal();
 }
 
 std::wstring WithImageExtension(const std::wstring& path, int filterIndex, const std::wstring& offered) {

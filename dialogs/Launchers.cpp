@@ -1,8 +1,5 @@
 #include "dialogs/Launchers.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "app/Info.h"
 #include "dialogs/AVISetDlg.h"
 #include "dialogs/AudioStreamSel.h"
@@ -24,21 +21,12 @@ constexpr wchar_t kImageFilter[] =
 constexpr wchar_t kImageSection[] = L"data";
 constexpr wchar_t kImageEntry[] = L"Index";
 
-// Whether two paths name one file: the same file on disk, or the same name.
-bool SameFile(const std::wstring& a, const std::wstring& b) {
-    if (a.empty() || b.empty()) return false;
-    const std::filesystem::path pa(NativePath(a)), pb(NativePath(b));
-    std::error_code ec;
-    if (std::filesystem::equivalent(pa, pb, ec)) return true;
-    return pa.lexically_normal() == pb.lexically_normal();
-}
-
 // Runs the save dialog until it is cancelled or names something other than the
 // open movie; writing over the movie while it is read would destroy it.
 bool AskOutputPath(FileDialogRequest& request, const std::wstring& moviePath) {
     for (;;) {
         if (!GetUiServices().fileDialog->RunFileDialog(nullptr, request)) return false;
-        if (!SameFile(request.path, moviePath)) return true;
+        if (!IsSameFile(request.path, moviePath)) return true;
         ShowMessageBox(nullptr, DialogTextWithPath(kMsgOutputIsMovie, request.path), std::wstring(),
                        MB_OK | MB_ICONEXCLAMATION);
     }

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "platform/win32/WideChar.h"
 
 namespace {
@@ -44,6 +46,19 @@ std::string NativePath(const std::wstring& path) {
     std::string out;
     WideToUtf8(path, out);
     return out;
+}
+
+bool IsSameFile(const std::wstring& a, const std::wstring& b) {
+    if (a.empty() || b.empty()) return false;
+    // The names are compared as the file system takes them: a wide path handed to
+    // std::filesystem would convert through the C locale and throw on any letter
+    // beyond ASCII.
+    const std::string na = NativePath(a), nb = NativePath(b);
+    if (na.empty() || nb.empty()) return false;
+    struct stat sa, sb;
+    if (::stat(na.c_str(), &sa) == 0 && ::stat(nb.c_str(), &sb) == 0)
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    return std::filesystem::path(na).lexically_normal() == std::filesystem::path(nb).lexically_normal();
 }
 
 BOOL FileExists(const wchar_t* path) {

@@ -17,6 +17,10 @@ struct CFileData {
 // The path as the file system takes it (UTF-8); empty when it cannot be converted.
 std::string NativePath(const std::wstring& path);
 
+// Whether two paths name one file: the same file on disk (hard links included), or,
+// when either does not exist yet, the same name once "." and ".." are resolved.
+bool IsSameFile(const std::wstring& a, const std::wstring& b);
+
 BOOL FileExists(const wchar_t* path);  // files and folders alike
 BOOL DirectoryExists(const wchar_t* path);
 // 0 when the path is gone afterwards (a read-only file loses its flag first), 1 on failure.

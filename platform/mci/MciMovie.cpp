@@ -1,8 +1,11 @@
 #include "platform/mci/MciMovie.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
+
+#include "foundation/PathUtil.h"
 
 namespace {
 
@@ -15,8 +18,9 @@ CMciMovie::~CMciMovie() { Close(); }
 
 MCIERROR CMciMovie::Open(const wchar_t* path, IMciVideoSurface* surface) {
     Close();
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(std::filesystem::path(path), ec)) return MCIERR_FILE_NOT_FOUND;
+    struct stat st;
+    const std::string native = NativePath(path ? path : L"");
+    if (native.empty() || ::stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return MCIERR_FILE_NOT_FOUND;
     if (m_reader.Open(path) != 0) return MCIERR_INVALID_FILE;
     const double fps = m_reader.GetFrameRate();
     if (m_reader.GetFrameCount() <= 0 || !(fps > 0) || !std::isfinite(fps)) {

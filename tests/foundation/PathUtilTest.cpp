@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -115,4 +116,26 @@ TEST(PathUtil, ModulePathIsThisProgram) {
     EXPECT_TRUE(FileExists(self.c_str()));
     EXPECT_EQ(GetModuleDir() + GetPathFileTitle(self) + GetPathExt(self), self);
     EXPECT_EQ(GetModuleDir().back(), L'/');
+}
+
+// Names beyond ASCII, and one whose bytes are not UTF-8, are compared as the file
+// system holds them; a hard link is the same file under another name.
+TEST(PathUtil, IsSameFileByDiskOrByName) {
+    TempDir dir;
+    const auto movie = dir / "フォルダ" / "テスト.avi";
+    std::filesystem::create_directories(movie.parent_path());
+    ASSERT_TRUE(WriteFileBytes(movie, "x"));
+    const auto link = dir / "café.avi";
+    ASSERT_EQ(::link(movie.c_str(), link.c_str()), 0);
+    const std::filesystem::path latin1 = dir.path() / std::string("caf\xe9.avi");
+    ASSERT_TRUE(WriteFileBytes(latin1, "y"));
+
+    EXPECT_TRUE(IsSameFile(W(movie), W(link)));
+    EXPECT_TRUE(IsSameFile(W(movie), W(dir / "フォルダ" / "." / "テスト.avi")));
+    EXPECT_TRUE(IsSameFile(W(latin1), W(latin1)));
+    EXPECT_FALSE(IsSameFile(W(latin1), W(movie)));
+    // Not written yet: the same name once "." and ".." are resolved.
+    EXPECT_TRUE(IsSameFile(W(dir / "出力" / "a.wav"), W(dir / "フォルダ" / ".." / "出力" / "a.wav")));
+    EXPECT_FALSE(IsSameFile(W(dir / "出力" / "a.wav"), W(dir / "出力" / "b.wav")));
+    EXPECT_FALSE(IsSameFile(L"", W(movie)));
 }
