@@ -58,9 +58,9 @@ class ExtractTest(unittest.TestCase):
             f.write("[HKEY_CURRENT_USER\\Software\\ZELT\\TALVERN\\DATA]\nhozon=sz:%s\n" % app.out_dir)
         return app
 
-    def choose_copy(self, app):
+    def choose_copy(self, app, title="Selection of Audio Stream processing"):
         """Answers the audio choice dialog with "copy the stream"."""
-        dialog = app.wait_window("Selection of Audio Stream processing")
+        dialog = app.wait_window(title)
         _, _, w, h = dialog.stable_crop() and dialog.geometry()
         for x, y in (COPY_RADIO, OK_BUTTON):
             dialog.click(round(x * w / AUDIO_CHOICE[0]), round(y * h / AUDIO_CHOICE[1]))
