@@ -54,12 +54,14 @@ CTALVERNView::CTALVERNView(QWidget* parent) : CBaseView(parent) {
     m_pSlider->setProperty("talvernControlId", kSliderId);
     m_pSlider->setGeometry(0, 0, 0, 0);
     m_pSlider->hide();  // shown by the first LayoutSlider
+    SetCommandFailureHook([this] { AbandonRun(); });
     m_pSlider->SetScrollHandler([this](CSliderSelect::Scroll what) { OnHScroll(what); });
     RegisterCommands();
     RegisterUpdateRules();
 }
 
 CTALVERNView::~CTALVERNView() {
+    SetCommandFailureHook({});
     CloseMovie();
     // The holders release their windows into the graveyard, which deletes them last.
     m_shorityu.Release();

@@ -308,6 +308,9 @@ private:
     bool TransferRaw(CWaveFileACM& wav, BYTE* buffer, int endSample);
     bool AdvanceExtraction();
     void FinishRun(bool failed);
+    // After a command threw: a run still looping is told to stop and closes its files
+    // itself; the files of a run the exception ended are closed here.
+    void AbandonRun();
     void AnnounceSaved(const std::wstring& path);
     int PrepareOutputBuffer();
     int WriteSourceAudio(int64_t due);

@@ -241,6 +241,15 @@ int CTALVERNView::CopyAudioIntoAvi(int startFrame) {
     return code;
 }
 
+void CTALVERNView::AbandonRun() {
+    if (m_pDocument && m_pDocument->IsModified()) {
+        m_pDocument->m_nPlayState = PlayState::Stopped;
+        return;
+    }
+    m_wmv->Close();
+    m_avi->Close();
+}
+
 void CTALVERNView::FinishRun(bool failed) {
     CTALVERNDoc* doc = m_pDocument;
     doc->SetModifiedFlag(FALSE);

@@ -10,6 +10,12 @@
 #include <QToolBar>
 #include <QWidget>
 
+#include <exception>
+
+#include "foundation/LangString.h"
+#include "platform/ui/UiServices.h"
+#include "platform/win32/WideChar.h"
+
 void CCmdTarget::OnCommandRange(UINT first, UINT last, Handler handler) {
     m_handlers.push_back({first, last, std::move(handler)});
 }
@@ -41,6 +47,22 @@ struct Resolved {
 };
 
 CCmdTarget* g_pApp = nullptr;
+std::function<void()> g_failureHook;
+
+// The last guard of the program: a command that throws is reported and undone, so
+// that one fault never ends the program with the user's run and settings in it.
+void ReportCommandFailure(const char* what) {
+    if (g_failureHook) {
+        try {
+            g_failureHook();
+        } catch (...) {
+            // Undoing failed as well; the box below still tells the user.
+        }
+    }
+    const std::wstring caption = SelectByLanguage(L"エラー", L"Error");
+    const std::wstring text = what && *what ? Utf8ToWide(what) : caption;
+    ShowMessageBox(nullptr, text, caption, MB_OK | MB_ICONSTOP);
+}
 
 void Visit(Resolved& r, const CCmdTarget& t, UINT id) {
     if (!r.handler) r.handler = t.FindHandler(id);
@@ -63,6 +85,7 @@ Resolved Resolve(CCmdTarget& start, UINT id) {
 }  // namespace
 
 void SetApplicationCommandTarget(CCmdTarget* app) { g_pApp = app; }
+void SetCommandFailureHook(std::function<void()> hook) { g_failureHook = std::move(hook); }
 CCmdTarget* GetApplicationCommandTarget() { return g_pApp; }
 
 CCmdUI QueryCommand(CCmdTarget& start, UINT id) {
@@ -86,7 +109,13 @@ bool DispatchCommand(CCmdTarget& start, UINT id) {
     }
     // Copy: the handler may change the tables it was found in.
     const CCmdTarget::Handler handler = *r.handler;
-    handler(id);
+    try {
+        handler(id);
+    } catch (const std::exception& e) {
+        ReportCommandFailure(e.what());
+    } catch (...) {
+        ReportCommandFailure("");
+    }
     return true;
 }
 

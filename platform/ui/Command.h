@@ -82,8 +82,14 @@ CCmdTarget* GetApplicationCommandTarget();
 CCmdUI QueryCommand(CCmdTarget& start, UINT id);
 
 // Runs the command's update handler, then its handler, unless the command is disabled
-// or nobody handles it. Returns whether a handler ran.
+// or nobody handles it. Returns whether a handler ran. An exception a handler throws
+// ends there: the failure hook runs, then an "Error" box with the stop icon shows the
+// exception's text, and the program goes on.
 bool DispatchCommand(CCmdTarget& start, UINT id);
+
+// What a failed command must undo, such as ending a run and closing its files; set by
+// the application, empty by default.
+void SetCommandFailureHook(std::function<void()> hook);
 
 // Where commands issued through Qt start their route; usually the active view.
 using CommandStart = std::function<CCmdTarget*()>;

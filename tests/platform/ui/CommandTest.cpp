@@ -10,8 +10,12 @@
 #include <QToolButton>
 #include <QWidget>
 
+#include <stdexcept>
+
 #include "platform/ui/Command.h"
+#include "platform/ui/UiServices.h"
 #include "resources/CommandIds.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -165,4 +169,29 @@ TEST(CommandRouting, UpdateTextAndSubmenusAreRefreshed) {
     EXPECT_FALSE(play->isEnabled());
     EXPECT_EQ(CommandIdOf(item), 500u);
     EXPECT_EQ(CommandIdOf(menu.actions().first()), 0u);
+}
+
+// A handler that throws costs neither the program nor the next command: the failure
+// hook undoes what it can, one stop box shows the exception's text in the language
+// of the system.
+TEST(CommandRouting, AHandlerThatThrowsIsReportedAndTheProgramGoesOn) {
+    for (const bool japanese : {false, true}) {
+        talvern::test::ScopedLanguage language(japanese);
+        ScopedScriptedUi scripted;
+        Route r;
+        int undone = 0;
+        SetCommandFailureHook([&undone] { ++undone; });
+        r.view.OnCommand(ID_STOP, [](UINT) { throw std::runtime_error("cannot convert テスト.avi"); });
+
+        EXPECT_TRUE(DispatchCommand(r.view, ID_STOP));
+        EXPECT_EQ(undone, 1);
+        ASSERT_EQ(scripted.ui.messageBoxes.size(), 1u);
+        EXPECT_EQ(scripted.ui.messageBoxes[0].caption, japanese ? L"エラー" : L"Error");
+        EXPECT_EQ(scripted.ui.messageBoxes[0].text, L"cannot convert テスト.avi");
+        EXPECT_EQ(scripted.ui.messageBoxes[0].type, MB_OK | MB_ICONSTOP);
+
+        EXPECT_TRUE(DispatchCommand(r.view, ID_PLAY));
+        EXPECT_EQ(r.ran.back(), std::make_pair("view", UINT(ID_PLAY)));
+        SetCommandFailureHook({});
+    }
 }
