@@ -114,27 +114,35 @@ class DormantDialogsTest(unittest.TestCase):
 
             # Two files dragged in from another program are appended in drop order.
             dropped = self.files("x.vob", "y.vob")
-            source_dir = harness.tempfile.mkdtemp(prefix="source-", dir=self.work)
-            with self.start("--drag-source", *dropped, workdir=source_dir) as source:
-                window = source.wait_window("drag source")
-                sx, sy, _, _ = window.geometry()
-                xdotool("mousemove", "--sync", sx + 50, sy + 50)
-                xdotool("mousedown", 1)
-                poll("the drag to start", lambda: lines(source, "drag start"))
-                # Straight onto the list, then along it: whichever position the drop
-                # is told last lies on the list.
-                x, y = view.point(1, right=False)
-                for dy in range(0, 5 * view.row, view.row):
-                    xdotool("mousemove", "--sync", x, y + dy)
-                xdotool("mouseup", 1)
-                # The source serves the files' names until the list has taken them.
-                wait_list(app, [paths[1], paths[2], paths[0], paths[3]] + dropped)
-                self.assertEqual(lines(source, "drag done "), ["copy"])
+            # A release that reaches the X server before the list's answer to the last
+            # position drops nothing (the source says "none"): a user drags again.
+            want = [paths[1], paths[2], paths[0], paths[3]] + dropped
+            self.assertTrue(any(self.drag_in(app, view, dropped, want) for _ in range(3)), app.output())
 
             app.wait_window(re.escape(DIALOGS["vob"][0])).key("Return")
             poll("the dialog to end", lambda: lines(app, "paths "))
             self.assertEqual(lines(app, "paths ")[-1].split(" "), [paths[1], paths[2], paths[0], paths[3]] + dropped)
             self.assertEqual(app.wait_exit(), 0, app.output())
+
+    def drag_in(self, app, view, files, want):
+        """Drags files from another program onto the list; whether the list then holds want."""
+        source_dir = harness.tempfile.mkdtemp(prefix="source-", dir=self.work)
+        with self.start("--drag-source", *files, workdir=source_dir) as source:
+            window = source.wait_window("drag source")
+            sx, sy, _, _ = window.geometry()
+            xdotool("mousemove", "--sync", sx + 50, sy + 50)
+            xdotool("mousedown", 1)
+            poll("the drag to start", lambda: lines(source, "drag start"))
+            # Straight onto the list, then along it: whichever position the drop
+            # is told last lies on the list.
+            x, y = view.point(1, right=False)
+            for dy in range(0, 5 * view.row, view.row):
+                xdotool("mousemove", "--sync", x, y + dy)
+            xdotool("mouseup", 1)
+            # The source serves the files' names until the list has taken them.
+            held = lambda: (lines(app, "list ") or [None])[-1] == "|".join(want)
+            poll("the drop to end", lambda: held() or lines(source, "drag done ") == ["none"])
+            return held()
 
     def test_every_button_of_the_vob_list_answers_its_own_letter(self):
         for lang, title in (("C.UTF-8", DIALOGS["vob"][0]), ("ja_JP.UTF-8", DIALOGS["vob"][1])):
