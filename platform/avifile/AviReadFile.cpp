@@ -179,7 +179,7 @@ void WalkRiff(const AviFileSource& src, uint64_t at, uint64_t end, bool first, P
     while (ReadChunkHeader(src, at, end, fcc, size)) {
         const uint64_t body = at + 8;
         const uint64_t bodyEnd = body + std::min(size, end - body);
-        if (fcc == Fcc("LIST") && size == 0 && bodyEnd - body >= 4 &&
+        if (fcc == Fcc("LIST") && size == 0 && end - body >= 4 &&
             ReadListType(src, body) == Fcc("movi")) {
             // An unfinished capture: 'movi' runs to the end of its part.
             f.movi.push_back({body, end});

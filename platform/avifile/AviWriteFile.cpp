@@ -404,7 +404,11 @@ HRESULT AviWriteFile::StreamReadFormat(int stream, void* format, LONG* size) con
 HRESULT AviWriteFile::StreamWrite(int stream, LONG samples, const void* data, LONG bytes, DWORD flags) {
     if (m_finished || m_failed) return AVIERR_FILEWRITE;
     if (samples < 0 || bytes < 0) return AVIERR_BADPARAM;
-    if (m_headerEnd == 0 && !(ReserveHeader() && StartSegment())) return AVIERR_FILEWRITE;
+    // The header list goes out with the first chunk, its counts still zero and the
+    // sizes of RIFF and movi zero ("to the end of the file"); the close brings them up
+    // to date. A run killed before the close so leaves a file that is read up to its
+    // last complete chunk, not one with nothing but zeros before the frames.
+    if (m_headerEnd == 0 && !(ReserveHeader() && WriteHeader() && StartSegment())) return AVIERR_FILEWRITE;
     const uint64_t chunk = 8 + Even(static_cast<uint64_t>(bytes));
     const uint64_t segmentEntries = m_entries.size() - m_segmentFirst + 1;
     const uint64_t indexes = segmentEntries * 24 + m_streams.size() * 40 + 8;

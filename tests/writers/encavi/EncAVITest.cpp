@@ -384,3 +384,28 @@ TEST_F(EncAVITest, AStateTakenAwayIsGoneAfterARestart) {
     EXPECT_EQ(after.GetState(), nullptr);
     EXPECT_EQ(after.GetStateSize(), 0);
 }
+
+// What is on the disk while a run is still writing (as a killed run leaves it) opens in
+// ffmpeg and in our reader, with every frame whose chunk is there.
+TEST_F(EncAVITest, AFileNeverClosedIsReadUpToItsLastWholeFrame) {
+    CEncAVI2 w;
+    w.GetSetting().SetHandler(ICHANDLER_DIB);
+    const BITMAPINFOHEADER bi = Input24();
+    ASSERT_EQ(w.Create(Wide(dir / "running.avi").c_str(), &bi, kFps * 10000, 0), 0);
+    w.SetSourcePCMFormat(kRate, 16, 1);
+    ASSERT_EQ(w.CreateAudioStream(), 0);
+    int64_t given = 0;
+    for (int i = 0; i < 200; ++i) {  // over the megabyte the writer buffers
+        ASSERT_EQ(w.WriteFrame(Frame(i).data()), 0);
+        const int due = w.GetAudioBytesDue();
+        if (due > 0) ASSERT_EQ(w.WriteAudio(Tone(given / 2, due).data(), due), 0);
+        given += std::max(due, 0);
+    }
+    std::filesystem::copy_file(dir / "running.avi", dir / "killed.avi");
+    const int frames = FramesReadBack(dir / "killed.avi");
+    EXPECT_GT(frames, 100);
+    EXPECT_LT(frames, 200);
+    EXPECT_EQ(DecodedFrames(dir / "killed.avi"), frames);
+    EXPECT_EQ(w.Close(), 0);
+    EXPECT_EQ(FramesReadBack(dir / "running.avi"), 200);
+}
