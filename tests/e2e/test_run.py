@@ -305,6 +305,38 @@ class RunTest(unittest.TestCase):
                 (w for w in app.windows() if w.wid != main.wid and w.name() != ""), None))
             self.assertNotRegex(after.name(), r"Error No", app.output())
 
+    def test_a_killed_avi_run_leaves_a_file_read_to_its_last_whole_frame(self):
+        app = self.start()
+        with app:
+            main, _ = self.open(app)
+            main.key("alt+o", "Return")  # Output Setting > AVI
+            main.key("ctrl+p")
+            app.wait_window("Set AVI Codec").key("Return")
+
+            def written():
+                names = [n for n in os.listdir(app.out_dir) if n.endswith(".avi")]
+                path = os.path.join(app.out_dir, names[0]) if names else None
+                return path if path and os.path.getsize(path) > (4 << 20) else None
+            killed = poll("a few megabytes of output", written, timeout=60)
+            app.proc.kill()
+            app.proc.wait(10)
+        frames = int(subprocess.run(
+            ["ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
+             "stream=nb_read_frames", "-of", "csv=p=0", killed], check=True, capture_output=True,
+            timeout=60).stdout)
+        self.assertGreater(frames, 2)
+        last = decode_frames(killed, frames - 1, frames - 1)
+        self.assertEqual(index_of(Image.frombytes("RGB", (W, H), last[frames - 1])), frames - 1)
+
+        reopened = Program(self, args=[killed])
+        with reopened:
+            main = reopened.wait_window(re.escape(os.path.basename(killed)) + " - TALVERN")
+            at = poll("frame 0 on screen", lambda: locate(harness.screenshot(), self.first_frame))
+            shown = lambda: index_of(harness.screenshot().crop((at[0], at[1], at[0] + W, at[1] + H)))
+            for frame in range(1, frames + 1):  # one step more than there are frames
+                main.key("Right")
+                poll("frame %d on screen" % min(frame, frames - 1), lambda: shown() == min(frame, frames - 1))
+
     def dialog_of(self, app, main):
         """A dialog-sized window other than the main one (menus closing are smaller)."""
         for window in app.windows():
