@@ -313,20 +313,8 @@ class RunTest(unittest.TestCase):
             main.key("ctrl+p")
             app.wait_window("Set AVI Codec").key("Return")
 
-            def written():
-                names = [n for n in os.listdir(app.out_dir) if n.endswith(".avi")]
-                path = os.path.join(app.out_dir, names[0]) if names else None
-                return path if path and os.path.getsize(path) > (4 << 20) else None
-            killed = poll("a few megabytes of output", written, timeout=60)
-            app.proc.kill()
-            app.proc.wait(10)
-        frames = int(subprocess.run(
-            ["ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
-             "stream=nb_read_frames", "-of", "csv=p=0", killed], check=True, capture_output=True,
-            timeout=60).stdout)
-        self.assertGreater(frames, 2)
-        last = decode_frames(killed, frames - 1, frames - 1)
-        self.assertEqual(index_of(Image.frombytes("RGB", (W, H), last[frames - 1])), frames - 1)
+            killed = self.kill_once_written(app, "avi", 4 << 20)
+        frames = self.assert_read_to_last_frame(killed)
 
         reopened = Program(self, args=[killed])
         with reopened:
@@ -336,6 +324,40 @@ class RunTest(unittest.TestCase):
             for frame in range(1, frames + 1):  # one step more than there are frames
                 main.key("Right")
                 poll("frame %d on screen" % min(frame, frames - 1), lambda: shown() == min(frame, frames - 1))
+
+    def test_a_killed_wmv_run_leaves_a_file_read_to_its_last_whole_frame(self):
+        app = self.start()
+        with app:
+            main, _ = self.open(app)
+            main.key("alt+o", "Down", "Return")  # Output Setting > WMV
+            main.key("ctrl+p")
+            app.wait_window("Set WMV Encode").key("Return")
+            killed = self.kill_once_written(app, "wmv", 256 << 10)
+        self.assert_read_to_last_frame(killed)
+
+    def kill_once_written(self, app, ext, size):
+        """Kills the program once its output file passes size bytes; returns the file."""
+        def written():
+            names = [n for n in os.listdir(app.out_dir) if n.endswith("." + ext)]
+            path = os.path.join(app.out_dir, names[0]) if names else None
+            return path if path and os.path.getsize(path) > size else None
+        killed = poll("%d bytes of output" % size, written, timeout=60)
+        app.proc.kill()
+        app.proc.wait(10)
+        return killed
+
+    def assert_read_to_last_frame(self, path):
+        """ffmpeg reads the file of a killed run to a last frame that carries its index, short
+        of the whole movie; returns how many frames it read."""
+        frames = int(subprocess.run(
+            ["ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
+             "stream=nb_read_frames", "-of", "csv=p=0", path], check=True, capture_output=True,
+            timeout=60).stdout)
+        self.assertGreater(frames, 2)
+        self.assertLess(frames, COUNT, "the run ended before it was killed")
+        last = decode_frames(path, frames - 1, frames - 1)
+        self.assertEqual(index_of(Image.frombytes("RGB", (W, H), last[frames - 1])), frames - 1)
+        return frames
 
     def dialog_of(self, app, main):
         """A dialog-sized window other than the main one (menus closing are smaller)."""
