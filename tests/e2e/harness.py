@@ -120,7 +120,11 @@ class Window:
 
     def type(self, text):
         self.focus()
-        xdotool("type", "--delay", "10", text)
+        # A character not on the keyboard is typed by remapping a spare key; the next such
+        # character remaps it again, and a client that has not yet read the first mapping
+        # loses a character. Those are given time; plain text goes at full speed.
+        for run in re.findall(r"[\x20-\x7e]+|[^\x20-\x7e]+", text):
+            xdotool("type", "--delay", "10" if run.isascii() else "150", run)
 
     def click(self, x, y, button=1):
         """Clicks at (x, y) relative to the window."""
