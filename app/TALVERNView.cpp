@@ -12,6 +12,7 @@
 #include "app/TALVERNDoc.h"
 #include "dialogs/Launchers.h"
 #include "foundation/LangString.h"
+#include "foundation/ResultCodes.h"
 #include "foundation/SysUtil.h"
 #include "platform/ui/DialogTemplate.h"
 #include "platform/ui/MenuTemplate.h"
@@ -215,7 +216,7 @@ bool CTALVERNView::GetSourceHeader(BITMAPINFOHEADER* out) const {
 int CTALVERNView::InitAfterOpen() {
     CTALVERNDoc* doc = m_pDocument;
     CDecMovie* reader = doc ? doc->m_Reader.Get() : nullptr;
-    if (!reader) return -1;
+    if (!reader) return ResultCode::kFailed;
     m_nCount = reader->GetFrameCount();
     m_nCurrent = 0;
     m_nFirst = 0;

@@ -7,6 +7,7 @@
 #include "app/TALVERNView.h"
 #include "app/TALVERNDoc.h"
 #include "foundation/LangString.h"
+#include "foundation/ResultCodes.h"
 #include "platform/ui/DC.h"
 
 namespace {
@@ -115,11 +116,11 @@ RECT CTALVERNView::GetStripRect() const { return RECT{kStateBox.left, kStateBox.
 
 int CTALVERNView::ShowFrame() {
     CDecMovie* reader = m_pDocument ? m_pDocument->m_Reader.Get() : nullptr;
-    if (!reader) return -1;
+    if (!reader) return ResultCode::kFailed;
     m_nCurrent = std::clamp(m_nCurrent, m_nFirst, std::max(m_nCount - 1, m_nFirst));
     void* bits = nullptr;
     // A reader that claims success without bits has not delivered the frame either.
-    if (reader->GetFrame(m_nCurrent, &bits) == -1 || !bits) return -1;
+    if (reader->GetFrame(m_nCurrent, &bits) == -1 || !bits) return ResultCode::kFailed;
     m_pSourceBits = static_cast<BYTE*>(bits);
     m_pSlider->SetPos(m_nCurrent);
     ApplyDeinterlace();
