@@ -330,9 +330,8 @@ void CTALVERNView::ZoomTail() {
     update();
     if (!m_pDocument) return;
     BITMAPINFOHEADER& out = m_pDocument->m_OutputHeader;
-    const int64_t bytes = int64_t{Stride24(out.biWidth)} * std::max<LONG>(out.biHeight, 0);
     // A size that does not fit is left for the writers to compute.
-    out.biSizeImage = bytes <= 0xFFFFFFFF ? static_cast<DWORD>(bytes) : 0;
+    out.biSizeImage = static_cast<DWORD>(FrameBytes24(out.biWidth, out.biHeight, UINT32_MAX).value_or(0));
 }
 
 void CTALVERNView::OnZoom(UINT id) {

@@ -25,10 +25,6 @@ long long LL(int64_t v) { return static_cast<long long>(v); }
 
 }  // namespace
 
-int Stride24(int width) {
-    return static_cast<int>((3 * static_cast<int64_t>(std::max(width, 0)) + 3) & ~int64_t{3});
-}
-
 ClockTime SplitSeconds(double seconds) {
     double t = seconds > 0 ? seconds : 0;  // also NaN
     t = std::min(t, kMaxClockSeconds);

@@ -183,10 +183,10 @@ void CTALVERNView::ApplyDeinterlace() {
     BITMAPINFOHEADER frame{};
     BYTE* out = nullptr;
     if (GetSourceHeader(&frame) && frame.biWidth > 0 && frame.biHeight > 0) {
-        const int64_t bytes = int64_t{Stride24(frame.biWidth)} * frame.biHeight;
+        const std::optional<int64_t> bytes = FrameBytes24(frame.biWidth, frame.biHeight);
         // Allocated on first use and kept; grown when a movie needs more.
-        BYTE* buffer = bytes <= INT32_MAX ? m_deinterlaced.GetBuffer(static_cast<int>(bytes)) : nullptr;
-        if (buffer && m_deinterlaced.GetCount() >= bytes)
+        BYTE* buffer = bytes ? m_deinterlaced.GetBuffer(static_cast<int>(*bytes)) : nullptr;
+        if (buffer && m_deinterlaced.GetCount() >= *bytes)
             out = m_pipeline->Deinterlace(m_pSourceBits, buffer, &frame, m_nDeinterlace);
     }
     if (out) {
@@ -218,8 +218,7 @@ void CTALVERNView::OnSaveImage() {
         return;
     }
     const BITMAPINFOHEADER& out = doc->m_OutputHeader;
-    const int64_t bytes = int64_t{Stride24(out.biWidth)} * std::max<LONG>(out.biHeight, 0);
-    CMemBuffBase<unsigned char> frame(bytes > 0 && bytes <= INT32_MAX ? static_cast<int>(bytes) : 0);
+    CMemBuffBase<unsigned char> frame(static_cast<int>(FrameBytes24(out.biWidth, out.biHeight).value_or(0)));
     if (!frame.GetData() || m_pDisplayBits == nullptr) {
         ReportError(ResultCode::kMemory);
         return;
@@ -237,11 +236,11 @@ void CTALVERNView::OnEditCopy() {
     CTALVERNDoc* doc = m_pDocument;
     if (!IsFileOpen()) return;
     BITMAPINFOHEADER out = doc->m_OutputHeader;
-    const int64_t bytes = int64_t{Stride24(out.biWidth)} * std::max<LONG>(out.biHeight, 0);
+    const int64_t bytes = FrameBytes24(out.biWidth, out.biHeight).value_or(0);
     out.biBitCount = 24;
     out.biCompression = BI_RGB;
-    out.biSizeImage = bytes <= INT32_MAX ? static_cast<DWORD>(bytes) : 0;
-    HGLOBAL block = bytes > 0 && bytes <= INT32_MAX && m_pDisplayBits
+    out.biSizeImage = static_cast<DWORD>(bytes);
+    HGLOBAL block = bytes > 0 && m_pDisplayBits
                         ? GlobalAlloc(GHND, static_cast<size_t>(bytes) + sizeof(BITMAPINFOHEADER))
                         : nullptr;
     BITMAPINFOHEADER source{};

@@ -177,10 +177,10 @@ int CTALVERNView::CreateOutputs() {
         return ResultCode::kFileCreate;
     // The writers take the frame size from the header: it must say what each frame holds.
     BITMAPINFOHEADER& out = doc->m_OutputHeader;
-    const int64_t frameBytes = int64_t{Stride24(out.biWidth)} * out.biHeight;
-    if (out.biWidth <= 0 || out.biHeight <= 0 || frameBytes > INT32_MAX) return ResultCode::kMemory;
+    const std::optional<int64_t> frameBytes = FrameBytes24(out.biWidth, out.biHeight);
+    if (out.biWidth <= 0 || out.biHeight <= 0 || !frameBytes) return ResultCode::kMemory;
     out.biBitCount = 24;
-    out.biSizeImage = static_cast<DWORD>(frameBytes);
+    out.biSizeImage = static_cast<DWORD>(*frameBytes);
     m_writerHeader = out;
     const int rate = static_cast<int>(m_dRate * 10000);
     // Both writers divide by the rate they are given.
@@ -279,14 +279,14 @@ void CTALVERNView::AnnounceSaved(const std::wstring& path) {
 
 int CTALVERNView::PrepareOutputBuffer() {
     const BITMAPINFOHEADER& out = m_pDocument->m_OutputHeader;
-    const int64_t bytes = int64_t{Stride24(out.biWidth)} * out.biHeight;
-    if (out.biWidth <= 0 || out.biHeight <= 0 || bytes > INT32_MAX) return ResultCode::kMemory;
-    if (!m_output.Alloc(static_cast<int>(bytes)) || m_output.GetCount() < bytes) return ResultCode::kMemory;
+    const std::optional<int64_t> bytes = FrameBytes24(out.biWidth, out.biHeight);
+    if (out.biWidth <= 0 || out.biHeight <= 0 || !bytes) return ResultCode::kMemory;
+    if (!m_output.Alloc(static_cast<int>(*bytes)) || m_output.GetCount() < *bytes) return ResultCode::kMemory;
     // The movie writers were opened with a frame size; every frame handed to them has it.
     const CTALVERNDoc* doc = m_pDocument;
     if ((doc->m_bOutputAvi || doc->m_bOutputWmv) &&
         (out.biWidth != m_writerHeader.biWidth || out.biHeight != m_writerHeader.biHeight ||
-         m_writerHeader.biSizeImage != static_cast<DWORD>(bytes)))
+         m_writerHeader.biSizeImage != static_cast<DWORD>(*bytes)))
         return ResultCode::kOutput;
     return 0;
 }

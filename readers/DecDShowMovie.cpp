@@ -123,10 +123,7 @@ int CDecDShowBasicMovie::SampleCallback(double sampleTime, BYTE* buffer, long le
 }
 
 int CDecDShowBasicMovie::GetFrameBytes() {
-    const int64_t width = std::llabs(GetWidth());
-    const int64_t height = std::llabs(GetHeight());
-    const int64_t bytes = height * ((3 * width + 3) & ~int64_t{3});
-    return bytes <= INT_MAX ? static_cast<int>(bytes) : 0;
+    return static_cast<int>(FrameBytes24(std::llabs(GetWidth()), std::llabs(GetHeight())).value_or(0));
 }
 
 CDecDShowMovie::~CDecDShowMovie() { CDecDShowMovie::Close(); }
