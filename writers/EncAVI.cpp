@@ -1,5 +1,6 @@
 #include "writers/EncAVI.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "foundation/PathUtil.h"
@@ -54,7 +55,10 @@ int CEncAVI::Open(const wchar_t* path) {
     format.biSize = sizeof format;
     format.biCompression = BI_RGB;
     format.biBitCount = 24;
-    format.biSizeImage = static_cast<DWORD>(((format.biWidth * 3 + 3) & ~3) * format.biHeight);
+    // A frame past a 32-bit size could not be handed to WriteFrame nor stored in a chunk.
+    const std::optional<int64_t> frameBytes = FrameBytes24(format.biWidth, std::abs(int64_t{format.biHeight}));
+    if (!frameBytes) return ResultCode::kFormat;
+    format.biSizeImage = static_cast<DWORD>(*frameBytes);
     if (AVIStreamSetFormat(m_outputStream, 0, &format, sizeof format) != AVIERR_OK) return ResultCode::kFormat;
     return 0;
 }
