@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "foundation/PathUtil.h"
+#include "foundation/ResultCodes.h"
 #include "foundation/RegUtil.h"
 #include "platform/registry/ProfileBatch.h"
 #include "platform/win32/WideChar.h"
@@ -67,8 +68,8 @@ int CInfo::SaveChecked() {
 }
 
 void CInfo::OnEncodeError(int code) {
-    if (code == 814) m_nTwoPass = 1;
-    if (code == 810 || code == 3005) m_nTwoPass = 0;
+    if (code == ResultCode::kWmvAudioNeedsTwoPass) m_nTwoPass = 1;
+    if (code == ResultCode::kWmvAudioPassBegin || code == ResultCode::kWmvVideoPassBegin) m_nTwoPass = 0;
 }
 
 void CInfo::ReadProfile() {

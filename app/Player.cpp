@@ -24,8 +24,6 @@ constexpr UINT kErrorTextChars = 520;
 
 int Side(LONG v) { return std::clamp<int>(v, 1, kMaxSide); }
 
-size_t Stride24(int width) { return (size_t(width) * 3 + 3) & ~size_t(3); }
-
 }  // namespace
 
 CPlayer::CPlayer(const RECT& videoRect, const std::wstring& path, int startFrame, UINT closeId)
@@ -153,7 +151,7 @@ void CPlayer::ShowFrame(int, const BITMAPINFOHEADER& header, const void* bits) {
     if (header.biWidth > kMaxSide || header.biHeight > kMaxSide) return;
     {
         std::lock_guard<std::mutex> lock(m_pictureLock);
-        const size_t bytes = Stride24(header.biWidth) * size_t(header.biHeight);
+        const auto bytes = static_cast<size_t>(DibRowBytes(header.biWidth, 24) * header.biHeight);
         m_picture.resize(bytes);
         std::memcpy(m_picture.data(), bits, bytes);
         m_pictureHeader = header;

@@ -12,6 +12,7 @@
 #include "app/TALVERNDoc.h"
 #include "dialogs/Launchers.h"
 #include "foundation/LangString.h"
+#include "foundation/ResultCodes.h"
 #include "foundation/SysUtil.h"
 #include "platform/ui/DialogTemplate.h"
 #include "platform/ui/MenuTemplate.h"
@@ -215,7 +216,7 @@ bool CTALVERNView::GetSourceHeader(BITMAPINFOHEADER* out) const {
 int CTALVERNView::InitAfterOpen() {
     CTALVERNDoc* doc = m_pDocument;
     CDecMovie* reader = doc ? doc->m_Reader.Get() : nullptr;
-    if (!reader) return -1;
+    if (!reader) return ResultCode::kFailed;
     m_nCount = reader->GetFrameCount();
     m_nCurrent = 0;
     m_nFirst = 0;
@@ -329,9 +330,8 @@ void CTALVERNView::ZoomTail() {
     update();
     if (!m_pDocument) return;
     BITMAPINFOHEADER& out = m_pDocument->m_OutputHeader;
-    const int64_t bytes = int64_t{Stride24(out.biWidth)} * std::max<LONG>(out.biHeight, 0);
     // A size that does not fit is left for the writers to compute.
-    out.biSizeImage = bytes <= 0xFFFFFFFF ? static_cast<DWORD>(bytes) : 0;
+    out.biSizeImage = static_cast<DWORD>(FrameBytes24(out.biWidth, out.biHeight, UINT32_MAX).value_or(0));
 }
 
 void CTALVERNView::OnZoom(UINT id) {

@@ -36,9 +36,6 @@ class CWaveFileACM;
 
 // ---- Geometry and texts of the display, free of any window ----
 
-// Bytes of one 24-bit row of width w, padded to 4 bytes.
-int Stride24(int width);
-
 // Client-area layout, in pixels.
 inline constexpr RECT kStateBox{10, 3, 110, 22};
 inline constexpr RECT kPositionBox{115, 3, 435, 22};

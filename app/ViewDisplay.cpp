@@ -7,6 +7,7 @@
 #include "app/TALVERNView.h"
 #include "app/TALVERNDoc.h"
 #include "foundation/LangString.h"
+#include "foundation/ResultCodes.h"
 #include "platform/ui/DC.h"
 
 namespace {
@@ -23,10 +24,6 @@ std::wstring Format(const wchar_t* format, auto... args) {
 long long LL(int64_t v) { return static_cast<long long>(v); }
 
 }  // namespace
-
-int Stride24(int width) {
-    return static_cast<int>((3 * static_cast<int64_t>(std::max(width, 0)) + 3) & ~int64_t{3});
-}
 
 ClockTime SplitSeconds(double seconds) {
     double t = seconds > 0 ? seconds : 0;  // also NaN
@@ -115,11 +112,11 @@ RECT CTALVERNView::GetStripRect() const { return RECT{kStateBox.left, kStateBox.
 
 int CTALVERNView::ShowFrame() {
     CDecMovie* reader = m_pDocument ? m_pDocument->m_Reader.Get() : nullptr;
-    if (!reader) return -1;
+    if (!reader) return ResultCode::kFailed;
     m_nCurrent = std::clamp(m_nCurrent, m_nFirst, std::max(m_nCount - 1, m_nFirst));
     void* bits = nullptr;
     // A reader that claims success without bits has not delivered the frame either.
-    if (reader->GetFrame(m_nCurrent, &bits) == -1 || !bits) return -1;
+    if (reader->GetFrame(m_nCurrent, &bits) == -1 || !bits) return ResultCode::kFailed;
     m_pSourceBits = static_cast<BYTE*>(bits);
     m_pSlider->SetPos(m_nCurrent);
     ApplyDeinterlace();

@@ -11,6 +11,7 @@
 #include "app/TALVERNView.h"
 #include "foundation/LangString.h"
 #include "foundation/PathUtil.h"
+#include "foundation/ResultCodes.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/UiServices.h"
 #include "readers/DecAVIAudio.h"
@@ -28,7 +29,6 @@ constexpr int kWavPieceBytes = 1 << 16;
 // How an audio extraction ended. Done covers a cancel at any question; NotWritten is
 // a failure before the file held anything.
 constexpr int kWavDone = 0, kWavWriteFailed = 1, kWavLimitReached = 2, kWavNotWritten = 3;
-constexpr int kOutputError = 502;
 
 // The extraction runs: the strip shows "[Make]" and Pause and Stop act on it.
 void MarkRunning(CTALVERNDoc& doc) {
@@ -100,16 +100,16 @@ void CTALVERNView::OnExtractVideoStream() {
 int CTALVERNView::CopyVideoStream() {
     CTALVERNDoc* doc = m_pDocument;
     CDecAVIAudioComp* source = doc->GetAudioReader();
-    if (!source) return -1;
+    if (!source) return ResultCode::kFailed;
     const int last = std::min(m_bRangeMode ? m_nRangeEnd : m_nCount - 1, m_nCount - 1);
     const int start = FindKeyFrame(*source, m_nCurrent, last);
     // Without a key frame to start from there is nothing to copy: no file is made, and
     // the user is told so rather than left to look for one.
-    if (start < 0) return kOutputError;
+    if (start < 0) return ResultCode::kOutput;
     const std::wstring& movie = doc->GetPathName();
     std::wstring path = JoinOutputPath(doc->m_Info.m_strOutputFolder, L"Copy_" + GetPathFileTitle(movie) + L".avi");
     if (ApplyOverwritePolicy(&doc->m_Info, path, kAviFilter, movie) != 0) return DialogCancelled;
-    if (IsSameFile(path, movie)) return EncAVIError::kFileOpen;
+    if (IsSameFile(path, movie)) return ResultCode::kFileCreate;
     m_nRangeStart = m_nCurrent = start;
     m_stopwatch.ClearTotal();
     m_stopwatch.Start();
@@ -171,10 +171,10 @@ int CTALVERNView::WriteDueAudio() {
     for (int due = m_avi->GetAudioBytesDue(); due > 0;) {
         const int want = std::min(due, kPcmPieceBytes);
         BYTE* buffer = m_audio.GetBuffer(want);
-        if (!buffer || m_audio.GetCount() < want) return EncAVIError::kMemory;
+        if (!buffer || m_audio.GetCount() < want) return ResultCode::kMemory;
         const int got = audio->ReadPCM(buffer, want);
         // A decoder that fails ends the copy: nothing stands in for the audio it lost.
-        if (got < 0) return 1007;
+        if (got < 0) return ResultCode::kStreamRead;
         if (got == 0) return 0;
         if (const int code = m_avi->WriteAudio(buffer, got)) return code;
         due -= got;
@@ -206,7 +206,7 @@ void CTALVERNView::OnExtractAudioStream() {
     if (outcome == kWavDone) return;
     // Nothing written is a failure like any other output's, not a quiet end.
     if (outcome == kWavNotWritten) {
-        ReportError(kOutputError);
+        ReportError(ResultCode::kOutput);
         return;
     }
     // The file stays readable up to where the audio stopped; the user learns why it ends there.

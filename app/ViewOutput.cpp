@@ -10,6 +10,7 @@
 #include "app/TALVERNView.h"
 #include "foundation/PathUtil.h"
 #include "foundation/RegUtil.h"
+#include "foundation/ResultCodes.h"
 #include "foundation/SysUtil.h"
 #include "image/BoundedPath.h"
 #include "readers/DecAVIAudio.h"
@@ -91,7 +92,7 @@ int CTALVERNView::OutputFrame(int n) {
         const RECT& c = doc->m_ClipRect;
         m_pipeline->SetClipRect(c.left, c.top, c.right, c.bottom);
         bits = m_pipeline->Resize(m_pDisplayBits, m_output.GetData(), &frame, &doc->m_OutputHeader);
-        if (!bits) return EncAVIError::kMemory;
+        if (!bits) return ResultCode::kMemory;
     }
     // The analysis pass of a two-pass encode feeds the WMV writer alone.
     const bool analysis = doc->m_bOutputWmv && m_wmv->IsTwoPass();
@@ -103,11 +104,11 @@ int CTALVERNView::OutputFrame(int n) {
             std::swprintf(suffix, std::size(suffix), image.suffix, m_nCurrent + 1);
             m_strImagePath.assign(m_strImagePrefix).append(suffix);
             if (IsTheMovie(m_strImagePath) || !WriteImageFile(bits, &doc->m_OutputHeader, m_strImagePath))
-                return 502;
+                return ResultCode::kOutput;
         }
     }
-    if (doc->m_bOutputAvi && !analysis && m_avi->WriteFrame(bits) != 0) return EncAVIError::kWrite;
-    if (doc->m_bOutputWmv && m_wmv->WriteVideoFrame(bits) != 0) return EncAVIError::kWrite;
+    if (doc->m_bOutputAvi && !analysis && m_avi->WriteFrame(bits) != 0) return ResultCode::kStreamWrite;
+    if (doc->m_bOutputWmv && m_wmv->WriteVideoFrame(bits) != 0) return ResultCode::kStreamWrite;
     return 0;
 }
 
@@ -134,10 +135,10 @@ int CTALVERNView::WriteSourceAudio(int64_t due) {
     while (due > 0) {
         const int want = static_cast<int>(std::min(due, piece));
         BYTE* buffer = m_audio.GetBuffer(want);
-        if (!buffer || m_audio.GetCount() < want) return EncAVIError::kMemory;
+        if (!buffer || m_audio.GetCount() < want) return ResultCode::kMemory;
         const int got = audio->ReadPCM(buffer, want);
         // A decoder that fails ends the run; nothing stands in for the audio it lost.
-        if (got < 0) return 1007;
+        if (got < 0) return ResultCode::kStreamRead;
         if (got == 0) return 0;
         CPCMWavVolume::ApplyVolume(buffer, got, doc->m_Info.m_nVolume, bits);
         if (toAvi)
@@ -155,7 +156,7 @@ int CTALVERNView::WriteSilence(int64_t bytes) {
     const int size = static_cast<int>(std::min(bytes, kAudioPieceBytes));
     if (size <= 0) return 0;
     if (m_silence.GetCount() < size) {
-        if (!m_silence.Alloc(size) || m_silence.GetCount() < size) return EncAVIError::kMemory;
+        if (!m_silence.Alloc(size) || m_silence.GetCount() < size) return ResultCode::kMemory;
         m_silence.FillAll(0);
     }
     for (int64_t left = bytes; left > 0; left -= size) {
@@ -182,10 +183,10 @@ void CTALVERNView::ApplyDeinterlace() {
     BITMAPINFOHEADER frame{};
     BYTE* out = nullptr;
     if (GetSourceHeader(&frame) && frame.biWidth > 0 && frame.biHeight > 0) {
-        const int64_t bytes = int64_t{Stride24(frame.biWidth)} * frame.biHeight;
+        const std::optional<int64_t> bytes = FrameBytes24(frame.biWidth, frame.biHeight);
         // Allocated on first use and kept; grown when a movie needs more.
-        BYTE* buffer = bytes <= INT32_MAX ? m_deinterlaced.GetBuffer(static_cast<int>(bytes)) : nullptr;
-        if (buffer && m_deinterlaced.GetCount() >= bytes)
+        BYTE* buffer = bytes ? m_deinterlaced.GetBuffer(static_cast<int>(*bytes)) : nullptr;
+        if (buffer && m_deinterlaced.GetCount() >= *bytes)
             out = m_pipeline->Deinterlace(m_pSourceBits, buffer, &frame, m_nDeinterlace);
     }
     if (out) {
@@ -194,7 +195,7 @@ void CTALVERNView::ApplyDeinterlace() {
     }
     m_pDisplayBits = m_pSourceBits;
     m_nDeinterlace = 0;
-    ReportError(501);
+    ReportError(ResultCode::kMemory);
 }
 
 // ---- Single frame ----
@@ -213,14 +214,13 @@ void CTALVERNView::OnSaveImage() {
     RefreshFolderDisplay();
     IdentifyMovieFile();
     if (IsTheMovie(path)) {
-        ReportError(502);
+        ReportError(ResultCode::kOutput);
         return;
     }
     const BITMAPINFOHEADER& out = doc->m_OutputHeader;
-    const int64_t bytes = int64_t{Stride24(out.biWidth)} * std::max<LONG>(out.biHeight, 0);
-    CMemBuffBase<unsigned char> frame(bytes > 0 && bytes <= INT32_MAX ? static_cast<int>(bytes) : 0);
+    CMemBuffBase<unsigned char> frame(static_cast<int>(FrameBytes24(out.biWidth, out.biHeight).value_or(0)));
     if (!frame.GetData() || m_pDisplayBits == nullptr) {
-        ReportError(EncAVIError::kMemory);
+        ReportError(ResultCode::kMemory);
         return;
     }
     BITMAPINFOHEADER source{};
@@ -228,19 +228,19 @@ void CTALVERNView::OnSaveImage() {
     const RECT& c = doc->m_ClipRect;
     m_pipeline->SetClipRect(c.left, c.top, c.right, c.bottom);
     const BYTE* bits = m_pipeline->Resize(m_pDisplayBits, frame.GetData(), &source, &out);
-    if (!bits) ReportError(EncAVIError::kMemory);
-    else if (!WriteImageFile(bits, &out, path)) ReportError(502);
+    if (!bits) ReportError(ResultCode::kMemory);
+    else if (!WriteImageFile(bits, &out, path)) ReportError(ResultCode::kOutput);
 }
 
 void CTALVERNView::OnEditCopy() {
     CTALVERNDoc* doc = m_pDocument;
     if (!IsFileOpen()) return;
     BITMAPINFOHEADER out = doc->m_OutputHeader;
-    const int64_t bytes = int64_t{Stride24(out.biWidth)} * std::max<LONG>(out.biHeight, 0);
+    const int64_t bytes = FrameBytes24(out.biWidth, out.biHeight).value_or(0);
     out.biBitCount = 24;
     out.biCompression = BI_RGB;
-    out.biSizeImage = bytes <= INT32_MAX ? static_cast<DWORD>(bytes) : 0;
-    HGLOBAL block = bytes > 0 && bytes <= INT32_MAX && m_pDisplayBits
+    out.biSizeImage = static_cast<DWORD>(bytes);
+    HGLOBAL block = bytes > 0 && m_pDisplayBits
                         ? GlobalAlloc(GHND, static_cast<size_t>(bytes) + sizeof(BITMAPINFOHEADER))
                         : nullptr;
     BITMAPINFOHEADER source{};
@@ -250,7 +250,7 @@ void CTALVERNView::OnEditCopy() {
     HGLOBAL dib = block ? m_pipeline->ResizeToDIB(block, m_pDisplayBits, &source, &out) : nullptr;
     if (!dib) {
         if (block) GlobalFree(block);
-        ReportError(EncAVIError::kMemory);
+        ReportError(ResultCode::kMemory);
         return;
     }
     CopyDIBToClipboard(dib);

@@ -10,6 +10,7 @@
 #include "app/TALVERNView.h"
 #include "foundation/LangString.h"
 #include "foundation/PathUtil.h"
+#include "foundation/ResultCodes.h"
 #include "foundation/SysUtil.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/UiServices.h"
@@ -35,7 +36,7 @@ private:
 
 // The WMV writer hands back its writer's own failure from Close; the user is told
 // that the output failed.
-int WmvCloseResult(int result) { return result < 0 ? kWmvErrOutput : result; }
+int WmvCloseResult(int result) { return result < 0 ? ResultCode::kWmvOutput : result; }
 
 }  // namespace
 
@@ -173,17 +174,17 @@ int CTALVERNView::CreateOutputs() {
     const std::wstring& movie = doc->GetPathName();
     if ((avi && IsSameFile(doc->m_strAviOutputPath, movie)) || (wmv && IsSameFile(doc->m_strWmvOutputPath, movie)) ||
         (avi && wmv && IsSameFile(doc->m_strAviOutputPath, doc->m_strWmvOutputPath)))
-        return EncAVIError::kFileOpen;
+        return ResultCode::kFileCreate;
     // The writers take the frame size from the header: it must say what each frame holds.
     BITMAPINFOHEADER& out = doc->m_OutputHeader;
-    const int64_t frameBytes = int64_t{Stride24(out.biWidth)} * out.biHeight;
-    if (out.biWidth <= 0 || out.biHeight <= 0 || frameBytes > INT32_MAX) return EncAVIError::kMemory;
+    const std::optional<int64_t> frameBytes = FrameBytes24(out.biWidth, out.biHeight);
+    if (out.biWidth <= 0 || out.biHeight <= 0 || !frameBytes) return ResultCode::kMemory;
     out.biBitCount = 24;
-    out.biSizeImage = static_cast<DWORD>(frameBytes);
+    out.biSizeImage = static_cast<DWORD>(*frameBytes);
     m_writerHeader = out;
     const int rate = static_cast<int>(m_dRate * 10000);
     // Both writers divide by the rate they are given.
-    if (rate <= 0) return EncAVIError::kFormat;
+    if (rate <= 0) return ResultCode::kFormat;
     if (avi) {
         if (const int code = m_avi->Create(doc->m_strAviOutputPath.c_str(), &out, rate, 0)) return code;
         if (m_nAudioChoice == kAudioRecompress)
@@ -278,15 +279,15 @@ void CTALVERNView::AnnounceSaved(const std::wstring& path) {
 
 int CTALVERNView::PrepareOutputBuffer() {
     const BITMAPINFOHEADER& out = m_pDocument->m_OutputHeader;
-    const int64_t bytes = int64_t{Stride24(out.biWidth)} * out.biHeight;
-    if (out.biWidth <= 0 || out.biHeight <= 0 || bytes > INT32_MAX) return EncAVIError::kMemory;
-    if (!m_output.Alloc(static_cast<int>(bytes)) || m_output.GetCount() < bytes) return EncAVIError::kMemory;
+    const std::optional<int64_t> bytes = FrameBytes24(out.biWidth, out.biHeight);
+    if (out.biWidth <= 0 || out.biHeight <= 0 || !bytes) return ResultCode::kMemory;
+    if (!m_output.Alloc(static_cast<int>(*bytes)) || m_output.GetCount() < *bytes) return ResultCode::kMemory;
     // The movie writers were opened with a frame size; every frame handed to them has it.
     const CTALVERNDoc* doc = m_pDocument;
     if ((doc->m_bOutputAvi || doc->m_bOutputWmv) &&
         (out.biWidth != m_writerHeader.biWidth || out.biHeight != m_writerHeader.biHeight ||
-         m_writerHeader.biSizeImage != static_cast<DWORD>(bytes)))
-        return 502;
+         m_writerHeader.biSizeImage != static_cast<DWORD>(*bytes)))
+        return ResultCode::kOutput;
     return 0;
 }
 

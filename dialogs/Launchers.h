@@ -5,6 +5,7 @@
 // small code. Two of them are plain save dialogs. No launcher keeps state.
 #include <string>
 
+#include "foundation/ResultCodes.h"
 #include "platform/win32/Win32Types.h"
 
 class CEncAVISetting;
@@ -12,7 +13,7 @@ class CInfo;
 class CWnd;
 
 // The user cancelled: the caller stops what it was preparing and passes the code on.
-constexpr int DialogCancelled = -2;
+constexpr int DialogCancelled = ResultCode::kCancelled;
 // The image file chooser's own results.
 constexpr int kImageFileChosen = 1;
 constexpr int kImageFileCancelled = 2;

@@ -65,17 +65,15 @@ BOOL IsWinXPOrLater() {
 
 BITMAPINFOHEADER MakeBitmapInfoHeader24(int width, int height) {
     BITMAPINFOHEADER h{};
-    if (width < 0 || height < 0) return h;
-    const int64_t rowBytes = (static_cast<int64_t>(width) * 3 + 3) & ~int64_t{3};
-    const int64_t imageBytes = rowBytes * height;
-    if (imageBytes > INT_MAX) return h;
+    const std::optional<int64_t> imageBytes = FrameBytes24(width, height);
+    if (!imageBytes) return h;
     h.biSize = sizeof(BITMAPINFOHEADER);
     h.biWidth = width;
     h.biHeight = height;
     h.biPlanes = 1;
     h.biBitCount = 24;
     h.biCompression = BI_RGB;
-    h.biSizeImage = static_cast<DWORD>(imageBytes);
+    h.biSizeImage = static_cast<DWORD>(*imageBytes);
     return h;
 }
 

@@ -9,7 +9,7 @@
 
 BOOL CDib::Create24(int width, int height) {
     if (!ImageSizeAcceptable(width, height)) return FALSE;
-    const int bytes = static_cast<int>(PackedDibStride(width) * height);
+    const int bytes = static_cast<int>(DibRowBytes(width, 24) * height);
     if (!m_bits.Alloc(bytes) || !m_bits.FillAll(0)) {
         DeleteObject();
         return FALSE;
@@ -29,7 +29,7 @@ BITMAP CDib::GetBitmapInfo() {
     if (!m_bits.GetData()) return bm;
     bm.bmWidth = m_width;
     bm.bmHeight = m_height;
-    bm.bmWidthBytes = static_cast<LONG>(PackedDibStride(m_width));
+    bm.bmWidthBytes = static_cast<LONG>(DibRowBytes(m_width, 24));
     bm.bmPlanes = 1;
     bm.bmBitsPixel = 24;
     bm.bmBits = m_bits.GetData();

@@ -40,7 +40,7 @@ PackedDib* DecodeRows(const BYTE* info, size_t size, size_t bitsOffset, PackedDi
     bool owned = false;
     PackedDib* dib = TakePackedDib(block, width, height, &owned);
     if (!dib) return nullptr;
-    const size_t dstStride = static_cast<size_t>(PackedDibStride(width));
+    const size_t dstStride = static_cast<size_t>(DibRowBytes(width, 24));
     for (int r = 0; r < height; ++r) {
         const BYTE* src = info + bitsOffset + srcStride * r;
         BYTE* dst = dib->Bits() + dstStride * (topDown ? height - 1 - r : r);

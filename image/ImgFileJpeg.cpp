@@ -14,7 +14,7 @@ BOOL CImgFileJpeg::Save(const BYTE* bits, BITMAPINFOHEADER* header, const wchar_
     *header = MakeBitmapInfoHeader24(header->biWidth, header->biHeight);
     // The library takes each row where it lies, bottom-up B, G, R, so nothing is copied.
     const int height = header->biHeight;
-    const auto stride = static_cast<ptrdiff_t>(PackedDibStride(header->biWidth));
+    const auto stride = static_cast<ptrdiff_t>(DibRowBytes(header->biWidth, 24));
     return m_writer.Write(path, bits + (height - 1) * stride, -stride, header->biWidth, height, JCS_EXT_BGR,
                           3, quality);
 }

@@ -51,7 +51,7 @@ PackedDib* ReadPng(FILE* file, MemoryReader* memory, PackedDib* block) {
     if (!dib) png_error(png, "picture size refused");
     rows = static_cast<png_bytep*>(std::malloc(sizeof(png_bytep) * height));
     if (!rows) png_error(png, "out of memory");
-    const size_t stride = static_cast<size_t>(PackedDibStride(width));
+    const size_t stride = static_cast<size_t>(DibRowBytes(width, 24));
     for (png_uint_32 y = 0; y < height; ++y) rows[y] = dib->Bits() + stride * (height - 1 - y);
     png_set_bgr(png);
     png_read_image(png, rows);
@@ -86,7 +86,7 @@ BOOL WritePng(COutFile& file, CPngMemory& memory, const BYTE* bits, int width, i
     // The rows go to the library where they lie, top line first; it swaps B and R
     // in its own row copy.
     png_set_bgr(png);
-    const size_t stride = static_cast<size_t>(PackedDibStride(width));
+    const size_t stride = static_cast<size_t>(DibRowBytes(width, 24));
     for (int y = 0; y < height; ++y) png_write_row(png, bits + stride * (height - 1 - y));
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);

@@ -23,7 +23,7 @@ PackedDib* ReadTiff(TIFF* tif, PackedDib* block) {
     auto* raster = static_cast<uint32_t*>(_TIFFmalloc(static_cast<tmsize_t>(width) * height * 4));
     const bool read = raster && TIFFReadRGBAImageOriented(tif, width, height, raster, ORIENTATION_BOTLEFT, 0);
     if (read) {
-        const size_t stride = static_cast<size_t>(PackedDibStride(width));
+        const size_t stride = static_cast<size_t>(DibRowBytes(width, 24));
         for (uint32_t y = 0; y < height; ++y) {
             const uint32_t* src = raster + size_t{y} * width;
             BYTE* dst = dib->Bits() + stride * y;
@@ -104,7 +104,7 @@ BOOL CImgFileTiff::Save(const BYTE* bits, BITMAPINFOHEADER* header, const wchar_
     const int bytes = rowBytes * height;
     BYTE* rgb = m_rows.GetBuffer(bytes);
     if (!rgb) return FALSE;
-    const size_t stride = static_cast<size_t>(PackedDibStride(width));
+    const size_t stride = static_cast<size_t>(DibRowBytes(width, 24));
     for (int y = 0; y < height; ++y) {
         const BYTE* src = bits + stride * (height - 1 - y);
         BYTE* dst = rgb + static_cast<size_t>(rowBytes) * y;

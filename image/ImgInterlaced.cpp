@@ -13,7 +13,7 @@ struct Frame {
 
 Frame Frame24(const BITMAPINFOHEADER& h) {
     const size_t w = static_cast<size_t>(h.biWidth);
-    return {(3 * w + 3) & ~size_t{3}, 3 * w, h.biHeight};
+    return {static_cast<size_t>(DibRowBytes(h.biWidth, 24)), 3 * w, h.biHeight};
 }
 
 Frame FrameYUY2(const BITMAPINFOHEADER& h) {
@@ -21,13 +21,9 @@ Frame FrameYUY2(const BITMAPINFOHEADER& h) {
     return {2 * w, 2 * w, h.biHeight};
 }
 
-// Frames beyond this many bytes cannot be described by biSizeImage.
-constexpr size_t kMaxFrameBytes = 0x7FFFFFFF;
-
+// Frames past a signed 32-bit size cannot be described by biSizeImage.
 bool SizeAcceptable(const BITMAPINFOHEADER& h) {
-    if (h.biWidth <= 0 || h.biHeight <= 0) return false;
-    const size_t w = static_cast<size_t>(h.biWidth);
-    return ((3 * w + 3) & ~size_t{3}) * static_cast<size_t>(h.biHeight) <= kMaxFrameBytes;
+    return h.biWidth > 0 && h.biHeight > 0 && FrameBytes24(h.biWidth, h.biHeight).has_value();
 }
 
 // Copies the frame, then replaces memory row (height − fromTop) and every second row

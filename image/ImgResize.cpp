@@ -80,8 +80,8 @@ BYTE* CImgResize::Resize24(const BYTE* src, BYTE* dst, const BITMAPINFOHEADER* s
     const RECT c = m_clip;
     const double sx = Scale(dstW, c.right - c.left, true);
     const double sy = Scale(dstH, c.bottom - c.top, true);
-    const size_t srcStride = static_cast<size_t>(PackedDibStride(srcW));
-    const size_t dstStride = static_cast<size_t>(PackedDibStride(dstW));
+    const size_t srcStride = static_cast<size_t>(DibRowBytes(srcW, 24));
+    const size_t dstStride = static_cast<size_t>(DibRowBytes(dstW, 24));
     const int bottomRow = srcH - c.bottom;  // memory row of the clip's bottom line
     const int topRow = srcH - c.top - 1;    // memory row of the clip's top line
 
@@ -176,7 +176,7 @@ HGLOBAL CImgResize::ResizeToDIB(HGLOBAL block, const BYTE* src, BITMAPINFOHEADER
                                 const BITMAPINFOHEADER* dstHeader) {
     if (!dstHeader || !ImageSizeAcceptable(dstHeader->biWidth, dstHeader->biHeight)) return nullptr;
     const size_t bytes = sizeof(BITMAPINFOHEADER) +
-                         static_cast<size_t>(PackedDibStride(dstHeader->biWidth)) * dstHeader->biHeight;
+                         static_cast<size_t>(DibRowBytes(dstHeader->biWidth, 24)) * dstHeader->biHeight;
     const bool ours = block == nullptr;
     if (ours) block = GlobalAlloc(GHND, bytes);
     if (!block) return nullptr;

@@ -168,7 +168,7 @@ public:
 protected:
     void Place(PackedDib* dib, UINT width, UINT height) {
         m_bits = dib->Bits();
-        m_stride = static_cast<size_t>(PackedDibStride(width));
+        m_stride = static_cast<size_t>(DibRowBytes(width, 24));
         m_height = height;
     }
 
@@ -199,7 +199,7 @@ private:
 class GlobalDibSink : public DibSink {
 public:
     bool Begin(UINT width, UINT height) override {
-        const size_t bytes = sizeof(BITMAPINFOHEADER) + PackedDibStride(width) * height;
+        const size_t bytes = sizeof(BITMAPINFOHEADER) + DibRowBytes(width, 24) * height;
         m_block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
         auto* dib = static_cast<PackedDib*>(GlobalLock(m_block));
         if (!dib) return false;

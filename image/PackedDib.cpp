@@ -11,7 +11,7 @@
 
 PackedDib* AllocPackedDib(int width, int height) {
     if (!ImageSizeAcceptable(width, height)) return nullptr;
-    const size_t bytes = sizeof(BITMAPINFOHEADER) + PackedDibStride(width) * height;
+    const size_t bytes = sizeof(BITMAPINFOHEADER) + DibRowBytes(width, 24) * height;
     // Zeroed, so that row padding never carries stale memory into a file or bitmap.
     auto* dib = static_cast<PackedDib*>(std::calloc(1, bytes));
     if (!dib) return nullptr;

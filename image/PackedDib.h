@@ -17,9 +17,6 @@ struct PackedDib {
 };
 static_assert(sizeof(PackedDib) == 40);
 
-// Bytes of one 24-bit row, padded to a multiple of 4.
-constexpr int64_t PackedDibStride(int64_t width) { return (3 * width + 3) & ~int64_t{3}; }
-
 // Largest picture (pixel bytes) that a loader or writer accepts: sizes come from
 // untrusted files, so they are bounded before anything is allocated.
 constexpr int64_t kMaxImageBytes = int64_t{1} << 28;
@@ -27,7 +24,7 @@ constexpr int64_t kMaxImageBytes = int64_t{1} << 28;
 // True when width × height is a picture we are prepared to hold as 24-bit rows.
 constexpr bool ImageSizeAcceptable(int64_t width, int64_t height) {
     return width > 0 && height > 0 && width <= 65535 && height <= 65535 &&
-           PackedDibStride(width) * height <= kMaxImageBytes;
+           FrameBytes24(width, height, kMaxImageBytes).has_value();
 }
 
 // A new PackedDib from malloc with the canonical header; null when the size is

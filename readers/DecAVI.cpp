@@ -61,14 +61,14 @@ void CDecAVI::Close() {
 
 int CDecAVI::ScanStreams(const std::function<bool(PAVISTREAM, const AVISTREAMINFOW&)>& keep) {
     AVIFILEINFOW fileInfo{};
-    if (AVIFileInfoW(m_file, &fileInfo, sizeof(fileInfo)) != AVIERR_OK) return 1003;
+    if (AVIFileInfoW(m_file, &fileInfo, sizeof(fileInfo)) != AVIERR_OK) return ResultCode::kFileInfo;
     for (DWORD i = 0; i < fileInfo.dwStreams; ++i) {
         PAVISTREAM stream = nullptr;
-        if (AVIFileGetStream(m_file, &stream, 0, LONG(i)) != AVIERR_OK) return 1004;
+        if (AVIFileGetStream(m_file, &stream, 0, LONG(i)) != AVIERR_OK) return ResultCode::kStreamGet;
         AVISTREAMINFOW info{};
         if (AVIStreamInfoW(stream, &info, sizeof(info)) != AVIERR_OK) {
             AVIStreamRelease(stream);
-            return 1005;
+            return ResultCode::kStreamInfo;
         }
         if (!keep(stream, info)) AVIStreamRelease(stream);
     }
@@ -86,22 +86,22 @@ int CDecAVI::ChooseVideoStream() {
         return true;
     });
     if (rc != 0) return rc;
-    return m_videoStream ? 0 : 1006;
+    return m_videoStream ? 0 : ResultCode::kNoVideoStream;
 }
 
 int CDecAVI::Open(const wchar_t* path) {
     Close();
-    if (AVIFileOpenW(&m_file, path, OF_SHARE_DENY_NONE, nullptr) != AVIERR_OK) return 1002;
+    if (AVIFileOpenW(&m_file, path, OF_SHARE_DENY_NONE, nullptr) != AVIERR_OK) return ResultCode::kFileOpen;
     if (const int rc = ChooseVideoStream()) return rc;
     AVISTREAMINFOW info{};
     if (AVIStreamInfoW(m_videoStream, &info, sizeof(info)) != AVIERR_OK || !UsableRate(info))
-        return 1005;
+        return ResultCode::kStreamInfo;
     void* format = nullptr;
     int size = 0;
     const int rc = ReadFormat(&format, &size);
     std::free(format);
     if (rc != 0) return rc;
-    if (size < int(sizeof(BITMAPINFOHEADER))) return 1009;
+    if (size < int(sizeof(BITMAPINFOHEADER))) return ResultCode::kStreamFormat;
     ReadStreamInfo();
     return 0;
 }
@@ -142,11 +142,11 @@ int CDecAVI::GetFrame(int n, void** bits) {
 
 int CDecAVI::ReadFormat(void** block, int* size) {
     LONG bytes = 0;
-    if (AVIStreamReadFormat(m_videoStream, 0, nullptr, &bytes) != AVIERR_OK || bytes < 0) return 1009;
+    if (AVIStreamReadFormat(m_videoStream, 0, nullptr, &bytes) != AVIERR_OK || bytes < 0) return ResultCode::kStreamFormat;
     *size = int(bytes);
     *block = std::malloc(bytes > 0 ? size_t(bytes) : 1);
-    if (!*block) return 501;
-    if (AVIStreamReadFormat(m_videoStream, 0, *block, &bytes) != AVIERR_OK) return 1009;
+    if (!*block) return ResultCode::kMemory;
+    if (AVIStreamReadFormat(m_videoStream, 0, *block, &bytes) != AVIERR_OK) return ResultCode::kStreamFormat;
     return 0;
 }
 
@@ -159,14 +159,14 @@ int CDecAVI::ReadSample(int start, int* samples, CMemBuffBase<unsigned char>* bu
     if (AVIStreamRead(m_videoStream, start, AVISTREAMREAD_CONVENIENT, nullptr, 0, &b, &s) !=
             AVIERR_OK ||
         s == 0)
-        return 1007;
+        return ResultCode::kStreamRead;
     *bytes = int(b);
     *samples = int(s);
     if (b == 0) return 0;  // a dropped frame: nothing to read
-    if (!buffer->Alloc(int(b))) return 501;
+    if (!buffer->Alloc(int(b))) return ResultCode::kMemory;
     if (AVIStreamRead(m_videoStream, start, AVISTREAMREAD_CONVENIENT, buffer->GetData(), b, &b, &s) !=
         AVIERR_OK)
-        return 1007;
+        return ResultCode::kStreamRead;
     *bytes = int(b);
     *samples = int(s);
     return 0;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "foundation/MemBuffBase.h"
+#include "foundation/ResultCodes.h"
 #include "platform/avifile/AviFile.h"
 #include "readers/DecMovie.h"
 

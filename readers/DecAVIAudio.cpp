@@ -127,10 +127,10 @@ int CDecAVIAudio::FrameToSample(int frame) const {
 }
 
 int CDecAVIAudio::ReadAudio(int* samples, void* buffer, int* bytes) {
-    if (!m_audioStream) return 1007;
+    if (!m_audioStream) return ResultCode::kStreamRead;
     if (AVIStreamRead(m_audioStream, m_audioPosition, AVISTREAMREAD_CONVENIENT, buffer, *bytes, bytes,
                       samples) != AVIERR_OK)
-        return 1007;
+        return ResultCode::kStreamRead;
     m_audioPosition += *samples;
     return 0;
 }
@@ -162,9 +162,9 @@ int CDecAVIAudioComp::PrepareDecode() {
         const size_t whole = sizeof(WAVEFORMATEX) + m_audioFormatBlock->cbSize;
         HGLOBAL* target = m_converter.TargetFormatRef();
         *target = GlobalAlloc(GMEM_FIXED, whole);
-        if (!*target) return 501;
+        if (!*target) return ResultCode::kMemory;
         std::memcpy(GlobalLock(*target), m_audioFormatBlock, whole);
-        if (!m_converter.OpenReadStream()) return 911;
+        if (!m_converter.OpenReadStream()) return ResultCode::kAcmOpen;
     }
     m_converter.SetBytesDone(m_audioPosition);
     m_converter.SetReadLimit(-1);
@@ -188,13 +188,13 @@ int CDecAVIAudioComp::ReadCallback(void* buffer, int bytes, void* user) {
 // streams): it is passed over, since 0 bytes tell the decoder that the stream has ended.
 // Only a read that moves past no sample is that end.
 int CDecAVIAudioComp::ReadSource(int* samples, void* buffer, int* bytes) {
-    if (!m_audioStream) return 1007;
+    if (!m_audioStream) return ResultCode::kStreamRead;
     const LONG room = *bytes;
     *samples = 0;
     for (;;) {
         LONG got = 0, moved = 0;
         if (AVIStreamRead(m_audioStream, m_audioPosition, 0, buffer, room, &got, &moved) != AVIERR_OK)
-            return 1007;
+            return ResultCode::kStreamRead;
         m_audioPosition += moved;
         *samples += moved;
         *bytes = got;

@@ -123,10 +123,7 @@ int CDecDShowBasicMovie::SampleCallback(double sampleTime, BYTE* buffer, long le
 }
 
 int CDecDShowBasicMovie::GetFrameBytes() {
-    const int64_t width = std::llabs(GetWidth());
-    const int64_t height = std::llabs(GetHeight());
-    const int64_t bytes = height * ((3 * width + 3) & ~int64_t{3});
-    return bytes <= INT_MAX ? static_cast<int>(bytes) : 0;
+    return static_cast<int>(FrameBytes24(std::llabs(GetWidth()), std::llabs(GetHeight())).value_or(0));
 }
 
 CDecDShowMovie::~CDecDShowMovie() { CDecDShowMovie::Close(); }
@@ -139,9 +136,9 @@ void CDecDShowMovie::Close() {
 int CDecDShowMovie::Open(const wchar_t* path) {
     Close();
     std::shared_ptr<IMediaDet> det = CreateMediaDet();
-    if (!det) return kErrDirectShow;
+    if (!det) return ResultCode::kDirectShow;
     const CStringCharW name(path);
-    if (!name.GetString() || FAILED(det->put_Filename(name.GetString()))) return kErrDirectShow;
+    if (!name.GetString() || FAILED(det->put_Filename(name.GetString()))) return ResultCode::kDirectShow;
     int r = ReadVideoType(*det);
     if (r == 0) r = ConnectGrabber(*det);
     if (r == 0) r = ReadLength();
@@ -151,12 +148,12 @@ int CDecDShowMovie::Open(const wchar_t* path) {
 // Takes the first video stream's size and frame duration and sizes the frame buffer.
 int CDecDShowMovie::ReadVideoType(IMediaDet& det) {
     long count = 0;
-    if (FAILED(det.get_OutputStreams(&count))) return kErrDirectShow;
+    if (FAILED(det.get_OutputStreams(&count))) return ResultCode::kDirectShow;
     bool found = false;
     for (long i = 0; i < count && !found; ++i) {
         AM_MEDIA_TYPE mt{};
         if (FAILED(det.put_CurrentStream(i)) || FAILED(det.get_StreamMediaType(&mt)))
-            return kErrDirectShow;
+            return ResultCode::kDirectShow;
         if (mt.majortype == MEDIATYPE_Video && mt.cbFormat >= sizeof(VIDEOINFOHEADER)) {
             VIDEOINFOHEADER vih;
             std::memcpy(&vih, mt.pbFormat, sizeof(vih));
@@ -169,27 +166,27 @@ int CDecDShowMovie::ReadVideoType(IMediaDet& det) {
         }
         FreeMediaType(mt);
     }
-    if (!found) return kErrDirectShow;
-    if (!m_frameBuffer.GetData() || m_frameBuffer.GetCount() < GetFrameBytes()) return kErrMemory;
+    if (!found) return ResultCode::kDirectShow;
+    if (!m_frameBuffer.GetData() || m_frameBuffer.GetCount() < GetFrameBytes()) return ResultCode::kMemory;
     return 0;
 }
 
 // Bitmap-grab mode: the grabber calls back with whole buffers, one per run; the
 // graph it sits in is kept for seeking and running.
 int CDecDShowMovie::ConnectGrabber(IMediaDet& det) {
-    if (FAILED(det.EnterBitmapGrabMode(0.0))) return kErrDirectShow;
+    if (FAILED(det.EnterBitmapGrabMode(0.0))) return ResultCode::kDirectShow;
     std::shared_ptr<ISampleGrabber> grabber;
-    if (FAILED(det.GetSampleGrabber(&grabber)) || !grabber) return kErrDirectShow;
+    if (FAILED(det.GetSampleGrabber(&grabber)) || !grabber) return ResultCode::kDirectShow;
     const auto filter = std::dynamic_pointer_cast<IBaseFilter>(grabber);
     if (!filter || FAILED(grabber->SetCallback(&m_grabberCB, 1)) ||
         FAILED(grabber->SetOneShot(TRUE)) || FAILED(grabber->SetBufferSamples(FALSE)))
-        return kErrDirectShow;
+        return ResultCode::kDirectShow;
     FILTER_INFO info;
-    if (FAILED(filter->QueryFilterInfo(&info)) || !info.pGraph) return kErrDirectShow;
+    if (FAILED(filter->QueryFilterInfo(&info)) || !info.pGraph) return ResultCode::kDirectShow;
     m_graph = info.pGraph;
     m_mediaSeeking = std::dynamic_pointer_cast<IMediaSeeking>(m_graph);
     m_mediaControl = std::dynamic_pointer_cast<IMediaControl>(m_graph);
-    if (!m_mediaSeeking || !m_mediaControl) return kErrDirectShow;
+    if (!m_mediaSeeking || !m_mediaControl) return ResultCode::kDirectShow;
     m_mediaControl->Stop();
     return 0;
 }
@@ -201,11 +198,11 @@ int CDecDShowMovie::ReadLength() {
     if (const auto position = std::dynamic_pointer_cast<IMediaPosition>(m_graph))
         position->get_Duration(&seconds);
     LONGLONG duration = 0;
-    if (FAILED(m_mediaSeeking->GetDuration(&duration))) return kErrDirectShow;
+    if (FAILED(m_mediaSeeking->GetDuration(&duration))) return ResultCode::kDirectShow;
     LONGLONG start = 0;
     if (FAILED(m_mediaSeeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, &duration,
                                             AM_SEEKING_AbsolutePositioning)))
-        return kErrDirectShow;
+        return ResultCode::kDirectShow;
     const int64_t fd = GetFrameDuration();
     if (fd <= 0 || fd > INT_MAX) return -1;
     const double frames = seconds / static_cast<double>(fd) * 10000000.0;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "foundation/ResultCodes.h"
 #include "platform/dshow/DShowInterfaces.h"
 #include "platform/dshow/Event.h"
 #include "readers/DecMovie.h"
@@ -70,9 +71,6 @@ public:
     // frame buffer) or -1 (no frame duration).
     int Open(const wchar_t* path) override;
     void Close() override;
-
-    static constexpr int kErrDirectShow = 5008;
-    static constexpr int kErrMemory = 501;
 
 private:
     int ReadVideoType(IMediaDet& det);

@@ -15,7 +15,7 @@ int CDecDVAVI::Open(const wchar_t* path) {
     const int r = CDecDShowMovie::Open(path);
     if (r != 0) return r;
     auto* audio = new (std::nothrow) CDecAVIAudioComp;
-    if (!audio) return kErrMemory;
+    if (!audio) return ResultCode::kMemory;
     m_audioReader.Attach(audio);
     const int ar = audio->Open(path);
     if (ar != 0) {

@@ -1,5 +1,6 @@
 #include "writers/EncAVI.h"
 
+#include <cstdlib>
 #include <cstring>
 
 #include "foundation/PathUtil.h"
@@ -43,19 +44,22 @@ int CEncAVI::Create(const wchar_t* path, const BITMAPINFOHEADER* input, int rate
 
 int CEncAVI::Open(const wchar_t* path) {
     DeleteFileIfExists(path);
-    if (AVIFileOpenW(&m_file, path, kCreateMode, nullptr) != AVIERR_OK) return EncAVIError::kFileOpen;
+    if (AVIFileOpenW(&m_file, path, kCreateMode, nullptr) != AVIERR_OK) return ResultCode::kFileCreate;
     if (AVIFileCreateStreamW(m_file, &m_plainStream, &m_streamInfo) != AVIERR_OK) {
-        return EncAVIError::kStreamCreate;
+        return ResultCode::kStreamCreate;
     }
     if (AVIMakeCompressedStream(&m_outputStream, m_plainStream, &m_compressOptions, nullptr) != AVIERR_OK) {
-        return EncAVIError::kCompressedStream;
+        return ResultCode::kCompressedStream;
     }
     BITMAPINFOHEADER format = m_inputHeader;
     format.biSize = sizeof format;
     format.biCompression = BI_RGB;
     format.biBitCount = 24;
-    format.biSizeImage = static_cast<DWORD>(((format.biWidth * 3 + 3) & ~3) * format.biHeight);
-    if (AVIStreamSetFormat(m_outputStream, 0, &format, sizeof format) != AVIERR_OK) return EncAVIError::kFormat;
+    // A frame past a 32-bit size could not be handed to WriteFrame nor stored in a chunk.
+    const std::optional<int64_t> frameBytes = FrameBytes24(format.biWidth, std::abs(int64_t{format.biHeight}));
+    if (!frameBytes) return ResultCode::kFormat;
+    format.biSizeImage = static_cast<DWORD>(*frameBytes);
+    if (AVIStreamSetFormat(m_outputStream, 0, &format, sizeof format) != AVIERR_OK) return ResultCode::kFormat;
     return 0;
 }
 
@@ -63,7 +67,7 @@ int CEncAVI::WriteFrame(const void* bits) {
     LONG written = 0;
     if (AVIStreamWrite(m_outputStream, m_position, 1, bits, FrameBytes(), AVIIF_KEYFRAME, &written, nullptr) !=
         AVIERR_OK) {
-        return EncAVIError::kWrite;
+        return ResultCode::kStreamWrite;
     }
     m_position += written;
     return 0;
@@ -72,7 +76,7 @@ int CEncAVI::WriteFrame(const void* bits) {
 int CEncAVI::Close() {
     // The file is finished while its streams are still held, so that a failure to
     // write its index or headers reaches the caller.
-    const int result = m_file && AviFileFinishWriting(m_file) != AVIERR_OK ? EncAVIError::kWrite : 0;
+    const int result = m_file && AviFileFinishWriting(m_file) != AVIERR_OK ? ResultCode::kStreamWrite : 0;
     for (PAVISTREAM* s : {&m_plainStream, &m_outputStream}) {
         if (*s) AVIStreamRelease(*s);
         *s = nullptr;
@@ -131,9 +135,9 @@ void CEncAVI::ReleaseCompressor() {
 int CEncAVI::OpenCopy(const wchar_t* path, const AVISTREAMINFOW* info, const void* format, int formatSize) {
     Close();
     DeleteFileIfExists(path);
-    if (AVIFileOpenW(&m_file, path, kCreateMode, nullptr) != AVIERR_OK) return EncAVIError::kFileOpen;
-    if (AVIFileCreateStreamW(m_file, &m_outputStream, info) != AVIERR_OK) return EncAVIError::kStreamCreate;
-    if (AVIStreamSetFormat(m_outputStream, 0, format, formatSize) != AVIERR_OK) return EncAVIError::kFormat;
+    if (AVIFileOpenW(&m_file, path, kCreateMode, nullptr) != AVIERR_OK) return ResultCode::kFileCreate;
+    if (AVIFileCreateStreamW(m_file, &m_outputStream, info) != AVIERR_OK) return ResultCode::kStreamCreate;
+    if (AVIStreamSetFormat(m_outputStream, 0, format, formatSize) != AVIERR_OK) return ResultCode::kFormat;
     m_streamInfo = *info;
     return 0;
 }
@@ -142,7 +146,7 @@ int CEncAVI::WriteSample(int samples, const void* data, int bytes, BOOL key) {
     LONG written = 0;
     if (AVIStreamWrite(m_outputStream, m_position, samples, data, bytes, key ? AVIIF_KEYFRAME : 0, &written,
                        nullptr) != AVIERR_OK) {
-        return EncAVIError::kWrite;
+        return ResultCode::kStreamWrite;
     }
     m_position += written;
     return 0;
@@ -156,7 +160,7 @@ int CEncAVI_Comp::Open(const wchar_t* path) {
     const int result = CEncAVI::Open(path);
     if (result != 0) return result;
     if (!ICSeqCompressFrameStart(&m_compVars, reinterpret_cast<const BITMAPINFO*>(&m_inputHeader))) {
-        return EncAVIError::kSequentialStart;
+        return ResultCode::kSequentialStart;
     }
     return 0;
 }
@@ -165,11 +169,11 @@ int CEncAVI_Comp::WriteFrame(const void* bits) {
     BOOL key = FALSE;
     LONG size = 0;
     const void* data = ICSeqCompressFrame(&m_compVars, 0, bits, &key, &size);
-    if (!data) return EncAVIError::kCompressFrame;
+    if (!data) return ResultCode::kCompressFrame;
     LONG written = 0;
     if (AVIStreamWrite(m_plainStream, m_position, 1, data, size, key ? AVIIF_KEYFRAME : 0, &written, nullptr) !=
         AVIERR_OK) {
-        return EncAVIError::kWrite;
+        return ResultCode::kStreamWrite;
     }
     m_position += written;
     return 0;

@@ -3,6 +3,7 @@
 // compressor chosen in the settings, or a raw copy of an already compressed
 // stream. CEncAVI writes through the compressed stream (plain mode);
 // CEncAVI_Comp compresses each frame itself (sequential mode).
+#include "foundation/ResultCodes.h"
 #include "platform/avifile/AviFile.h"
 #include "platform/vcm/Vcm.h"
 #include "platform/win32/Win32Types.h"
@@ -61,14 +62,3 @@ public:
 protected:
     ICCOMPRESSFRAMES m_framesInfo{};
 };
-
-// Result codes of the AVI writer.
-namespace EncAVIError {
-constexpr int kFileOpen = 2001;
-constexpr int kStreamCreate = 2003;
-constexpr int kCompressedStream = 2004;
-constexpr int kFormat = 2005;
-constexpr int kWrite = 2006;
-constexpr int kSequentialStart = 2201;
-constexpr int kCompressFrame = 2202;
-}  // namespace EncAVIError

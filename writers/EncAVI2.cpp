@@ -5,7 +5,7 @@ int CEncAVI2::Open(const wchar_t* path) {
     const int result = CEncAVI_Comp::Open(path);
     // 24-bit input that the compressor will not take frame by frame (the uncompressed
     // choice among them) goes through the compressed stream instead.
-    if (result == EncAVIError::kSequentialStart && m_inputHeader.biBitCount == 24) {
+    if (result == ResultCode::kSequentialStart && m_inputHeader.biBitCount == 24) {
         m_sequential = FALSE;
         return 0;
     }

@@ -34,10 +34,10 @@ int CEncAVIAudio::OpenAudio(const WAVEFORMATEX* format, const AVISTREAMINFOW* in
     if (path && *path) {
         Close();
         DeleteFileIfExists(path);
-        if (AVIFileOpenW(&m_file, path, kCreateMode, nullptr) != AVIERR_OK) return EncAVIError::kFileOpen;
+        if (AVIFileOpenW(&m_file, path, kCreateMode, nullptr) != AVIERR_OK) return ResultCode::kFileCreate;
     }
-    if (AVIFileCreateStreamW(m_file, &m_audioStream, info) != AVIERR_OK) return EncAVIError::kStreamCreate;
-    if (AVIStreamSetFormat(m_audioStream, 0, format, FormatBytes(format)) != AVIERR_OK) return EncAVIError::kFormat;
+    if (AVIFileCreateStreamW(m_file, &m_audioStream, info) != AVIERR_OK) return ResultCode::kStreamCreate;
+    if (AVIStreamSetFormat(m_audioStream, 0, format, FormatBytes(format)) != AVIERR_OK) return ResultCode::kFormat;
     m_copied = TRUE;
     return 0;
 }
@@ -46,19 +46,19 @@ int CEncAVIAudio::WriteAudioSamples(int* samples, const void* data, int* bytes) 
     if (*samples == 0) {
         LONG size = 0;
         if (AVIStreamReadFormat(m_audioStream, 0, nullptr, &size) != AVIERR_OK || size < 18) {
-            return EncAVIError::kWrite;
+            return ResultCode::kStreamWrite;
         }
         std::vector<uint8_t> format(size);
         AVIStreamReadFormat(m_audioStream, 0, format.data(), &size);
         const WORD blockAlign = reinterpret_cast<const WAVEFORMATEX*>(format.data())->nBlockAlign;
         // A block size of 0 comes only from a damaged source; nothing sensible can be written.
-        if (blockAlign == 0) return EncAVIError::kWrite;
+        if (blockAlign == 0) return ResultCode::kStreamWrite;
         *samples = *bytes / blockAlign;
     }
     LONG written = 0, writtenBytes = 0;
     if (AVIStreamWrite(m_audioStream, m_audioPosition, *samples, data, *bytes, AVIIF_KEYFRAME, &written,
                        &writtenBytes) != AVIERR_OK) {
-        return EncAVIError::kWrite;
+        return ResultCode::kStreamWrite;
     }
     *samples = written;
     *bytes = writtenBytes;
@@ -81,7 +81,7 @@ int CEncAVIAudio::CopyAudioStream(int start, int end, PAVISTREAM source) {
     try {
         buffer.resize(kCopyBufferBytes);
     } catch (const std::bad_alloc&) {
-        return EncAVIError::kMemory;
+        return ResultCode::kMemory;
     }
     end = std::min(end, static_cast<int>(AVIStreamLength(source)));
     int result = 0;
@@ -95,7 +95,7 @@ int CEncAVIAudio::CopyAudioStream(int start, int end, PAVISTREAM source) {
                                           ? L"音声読み込み失敗しました\n中止しますか"
                                           : L"The Audio was failed in reading. \nDo you discontinue it?";
             if (!m_prompt || m_prompt->AskStop(text)) {
-                result = EncAVIError::kAudioRead;
+                result = ResultCode::kAudioRead;
                 break;
             }
             ++start;
@@ -120,17 +120,17 @@ void CEncAVIAudioComp::SetSourcePCMFormat(int rate, int bits, int channels) {
 }
 
 int CEncAVIAudioComp::ChooseAudioFormat(HWND owner) {
-    if (!m_acm.ChooseFormat(owner)) return -2;
+    if (!m_acm.ChooseFormat(owner)) return ResultCode::kCancelled;
     m_setting.SetAudioFormat(m_acm.GetTargetFormat());
     return 0;
 }
 
 int CEncAVIAudioComp::CreateAudioStream() {
-    if (!m_acm.PrepareWriteFormats()) return EncAVIError::kAcmOpen;
-    if (*m_acm.TargetFormatRef() && !m_acm.OpenWriteStreams()) return EncAVIError::kAcmOpen;
+    if (!m_acm.PrepareWriteFormats()) return ResultCode::kAcmOpen;
+    if (*m_acm.TargetFormatRef() && !m_acm.OpenWriteStreams()) return ResultCode::kAcmOpen;
     m_audioPosition = 0;
     const WAVEFORMATEX* out = m_acm.GetTargetFormat();
-    if (out->nBlockAlign == 0) return EncAVIError::kAcmOpen;
+    if (out->nBlockAlign == 0) return ResultCode::kAcmOpen;
     AVISTREAMINFOW info{};
     info.fccType = streamtypeAUDIO;
     info.dwScale = out->nBlockAlign;
@@ -138,14 +138,14 @@ int CEncAVIAudioComp::CreateAudioStream() {
     info.dwLength = 0xFFFFFFFF;
     info.dwQuality = 0xFFFFFFFF;
     info.dwSampleSize = out->nBlockAlign;
-    if (AVIFileCreateStreamW(m_file, &m_audioStream, &info) != AVIERR_OK) return EncAVIError::kStreamCreate;
-    if (AVIStreamSetFormat(m_audioStream, 0, out, FormatBytes(out)) != AVIERR_OK) return EncAVIError::kFormat;
+    if (AVIFileCreateStreamW(m_file, &m_audioStream, &info) != AVIERR_OK) return ResultCode::kStreamCreate;
+    if (AVIStreamSetFormat(m_audioStream, 0, out, FormatBytes(out)) != AVIERR_OK) return ResultCode::kFormat;
     return 0;
 }
 
 int CEncAVIAudioComp::WriteAudio(const void* pcm, int bytes) {
     if (bytes <= 0) return 0;
-    return m_acm.Write(pcm, bytes, WriteConvertedCallback, this) < 0 ? EncAVIError::kAudioWrite : 0;
+    return m_acm.Write(pcm, bytes, WriteConvertedCallback, this) < 0 ? ResultCode::kAudioWrite : 0;
 }
 
 int CEncAVIAudioComp::WriteConvertedCallback(const void* data, int bytes, void* user) {
@@ -183,7 +183,7 @@ int CEncAVIAudioComp::Close() {
     int result = 0;
     if (!m_copied) {
         PadAudioToVideo();
-        if (m_audioStream && !m_acm.Flush(WriteConvertedCallback, this)) result = EncAVIError::kAudioWrite;
+        if (m_audioStream && !m_acm.Flush(WriteConvertedCallback, this)) result = ResultCode::kAudioWrite;
         m_acm.Clear();
     }
     const int closed = CEncAVIAudio::Close();

@@ -65,10 +65,3 @@ protected:
 
     CWavACM m_acm;
 };
-
-namespace EncAVIError {
-constexpr int kMemory = 501;
-constexpr int kAcmOpen = 911;
-constexpr int kAudioRead = 2107;
-constexpr int kAudioWrite = 2115;
-}  // namespace EncAVIError

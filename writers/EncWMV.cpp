@@ -106,7 +106,7 @@ int CEncWMV::LoadSystemProfile(int version, int index4, int index7, int index8) 
     if (FAILED(WMCreateProfileManager(&manager)) ||
         FAILED(manager->QueryInterface(WmInterface::ProfileManager2, reinterpret_cast<void**>(&manager2)))) {
         WmSafeRelease(manager);
-        return kWmvErrProfileVersion;
+        return ResultCode::kWmvProfileVersion;
     }
     HRESULT hr = S_OK;
     // The indexes are 1-based; any other version choice (a profile file) loads nothing.
@@ -118,17 +118,17 @@ int CEncWMV::LoadSystemProfile(int version, int index4, int index7, int index8) 
     }
     WmSafeRelease(manager2);
     WmSafeRelease(manager);
-    return FAILED(hr) ? kWmvErrProfileVersion : 0;
+    return FAILED(hr) ? ResultCode::kWmvProfileVersion : 0;
 }
 
 int CEncWMV::LoadProfileFile(const wchar_t* path) {
     ReleaseAll();
     IWMProfileManager* manager = nullptr;
-    if (FAILED(WMCreateProfileManager(&manager))) return kWmvErrProfileFile;
+    if (FAILED(WMCreateProfileManager(&manager))) return ResultCode::kWmvProfileFile;
     std::wstring text;
     HRESULT hr = ReadProfileText(path, &text) ? manager->LoadProfileByData(text.c_str(), &m_profile) : E_FAIL;
     WmSafeRelease(manager);
-    return FAILED(hr) ? kWmvErrProfileFile : 0;
+    return FAILED(hr) ? ResultCode::kWmvProfileFile : 0;
 }
 
 int CEncWMV::Open(const wchar_t* path, const BITMAPINFOHEADER* input, int rate, int sampleRate, int channels,
@@ -136,9 +136,9 @@ int CEncWMV::Open(const wchar_t* path, const BITMAPINFOHEADER* input, int rate, 
     if (m_opened) return 0;
     m_opened = TRUE;
     SetVideoFormat(input, rate);
-    if (FAILED(CreateWriter(path))) return kWmvErrOutput;
+    if (FAILED(CreateWriter(path))) return ResultCode::kWmvOutput;
     if (FAILED(SetVideoInput()) || FAILED(SetAudioInput(sampleRate, channels, bits)) || FAILED(BeginWriting())) {
-        return kWmvErrHeader;
+        return ResultCode::kWmvHeader;
     }
     return IsTwoPass() ? BeginPass() : 0;
 }
@@ -268,7 +268,7 @@ int CEncWMV::WriteVideoFrame(const void* bits) {
         const int64_t height = m_inputHeader.biHeight < 0 ? -int64_t(m_inputHeader.biHeight) : m_inputHeader.biHeight;
         bytes = static_cast<DWORD>(DibRowBytes(m_inputHeader.biWidth, m_inputHeader.biBitCount) * height);
     }
-    if (FAILED(Deliver(m_videoInputNumber, VideoTime(), bits, bytes))) return kWmvErrVideoWrite;
+    if (FAILED(Deliver(m_videoInputNumber, VideoTime(), bits, bytes))) return ResultCode::kWmvVideoWrite;
     ++m_frameCount;
     return 0;
 }
@@ -279,13 +279,13 @@ int CEncWMV::BeginPass() {
     if (!m_preprocess || FAILED(m_preprocess->GetMaxPreprocessingPasses(m_videoInputNumber, 0, &passes)) ||
         FAILED(m_preprocess->SetNumPreprocessingPasses(m_videoInputNumber, 0, passes)) ||
         FAILED(m_preprocess->BeginPreprocessingPass(m_videoInputNumber, 0))) {
-        return kWmvErrVideoPassBegin;
+        return ResultCode::kWmvVideoPassBegin;
     }
     return 0;
 }
 
 int CEncWMV::EndVideoAnalysis() {
-    if (!m_preprocess || FAILED(m_preprocess->EndPreprocessingPass(m_videoInputNumber, 0))) return kWmvErrVideoPassEnd;
+    if (!m_preprocess || FAILED(m_preprocess->EndPreprocessingPass(m_videoInputNumber, 0))) return ResultCode::kWmvVideoPassEnd;
     return 0;
 }
 
@@ -363,8 +363,8 @@ int CEncWMVWMA::WriteAudio(const void* pcm, int bytes) {
     const QWORD time = bytesPerSecond > 0 ? static_cast<QWORD>(m_audioBytesWritten * 10000000 / bytesPerSecond) : 0;
     const HRESULT hr = Deliver(m_audioInputNumber, time, pcm, static_cast<DWORD>(bytes));
     m_audioBytesWritten += bytes;
-    if (hr == WMF_E_NEEDS_ANALYSIS_PASS) return kWmvErrAudioNeedsTwoPass;
-    return FAILED(hr) ? kWmvErrAudioWrite : 0;
+    if (hr == WMF_E_NEEDS_ANALYSIS_PASS) return ResultCode::kWmvAudioNeedsTwoPass;
+    return FAILED(hr) ? ResultCode::kWmvAudioWrite : 0;
 }
 
 int CEncWMVWMA::GetAudioBytesDue() {
@@ -400,7 +400,7 @@ int CEncWMVWMA::BeginPass() {
     if (!m_preprocess || FAILED(m_preprocess->GetMaxPreprocessingPasses(m_audioInputNumber, 0, &passes)) ||
         FAILED(m_preprocess->SetNumPreprocessingPasses(m_audioInputNumber, 0, passes)) ||
         FAILED(m_preprocess->BeginPreprocessingPass(m_audioInputNumber, 0))) {
-        return kWmvErrAudioPassBegin;
+        return ResultCode::kWmvAudioPassBegin;
     }
     return 0;
 }
@@ -414,7 +414,7 @@ int CEncWMVWMA::EndPass() {
     }
     if (m_audioInput) {
         if (!m_preprocess || FAILED(m_preprocess->EndPreprocessingPass(m_audioInputNumber, 0))) {
-            return kWmvErrAudioPassEnd;
+            return ResultCode::kWmvAudioPassEnd;
         }
         m_audioBytesWritten = 0;
     }

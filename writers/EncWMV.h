@@ -6,21 +6,9 @@
 // audio belongs to each frame.
 #include <vector>
 
+#include "foundation/ResultCodes.h"
 #include "platform/win32/Win32Types.h"
 #include "platform/wmf/WmWriter.h"
-
-// Result codes of the writer (texts in the error catalogue).
-constexpr int kWmvErrProfileVersion = 3001;   // system profile not available
-constexpr int kWmvErrOutput = 3002;           // writer, profile inputs or output name
-constexpr int kWmvErrHeader = 3003;           // input formats or start of writing
-constexpr int kWmvErrProfileFile = 3004;      // profile file not read or not valid
-constexpr int kWmvErrVideoPassBegin = 3005;
-constexpr int kWmvErrVideoPassEnd = 3007;
-constexpr int kWmvErrVideoWrite = 3008;
-constexpr int kWmvErrAudioWrite = 809;
-constexpr int kWmvErrAudioPassBegin = 810;
-constexpr int kWmvErrAudioPassEnd = 813;
-constexpr int kWmvErrAudioNeedsTwoPass = 814;
 
 class CEncWMV {
 public:

@@ -15,11 +15,12 @@ extern "C" {
 #include "platform/avifile/BgrConverter.h"
 #include "platform/avifile/YuvToBgr.h"
 #include "platform/vcm/BgrToYuv.h"
+#include "platform/win32/Win32Types.h"
 
 namespace {
 
 constexpr int kWidth = 1920, kHeight = 1080;
-constexpr int64_t kRowBytes = (kWidth * 3 + 3) & ~3;
+constexpr int64_t kRowBytes = DibRowBytes(kWidth, 24);
 
 struct Picture {
     AVFrame* frame = av_frame_alloc();
@@ -80,7 +81,7 @@ struct BgrInput {
     std::vector<uint8_t> bits;
     AVFrame* frame = av_frame_alloc();
     BgrInput(int w, int h)
-        : width(w), height(h), rowBytes((w * 3 + 3) & ~3), bits(size_t(rowBytes) * h) {
+        : width(w), height(h), rowBytes(static_cast<int>(DibRowBytes(w, 24))), bits(size_t(rowBytes) * h) {
         for (size_t i = 0; i < bits.size(); ++i) bits[i] = uint8_t(i * 7 + i / size_t(rowBytes));
         frame->format = AV_PIX_FMT_YUV420P;
         frame->width = w;

@@ -8,6 +8,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "platform/win32/Win32Types.h"
+
 KeyDecoder::KeyDecoder(const std::string& path, int threads) {
     AVFormatContext* fmt = nullptr;
     if (avformat_open_input(&fmt, path.c_str(), nullptr, nullptr) < 0) return;
@@ -45,7 +47,7 @@ bool KeyDecoder::Convert() {
                                  m_frame->width, m_frame->height, AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr,
                                  nullptr, nullptr);
     if (!m_sws) return false;
-    const int stride = (m_frame->width * 3 + 3) & ~3;
+    const auto stride = static_cast<int>(DibRowBytes(m_frame->width, 24));
     m_rows.resize(size_t(stride) * m_frame->height);
     uint8_t* dst[4] = {m_rows.data(), nullptr, nullptr, nullptr};
     const int dstStride[4] = {stride, 0, 0, 0};

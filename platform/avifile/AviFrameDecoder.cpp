@@ -195,10 +195,11 @@ bool FrameDecoder::SizeOutput(int width, int height) {
     if (width <= 0 || height <= 0 || width > kMaxDimension || height > kMaxDimension ||
         int64_t(width) * height > kMaxPixels)
         return false;
-    const int64_t image = DibRowBytes(width, 24) * height;
-    if (image > INT_MAX - 40) return false;
+    // The header and the picture together are sized in an int.
+    const std::optional<int64_t> image = FrameBytes24(width, height, INT_MAX - 40);
+    if (!image) return false;
     // Slack: the converter's vector code may store a few bytes past a row's end.
-    m_out.assign(size_t(40 + image) + BgrConverter::kSlack, 0);
+    m_out.assign(size_t(40 + *image) + BgrConverter::kSlack, 0);
     BITMAPINFOHEADER h{};
     h.biSize = 40;
     h.biWidth = width;
@@ -206,7 +207,7 @@ bool FrameDecoder::SizeOutput(int width, int height) {
     h.biPlanes = 1;
     h.biBitCount = 24;
     h.biCompression = BI_RGB;
-    h.biSizeImage = DWORD(image);
+    h.biSizeImage = DWORD(*image);
     std::memcpy(m_out.data(), &h, sizeof(h));
     m_outWidth = width;
     m_outHeight = height;

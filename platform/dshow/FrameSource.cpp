@@ -24,8 +24,6 @@ bool SizeIsSane(int w, int h) {
     return w > 0 && h > 0 && w <= kMaxSide && h <= kMaxSide && int64_t{w} * h <= kMaxPixels;
 }
 
-long RowBytes(int width) { return (3L * width + 3) & ~3L; }
-
 // What the stream probe may read: libavformat's usual amounts, fixed here.
 constexpr int64_t kProbeBytes = 5'000'000;
 constexpr int64_t kProbeMicroseconds = 5'000'000;
@@ -115,7 +113,7 @@ bool FrameSource::GetVideoType(AVStream* st, AM_MEDIA_TYPE* mt) const {
     mt->subtype = MEDIASUBTYPE_RGB24;
     mt->formattype = FORMAT_VideoInfo;
     mt->bFixedSizeSamples = TRUE;
-    mt->lSampleSize = static_cast<ULONG>(RowBytes(w) * h);
+    mt->lSampleSize = static_cast<ULONG>(DibRowBytes(w, 24) * h);
     vih->AvgTimePerFrame = FrameDuration();
     BITMAPINFOHEADER& bih = vih->bmiHeader;
     bih.biSize = sizeof(BITMAPINFOHEADER);
@@ -173,7 +171,7 @@ bool FrameSource::StartVideo() {
     m_reorders = desc && (desc->props & AV_CODEC_PROP_REORDER);
     m_width = st->codecpar->width;
     m_height = st->codecpar->height;
-    m_frameBytes = RowBytes(m_width) * m_height;
+    m_frameBytes = DibRowBytes(m_width, 24) * m_height;
     // The converter's vector code may store a few bytes past the end of a row.
     m_bits.assign(static_cast<size_t>(m_frameBytes) + BgrConverter::kSlack, 0);
     return true;
@@ -320,5 +318,5 @@ bool FrameSource::Grab(REFERENCE_TIME t, double* sampleTime) {
 // converter is rebuilt only when the decoded pictures change.
 bool FrameSource::Convert(const AVFrame* f) {
     if (!SizeIsSane(f->width, f->height) || f->format < 0) return false;
-    return m_bgr.Convert(f, m_width, m_height, m_bits.data(), RowBytes(m_width));
+    return m_bgr.Convert(f, m_width, m_height, m_bits.data(), DibRowBytes(m_width, 24));
 }

@@ -4,6 +4,7 @@
 // can be read and written directly. Sizes are fixed by static_assert below.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 using BYTE = uint8_t;
 using WORD = uint16_t;
@@ -237,9 +238,21 @@ static_assert(offsetof(AVISTREAMINFOW, rcFrame) == 52);
 static_assert(offsetof(AVISTREAMINFOW, szName) == 76);
 static_assert(offsetof(WAVEFORMATEX, cbSize) == 16);
 
-// Bytes per row of a bottom-up DIB: rows are padded to a multiple of 4 bytes.
+// Bytes per row of a bottom-up DIB: rows are padded to a multiple of 4 bytes. The one
+// place a row length is worked out; a 24-bit frame's rows are DibRowBytes(width, 24).
 constexpr int64_t DibRowBytes(int64_t width, int bitCount) {
     return ((width * bitCount + 31) / 32) * 4;
+}
+
+// Bytes of a 24-bit frame of width x height, or nothing when a side is negative or the
+// frame would pass `limit`. The default limit is what a signed 32-bit size holds: the
+// buffers, frame writes and biSizeImage readers of the system count bytes in an int.
+constexpr std::optional<int64_t> FrameBytes24(int64_t width, int64_t height,
+                                              int64_t limit = INT32_MAX) {
+    if (width < 0 || height < 0 || width > INT32_MAX || height > INT32_MAX) return std::nullopt;
+    const int64_t stride = DibRowBytes(width, 24);
+    if (height > 0 && stride > limit / height) return std::nullopt;
+    return stride * height;
 }
 
 // A bitmap as GetObject describes it: size, row length and where its bits lie.

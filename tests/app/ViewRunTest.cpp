@@ -461,7 +461,7 @@ TEST_F(RunTest, SaveImageAndCopyGiveTheProcessedFrame) {
     ASSERT_EQ(script.ui.clipboard.size(), 1u);
     const std::vector<uint8_t>& dib = script.ui.clipboard[0];
     BITMAPINFOHEADER h{};
-    ASSERT_EQ(dib.size(), sizeof h + Stride24(32) * 24);
+    ASSERT_EQ(dib.size(), sizeof h + DibRowBytes(32, 24) * 24);
     std::memcpy(&h, dib.data(), sizeof h);
     EXPECT_EQ(h.biWidth, 32);
     EXPECT_EQ(h.biHeight, 24);

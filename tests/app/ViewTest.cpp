@@ -268,10 +268,10 @@ TEST_F(ViewTest, SourcePictureShowsTheFrameBeforeDeinterlacingAndFollowsEverySte
     QImage shot = shown();
     EXPECT_EQ(ReadIndexFrame(shot.constBits(), 64, 48, shot.bytesPerLine()), 2);
     // Row for row the undeinterlaced source: the top row of the bottom-up frame.
-    const BYTE* top = view.GetSourceBits() + Stride24(64) * 47;
+    const BYTE* top = view.GetSourceBits() + DibRowBytes(64, 24) * 47;
     EXPECT_EQ(std::memcmp(shot.constScanLine(0), top, 64 * 3), 0);
     // The view itself shows the blended rows where the blocks meet.
-    EXPECT_NE(std::memcmp(view.GetDisplayBits(), view.GetSourceBits(), Stride24(64) * 48), 0);
+    EXPECT_NE(std::memcmp(view.GetDisplayBits(), view.GetSourceBits(), DibRowBytes(64, 24) * 48), 0);
 
     // Its close box asks the view, which lets go of it at once and deletes it later.
     QPointer<QWidget> alive(source);

@@ -109,7 +109,7 @@ TEST_F(ViewWindows, ClipResizeEditsTheOutputLiveAndIsLockedDuringAnOutputRun) {
     const BITMAPINFOHEADER& out = doc.m_OutputHeader;
     EXPECT_EQ(out.biWidth, 33);
     EXPECT_EQ(out.biHeight, 38);
-    EXPECT_EQ(out.biSizeImage, static_cast<DWORD>(Stride24(33) * 38));
+    EXPECT_EQ(out.biSizeImage, static_cast<DWORD>(DibRowBytes(33, 24) * 38));
     EXPECT_EQ(doc.m_ClipRect.top, 10);
     EXPECT_EQ(State(kClipResize), "11");
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "foundation/LangString.h"
+#include "foundation/ResultCodes.h"
 
 namespace {
 
@@ -51,6 +52,15 @@ bool HasJapanese(const std::wstring& s) {
     for (wchar_t c : s)
         if (c >= 0x3000) return true;
     return false;
+}
+
+// A catalogue row's pair: Japanese text at id, English text at id + 1.
+void ExpectBothTexts(UINT id) {
+    const std::wstring jp = LoadStringTableEntry(id);
+    const std::wstring en = LoadStringTableEntry(id + 1);
+    EXPECT_TRUE(HasJapanese(jp));
+    EXPECT_FALSE(en.empty());
+    EXPECT_FALSE(HasJapanese(en));
 }
 
 }  // namespace
@@ -119,16 +129,25 @@ TEST(LangString, EveryCatalogueCodeHasBothTexts) {
         ASSERT_NE(id, 0u);
         EXPECT_EQ(id % 2, 1u);
         EXPECT_TRUE(ids.insert(id).second) << "id shared by two codes";
-        const std::wstring jp = LoadStringTableEntry(id);
-        const std::wstring en = LoadStringTableEntry(id + 1);
-        EXPECT_TRUE(HasJapanese(jp));
-        EXPECT_FALSE(en.empty());
-        EXPECT_FALSE(HasJapanese(en));
+        ExpectBothTexts(id);
     }
     for (UINT id = 43041; id <= 43071; id += 2) {
         EXPECT_TRUE(HasJapanese(LoadStringTableEntry(id))) << id;
         EXPECT_FALSE(LoadStringTableEntry(id + 1).empty()) << id;
     }
+}
+
+TEST(LangString, EveryReturnedCodeHasItsOwnCatalogueText) {
+    std::set<int> codes;
+    for (int code : ResultCode::kAll) {
+        SCOPED_TRACE(code);
+        EXPECT_TRUE(codes.insert(code).second) << "two names for one code";
+        const UINT id = ErrorCatalogueId(code);
+        ASSERT_NE(id, 0u) << "no catalogue row";
+        ExpectBothTexts(id);
+    }
+    EXPECT_EQ(ErrorCatalogueId(ResultCode::kCancelled), 0u);
+    EXPECT_EQ(ErrorMessageForCode(ResultCode::kCancelled), L"");
 }
 
 TEST(LangString, SavedToMessageTakesThePathLiterally) {

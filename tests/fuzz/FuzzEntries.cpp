@@ -138,7 +138,7 @@ int CheckPicture(PackedDib* dib) {
     if (!dib) return 0;
     const BITMAPINFOHEADER& h = dib->bmiHeader;
     const bool sound = h.biBitCount == 24 && ImageSizeAcceptable(h.biWidth, h.biHeight);
-    if (sound) Touch(dib->Bits(), size_t(PackedDibStride(h.biWidth) * h.biHeight));
+    if (sound) Touch(dib->Bits(), size_t(DibRowBytes(h.biWidth, 24) * h.biHeight));
     std::free(dib);
     return sound ? 0 : 1;
 }

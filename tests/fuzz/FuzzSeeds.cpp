@@ -71,7 +71,7 @@ void Movies(const fs::path& out, const fs::path& scratch) {
 
 void Pictures(const fs::path& out, const fs::path& scratch) {
     const int w = 6, h = 4;
-    std::vector<BYTE> bits(size_t(PackedDibStride(w)) * h);
+    std::vector<BYTE> bits(size_t(DibRowBytes(w, 24)) * h);
     for (size_t i = 0; i < bits.size(); ++i) bits[i] = BYTE(i * 37);
     for (const char* name : {"p.bmp", "p.png", "p.tif", "p.jpg"}) {
         BITMAPINFOHEADER header = MakeBitmapInfoHeader24(w, h);

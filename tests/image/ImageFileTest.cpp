@@ -345,7 +345,7 @@ TEST(ImageLoaders, ATruncatedHugeJpegIsHeldOnce) {
     const char size[] = {0x10, 0x00, 0x10, 0x00};  // height and width 4096, big-endian
     bytes.replace(sof + 5, 4, size, 4);
     ASSERT_TRUE(WriteFileBytes(dir / "huge.jpg", bytes));
-    const long long picture = PackedDibStride(4096) * 4096;
+    const long long picture = DibRowBytes(4096, 24) * 4096;
 
     PackedDib* dib = nullptr;
     const long long fromFile = PeakGrowth([&] { dib = CImgFileCom().Load(Wide(dir / "huge.jpg").c_str(), nullptr); });
@@ -353,7 +353,7 @@ TEST(ImageLoaders, ATruncatedHugeJpegIsHeldOnce) {
     ASSERT_NE(dib, nullptr);
     EXPECT_EQ(dib->bmiHeader.biWidth, 4096);
     EXPECT_EQ(dib->bmiHeader.biHeight, 4096);
-    const BYTE* last = dib->Bits() + PackedDibStride(4096) * 4095 + 3 * 3000;
+    const BYTE* last = dib->Bits() + DibRowBytes(4096, 24) * 4095 + 3 * 3000;
     EXPECT_TRUE(last[0] == last[1] && last[1] == last[2]);
     std::free(dib);
     EXPECT_LT(fromFile, picture * 3 / 2);

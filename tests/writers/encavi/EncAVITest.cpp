@@ -188,6 +188,21 @@ TEST_F(EncAVITest, UncompressedAndLosslessFilesHoldTheExactFrames) {
     plain.Close();
 }
 
+// A frame whose size a 32-bit count cannot hold is refused when the format is set,
+// rather than described with a size that wrapped.
+TEST_F(EncAVITest, FrameTooLargeForA32BitSizeIsRefused) {
+    for (const LONG side : {65535, 30000}) {
+        SCOPED_TRACE(side);
+        CEncAVI2 w;
+        w.GetSetting().SetHandler(ICHANDLER_DIB);
+        BITMAPINFOHEADER bi = Input24();
+        bi.biWidth = bi.biHeight = side;
+        bi.biSizeImage = 0;
+        EXPECT_EQ(w.Create(Wide(dir / "huge.avi").c_str(), &bi, 250000, 0), 2005);
+        w.Close();
+    }
+}
+
 TEST_F(EncAVITest, RecompressedAudioFollowsTheVideoInEveryEncoder) {
     const WAVEFORMATEX pcm{WAVE_FORMAT_PCM, 1, kRate, kRate * 2, 2, 16, 0};
     const std::vector<std::pair<WORD, const char*>> encoders = {

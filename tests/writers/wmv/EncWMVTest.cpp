@@ -305,9 +305,9 @@ TEST_F(EncWMVTest, TwoPassRunAnalysesFirstThenWritesEveryFrameOnce) {
     ASSERT_EQ(0, m_w.LoadProfileFile(Wide(prx).c_str()));
     Frames f;
     ASSERT_EQ(0, m_w.Open(Wide(out).c_str(), f.Header(), 150000, kRate, kChannels, kBits));
-    EXPECT_EQ(kWmvErrVideoWrite, m_w.WriteVideoFrame(f.Frame(0)));
+    EXPECT_EQ(ResultCode::kWmvVideoWrite, m_w.WriteVideoFrame(f.Frame(0)));
     std::vector<BYTE> pcm(1024);
-    EXPECT_EQ(kWmvErrAudioNeedsTwoPass, m_w.WriteAudio(pcm.data(), 1024));
+    EXPECT_EQ(ResultCode::kWmvAudioNeedsTwoPass, m_w.WriteAudio(pcm.data(), 1024));
     m_w.Close();
 }
 
@@ -411,30 +411,30 @@ TEST_F(EncWMVTest, FailuresGiveTheirCodes) {
     };
     for (const std::string& path : bad) {
         SCOPED_TRACE(path);
-        EXPECT_EQ(kWmvErrProfileFile, m_w.LoadProfileFile(Wide(path).c_str()));
+        EXPECT_EQ(ResultCode::kWmvProfileFile, m_w.LoadProfileFile(Wide(path).c_str()));
     }
-    EXPECT_EQ(kWmvErrProfileFile, m_w.LoadProfileFile(nullptr));
-    EXPECT_EQ(kWmvErrProfileFile, m_w.LoadProfileFile(L""));
+    EXPECT_EQ(ResultCode::kWmvProfileFile, m_w.LoadProfileFile(nullptr));
+    EXPECT_EQ(ResultCode::kWmvProfileFile, m_w.LoadProfileFile(L""));
 
     // System profile indexes out of range (an empty dialog list stores -1).
-    EXPECT_EQ(kWmvErrProfileVersion, m_w.LoadSystemProfile(0, 22, 1, 1));
-    EXPECT_EQ(kWmvErrProfileVersion, m_w.LoadSystemProfile(1, 1, 0, 1));
-    EXPECT_EQ(kWmvErrProfileVersion, m_w.LoadSystemProfile(2, 1, 1, -1));
+    EXPECT_EQ(ResultCode::kWmvProfileVersion, m_w.LoadSystemProfile(0, 22, 1, 1));
+    EXPECT_EQ(ResultCode::kWmvProfileVersion, m_w.LoadSystemProfile(1, 1, 0, 1));
+    EXPECT_EQ(ResultCode::kWmvProfileVersion, m_w.LoadSystemProfile(2, 1, 1, -1));
     EXPECT_EQ(0, m_w.LoadSystemProfile(3, 0, 0, 0));  // the profile-file choice loads nothing
 
     // Nothing loaded, or a profile input that is neither audio nor video: no writer.
-    EXPECT_EQ(kWmvErrOutput, m_w.Open(Wide(Out("a.wmv")).c_str(), f.Header(), 150000, kRate, kChannels, kBits));
+    EXPECT_EQ(ResultCode::kWmvOutput, m_w.Open(Wide(Out("a.wmv")).c_str(), f.Header(), 150000, kRate, kChannels, kBits));
     m_w.Close();
     ASSERT_EQ(0, m_w.LoadProfileFile(
                      Wide(WritePrx("script.prx", Prx(PrxVideo{"WMV2", 64, 48, 100000}, std::nullopt, true))).c_str()));
-    EXPECT_EQ(kWmvErrOutput, m_w.Open(Wide(Out("b.wmv")).c_str(), f.Header(), 150000, kRate, kChannels, kBits));
+    EXPECT_EQ(ResultCode::kWmvOutput, m_w.Open(Wide(Out("b.wmv")).c_str(), f.Header(), 150000, kRate, kChannels, kBits));
     m_w.Close();
 
     // An input format the writer cannot take.
     BITMAPINFOHEADER palette = *f.Header();
     palette.biBitCount = 8;
     ASSERT_EQ(0, m_w.LoadSystemProfile(2, 0, 0, 9));
-    EXPECT_EQ(kWmvErrHeader, m_w.Open(Wide(Out("c.wmv")).c_str(), &palette, 150000, kRate, kChannels, kBits));
+    EXPECT_EQ(ResultCode::kWmvHeader, m_w.Open(Wide(Out("c.wmv")).c_str(), &palette, 150000, kRate, kChannels, kBits));
     m_w.Close();
 }
 
@@ -469,7 +469,7 @@ TEST_F(EncWMVTest, StoppedTwoPassRunLeavesNoTwoPassStateBehind) {
     palette.biBitCount = 8;
     m_w.SetTwoPass(TRUE);
     ASSERT_EQ(0, m_w.LoadProfileFile(Wide(prx).c_str()));
-    ASSERT_EQ(kWmvErrHeader, m_w.Open(Wide(Out("failed.wmv")).c_str(), &palette, 150000, kRate, kChannels, kBits));
+    ASSERT_EQ(ResultCode::kWmvHeader, m_w.Open(Wide(Out("failed.wmv")).c_str(), &palette, 150000, kRate, kChannels, kBits));
     EXPECT_NE(0, m_w.Close());
     EXPECT_FALSE(m_w.IsTwoPass());
 
