@@ -413,7 +413,9 @@ TEST_F(EncAVITest, AFileNeverClosedIsReadUpToItsLastWholeFrame) {
     for (int i = 0; i < 200; ++i) {  // over the megabyte the writer buffers
         ASSERT_EQ(w.WriteFrame(Frame(i).data()), 0);
         const int due = w.GetAudioBytesDue();
-        if (due > 0) ASSERT_EQ(w.WriteAudio(Tone(given / 2, due).data(), due), 0);
+        if (due > 0) {
+            ASSERT_EQ(w.WriteAudio(Tone(given / 2, due).data(), due), 0);
+        }
         given += std::max(due, 0);
     }
     std::filesystem::copy_file(dir / "running.avi", dir / "killed.avi");
