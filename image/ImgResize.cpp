@@ -4,6 +4,7 @@
 
 #include "image/ImgInterlaced.h"
 #include "image/PackedDib.h"
+#include "image/ResizeKernels.h"
 
 namespace {
 
@@ -45,6 +46,17 @@ bool CImgResize::ClipInside(int srcW, int srcH) const {
 unsigned int* CImgResize::Accumulator(int elements) {
     if (m_acc.GetCount() != elements) m_acc.Alloc(elements);
     return m_acc.GetCount() == elements ? m_acc.GetData() : nullptr;
+}
+
+// The blended row of the 24-bit path with the slack its vector kernels read past the
+// last sample; zeroed when made, so that those reads never see undefined memory.
+uint16_t* CImgResize::Samples(int elements) {
+    const int total = elements + static_cast<int>(kResizeAccSlack);
+    if (m_samples.GetCount() != total) {
+        m_samples.Alloc(total);
+        m_samples.FillAll(0);
+    }
+    return m_samples.GetCount() == total ? m_samples.GetData() : nullptr;
 }
 
 // Per output column: the accumulator offset of its left sample and its fraction, so
@@ -91,7 +103,7 @@ BYTE* CImgResize::Resize24(const BYTE* src, BYTE* dst, const BITMAPINFOHEADER* s
         return dst;
     }
 
-    unsigned int* acc = Accumulator(3 * (srcW + 1));
+    uint16_t* acc = Samples(3 * (srcW + 1));
     const unsigned int* cols = Columns(dstW, c.left, sx, srcW, 3);
     if (!acc || !cols) return nullptr;
     const size_t rowSamples = 3 * static_cast<size_t>(srcW);
@@ -103,21 +115,10 @@ BYTE* CImgResize::Resize24(const BYTE* src, BYTE* dst, const BITMAPINFOHEADER* s
         const Sample y = SampleAt(bottomRow + i / sy);
         const int y0 = y.whole < topRow ? y.whole : topRow;
         const int y1 = y0 + 1 < topRow ? y0 + 1 : topRow;
-        const BYTE* r0 = src + srcStride * y0;
-        const BYTE* r1 = src + srcStride * y1;
-        const unsigned wy = y.fraction;
-        for (size_t b = first; b < end; ++b) acc[b] = wy * r1[b] + (256 - wy) * r0[b];
+        BlendRowsVertically(src + srcStride * y0, src + srcStride * y1, y.fraction, acc, first, end);
         if (end == rowSamples)
             for (int ch = 0; ch < 3; ++ch) acc[rowSamples + ch] = acc[rowSamples - 3 + ch];
-
-        BYTE* out = dst + dstStride * i;
-        for (int k = 0; k < dstW; ++k, out += 3) {
-            const unsigned* a = acc + cols[2 * k];
-            const unsigned fraction = cols[2 * k + 1];
-            out[0] = static_cast<BYTE>(Blend(fraction, a[3], a[0]));
-            out[1] = static_cast<BYTE>(Blend(fraction, a[4], a[1]));
-            out[2] = static_cast<BYTE>(Blend(fraction, a[5], a[2]));
-        }
+        BlendColumns24(acc, cols, dstW, dst + dstStride * i);
     }
     return dst;
 }
