@@ -59,16 +59,18 @@ uint16_t* CImgResize::Samples(int elements) {
     return m_samples.GetCount() == total ? m_samples.GetData() : nullptr;
 }
 
-// Per output column: the accumulator offset of its left sample and its fraction, so
+// Per output column: the accumulator offset of its left sample and its fraction (or,
+// with pairWeights, the weights of its two samples as the 24-bit kernels take them), so
 // that the per-pixel loop does no division.
-const unsigned int* CImgResize::Columns(int dstW, int left, double sx, int srcW, int samplesPerPixel) {
+const unsigned int* CImgResize::Columns(int dstW, int left, double sx, int srcW, int samplesPerPixel,
+                                        bool pairWeights) {
     if (m_cols.GetCount() != 2 * dstW) m_cols.Alloc(2 * dstW);
     if (m_cols.GetCount() != 2 * dstW) return nullptr;
     unsigned int* cols = m_cols.GetData();
     for (int k = 0; k < dstW; ++k) {
         const Sample x = SampleAt(left + k / sx);
         cols[2 * k] = unsigned(samplesPerPixel * (x.whole < srcW ? x.whole : srcW - 1));
-        cols[2 * k + 1] = x.fraction;
+        cols[2 * k + 1] = pairWeights ? ResizePairWeights(x.fraction) : x.fraction;
     }
     return cols;
 }
@@ -104,7 +106,7 @@ BYTE* CImgResize::Resize24(const BYTE* src, BYTE* dst, const BITMAPINFOHEADER* s
     }
 
     uint16_t* acc = Samples(3 * (srcW + 1));
-    const unsigned int* cols = Columns(dstW, c.left, sx, srcW, 3);
+    const unsigned int* cols = Columns(dstW, c.left, sx, srcW, 3, true);
     if (!acc || !cols) return nullptr;
     const size_t rowSamples = 3 * static_cast<size_t>(srcW);
     // Output columns read the clip's columns and the one after its last (the copy of
@@ -145,7 +147,7 @@ BYTE* CImgResize::ResizeYUY2(const BYTE* src, BYTE* dst, const BITMAPINFOHEADER*
     }
 
     unsigned int* acc = Accumulator(srcW + 1);
-    const unsigned int* cols = Columns(dstW, c.left, sx, srcW, 1);
+    const unsigned int* cols = Columns(dstW, c.left, sx, srcW, 1, false);
     if (!acc || !cols) return nullptr;
     const int lastRow = c.bottom - 1;
     for (int i = 0; i < dstH; ++i) {

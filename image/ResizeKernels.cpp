@@ -18,12 +18,6 @@ std::atomic<ResizeKernels> g_best{ResizeKernels::kAvx2};
 constexpr uint16_t kSampleOffset = 0x8000;
 constexpr int kBlendBias = 256 * 32768 + 0x8000;
 
-// Weights of here and next as two 16-bit halves of one word, in the order the
-// multiply-add pairs them: here in the low half.
-inline int PairWeights(unsigned fraction) {
-    return static_cast<int>((256 - fraction) | fraction << 16);
-}
-
 void VerticalScalar(const uint8_t* r0, const uint8_t* r1, unsigned wy, uint16_t* acc, size_t b, size_t end) {
     for (; b < end; ++b) acc[b] = static_cast<uint16_t>((wy * r1[b] + (256 - wy) * r0[b]) ^ kSampleOffset);
 }
@@ -31,7 +25,7 @@ void VerticalScalar(const uint8_t* r0, const uint8_t* r1, unsigned wy, uint16_t*
 void HorizontalScalar(const uint16_t* acc, const unsigned* cols, int k, int dstW, uint8_t* out) {
     for (; k < dstW; ++k) {
         const uint16_t* a = acc + cols[2 * k];
-        const unsigned f = cols[2 * k + 1];
+        const unsigned f = cols[2 * k + 1] >> 16;
         for (int ch = 0; ch < 3; ++ch) {
             const unsigned here = a[ch] ^ kSampleOffset, next = a[ch + 3] ^ kSampleOffset;
             out[3 * k + ch] = static_cast<uint8_t>((f * next + (256 - f) * here + 0x8000) >> 16);
@@ -97,7 +91,7 @@ __attribute__((target("avx2"))) size_t VerticalAvx2(const uint8_t* r0, const uin
 __attribute__((target("ssse3"))) inline __m128i PixelSsse3(const uint16_t* acc, const unsigned* cols, int k,
                                                            __m128i pair, __m128i bias) {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(acc + cols[2 * k]));
-    const __m128i weights = _mm_set1_epi32(PairWeights(cols[2 * k + 1]));
+    const __m128i weights = _mm_set1_epi32(static_cast<int>(cols[2 * k + 1]));
     return _mm_srai_epi32(_mm_add_epi32(_mm_madd_epi16(_mm_shuffle_epi8(a, pair), weights), bias), 16);
 }
 
@@ -119,19 +113,21 @@ __attribute__((target("ssse3"))) int HorizontalSsse3(const uint16_t* acc, const 
     return k;
 }
 
-// Pixels k (low half) and k + 4 (high half).
+// Pixels k (low half) and k + 4 (high half), with their weights in every word of
+// each half.
 __attribute__((target("avx2"))) inline __m256i PixelsAvx2(const uint16_t* acc, const unsigned* cols, int k,
-                                                          __m256i pair, __m256i bias) {
+                                                          __m256i weights, __m256i pair, __m256i bias) {
     const __m256i a = _mm256_inserti128_si256(
         _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(acc + cols[2 * k]))),
         _mm_loadu_si128(reinterpret_cast<const __m128i*>(acc + cols[2 * k + 8])), 1);
-    const __m256i weights = _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_set1_epi32(PairWeights(cols[2 * k + 1]))),
-                                                    _mm_set1_epi32(PairWeights(cols[2 * k + 9])), 1);
     return _mm256_srai_epi32(_mm256_add_epi32(_mm256_madd_epi16(_mm256_shuffle_epi8(a, pair), weights), bias), 16);
 }
 
 // Eight pixels a step: the halves hold pixels k..k+3 and k+4..k+7, whose twelve
-// bytes each are then moved together into 24 contiguous bytes.
+// bytes each are then moved together into 24 contiguous bytes. The weights come
+// from two loads of the column table, (offset, weights) pairs of pixels k..k+3 and
+// k+4..k+7, whose halves are regrouped so that each pixel pair's weights share a
+// 128-bit half and are then spread over it.
 __attribute__((target("avx2"))) int HorizontalAvx2(const uint16_t* acc, const unsigned* cols, int k, int dstW,
                                                    uint8_t* out) {
     const __m256i pair = _mm256_setr_epi8(TALVERN_PAIR_NEIGHBOURS, TALVERN_PAIR_NEIGHBOURS);
@@ -139,10 +135,15 @@ __attribute__((target("avx2"))) int HorizontalAvx2(const uint16_t* acc, const un
     const __m256i join = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7);
     const __m256i bias = _mm256_set1_epi32(kBlendBias);
     for (; k + 8 <= dstW; k += 8) {
-        const __m256i p01 =
-            _mm256_packs_epi32(PixelsAvx2(acc, cols, k, pair, bias), PixelsAvx2(acc, cols, k + 1, pair, bias));
+        const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + 2 * k));
+        const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cols + 2 * k + 8));
+        const __m256i w01 = _mm256_permute2x128_si256(low, high, 0x20);  // pixels k, k+1 | k+4, k+5
+        const __m256i w23 = _mm256_permute2x128_si256(low, high, 0x31);  // pixels k+2, k+3 | k+6, k+7
+        const __m256i p01 = _mm256_packs_epi32(PixelsAvx2(acc, cols, k, _mm256_shuffle_epi32(w01, 0x55), pair, bias),
+                                               PixelsAvx2(acc, cols, k + 1, _mm256_shuffle_epi32(w01, 0xFF), pair, bias));
         const __m256i p23 =
-            _mm256_packs_epi32(PixelsAvx2(acc, cols, k + 2, pair, bias), PixelsAvx2(acc, cols, k + 3, pair, bias));
+            _mm256_packs_epi32(PixelsAvx2(acc, cols, k + 2, _mm256_shuffle_epi32(w23, 0x55), pair, bias),
+                               PixelsAvx2(acc, cols, k + 3, _mm256_shuffle_epi32(w23, 0xFF), pair, bias));
         const __m256i bytes =
             _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(_mm256_packus_epi16(p01, p23), pack), join);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * k), _mm256_castsi256_si128(bytes));

@@ -27,6 +27,10 @@ void BlendRowsVertically(const uint8_t* r0, const uint8_t* r1, unsigned wy, uint
 // accumulator needs this many more elements (their values are never used).
 constexpr size_t kResizeAccSlack = 8;
 
+// The weights of a column whose fraction is f, as the horizontal pass takes them:
+// 256 - f (for the left sample) in the low 16 bits, f in the high 16 bits.
+constexpr unsigned ResizePairWeights(unsigned fraction) { return (256 - fraction) | fraction << 16; }
+
 // dstW output pixels of three bytes into out: pixel k blends acc[cols[2k] + ch] with
-// acc[cols[2k] + 3 + ch] by the fraction cols[2k + 1]. Writes exactly 3 * dstW bytes.
+// acc[cols[2k] + 3 + ch] by the weights cols[2k + 1]. Writes exactly 3 * dstW bytes.
 void BlendColumns24(const uint16_t* acc, const unsigned* cols, int dstW, uint8_t* out);
