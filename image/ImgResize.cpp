@@ -4,6 +4,7 @@
 
 #include "image/ImgInterlaced.h"
 #include "image/PackedDib.h"
+#include "image/ResizeKernels.h"
 
 namespace {
 
@@ -47,16 +48,29 @@ unsigned int* CImgResize::Accumulator(int elements) {
     return m_acc.GetCount() == elements ? m_acc.GetData() : nullptr;
 }
 
-// Per output column: the accumulator offset of its left sample and its fraction, so
+// The blended row of the 24-bit path with the slack its vector kernels read past the
+// last sample; zeroed when made, so that those reads never see undefined memory.
+uint16_t* CImgResize::Samples(int elements) {
+    const int total = elements + static_cast<int>(kResizeAccSlack);
+    if (m_samples.GetCount() != total) {
+        m_samples.Alloc(total);
+        m_samples.FillAll(0);
+    }
+    return m_samples.GetCount() == total ? m_samples.GetData() : nullptr;
+}
+
+// Per output column: the accumulator offset of its left sample and its fraction (or,
+// with pairWeights, the weights of its two samples as the 24-bit kernels take them), so
 // that the per-pixel loop does no division.
-const unsigned int* CImgResize::Columns(int dstW, int left, double sx, int srcW, int samplesPerPixel) {
+const unsigned int* CImgResize::Columns(int dstW, int left, double sx, int srcW, int samplesPerPixel,
+                                        bool pairWeights) {
     if (m_cols.GetCount() != 2 * dstW) m_cols.Alloc(2 * dstW);
     if (m_cols.GetCount() != 2 * dstW) return nullptr;
     unsigned int* cols = m_cols.GetData();
     for (int k = 0; k < dstW; ++k) {
         const Sample x = SampleAt(left + k / sx);
         cols[2 * k] = unsigned(samplesPerPixel * (x.whole < srcW ? x.whole : srcW - 1));
-        cols[2 * k + 1] = x.fraction;
+        cols[2 * k + 1] = pairWeights ? ResizePairWeights(x.fraction) : x.fraction;
     }
     return cols;
 }
@@ -91,8 +105,8 @@ BYTE* CImgResize::Resize24(const BYTE* src, BYTE* dst, const BITMAPINFOHEADER* s
         return dst;
     }
 
-    unsigned int* acc = Accumulator(3 * (srcW + 1));
-    const unsigned int* cols = Columns(dstW, c.left, sx, srcW, 3);
+    uint16_t* acc = Samples(3 * (srcW + 1));
+    const unsigned int* cols = Columns(dstW, c.left, sx, srcW, 3, true);
     if (!acc || !cols) return nullptr;
     const size_t rowSamples = 3 * static_cast<size_t>(srcW);
     // Output columns read the clip's columns and the one after its last (the copy of
@@ -103,21 +117,10 @@ BYTE* CImgResize::Resize24(const BYTE* src, BYTE* dst, const BITMAPINFOHEADER* s
         const Sample y = SampleAt(bottomRow + i / sy);
         const int y0 = y.whole < topRow ? y.whole : topRow;
         const int y1 = y0 + 1 < topRow ? y0 + 1 : topRow;
-        const BYTE* r0 = src + srcStride * y0;
-        const BYTE* r1 = src + srcStride * y1;
-        const unsigned wy = y.fraction;
-        for (size_t b = first; b < end; ++b) acc[b] = wy * r1[b] + (256 - wy) * r0[b];
+        BlendRowsVertically(src + srcStride * y0, src + srcStride * y1, y.fraction, acc, first, end);
         if (end == rowSamples)
             for (int ch = 0; ch < 3; ++ch) acc[rowSamples + ch] = acc[rowSamples - 3 + ch];
-
-        BYTE* out = dst + dstStride * i;
-        for (int k = 0; k < dstW; ++k, out += 3) {
-            const unsigned* a = acc + cols[2 * k];
-            const unsigned fraction = cols[2 * k + 1];
-            out[0] = static_cast<BYTE>(Blend(fraction, a[3], a[0]));
-            out[1] = static_cast<BYTE>(Blend(fraction, a[4], a[1]));
-            out[2] = static_cast<BYTE>(Blend(fraction, a[5], a[2]));
-        }
+        BlendColumns24(acc, cols, dstW, dst + dstStride * i);
     }
     return dst;
 }
@@ -144,7 +147,7 @@ BYTE* CImgResize::ResizeYUY2(const BYTE* src, BYTE* dst, const BITMAPINFOHEADER*
     }
 
     unsigned int* acc = Accumulator(srcW + 1);
-    const unsigned int* cols = Columns(dstW, c.left, sx, srcW, 1);
+    const unsigned int* cols = Columns(dstW, c.left, sx, srcW, 1, false);
     if (!acc || !cols) return nullptr;
     const int lastRow = c.bottom - 1;
     for (int i = 0; i < dstH; ++i) {

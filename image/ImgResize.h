@@ -32,11 +32,14 @@ public:
 private:
     bool ClipInside(int srcW, int srcH) const;
     unsigned int* Accumulator(int elements);
-    const unsigned int* Columns(int dstW, int left, double sx, int srcW, int samplesPerPixel);
+    uint16_t* Samples(int elements);
+    const unsigned int* Columns(int dstW, int left, double sx, int srcW, int samplesPerPixel, bool pairWeights);
 
     RECT m_clip{};
-    // One source row of vertically blended samples in 1/256 units, kept between frames.
+    // One source row of vertically blended samples in 1/256 units, kept between frames:
+    // 32-bit for YUY2, 16-bit and offset as the 24-bit kernels take them (ResizeKernels.h).
     CMemBuffBase<unsigned int> m_acc;
-    // Per output column: accumulator offset and 8-bit fraction, rebuilt for each frame.
+    CMemBuffBase<uint16_t> m_samples;
+    // Per output column: accumulator offset and 8-bit fraction or weights, rebuilt for each frame.
     CMemBuffBase<unsigned int> m_cols;
 };

@@ -17,6 +17,7 @@
 #include "image/ImgFileJpeg.h"
 #include "image/ImgFilePng.h"
 #include "image/ImgFileTiff.h"
+#include "image/ResizeKernels.h"
 
 namespace fs = std::filesystem;
 
@@ -72,18 +73,31 @@ void BM_Deinterlace(benchmark::State& state) {
 }
 BENCHMARK(BM_Deinterlace)->ArgsProduct({{0, 1}, {1, 2, 3}})->ArgNames({"size", "mode"})->UseRealTime();
 
-// Resize from each size to each size (full-frame clip); same size is the row copy.
+// Resize from each size to each size (full-frame clip; same size is the row copy),
+// and the centred half of the large frame to two thirds of it; with each kernel family.
 void BM_Resize(benchmark::State& state) {
-    const Size from = kSizes[state.range(0)], to = kSizes[state.range(1)];
+    const Size from = kSizes[state.range(0) == 2 ? 1 : state.range(0)];
+    const Size to = state.range(0) == 2 ? Size{from.w * 2 / 3, from.h * 2 / 3} : kSizes[state.range(1)];
+    const auto kernels = static_cast<ResizeKernels>(state.range(2));
+    if (!HaveResizeKernels(kernels)) return state.SkipWithError("this CPU lacks the kernels");
+    LimitResizeKernels(kernels);
     const auto src = MakeFrame(from.w, from.h);
     std::vector<BYTE> dst(Stride(to.w) * to.h);
     CIOdataE pipe;
-    pipe.SetClipRect(0, 0, from.w, from.h);
+    if (state.range(0) == 2)
+        pipe.SetClipRect(from.w / 4, from.h / 4, from.w / 4 + from.w / 2, from.h / 4 + from.h / 2);
+    else
+        pipe.SetClipRect(0, 0, from.w, from.h);
     const BITMAPINFOHEADER sh = MakeBitmapInfoHeader24(from.w, from.h), dh = MakeBitmapInfoHeader24(to.w, to.h);
     for (auto _ : state) benchmark::DoNotOptimize(pipe.Resize(src.data(), dst.data(), &sh, &dh));
+    LimitResizeKernels(ResizeKernels::kAvx2);
     SetPixelRate(state, int64_t{to.w} * to.h);
 }
-BENCHMARK(BM_Resize)->ArgsProduct({{0, 1}, {0, 1}})->ArgNames({"from", "to"})->UseRealTime();
+BENCHMARK(BM_Resize)
+    ->ArgsProduct({{0, 1}, {0, 1}, {0, 2}})
+    ->ArgsProduct({{2}, {0}, {0, 1, 2}})
+    ->ArgNames({"from", "to", "kernels"})
+    ->UseRealTime();
 
 template <typename Write>
 void WriteBench(benchmark::State& state, const char* name, Write write) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "image/IOdataE.h"
+#include "image/ResizeKernels.h"
 
 namespace {
 
@@ -337,3 +338,37 @@ TEST(BrightnessTable, IdentityClampsAndGamma) {
 }
 
 }  // namespace
+
+// The vector kernels of the 24-bit resize give the scalar code's bytes, padding left
+// alone, for widths around their step sizes, clips at either edge, up and down scaling
+// and samples at both ends of the range.
+class ResizeKernelsMatch : public ::testing::TestWithParam<ResizeKernels> {
+protected:
+    void TearDown() override { LimitResizeKernels(ResizeKernels::kAvx2); }
+};
+
+TEST_P(ResizeKernelsMatch, TheScalarBytes) {
+    if (!HaveResizeKernels(GetParam())) GTEST_SKIP() << "this CPU lacks the kernels";
+    const int srcW = 67, srcH = 9;
+    std::vector<BYTE> src(size_t((3 * srcW + 3) & ~3) * srcH);
+    for (size_t i = 0; i < src.size(); ++i) src[i] = (i / 7) % 5 == 0 ? 255 * (i / 35 % 2) : BYTE(i * 167 + (i >> 5));
+    const BITMAPINFOHEADER sh = Header(srcW, srcH);
+    const RECT clips[] = {{0, 0, srcW, srcH}, {5, 2, 40, 7}, {50, 0, srcW, 4}, {66, 3, srcW, 9}, {0, 4, 1, 5}};
+    CImgResize scalar, vector;
+    for (const RECT& c : clips)
+        for (int dstW : {1, 2, 3, 4, 5, 7, 8, 9, 12, 15, 16, 17, 25, 33, 66, 99, 150})
+            for (int dstH : {1, 2, 5, 13}) {
+                const BITMAPINFOHEADER dh = Header(dstW, dstH);
+                std::vector<BYTE> a(size_t((3 * dstW + 3) & ~3) * dstH + 16, 0xA5), b = a;
+                scalar.SetClipRect(c.left, c.top, c.right, c.bottom);
+                vector.SetClipRect(c.left, c.top, c.right, c.bottom);
+                LimitResizeKernels(ResizeKernels::kScalar);
+                ASSERT_TRUE(scalar.Resize(src.data(), a.data(), &sh, &dh));
+                LimitResizeKernels(GetParam());
+                ASSERT_TRUE(vector.Resize(src.data(), b.data(), &sh, &dh));
+                ASSERT_EQ(a, b) << "clip from " << c.left << "," << c.top << " to " << dstW << "x" << dstH;
+            }
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, ResizeKernelsMatch, ::testing::Values(ResizeKernels::kSsse3, ResizeKernels::kAvx2),
+                         [](const auto& info) { return info.param == ResizeKernels::kSsse3 ? "Ssse3" : "Avx2"; });
