@@ -22,6 +22,7 @@
 #include "foundation/TimeMmanager.h"
 #include "image/IOdataE.h"
 #include "image/ResImgFile.h"
+#include "image/ImageFileWorker.h"
 #include "platform/ui/FrameDC.h"
 #include "platform/win32/Win32Types.h"
 #include "toolkit/BaseView.h"
@@ -174,12 +175,22 @@ public:
     // One pass over the frames from the current one; 0 at the last frame or on a stop
     // request, else the first error code.
     int PlayLoop();
-    // Drains the queue, then keeps draining every 100 ms while paused. A quit met here
-    // ends the run as a Stop would. Always 0.
+    int PlayFrames();
+    // Drains the queue, then keeps draining every 100 ms while paused, once the files of
+    // the frame shown are complete. A quit met here ends the run as a Stop would. 0, or
+    // 502 when the files of the frame shown could not be written.
     int WaitWhilePaused();
+    // Waits, pumping messages, for the image files handed to the worker. 0, or 502 when
+    // one could not be written; the frame they belong to is then shown again, as when
+    // the run writes its files in line.
+    int FinishImageFiles();
+    // Image files beside the run (the default) or in line with it; the files are the same.
+    void SetImageFilesBesideRun(bool beside) { m_bImagesBeside = beside; }
     // Per frame of a pass (n counts from 1): image files every Nth frame and the frame
     // of each movie output; 0, 501, 502 or 2006.
     int OutputFrame(int n);
+    // The image files of the frame: on the worker while no movie output is on, else in line.
+    int OutputImageFiles(const BYTE* bits);
     // The audio that belongs to the frame just output; 0 or an error code.
     int OutputAudioForFrame();
     // One still image in the format of the path's extension, with the settings' JPEG quality.
@@ -356,6 +367,13 @@ private:
     ViewRunHooks m_runHooks;
     // Kept for every run: its writers keep their buffers between files.
     CResImgFile m_imageFiles;
+    // With no movie output on, a frame's image files are written on the worker while the
+    // next frame is read and shown.
+    CImageFileWorker m_imageWorker;
+    bool m_bImagesBeside = true;
+    bool m_bImagesPending = false;
+    int m_nImagesFrame = 0;  // the frame whose files the worker writes
+    std::wstring m_strImagePaths[CImageFileWorker::kMaxFiles];
     // The source audio of a frame, read in pieces of a bounded size.
     CMemBuffBase<unsigned char> m_audio;
     // The output header the movie writers were opened with.

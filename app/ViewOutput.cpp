@@ -98,18 +98,59 @@ int CTALVERNView::OutputFrame(int n) {
     const bool analysis = doc->m_bOutputWmv && m_wmv->IsTwoPass();
     const auto interval = static_cast<unsigned>(std::max(doc->m_Info.m_nImageInterval, 1));
     if (!analysis && static_cast<unsigned>(n) % interval == 0) {
-        for (const ImageOutput& image : kImageOutputs) {
-            if (!(doc->*image.on)) continue;
-            wchar_t suffix[32];
-            std::swprintf(suffix, std::size(suffix), image.suffix, m_nCurrent + 1);
-            m_strImagePath.assign(m_strImagePrefix).append(suffix);
-            if (IsTheMovie(m_strImagePath) || !WriteImageFile(bits, &doc->m_OutputHeader, m_strImagePath))
-                return ResultCode::kOutput;
-        }
+        if (const int code = OutputImageFiles(bits)) return code;
     }
     if (doc->m_bOutputAvi && !analysis && m_avi->WriteFrame(bits) != 0) return ResultCode::kStreamWrite;
     if (doc->m_bOutputWmv && m_wmv->WriteVideoFrame(bits) != 0) return ResultCode::kStreamWrite;
     return 0;
+}
+
+int CTALVERNView::OutputImageFiles(const BYTE* bits) {
+    CTALVERNDoc* doc = m_pDocument;
+    // The files of the frame before are finished first: a failure there ends the run
+    // before this frame's files begin, as it would in line.
+    if (const int code = FinishImageFiles()) return code;
+    int count = 0;
+    bool refused = false;
+    for (const ImageOutput& image : kImageOutputs) {
+        if (!(doc->*image.on)) continue;
+        wchar_t suffix[32];
+        std::swprintf(suffix, std::size(suffix), image.suffix, m_nCurrent + 1);
+        std::wstring& path = m_strImagePaths[count];
+        path.assign(m_strImagePrefix).append(suffix);
+        if (IsTheMovie(path)) {
+            refused = true;
+            break;
+        }
+        ++count;
+    }
+    const bool beside = m_bImagesBeside && !doc->m_bOutputAvi && !doc->m_bOutputWmv;
+    if (beside) {
+        const int quality = doc->m_Info.m_nJpegQuality;
+        if (!m_imageWorker.Post(bits, doc->m_OutputHeader, quality, m_strImagePaths, count, refused))
+            return ResultCode::kMemory;
+        m_bImagesPending = true;
+        m_nImagesFrame = m_nCurrent;
+        return 0;
+    }
+    for (int i = 0; i < count; ++i)
+        if (!WriteImageFile(bits, &doc->m_OutputHeader, m_strImagePaths[i])) return ResultCode::kOutput;
+    return refused ? ResultCode::kOutput : 0;
+}
+
+int CTALVERNView::FinishImageFiles() {
+    if (!m_bImagesPending) return 0;
+    while (!m_imageWorker.WaitFor(5)) {
+        // A quit stays queued for the main loop; the run ends as after a Stop.
+        if (PumpMessages() && m_pDocument) m_pDocument->m_nPlayState = PlayState::Stopped;
+    }
+    m_bImagesPending = false;
+    if (m_imageWorker.Succeeded()) return 0;
+    if (m_nCurrent != m_nImagesFrame) {
+        m_nCurrent = m_nImagesFrame;
+        ShowFrame();  // the failure is told over the frame whose file failed
+    }
+    return ResultCode::kOutput;
 }
 
 int CTALVERNView::OutputAudioForFrame() {

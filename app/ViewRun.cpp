@@ -247,6 +247,11 @@ void CTALVERNView::AbandonRun() {
         m_pDocument->m_nPlayState = PlayState::Stopped;
         return;
     }
+    // The worker's frame is finished, not left half written behind the closed run.
+    if (m_bImagesPending) {
+        while (!m_imageWorker.WaitFor(100)) continue;
+        m_bImagesPending = false;
+    }
     m_wmv->Close();
     m_avi->Close();
 }
@@ -292,6 +297,14 @@ int CTALVERNView::PrepareOutputBuffer() {
 }
 
 int CTALVERNView::PlayLoop() {
+    const int code = PlayFrames();
+    // Whatever ended the pass, the image files of the frames output are finished; a
+    // failure among them came first.
+    const int files = FinishImageFiles();
+    return files ? files : code;
+}
+
+int CTALVERNView::PlayFrames() {
     CTALVERNDoc* doc = m_pDocument;
     m_bPlainFrame = IsIdentityClip();
     if (doc->IsAnyOutputOn()) {
@@ -313,7 +326,7 @@ int CTALVERNView::PlayLoop() {
         if (const int code = OutputFrame(n)) return code;
         if (const int code = OutputAudioForFrame()) return code;
         m_stopwatch.AddElapsed();
-        WaitWhilePaused();
+        if (const int code = WaitWhilePaused()) return code;
         m_stopwatch.Start();
         if (doc->m_nPlayState == PlayState::Stopped || m_nCurrent >= last) return 0;
         ++m_nCurrent;
@@ -329,6 +342,9 @@ int CTALVERNView::WaitWhilePaused() {
         return true;
     };
     if (quitting()) return 0;
+    // A paused run shows a frame whose files are all there.
+    if (GetPlayState() == PlayState::Paused)
+        if (const int code = FinishImageFiles()) return code;
     while (GetPlayState() == PlayState::Paused) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         if (quitting()) break;

@@ -23,7 +23,7 @@
 #include "bench/pipeline/AllocCounter.h"
 #include "bench/pipeline/KeyDecode.h"
 #include "image/IOdataE.h"
-#include "image/ResImgFile.h"
+#include "image/ImageFileWorker.h"
 #include "platform/avifile/AviFrameDecoder.h"
 #include "readers/DecAVIAudio.h"
 #include "writers/EncAVI2.h"
@@ -192,16 +192,27 @@ public:
         if (m_ext.empty()) return;
         wchar_t name[16];
         std::swprintf(name, 16, L"%07d", n);
+        // As in the program's run: the file is written beside the reading of the next frame.
+        Finish();
         m_path.assign(m_dir).append(name).append(m_ext);
-        BITMAPINFOHEADER h = m_header;
-        if (!m_files.Save(bits, &h, m_path.c_str(), m_o.quality)) Fail("an image was not written");
+        if (!m_files.Post(bits, m_header, m_o.quality, &m_path, 1, false)) Fail("an image was not handed over");
+        m_pending = true;
+    }
+
+    // Waits for the last image file.
+    void Finish() {
+        if (!m_pending) return;
+        while (!m_files.WaitFor(1000)) continue;
+        m_pending = false;
+        if (!m_files.Succeeded()) Fail("an image was not written");
     }
 
 private:
     const Options& m_o;
     BITMAPINFOHEADER m_header;
     std::unique_ptr<CEncAVI2> m_encoder;
-    CResImgFile m_files;
+    CImageFileWorker m_files;
+    bool m_pending = false;
     std::wstring m_ext;
     std::wstring m_dir;
     std::wstring m_path;
@@ -236,6 +247,7 @@ int Sequential(const Options& o) {
         for (int q = 0; q < 4; ++q)
             if (n == (frames - 1) * (q + 1) / 4) rss[q] = ResidentKb();
     }
+    sink.Finish();
     const AllocCounts end = CurrentAllocCounts();
     const int steadyFrames = std::max(1, frames - warm);
     reader.Close();

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 
@@ -477,4 +478,60 @@ TEST_F(RunTest, SaveImageAndCopyGiveTheProcessedFrame) {
     DispatchCommand(view, kSaveImage);
     EXPECT_TRUE(fs::exists(out / "clip.2024.png"));
     EXPECT_TRUE(script.ui.messageBoxes.empty());
+}
+
+// The image files of a run written beside it, on the worker, are those written in line:
+// the same names and bytes, the same first failure with its box over the same frame,
+// and the same files at a pause and after a stop.
+TEST_F(RunTest, ImageFilesBesideTheRunAreThoseWrittenInLine) {
+    struct Outcome {
+        std::map<std::string, std::string> files;
+        std::vector<std::wstring> captions;
+        int frame = -1;
+        std::set<std::string> atPause;
+        bool operator==(const Outcome&) const = default;
+    };
+    Open("m12", 12);
+    doc.m_bOutputBmp = doc.m_bOutputJpg = doc.m_bOutputTif = doc.m_bOutputPng = TRUE;
+    doc.m_ClipRect = {8, 4, 56, 44};
+    doc.m_OutputHeader.biWidth = 40;
+    doc.m_OutputHeader.biHeight = 30;
+    bool pauseAndStop = false;
+    auto run = [&](bool beside, const std::function<void()>& before) {
+        for (const auto& f : Files()) fs::remove_all(out / f);
+        script.ui.messageBoxes.clear();
+        Outcome o;
+        before();
+        pump.step = [&] {
+            if (pauseAndStop && view.GetCurrentFrame() == 3 && doc.m_nPlayState == PlayState::Playing &&
+                o.atPause.empty()) {
+                DispatchCommand(view, kPause);
+            } else if (doc.m_nPlayState == PlayState::Paused) {
+                o.atPause = Files();
+                DispatchCommand(view, kPlay);
+            } else if (view.GetCurrentFrame() == 6 && pauseAndStop) {
+                DispatchCommand(view, kStop);
+            }
+        };
+        view.SetImageFilesBesideRun(beside);
+        view.SetCurrentFrame(0);
+        Play();
+        for (const auto& f : Files())
+            if (fs::is_regular_file(out / f)) o.files[f] = ReadFileBytes(out / f);
+        o.captions = Captions();
+        o.frame = view.GetCurrentFrame();
+        return o;
+    };
+    const std::pair<const char*, std::function<void()>> cases[] = {
+        {"whole run", [&] { pauseAndStop = false; }},
+        {"a file that cannot be written", [&] { fs::create_directory(out / *Images({8}, ".tif").begin()); }},
+        {"pause and stop", [&] { pauseAndStop = true; }},
+    };
+    for (const auto& [name, before] : cases) {
+        const Outcome inLine = run(false, before);
+        const Outcome beside = run(true, before);
+        EXPECT_TRUE(inLine == beside) << name;
+        EXPECT_FALSE(inLine.files.empty()) << name;
+    }
+    EXPECT_EQ(run(true, [] {}).atPause.size(), 16u);  // frames 1-4, four formats each
 }
