@@ -184,6 +184,8 @@ public:
     // one could not be written; the frame they belong to is then shown again, as when
     // the run writes its files in line.
     int FinishImageFiles();
+    // One round of the pump while the run waits for its files; a quit stops the run.
+    void PumpRunMessages();
     // Image files beside the run (the default) or in line with it; the files are the same.
     void SetImageFilesBesideRun(bool beside) { m_bImagesBeside = beside; }
     // Per frame of a pass (n counts from 1): image files every Nth frame and the frame
@@ -372,7 +374,6 @@ private:
     CImageFileWorker m_imageWorker;
     bool m_bImagesBeside = true;
     bool m_bImagesPending = false;
-    int m_nImagesFrame = 0;  // the frame whose files the worker writes
     std::wstring m_strImagePaths[CImageFileWorker::kMaxFiles];
     // The source audio of a frame, read in pieces of a bounded size.
     CMemBuffBase<unsigned char> m_audio;

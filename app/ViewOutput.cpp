@@ -107,9 +107,10 @@ int CTALVERNView::OutputFrame(int n) {
 
 int CTALVERNView::OutputImageFiles(const BYTE* bits) {
     CTALVERNDoc* doc = m_pDocument;
-    // The files of the frame before are finished first: a failure there ends the run
-    // before this frame's files begin, as it would in line.
-    if (const int code = FinishImageFiles()) return code;
+    // A failure among the frames before ends the run before this frame's files begin,
+    // as it would in line.
+    while (m_bImagesPending && !m_imageWorker.WaitForSlot(5)) PumpRunMessages();
+    if (m_bImagesPending && m_imageWorker.Failed()) return FinishImageFiles();
     int count = 0;
     bool refused = false;
     for (const ImageOutput& image : kImageOutputs) {
@@ -127,10 +128,9 @@ int CTALVERNView::OutputImageFiles(const BYTE* bits) {
     const bool beside = m_bImagesBeside && !doc->m_bOutputAvi && !doc->m_bOutputWmv;
     if (beside) {
         const int quality = doc->m_Info.m_nJpegQuality;
-        if (!m_imageWorker.Post(bits, doc->m_OutputHeader, quality, m_strImagePaths, count, refused))
+        if (!m_imageWorker.Post(m_nCurrent, bits, doc->m_OutputHeader, quality, m_strImagePaths, count, refused))
             return ResultCode::kMemory;
         m_bImagesPending = true;
-        m_nImagesFrame = m_nCurrent;
         return 0;
     }
     for (int i = 0; i < count; ++i)
@@ -140,17 +140,21 @@ int CTALVERNView::OutputImageFiles(const BYTE* bits) {
 
 int CTALVERNView::FinishImageFiles() {
     if (!m_bImagesPending) return 0;
-    while (!m_imageWorker.WaitFor(5)) {
-        // A quit stays queued for the main loop; the run ends as after a Stop.
-        if (PumpMessages() && m_pDocument) m_pDocument->m_nPlayState = PlayState::Stopped;
-    }
+    while (!m_imageWorker.WaitForAll(5)) PumpRunMessages();
     m_bImagesPending = false;
-    if (m_imageWorker.Succeeded()) return 0;
-    if (m_nCurrent != m_nImagesFrame) {
-        m_nCurrent = m_nImagesFrame;
+    if (!m_imageWorker.Failed()) return 0;
+    const int failed = m_imageWorker.FailedTag();
+    m_imageWorker.ClearFailure();
+    if (m_nCurrent != failed) {
+        m_nCurrent = failed;
         ShowFrame();  // the failure is told over the frame whose file failed
     }
     return ResultCode::kOutput;
+}
+
+void CTALVERNView::PumpRunMessages() {
+    // A quit stays queued for the main loop; the run ends as after a Stop.
+    if (PumpMessages() && m_pDocument) m_pDocument->m_nPlayState = PlayState::Stopped;
 }
 
 int CTALVERNView::OutputAudioForFrame() {

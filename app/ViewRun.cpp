@@ -249,8 +249,9 @@ void CTALVERNView::AbandonRun() {
     }
     // The worker's frame is finished, not left half written behind the closed run.
     if (m_bImagesPending) {
-        while (!m_imageWorker.WaitFor(100)) continue;
+        while (!m_imageWorker.WaitForAll(100)) continue;
         m_bImagesPending = false;
+        m_imageWorker.ClearFailure();
     }
     m_wmv->Close();
     m_avi->Close();
@@ -336,10 +337,8 @@ int CTALVERNView::PlayFrames() {
 
 int CTALVERNView::WaitWhilePaused() {
     auto quitting = [this] {
-        if (!PumpMessages()) return false;
-        // The quit stays queued for the main loop; the run ends as after a Stop.
-        if (m_pDocument) m_pDocument->m_nPlayState = PlayState::Stopped;
-        return true;
+        PumpRunMessages();
+        return GetPlayState() == PlayState::Stopped;
     };
     if (quitting()) return 0;
     // A paused run shows a frame whose files are all there.

@@ -1,64 +1,150 @@
 #include "image/ImageFileWorker.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
+
+CImageFileWorker::CImageFileWorker(int encoders)
+    : m_encoders(std::max(encoders, 1)), m_slots(static_cast<size_t>(m_encoders) + 1) {}
 
 CImageFileWorker::~CImageFileWorker() {
     {
         std::lock_guard<std::mutex> hold(m_lock);
         m_quit = true;
     }
-    m_wake.notify_one();
-    if (m_thread.joinable()) m_thread.join();
+    m_wake.notify_all();
+    for (std::thread& t : m_threads) t.join();
 }
 
-bool CImageFileWorker::Post(const BYTE* bits, const BITMAPINFOHEADER& header, int quality,
+int CImageFileWorker::DefaultEncoders() {
+    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    return std::clamp(cores - 1, 1, 4);
+}
+
+bool CImageFileWorker::Post(int tag, const BYTE* bits, const BITMAPINFOHEADER& header, int quality,
                             const std::wstring* paths, int count, bool refusedAfter) {
-    const std::optional<int64_t> bytes = FrameBytes24(header.biWidth, header.biHeight < 0 ? -int64_t{header.biHeight}
-                                                                                           : header.biHeight);
+    const int64_t height = header.biHeight < 0 ? -int64_t{header.biHeight} : header.biHeight;
+    const std::optional<int64_t> bytes = FrameBytes24(header.biWidth, height);
     if (!bits || !bytes || count < 0 || count > kMaxFiles) return false;
     std::unique_lock<std::mutex> hold(m_lock);
-    if (m_pending) return false;
-    // The block grows to the largest frame and stays: later frames copy into it.
+    Slot& slot = SlotOf(m_posted);
+    if (slot.state != State::Free) return false;
+    hold.unlock();
+    // A free slot is the caller's alone until it is handed over below.
     const int size = static_cast<int>(*bytes);
-    if (!m_frame.GetBuffer(size) || m_frame.GetCount() < size) return false;
-    std::memcpy(m_frame.GetData(), bits, static_cast<size_t>(size));
-    m_header = header;
-    m_quality = quality;
-    for (int i = 0; i < count; ++i) m_paths[i].assign(paths[i]);  // keeps each string's block
-    m_count = count;
-    m_refusedAfter = refusedAfter;
-    m_pending = true;
-    if (!m_thread.joinable()) m_thread = std::thread(&CImageFileWorker::Run, this);
+    if (!slot.frame.GetBuffer(size) || slot.frame.GetCount() < size) return false;
+    std::memcpy(slot.frame.GetData(), bits, static_cast<size_t>(size));
+    slot.tag = tag;
+    slot.header = header;
+    slot.quality = quality;
+    for (int i = 0; i < count; ++i) slot.paths[i].assign(paths[i]);  // keeps each string's block
+    slot.count = count;
+    slot.refusedAfter = refusedAfter;
+    hold.lock();
+    slot.state = State::Posted;
+    ++m_posted;
+    if (m_threads.empty())
+        for (int i = 0; i < m_encoders; ++i) m_threads.emplace_back(&CImageFileWorker::Encoder, this);
     hold.unlock();
     m_wake.notify_one();
     return true;
 }
 
-bool CImageFileWorker::WaitFor(int milliseconds) {
+bool CImageFileWorker::WaitForSlot(int milliseconds) {
     std::unique_lock<std::mutex> hold(m_lock);
-    return m_done.wait_for(hold, std::chrono::milliseconds(milliseconds), [this] { return !m_pending; });
+    return m_changed.wait_for(hold, std::chrono::milliseconds(milliseconds),
+                              [this] { return SlotOf(m_posted).state == State::Free; });
 }
 
-void CImageFileWorker::Run() {
+bool CImageFileWorker::WaitForAll(int milliseconds) {
+    std::unique_lock<std::mutex> hold(m_lock);
+    return m_changed.wait_for(hold, std::chrono::milliseconds(milliseconds),
+                              [this] { return m_committed == m_posted; });
+}
+
+bool CImageFileWorker::Failed() {
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_failed;
+}
+
+int CImageFileWorker::FailedTag() {
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_failedTag;
+}
+
+void CImageFileWorker::ClearFailure() {
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_failed = false;
+}
+
+void CImageFileWorker::Encoder() {
+    // Each encoder keeps its own writers, with their library state and buffers.
+    auto files = std::make_unique<CResImgFile>();
     std::unique_lock<std::mutex> hold(m_lock);
     for (;;) {
-        m_wake.wait(hold, [this] { return m_pending || m_quit; });
-        if (m_quit) return;
-        // The frame and names are the worker's until it is done; Post waits for that.
+        // The oldest frame not yet taken: frames are taken in the order handed over.
+        Slot* next = nullptr;
+        m_wake.wait(hold, [&] {
+            for (uint64_t s = m_committed; s < m_posted && !next; ++s)
+                if (SlotOf(s).state == State::Posted) next = &SlotOf(s);
+            return next || m_quit;
+        });
+        if (!next) return;
+        next->state = State::Encoding;
         hold.unlock();
-        const bool written = WriteFiles();
+        Encode(*next, *files);
         hold.lock();
-        m_succeeded = written;
-        m_pending = false;
-        m_done.notify_all();
+        next->state = State::Encoded;
+        if (!m_committing) CommitInOrder(hold);
     }
 }
 
-bool CImageFileWorker::WriteFiles() {
-    for (int i = 0; i < m_count; ++i) {
-        BITMAPINFOHEADER header = m_header;
-        if (!m_files.Save(m_frame.GetData(), &header, m_paths[i].c_str(), m_quality)) return false;
+void CImageFileWorker::Encode(Slot& slot, CResImgFile& files) {
+    for (int i = 0; i < slot.count; ++i) {
+        if (!CResImgFile::EncodesApart(slot.paths[i].c_str())) continue;
+        BITMAPINFOHEADER header = slot.header;
+        files.EncodeApartInto(&slot.encoded[i]);
+        slot.encodedOk[i] = files.Save(slot.frame.GetData(), &header, slot.paths[i].c_str(), slot.quality);
+        files.EncodeApartInto(nullptr);
     }
-    return !m_refusedAfter;
+}
+
+void CImageFileWorker::CommitInOrder(std::unique_lock<std::mutex>& hold) {
+    m_committing = true;
+    while (m_committed < m_posted && SlotOf(m_committed).state == State::Encoded) {
+        Slot& slot = SlotOf(m_committed);
+        const bool write = !m_failed;
+        hold.unlock();
+        const bool written = !write || WriteFiles(slot);
+        hold.lock();
+        if (!written) {
+            m_failed = true;
+            m_failedTag = slot.tag;
+        }
+        slot.state = State::Free;
+        ++m_committed;
+        m_changed.notify_all();
+    }
+    m_committing = false;
+}
+
+bool CImageFileWorker::WriteFiles(Slot& slot) {
+    for (int i = 0; i < slot.count; ++i) {
+        const wchar_t* path = slot.paths[i].c_str();
+        if (!CResImgFile::EncodesApart(path)) {
+            BITMAPINFOHEADER header = slot.header;
+            if (!m_direct.Save(slot.frame.GetData(), &header, path, slot.quality)) return false;
+            continue;
+        }
+        // Opened only now, as the writer would have opened it: a name that cannot be
+        // made fails here, after the files before it.
+        if (!m_file.Open(path)) return false;
+        const std::vector<BYTE>& bytes = slot.encoded[i];
+        if (!slot.encodedOk[i] || !m_file.Write(bytes.data(), bytes.size())) {
+            m_file.Abandon();
+            return false;
+        }
+        if (!m_file.Close()) return false;
+    }
+    return !slot.refusedAfter;
 }

@@ -1,56 +1,88 @@
 #pragma once
-// Writes the image files of one frame on a thread of its own, so that whoever runs the
-// frames reads and shows the next one meanwhile. One frame at a time and its files in
-// the order given, each with the same writer a caller would use itself: the files, their
-// bytes and the first failure are those of writing them in line.
+// Writes the image files of a run's frames on threads of their own, so that whoever runs
+// the frames reads and shows the next ones meanwhile. JPEG and PNG files of successive
+// frames are encoded side by side into memory; the files themselves are written frame by
+// frame, in order, each frame's files in the order given, by the writers a caller would
+// use itself. The files, their bytes and the first failure are those of writing them in
+// line: no file of a frame after a failed one is written.
 #include <condition_variable>
+#include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "foundation/MemBuffBase.h"
+#include "image/OutFile.h"
 #include "image/ResImgFile.h"
 
 class CImageFileWorker {
 public:
     static constexpr int kMaxFiles = 4;
 
-    CImageFileWorker() = default;
+    // encoders: how many frames are encoded side by side (1 or more); one more frame
+    // can wait to be taken. Every buffer is made with the first frames and then kept.
+    explicit CImageFileWorker(int encoders = DefaultEncoders());
     ~CImageFileWorker();
     CImageFileWorker(const CImageFileWorker&) = delete;
     CImageFileWorker& operator=(const CImageFileWorker&) = delete;
+    // The cores but one for the thread that runs the frames, from 1 to 4.
+    static int DefaultEncoders();
 
-    // Takes a copy of the 24-bit frame described by header and starts writing it to
-    // paths[0..count), stopping at the first file that fails. refusedAfter: the frame
-    // fails once those files are written (a further name the caller would not write).
-    // The previous frame must be finished (Wait). False when the frame cannot be copied;
-    // nothing is started then.
-    bool Post(const BYTE* bits, const BITMAPINFOHEADER& header, int quality, const std::wstring* paths, int count,
-              bool refusedAfter);
-    // Waits up to the given milliseconds for the frame posted last; true once it is done
-    // (or when none is pending).
-    bool WaitFor(int milliseconds);
-    // After WaitFor returned true: whether every file of the last frame was written.
-    bool Succeeded() const { return m_succeeded; }
+    // Hands over frame tag: a copy of its 24-bit rows, to be written to paths[0..count)
+    // in order, stopping at the first file that fails. refusedAfter: the frame fails once
+    // those are written (a further name the caller would not write). False when no slot
+    // is free (WaitForSlot) or the frame cannot be copied; nothing is handed over then.
+    bool Post(int tag, const BYTE* bits, const BITMAPINFOHEADER& header, int quality, const std::wstring* paths,
+              int count, bool refusedAfter);
+    // Wait up to the given milliseconds; true once a frame can be handed over, or once
+    // every frame handed over is finished.
+    bool WaitForSlot(int milliseconds);
+    bool WaitForAll(int milliseconds);
+    // Whether a frame failed, and its tag. Frames after it write nothing until the
+    // failure is cleared.
+    bool Failed();
+    int FailedTag();
+    void ClearFailure();
 
 private:
-    void Run();
-    bool WriteFiles();
+    enum class State { Free, Posted, Encoding, Encoded };
+    struct Slot {
+        State state = State::Free;
+        int tag = 0;
+        CMemBuffBase<BYTE> frame;
+        BITMAPINFOHEADER header{};
+        int quality = 0;
+        std::wstring paths[kMaxFiles];
+        int count = 0;
+        bool refusedAfter = false;
+        std::vector<BYTE> encoded[kMaxFiles];  // JPEG and PNG files, encoded apart
+        bool encodedOk[kMaxFiles] = {};
+    };
 
+    void Encoder();
+    static void Encode(Slot& slot, CResImgFile& files);
+    // Writes the frames whose turn has come, in order; called with the lock held by
+    // one encoder at a time.
+    void CommitInOrder(std::unique_lock<std::mutex>& hold);
+    bool WriteFiles(Slot& slot);
+    Slot& SlotOf(uint64_t sequence) { return m_slots[sequence % m_slots.size()]; }
+
+    const int m_encoders;
+    std::vector<Slot> m_slots;
+    std::vector<std::thread> m_threads;
     std::mutex m_lock;
-    std::condition_variable m_wake;
-    std::condition_variable m_done;
-    bool m_pending = false;
+    std::condition_variable m_wake;     // a frame was handed over, or the worker ends
+    std::condition_variable m_changed;  // a frame was finished
+    uint64_t m_posted = 0;              // frames handed over
+    uint64_t m_committed = 0;           // frames finished, in order
+    bool m_committing = false;
     bool m_quit = false;
-    bool m_succeeded = true;
-    std::thread m_thread;
+    bool m_failed = false;
+    int m_failedTag = 0;
 
-    // The frame in flight: owned by the worker from Post until it is done.
-    CMemBuffBase<BYTE> m_frame;
-    BITMAPINFOHEADER m_header{};
-    int m_quality = 0;
-    std::wstring m_paths[kMaxFiles];
-    int m_count = 0;
-    bool m_refusedAfter = false;
-    CResImgFile m_files;
+    // Used only by the encoder that holds the turn to write.
+    CResImgFile m_direct;
+    COutFile m_file;
 };

@@ -12,6 +12,7 @@ public:
     // Decodes a JPEG held in a global block into a new movable block holding a PackedDib
     // (returned unlocked), or null. The given block stays the caller's.
     virtual HGLOBAL LoadFromGlobal(HGLOBAL jpegBytes);
+    void WriteToMemory(std::vector<BYTE>* memory) { m_writer.WriteToMemory(memory); }
 
 private:
     CJpegWriter m_writer;

@@ -21,6 +21,8 @@ public:
     // when the file cannot be opened or the library fails; a partly written file stays.
     BOOL Write(const wchar_t* path, const BYTE* topRow, ptrdiff_t rowStep, UINT width, UINT height,
                J_COLOR_SPACE space, int components, int quality);
+    // Encodes into memory instead of the file while memory is set (see COutFile).
+    void WriteToMemory(std::vector<BYTE>* memory) { m_file.WriteToMemory(memory); }
 
 private:
     struct Destination {

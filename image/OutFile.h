@@ -3,6 +3,7 @@
 // per writer object, and with it an optional buffer, so that a file per frame costs
 // system calls but no allocation: no stdio FILE, no path copy on the heap.
 #include <cstddef>
+#include <vector>
 
 #include "foundation/MemBuffBase.h"
 
@@ -24,6 +25,9 @@ public:
     BOOL Close();
     // Closes without writing what is buffered; a failed file stays as it was left.
     void Abandon();
+    // While memory is set, a file's bytes go there instead (Open empties it, keeping its
+    // block); with nullptr again they go to files.
+    void WriteToMemory(std::vector<BYTE>* memory) { m_memory = memory; }
 
 private:
     bool WriteOut(const void* head, size_t headBytes, const void* body, size_t bodyBytes);
@@ -33,4 +37,5 @@ private:
     size_t m_used = 0;
     int m_fd = -1;
     bool m_failed = false;
+    std::vector<BYTE>* m_memory = nullptr;
 };

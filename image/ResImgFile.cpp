@@ -34,6 +34,11 @@ ImageFormat FormatOf(const wchar_t* path) {
 
 }  // namespace
 
+bool CResImgFile::EncodesApart(const wchar_t* path) {
+    const ImageFormat format = FormatOf(path);
+    return format == ImageFormat::Jpeg || format == ImageFormat::Png;
+}
+
 PackedDib* CResImgFile::Load(const wchar_t* path, PackedDib* block) {
     switch (FormatOf(path)) {
         case ImageFormat::Bmp: return m_bmp.Load(path, block);

@@ -14,6 +14,14 @@ public:
     // Saves 24-bit bottom-up rows with the writer of the extension of path (.bmp, .jpg,
     // .jpeg, .tif, .tiff, .png in any letter case); FALSE for any other extension.
     virtual BOOL Save(const BYTE* bits, BITMAPINFOHEADER* header, const wchar_t* path, int quality);
+    // JPEG and PNG files cost their encoding: those of successive frames can be encoded
+    // side by side into memory and written in order.
+    static bool EncodesApart(const wchar_t* path);
+    // While memory is set, JPEG and PNG files are encoded into it and no file is made.
+    void EncodeApartInto(std::vector<BYTE>* memory) {
+        m_jpeg.WriteToMemory(memory);
+        m_png.WriteToMemory(memory);
+    }
 
 private:
     // One writer per format, kept with its buffers and library state: a caller that keeps

@@ -192,27 +192,26 @@ public:
         if (m_ext.empty()) return;
         wchar_t name[16];
         std::swprintf(name, 16, L"%07d", n);
-        // As in the program's run: the file is written beside the reading of the next frame.
-        Finish();
+        // As in the program's run: files are written beside the reading of the next frames.
         m_path.assign(m_dir).append(name).append(m_ext);
-        if (!m_files.Post(bits, m_header, m_o.quality, &m_path, 1, false)) Fail("an image was not handed over");
-        m_pending = true;
+        while (!m_files.WaitForSlot(1000)) continue;
+        if (m_files.Failed() || !m_files.Post(n, bits, m_header, m_o.quality, &m_path, 1, false))
+            Fail("an image was not written");
     }
 
-    // Waits for the last image file.
+    // Waits for the last image files.
     void Finish() {
-        if (!m_pending) return;
-        while (!m_files.WaitFor(1000)) continue;
-        m_pending = false;
-        if (!m_files.Succeeded()) Fail("an image was not written");
+        while (!m_files.WaitForAll(1000)) continue;
+        if (m_files.Failed()) Fail("an image was not written");
     }
 
 private:
     const Options& m_o;
     BITMAPINFOHEADER m_header;
     std::unique_ptr<CEncAVI2> m_encoder;
-    CImageFileWorker m_files;
-    bool m_pending = false;
+    // One encoder beside the reading when the decoder has one thread, as many as the
+    // program takes otherwise.
+    CImageFileWorker m_files{m_o.threads == 1 ? 1 : CImageFileWorker::DefaultEncoders()};
     std::wstring m_ext;
     std::wstring m_dir;
     std::wstring m_path;
