@@ -1,5 +1,7 @@
 #include "image/ImageFileWorker.h"
 
+#include <sched.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -17,7 +19,11 @@ CImageFileWorker::~CImageFileWorker() {
 }
 
 int CImageFileWorker::DefaultEncoders() {
-    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    // The cores this process may run on, which taskset or a container may limit.
+    cpu_set_t allowed;
+    const int cores = sched_getaffinity(0, sizeof allowed, &allowed) == 0
+                          ? CPU_COUNT(&allowed)
+                          : static_cast<int>(std::thread::hardware_concurrency());
     return std::clamp(cores - 1, 1, 4);
 }
 
@@ -102,6 +108,10 @@ void CImageFileWorker::Encoder() {
 void CImageFileWorker::Encode(Slot& slot, CResImgFile& files) {
     for (int i = 0; i < slot.count; ++i) {
         if (!CResImgFile::EncodesApart(slot.paths[i].c_str())) continue;
+        // Room for the frame as it came, which a compressed file seldom passes: the
+        // block is made once, not grown file by file.
+        const auto room = static_cast<size_t>(slot.frame.GetCount()) + kHeaderRoom;
+        if (slot.encoded[i].capacity() < room) slot.encoded[i].reserve(room);
         BITMAPINFOHEADER header = slot.header;
         files.EncodeApartInto(&slot.encoded[i]);
         slot.encodedOk[i] = files.Save(slot.frame.GetData(), &header, slot.paths[i].c_str(), slot.quality);

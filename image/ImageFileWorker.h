@@ -47,6 +47,7 @@ public:
     void ClearFailure();
 
 private:
+    static constexpr size_t kHeaderRoom = 64 * 1024;
     enum class State { Free, Posted, Encoding, Encoded };
     struct Slot {
         State state = State::Free;

@@ -1,6 +1,7 @@
 // The conversion run of the view without a screen, next to the media core doing the
 // same job: every Nth frame of an AVI written as a JPEG file. The core side reads the
-// frames in order with the AVI reader and saves them with a kept CResImgFile; the
+// frames in order with the AVI reader and hands them to an image file worker as the run
+// does; the
 // view side opens the movie in the real document and view (offscreen) and runs Play
 // with the JPEG output on and the given display interval. Both keep the movie open
 // between runs and are timed from the first frame to the last file; the runs
@@ -23,7 +24,7 @@
 #include "app/TALVERNView.h"
 #include "bench/pipeline/AllocCounter.h"
 #include "foundation/PathUtil.h"
-#include "image/ResImgFile.h"
+#include "image/ImageFileWorker.h"
 #include "platform/avifile/AviFrameDecoder.h"
 #include "platform/ui/Command.h"
 #include "platform/ui/QtUiHooks.h"
@@ -114,10 +115,13 @@ public:
             wchar_t suffix[32];
             std::swprintf(suffix, 32, L" %07d.jpg", f + 1);
             m_path.assign(m_prefix).append(suffix);
-            BITMAPINFOHEADER h = header;
-            if (!m_files.Save(static_cast<const BYTE*>(bits), &h, m_path.c_str(), m_o.quality))
+            while (!m_files.WaitForSlot(1000)) continue;
+            if (m_files.Failed() || !m_files.Post(f, static_cast<const BYTE*>(bits), header, m_o.quality, &m_path, 1,
+                                                  false))
                 Fail("an image was not written");
         }
+        while (!m_files.WaitForAll(1000)) continue;
+        if (m_files.Failed()) Fail("an image was not written");
         const double seconds = Since(start);
         return {seconds, ThreadCpuSeconds() - cpu, double(CurrentAllocCounts().mallocs - before.mallocs) / frames};
     }
@@ -125,7 +129,7 @@ public:
 private:
     const Options& m_o;
     CDecAVIAudioComp m_reader;
-    CResImgFile m_files;
+    CImageFileWorker m_files;
     std::wstring m_prefix, m_path;
 };
 
