@@ -21,8 +21,8 @@
 #include "foundation/MemBuffClassBase.h"
 #include "foundation/TimeMmanager.h"
 #include "image/IOdataE.h"
-#include "image/ResImgFile.h"
 #include "image/ImageFileWorker.h"
+#include "image/ResImgFile.h"
 #include "platform/ui/FrameDC.h"
 #include "platform/win32/Win32Types.h"
 #include "toolkit/BaseView.h"
@@ -175,6 +175,7 @@ public:
     // One pass over the frames from the current one; 0 at the last frame or on a stop
     // request, else the first error code.
     int PlayLoop();
+    // The frames of the pass; PlayLoop then waits for the files they left to the worker.
     int PlayFrames();
     // Drains the queue, then keeps draining every 100 ms while paused, once the files of
     // the frame shown are complete. A quit met here ends the run as a Stop would. 0, or
@@ -374,6 +375,7 @@ private:
     CImageFileWorker m_imageWorker;
     bool m_bImagesBeside = true;
     bool m_bImagesPending = false;
+    // The names of a frame's image files, in the order they are written.
     std::wstring m_strImagePaths[CImageFileWorker::kMaxFiles];
     // The source audio of a frame, read in pieces of a bounded size.
     CMemBuffBase<unsigned char> m_audio;
@@ -381,9 +383,8 @@ private:
     BITMAPINFOHEADER m_writerHeader{};
     // Result of preparing the audio decoder for this run (0, 501 or 911).
     int m_nPcmResult = 0;
-    // Image file names of the pass: the folder and title part, and the whole name.
+    // Image file names of the pass: the folder and title part.
     std::wstring m_strImagePrefix;
-    std::wstring m_strImagePath;
     struct {
         bool known = false;
         uint64_t device = 0, inode = 0;

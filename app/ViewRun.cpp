@@ -317,7 +317,7 @@ int CTALVERNView::PlayFrames() {
     }
     IdentifyMovieFile();
     m_strImagePrefix = JoinOutputPath(doc->m_Info.m_strOutputFolder, GetPathFileTitle(doc->GetPathName()));
-    m_strImagePath.reserve(m_strImagePrefix.size() + 16);
+    for (std::wstring& path : m_strImagePaths) path.reserve(m_strImagePrefix.size() + 16);
     // A range reaching past the movie ends at its last frame.
     const int last = std::min(m_bRangeMode ? m_nRangeEnd : m_nCount - 1, m_nCount - 1);
     m_stopwatch.ClearTotal();
