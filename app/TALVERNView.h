@@ -19,6 +19,7 @@
 #include "dialogs/ResizeDlg.h"
 #include "foundation/MemBuffBase.h"
 #include "foundation/MemBuffClassBase.h"
+#include "foundation/ResultCodes.h"
 #include "foundation/TimeMmanager.h"
 #include "image/IOdataE.h"
 #include "image/ImageFileWorker.h"
@@ -177,23 +178,29 @@ public:
     int PlayLoop();
     // The frames of the pass; PlayLoop then waits for the files they left to the worker.
     int PlayFrames();
-    // Drains the queue, then keeps draining every 100 ms while paused, once the files of
-    // the frame shown are complete. A quit met here ends the run as a Stop would. 0, or
-    // 502 when the files of the frame shown could not be written.
+    // Drains the queue, then keeps draining every 100 ms while paused, once the outputs
+    // of the frame shown are complete. A quit met here ends the run as a Stop would. 0,
+    // or the code of a frame whose outputs failed.
     int WaitWhilePaused();
-    // Waits, pumping messages, for the image files handed to the worker. 0, or 502 when
-    // one could not be written; the frame they belong to is then shown again, as when
-    // the run writes its files in line.
-    int FinishImageFiles();
-    // One round of the pump while the run waits for its files; a quit stops the run.
+    // Waits, pumping messages, for the frames handed to the worker. 0, or the code of the
+    // first that failed (502 for an image file, 2006 for the AVI frame); that frame is
+    // then shown again, as when the run writes its outputs in line.
+    int FinishWorkerFrames();
+    // One round of the pump while the run waits for its outputs; a quit stops the run.
     void PumpRunMessages();
-    // Image files beside the run (the default) or in line with it; the files are the same.
-    void SetImageFilesBesideRun(bool beside) { m_bImagesBeside = beside; }
+    // Outputs beside the run where they can be (the default) or all in line with it;
+    // the files are the same.
+    void SetOutputsBesideRun(bool beside) { m_bOutputsBeside = beside; }
     // Per frame of a pass (n counts from 1): image files every Nth frame and the frame
     // of each movie output; 0, 501, 502 or 2006.
     int OutputFrame(int n);
-    // The image files of the frame: on the worker while no movie output is on, else in line.
-    int OutputImageFiles(const BYTE* bits);
+    // Whether the worker takes the frame's outputs (see ViewOutput.cpp).
+    bool OutputsBesideRun() const;
+    // Names the frame's image files into m_strImagePaths; how many may be written, and
+    // whether a further one was refused because it is the open movie.
+    int ImageNames(bool* refused);
+    // Hands the frame's image files and AVI frame to the worker, after a free slot.
+    int PostFrame(const BYTE* bits, bool filesDue);
     // The audio that belongs to the frame just output; 0 or an error code.
     int OutputAudioForFrame();
     // One still image in the format of the path's extension, with the settings' JPEG quality.
@@ -370,11 +377,16 @@ private:
     ViewRunHooks m_runHooks;
     // Kept for every run: its writers keep their buffers between files.
     CResImgFile m_imageFiles;
-    // With no movie output on, a frame's image files are written on the worker while the
-    // next frame is read and shown.
+    // Takes a frame's image files and AVI frame while the next frames are read and shown.
     CImageFileWorker m_imageWorker;
-    bool m_bImagesBeside = true;
-    bool m_bImagesPending = false;
+    // The AVI writer as the worker's frame writer: any failure is 2006, as in line.
+    struct AviFrames : CImageFileWorker::FrameWriter {
+        explicit AviFrames(CMemBuffClassBaseConst<CEncAVI2>& writer) : avi(writer) {}
+        int WriteFrame(const BYTE* bits) override { return avi->WriteFrame(bits) != 0 ? ResultCode::kStreamWrite : 0; }
+        CMemBuffClassBaseConst<CEncAVI2>& avi;
+    } m_aviFrames{m_avi};
+    bool m_bOutputsBeside = true;
+    bool m_bWorkerPending = false;
     // The names of a frame's image files, in the order they are written.
     std::wstring m_strImagePaths[CImageFileWorker::kMaxFiles];
     // The source audio of a frame, read in pieces of a bounded size.

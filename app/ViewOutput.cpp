@@ -97,22 +97,32 @@ int CTALVERNView::OutputFrame(int n) {
     // The analysis pass of a two-pass encode feeds the WMV writer alone.
     const bool analysis = doc->m_bOutputWmv && m_wmv->IsTwoPass();
     const auto interval = static_cast<unsigned>(std::max(doc->m_Info.m_nImageInterval, 1));
-    if (!analysis && static_cast<unsigned>(n) % interval == 0) {
-        if (const int code = OutputImageFiles(bits)) return code;
+    const bool filesDue = !analysis && static_cast<unsigned>(n) % interval == 0;
+    if (OutputsBesideRun()) return PostFrame(bits, filesDue);
+    if (filesDue) {
+        bool refused = false;
+        const int count = ImageNames(&refused);
+        for (int i = 0; i < count; ++i)
+            if (!WriteImageFile(bits, &doc->m_OutputHeader, m_strImagePaths[i])) return ResultCode::kOutput;
+        if (refused) return ResultCode::kOutput;
     }
     if (doc->m_bOutputAvi && !analysis && m_avi->WriteFrame(bits) != 0) return ResultCode::kStreamWrite;
     if (doc->m_bOutputWmv && m_wmv->WriteVideoFrame(bits) != 0) return ResultCode::kStreamWrite;
     return 0;
 }
 
-int CTALVERNView::OutputImageFiles(const BYTE* bits) {
-    CTALVERNDoc* doc = m_pDocument;
-    // A failure among the frames before ends the run before this frame's files begin,
-    // as it would in line.
-    while (m_bImagesPending && !m_imageWorker.WaitForSlot(5)) PumpRunMessages();
-    if (m_bImagesPending && m_imageWorker.Failed()) return FinishImageFiles();
+bool CTALVERNView::OutputsBesideRun() const {
+    // The worker takes the image files and the frames of an AVI file whose audio is not
+    // recompressed: that writer then meets no other thread during the pass. Recompressed
+    // audio and the WMV file are due frame by frame on this thread.
+    const CTALVERNDoc* doc = m_pDocument;
+    return m_bOutputsBeside && !doc->m_bOutputWmv && !(doc->m_bOutputAvi && m_nAudioChoice == kAudioRecompress);
+}
+
+int CTALVERNView::ImageNames(bool* refused) {
+    const CTALVERNDoc* doc = m_pDocument;
     int count = 0;
-    bool refused = false;
+    *refused = false;
     for (const ImageOutput& image : kImageOutputs) {
         if (!(doc->*image.on)) continue;
         wchar_t suffix[32];
@@ -120,36 +130,44 @@ int CTALVERNView::OutputImageFiles(const BYTE* bits) {
         std::wstring& path = m_strImagePaths[count];
         path.assign(m_strImagePrefix).append(suffix);
         if (IsTheMovie(path)) {
-            refused = true;
+            *refused = true;
             break;
         }
         ++count;
     }
-    const bool beside = m_bImagesBeside && !doc->m_bOutputAvi && !doc->m_bOutputWmv;
-    if (beside) {
-        const int quality = doc->m_Info.m_nJpegQuality;
-        if (!m_imageWorker.Post(m_nCurrent, bits, doc->m_OutputHeader, quality, m_strImagePaths, count, refused))
-            return ResultCode::kMemory;
-        m_bImagesPending = true;
-        return 0;
-    }
-    for (int i = 0; i < count; ++i)
-        if (!WriteImageFile(bits, &doc->m_OutputHeader, m_strImagePaths[i])) return ResultCode::kOutput;
-    return refused ? ResultCode::kOutput : 0;
+    return count;
 }
 
-int CTALVERNView::FinishImageFiles() {
-    if (!m_bImagesPending) return 0;
+int CTALVERNView::PostFrame(const BYTE* bits, bool filesDue) {
+    CTALVERNDoc* doc = m_pDocument;
+    // A failure among the frames before ends the run before this frame's outputs begin,
+    // as it would in line.
+    while (m_bWorkerPending && !m_imageWorker.WaitForSlot(5)) PumpRunMessages();
+    if (m_bWorkerPending && m_imageWorker.Failed()) return FinishWorkerFrames();
+    bool refused = false;
+    const int count = filesDue ? ImageNames(&refused) : 0;
+    CImageFileWorker::FrameWriter* writer = doc->m_bOutputAvi ? &m_aviFrames : nullptr;
+    if (count == 0 && !refused && !writer) return 0;
+    const int quality = doc->m_Info.m_nJpegQuality;
+    if (!m_imageWorker.Post(m_nCurrent, bits, doc->m_OutputHeader, quality, m_strImagePaths, count, refused, writer))
+        return ResultCode::kMemory;
+    m_bWorkerPending = true;
+    return 0;
+}
+
+int CTALVERNView::FinishWorkerFrames() {
+    if (!m_bWorkerPending) return 0;
     while (!m_imageWorker.WaitForAll(5)) PumpRunMessages();
-    m_bImagesPending = false;
+    m_bWorkerPending = false;
     if (!m_imageWorker.Failed()) return 0;
     const int failed = m_imageWorker.FailedTag();
+    const int code = m_imageWorker.FailedCode();
     m_imageWorker.ClearFailure();
     if (m_nCurrent != failed) {
         m_nCurrent = failed;
-        ShowFrame();  // the failure is told over the frame whose file failed
+        ShowFrame();  // the failure is told over the frame that failed
     }
-    return ResultCode::kOutput;
+    return code;
 }
 
 void CTALVERNView::PumpRunMessages() {

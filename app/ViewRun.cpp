@@ -248,9 +248,9 @@ void CTALVERNView::AbandonRun() {
         return;
     }
     // The worker's frame is finished, not left half written behind the closed run.
-    if (m_bImagesPending) {
+    if (m_bWorkerPending) {
         while (!m_imageWorker.WaitForAll(100)) continue;
-        m_bImagesPending = false;
+        m_bWorkerPending = false;
         m_imageWorker.ClearFailure();
     }
     m_wmv->Close();
@@ -301,7 +301,7 @@ int CTALVERNView::PlayLoop() {
     const int code = PlayFrames();
     // Whatever ended the pass, the image files of the frames output are finished; a
     // failure among them came first.
-    const int files = FinishImageFiles();
+    const int files = FinishWorkerFrames();
     return files ? files : code;
 }
 
@@ -343,7 +343,7 @@ int CTALVERNView::WaitWhilePaused() {
     if (quitting()) return 0;
     // A paused run shows a frame whose files are all there.
     if (GetPlayState() == PlayState::Paused)
-        if (const int code = FinishImageFiles()) return code;
+        if (const int code = FinishWorkerFrames()) return code;
     while (GetPlayState() == PlayState::Paused) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         if (quitting()) break;

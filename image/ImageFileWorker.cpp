@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "foundation/ResultCodes.h"
+
 CImageFileWorker::CImageFileWorker(int encoders)
     : m_encoders(std::max(encoders, 1)), m_slots(static_cast<size_t>(m_encoders) + 1) {}
 
@@ -28,7 +30,7 @@ int CImageFileWorker::DefaultEncoders() {
 }
 
 bool CImageFileWorker::Post(int tag, const BYTE* bits, const BITMAPINFOHEADER& header, int quality,
-                            const std::wstring* paths, int count, bool refusedAfter) {
+                            const std::wstring* paths, int count, bool refusedAfter, FrameWriter* writer) {
     const int64_t height = header.biHeight < 0 ? -int64_t{header.biHeight} : header.biHeight;
     const std::optional<int64_t> bytes = FrameBytes24(header.biWidth, height);
     if (!bits || !bytes || count < 0 || count > kMaxFiles) return false;
@@ -46,6 +48,7 @@ bool CImageFileWorker::Post(int tag, const BYTE* bits, const BITMAPINFOHEADER& h
     for (int i = 0; i < count; ++i) slot.paths[i].assign(paths[i]);  // keeps each string's block
     slot.count = count;
     slot.refusedAfter = refusedAfter;
+    slot.writer = writer;
     hold.lock();
     slot.state = State::Posted;
     ++m_posted;
@@ -76,6 +79,11 @@ bool CImageFileWorker::Failed() {
 int CImageFileWorker::FailedTag() {
     std::lock_guard<std::mutex> hold(m_lock);
     return m_failedTag;
+}
+
+int CImageFileWorker::FailedCode() {
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_failedCode;
 }
 
 void CImageFileWorker::ClearFailure() {
@@ -125,17 +133,23 @@ void CImageFileWorker::CommitInOrder(std::unique_lock<std::mutex>& hold) {
         Slot& slot = SlotOf(m_committed);
         const bool write = !m_failed;
         hold.unlock();
-        const bool written = !write || WriteFiles(slot);
+        const int code = write ? WriteFrame(slot) : 0;
         hold.lock();
-        if (!written) {
+        if (code != 0) {
             m_failed = true;
             m_failedTag = slot.tag;
+            m_failedCode = code;
         }
         slot.state = State::Free;
         ++m_committed;
         m_changed.notify_all();
     }
     m_committing = false;
+}
+
+int CImageFileWorker::WriteFrame(Slot& slot) {
+    if (!WriteFiles(slot)) return ResultCode::kOutput;
+    return slot.writer ? slot.writer->WriteFrame(slot.frame.GetData()) : 0;
 }
 
 bool CImageFileWorker::WriteFiles(Slot& slot) {

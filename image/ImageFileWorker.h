@@ -4,7 +4,8 @@
 // frames are encoded side by side into memory; the files themselves are written frame by
 // frame, in order, each frame's files in the order given, by the writers a caller would
 // use itself. The files, their bytes and the first failure are those of writing them in
-// line: no file of a frame after a failed one is written.
+// line: no file of a frame after a failed one is written. A movie writer fed frame by
+// frame can take each frame after its files, on the same threads, in the same order.
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
@@ -20,6 +21,13 @@
 class CImageFileWorker {
 public:
     static constexpr int kMaxFiles = 4;
+    // Takes each frame after its files, in order, on the thread that writes them (a
+    // movie writer fed frame by frame); 0 or the code the frame fails with.
+    class FrameWriter {
+    public:
+        virtual ~FrameWriter() = default;
+        virtual int WriteFrame(const BYTE* bits) = 0;
+    };
 
     // encoders: how many frames are encoded side by side (1 or more); one more frame
     // can wait to be taken. Every buffer is made with the first frames and then kept.
@@ -32,18 +40,20 @@ public:
 
     // Hands over frame tag: a copy of its 24-bit rows, to be written to paths[0..count)
     // in order, stopping at the first file that fails. refusedAfter: the frame fails once
-    // those are written (a further name the caller would not write). False when no slot
-    // is free (WaitForSlot) or the frame cannot be copied; nothing is handed over then.
+    // those are written (a further name the caller would not write). writer, if given,
+    // then takes the frame. False when no slot is free (WaitForSlot) or the frame cannot
+    // be copied; nothing is handed over then.
     bool Post(int tag, const BYTE* bits, const BITMAPINFOHEADER& header, int quality, const std::wstring* paths,
-              int count, bool refusedAfter);
+              int count, bool refusedAfter, FrameWriter* writer = nullptr);
     // Wait up to the given milliseconds; true once a frame can be handed over, or once
     // every frame handed over is finished.
     bool WaitForSlot(int milliseconds);
     bool WaitForAll(int milliseconds);
-    // Whether a frame failed, and its tag. Frames after it write nothing until the
-    // failure is cleared.
+    // Whether a frame failed, its tag and its code (502 for a file, else the frame
+    // writer's). Frames after it write nothing until the failure is cleared.
     bool Failed();
     int FailedTag();
+    int FailedCode();
     void ClearFailure();
 
 private:
@@ -58,6 +68,7 @@ private:
         std::wstring paths[kMaxFiles];
         int count = 0;
         bool refusedAfter = false;
+        FrameWriter* writer = nullptr;
         std::vector<BYTE> encoded[kMaxFiles];  // JPEG and PNG files, encoded apart
         bool encodedOk[kMaxFiles] = {};
     };
@@ -67,6 +78,8 @@ private:
     // Writes the frames whose turn has come, in order; called with the lock held by
     // one encoder at a time.
     void CommitInOrder(std::unique_lock<std::mutex>& hold);
+    // 0 or the code the frame fails with.
+    int WriteFrame(Slot& slot);
     bool WriteFiles(Slot& slot);
     Slot& SlotOf(uint64_t sequence) { return m_slots[sequence % m_slots.size()]; }
 
@@ -82,6 +95,7 @@ private:
     bool m_quit = false;
     bool m_failed = false;
     int m_failedTag = 0;
+    int m_failedCode = 0;
 
     // Used only by the encoder that holds the turn to write.
     CResImgFile m_direct;

@@ -185,18 +185,16 @@ public:
 
     void Put(int n, const BYTE* bits) {
         if (n % m_o.every != 0) return;
-        if (m_encoder) {
-            if (m_encoder->WriteFrame(bits) != 0) Fail("a frame was not written");
-            return;
-        }
-        if (m_ext.empty()) return;
+        if (!m_encoder && m_ext.empty()) return;
         wchar_t name[16];
         std::swprintf(name, 16, L"%07d", n);
-        // As in the program's run: files are written beside the reading of the next frames.
+        // As in the program's run: files and movie frames are written beside the reading
+        // of the next frames.
         m_path.assign(m_dir).append(name).append(m_ext);
         while (!m_files.WaitForSlot(1000)) continue;
-        if (m_files.Failed() || !m_files.Post(n, bits, m_header, m_o.quality, &m_path, 1, false))
-            Fail("an image was not written");
+        CImageFileWorker::FrameWriter* writer = m_encoder ? &m_frames : nullptr;
+        if (m_files.Failed() || !m_files.Post(n, bits, m_header, m_o.quality, &m_path, writer ? 0 : 1, false, writer))
+            Fail("an image or a frame was not written");
     }
 
     // Waits for the last image files.
@@ -209,6 +207,11 @@ private:
     const Options& m_o;
     BITMAPINFOHEADER m_header;
     std::unique_ptr<CEncAVI2> m_encoder;
+    struct Frames : CImageFileWorker::FrameWriter {
+        explicit Frames(std::unique_ptr<CEncAVI2>& e) : encoder(e) {}
+        int WriteFrame(const BYTE* bits) override { return encoder->WriteFrame(bits); }
+        std::unique_ptr<CEncAVI2>& encoder;
+    } m_frames{m_encoder};
     // One encoder beside the reading when the decoder has one thread, as many as the
     // program takes otherwise.
     CImageFileWorker m_files{m_o.threads == 1 ? 1 : CImageFileWorker::DefaultEncoders()};

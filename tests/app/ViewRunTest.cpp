@@ -480,10 +480,10 @@ TEST_F(RunTest, SaveImageAndCopyGiveTheProcessedFrame) {
     EXPECT_TRUE(script.ui.messageBoxes.empty());
 }
 
-// The image files of a run written beside it, on the worker, are those written in line:
-// the same names and bytes, the same first failure with its box over the same frame,
-// and the same files after a pause and a stop.
-TEST_F(RunTest, ImageFilesBesideTheRunAreThoseWrittenInLine) {
+// The outputs of a run written beside it, on the worker, are those written in line: the
+// same names and bytes, the same first failure with its box over the same frame, and the
+// same files after a pause and a stop; with image files alone and with an AVI file too.
+TEST_F(RunTest, OutputsBesideTheRunAreThoseWrittenInLine) {
     struct Outcome {
         std::map<std::string, std::string> files;
         std::vector<std::wstring> captions;
@@ -496,10 +496,14 @@ TEST_F(RunTest, ImageFilesBesideTheRunAreThoseWrittenInLine) {
     doc.m_OutputHeader.biWidth = 40;
     doc.m_OutputHeader.biHeight = 30;
     bool pauseAndStop = false;
-    auto run = [&](bool beside, const std::function<void()>& before) {
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    auto run = [&](bool beside, const std::function<void()>& prepare) {
         for (const auto& f : Files()) fs::remove_all(out / f);
         script.ui.messageBoxes.clear();
-        before();
+        pauseAndStop = false;
+        prepare();
         bool paused = false;
         pump.step = [&] {
             if (!pauseAndStop) return;
@@ -512,9 +516,10 @@ TEST_F(RunTest, ImageFilesBesideTheRunAreThoseWrittenInLine) {
                 DispatchCommand(view, kStop);
             }
         };
-        view.SetImageFilesBesideRun(beside);
+        view.SetOutputsBesideRun(beside);
         view.SetCurrentFrame(0);
         Play();
+        setrlimit(RLIMIT_FSIZE, &before);
         Outcome o;
         for (const auto& f : Files())
             if (fs::is_regular_file(out / f)) o.files[f] = ReadFileBytes(out / f);
@@ -524,13 +529,29 @@ TEST_F(RunTest, ImageFilesBesideTheRunAreThoseWrittenInLine) {
     };
     const std::pair<const char*, std::function<void()>> cases[] = {
         {"whole run", [] {}},
-        {"a file that cannot be written", [&] { fs::create_directory(out / *Images({8}, ".tif").begin()); }},
+        {"an image file that cannot be written", [&] { fs::create_directory(out / *Images({8}, ".tif").begin()); }},
         {"pause and stop", [&] { pauseAndStop = true; }},
+        {"a full disk", [&] {
+             // No file may pass 40 kB: the images fit, the AVI file fails at a frame.
+             rlimit limit = before;
+             limit.rlim_cur = 40000;
+             setrlimit(RLIMIT_FSIZE, &limit);
+         }},
     };
-    for (const auto& [name, before] : cases) {
-        const Outcome inLine = run(false, before);
-        const Outcome beside = run(true, before);
-        EXPECT_TRUE(inLine == beside) << name;
-        EXPECT_FALSE(inLine.files.empty()) << name;
+    for (const BOOL avi : {FALSE, TRUE}) {
+        doc.m_bOutputAvi = avi;
+        for (const auto& [name, prepare] : cases) {
+            const Outcome inLine = run(false, prepare);
+            const Outcome beside = run(true, prepare);
+            EXPECT_TRUE(inLine == beside) << name << (avi ? " with AVI" : "");
+            EXPECT_FALSE(inLine.files.empty()) << name;
+            if (avi) {
+                EXPECT_TRUE(inLine.files.count(Enc(".avi").filename().string())) << name;
+                if (std::string(name) == "a full disk") {
+                    EXPECT_EQ(inLine.captions.at(0), L"Error No.2006");
+                }
+            }
+        }
     }
+    std::signal(SIGXFSZ, previous);
 }
