@@ -482,7 +482,8 @@ TEST_F(RunTest, SaveImageAndCopyGiveTheProcessedFrame) {
 
 // The outputs of a run written beside it, on the worker, are those written in line: the
 // same names and bytes, the same first failure with its box over the same frame, and the
-// same files after a pause and a stop; with image files alone and with an AVI file too.
+// same files after a pause and a stop; with image files alone and with a compressed AVI
+// file too.
 TEST_F(RunTest, OutputsBesideTheRunAreThoseWrittenInLine) {
     struct Outcome {
         std::map<std::string, std::string> files;
@@ -532,11 +533,16 @@ TEST_F(RunTest, OutputsBesideTheRunAreThoseWrittenInLine) {
         {"an image file that cannot be written", [&] { fs::create_directory(out / *Images({8}, ".tif").begin()); }},
         {"pause and stop", [&] { pauseAndStop = true; }},
         {"a full disk", [&] {
-             // No file may pass 40 kB: the images fit, the AVI file fails at a frame.
+             // No file may pass 24 kB: the images fit, the AVI file fails at a frame.
              rlimit limit = before;
-             limit.rlim_cur = 40000;
+             limit.rlim_cur = 24000;
              setrlimit(RLIMIT_FSIZE, &limit);
          }},
+    };
+    // The AVI file compressed, so that the worker also runs the compressor.
+    view.GetRunHooks().aviSettings = [](const BITMAPINFOHEADER*, CEncAVISetting* setting, CWnd*) {
+        setting->SetHandler(MAKEFOURCC('M', 'J', 'P', 'G'));
+        return 0;
     };
     for (const BOOL avi : {FALSE, TRUE}) {
         doc.m_bOutputAvi = avi;
