@@ -247,7 +247,7 @@ void CTALVERNView::AbandonRun() {
         m_pDocument->m_nPlayState = PlayState::Stopped;
         return;
     }
-    // The worker's frame is finished, not left half written behind the closed run.
+    // The worker's frames are finished, not left half written behind the closed run.
     if (m_bWorkerPending) {
         while (!m_imageWorker.WaitForAll(100)) continue;
         m_bWorkerPending = false;
@@ -299,8 +299,8 @@ int CTALVERNView::PrepareOutputBuffer() {
 
 int CTALVERNView::PlayLoop() {
     const int code = PlayFrames();
-    // Whatever ended the pass, the image files of the frames output are finished; a
-    // failure among them came first.
+    // Whatever ended the pass, the outputs of the frames handed to the worker are
+    // finished; a failure among them came first.
     const int files = FinishWorkerFrames();
     return files ? files : code;
 }
@@ -341,7 +341,7 @@ int CTALVERNView::WaitWhilePaused() {
         return GetPlayState() == PlayState::Stopped;
     };
     if (quitting()) return 0;
-    // A paused run shows a frame whose files are all there.
+    // A paused run shows a frame whose outputs are all written.
     if (GetPlayState() == PlayState::Paused)
         if (const int code = FinishWorkerFrames()) return code;
     while (GetPlayState() == PlayState::Paused) {
