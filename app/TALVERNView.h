@@ -183,25 +183,24 @@ public:
     // or the code of a frame whose outputs failed.
     int WaitWhilePaused();
     // Waits, pumping messages, for the frames handed to the worker. 0, or the code of the
-    // first that failed (502 for an image file, 2006 for the AVI frame); that frame is
-    // then shown again, as when the run writes its outputs in line.
+    // first that failed (502 for an image file, 2006 for a movie frame, the writer's code
+    // for its audio); that frame is then shown again, as when the run writes in line.
     int FinishWorkerFrames();
     // One round of the pump while the run waits for its outputs; a quit stops the run.
     void PumpRunMessages();
     // Outputs beside the run where they can be (the default) or all in line with it;
     // the files are the same.
     void SetOutputsBesideRun(bool beside) { m_bOutputsBeside = beside; }
-    // Per frame of a pass (n counts from 1): image files every Nth frame and the frame
-    // of each movie output; 0, 501, 502 or 2006.
+    // Per frame of a pass (n counts from 1): image files every Nth frame, the frame of
+    // each movie output and the audio that belongs to it; 0 or an error code.
     int OutputFrame(int n);
-    // Whether the worker takes the frame's outputs (see ViewOutput.cpp).
-    bool OutputsBesideRun() const;
     // Names the frame's image files into m_strImagePaths; how many may be written, and
     // whether a further one was refused because it is the open movie.
     int ImageNames(bool* refused);
-    // Hands the frame's image files and AVI frame to the worker, after a free slot.
+    // Hands the frame's outputs to the worker, after a free slot: its image files, its
+    // movie frames and the audio read for it here.
     int PostFrame(const BYTE* bits, bool filesDue);
-    // The audio that belongs to the frame just output; 0 or an error code.
+    // The audio that belongs to the frame just output, written in line; 0 or an error code.
     int OutputAudioForFrame();
     // One still image in the format of the path's extension, with the settings' JPEG quality.
     BOOL WriteImageFile(const BYTE* bits, const BITMAPINFOHEADER* header, const std::wstring& path);
@@ -333,6 +332,22 @@ private:
     int PrepareOutputBuffer();
     int WriteSourceAudio(int64_t due);
     int WriteSilence(int64_t bytes);
+    // The source's audio in pieces of at most this many bytes, whole sample frames.
+    int64_t AudioPieceBytes() const;
+    // Reads up to want bytes of the source's PCM into m_audio at the run's volume.
+    int ReadAudioPiece(int want, int* got);
+    // The frame's movie frames, and a piece of its audio, to the movie writers; called
+    // in line or by the worker, the same steps either way.
+    int WriteMovieFrame(const BYTE* bits);
+    int WriteAudioPiece(const BYTE* pcm, int bytes);
+    // The worker's step after a frame's movie frames: its audio, or the WMV's silence.
+    int WriteFrameAudio(const BYTE* pcm, int bytes);
+    // What the audio due of the pass is worked out from while the worker writes.
+    void TakeAudioDueBasis();
+    // Reads the audio due after the frame about to be handed over, when it fits in one
+    // piece; a larger due is left in *inLine, to be written once the worker is done.
+    int ReadFrameAudio(int* bytes, int64_t* inLine);
+    int WriteAudioInLine(int64_t due);
     // Whether path is the open movie itself, as IdentifyMovieFile last found it on disk.
     bool IsTheMovie(const std::wstring& path) const;
     void IdentifyMovieFile();
@@ -377,16 +392,25 @@ private:
     ViewRunHooks m_runHooks;
     // Kept for every run: its writers keep their buffers between files.
     CResImgFile m_imageFiles;
-    // Takes a frame's image files and AVI frame while the next frames are read and shown.
+    // Takes a frame's outputs while the next frames are read and shown.
     CImageFileWorker m_imageWorker;
-    // The AVI writer as the worker's frame writer: any failure is 2006, as in line.
-    struct AviFrames : CImageFileWorker::FrameWriter {
-        explicit AviFrames(CMemBuffClassBaseConst<CEncAVI2>& writer) : avi(writer) {}
-        int WriteFrame(const BYTE* bits) override { return avi->WriteFrame(bits) != 0 ? ResultCode::kStreamWrite : 0; }
-        CMemBuffClassBaseConst<CEncAVI2>& avi;
-    } m_aviFrames{m_avi};
+    // The movie writers as the worker's frame writer.
+    struct MovieFrames : CImageFileWorker::FrameWriter {
+        explicit MovieFrames(CTALVERNView& owner) : view(owner) {}
+        int WriteFrame(const BYTE* bits) override { return view.WriteMovieFrame(bits); }
+        int WriteFrameAudio(const BYTE* pcm, int bytes) override { return view.WriteFrameAudio(pcm, bytes); }
+        CTALVERNView& view;
+    } m_movieFrames{*this};
     bool m_bOutputsBeside = true;
     bool m_bWorkerPending = false;
+    // The audio due of a pass whose movie outputs are on the worker: the writer's own
+    // counts when the pass began, plus the frames and audio handed over since.
+    bool m_bDueAhead = false;
+    AudioDueBasis m_dueBasis;
+    int64_t m_dueFrames = 0;
+    int64_t m_dueBytes = 0;
+    // Silence per frame for a WMV file of a movie without audio; set per pass.
+    int64_t m_nRunSilence = 0;
     // The names of a frame's image files, in the order they are written.
     std::wstring m_strImagePaths[CImageFileWorker::kMaxFiles];
     // The source audio of a frame, read in pieces of a bounded size.

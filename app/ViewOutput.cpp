@@ -98,7 +98,7 @@ int CTALVERNView::OutputFrame(int n) {
     const bool analysis = doc->m_bOutputWmv && m_wmv->IsTwoPass();
     const auto interval = static_cast<unsigned>(std::max(doc->m_Info.m_nImageInterval, 1));
     const bool filesDue = !analysis && static_cast<unsigned>(n) % interval == 0;
-    if (OutputsBesideRun()) return PostFrame(bits, filesDue);
+    if (m_bOutputsBeside) return PostFrame(bits, filesDue);
     if (filesDue) {
         bool refused = false;
         const int count = ImageNames(&refused);
@@ -106,17 +106,16 @@ int CTALVERNView::OutputFrame(int n) {
             if (!WriteImageFile(bits, &doc->m_OutputHeader, m_strImagePaths[i])) return ResultCode::kOutput;
         if (refused) return ResultCode::kOutput;
     }
+    if (const int code = WriteMovieFrame(bits)) return code;
+    return OutputAudioForFrame();
+}
+
+int CTALVERNView::WriteMovieFrame(const BYTE* bits) {
+    const CTALVERNDoc* doc = m_pDocument;
+    const bool analysis = doc->m_bOutputWmv && m_wmv->IsTwoPass();
     if (doc->m_bOutputAvi && !analysis && m_avi->WriteFrame(bits) != 0) return ResultCode::kStreamWrite;
     if (doc->m_bOutputWmv && m_wmv->WriteVideoFrame(bits) != 0) return ResultCode::kStreamWrite;
     return 0;
-}
-
-bool CTALVERNView::OutputsBesideRun() const {
-    // The worker takes the image files and the frames of an AVI file whose audio is not
-    // recompressed: that writer then meets no other thread during the pass. Recompressed
-    // audio and the WMV file are due frame by frame on this thread.
-    const CTALVERNDoc* doc = m_pDocument;
-    return m_bOutputsBeside && !doc->m_bOutputWmv && !(doc->m_bOutputAvi && m_nAudioChoice == kAudioRecompress);
 }
 
 int CTALVERNView::ImageNames(bool* refused) {
@@ -146,13 +145,63 @@ int CTALVERNView::PostFrame(const BYTE* bits, bool filesDue) {
     if (m_bWorkerPending && m_imageWorker.Failed()) return FinishWorkerFrames();
     bool refused = false;
     const int count = filesDue ? ImageNames(&refused) : 0;
-    CImageFileWorker::FrameWriter* writer = doc->m_bOutputAvi ? &m_aviFrames : nullptr;
-    if (count == 0 && !refused && !writer) return 0;
+    const bool movies = doc->m_bOutputAvi || doc->m_bOutputWmv;
+    if (count == 0 && !refused && !movies) return 0;
+    // The audio is read here, where its reader lives, and travels with the frame. A
+    // read that fails still hands the frame over: in line its outputs come first.
+    int audioBytes = 0;
+    int64_t inLine = 0;
+    const int read = movies ? ReadFrameAudio(&audioBytes, &inLine) : 0;
     const int quality = doc->m_Info.m_nJpegQuality;
-    if (!m_imageWorker.Post(m_nCurrent, bits, doc->m_OutputHeader, quality, m_strImagePaths, count, refused, writer))
+    if (!m_imageWorker.Post(m_nCurrent, bits, doc->m_OutputHeader, quality, m_strImagePaths, count, refused,
+                            movies ? &m_movieFrames : nullptr, m_audio.GetData(), audioBytes))
         return ResultCode::kMemory;
     m_bWorkerPending = true;
-    return 0;
+    if (movies) {
+        ++m_dueFrames;
+        m_dueBytes += audioBytes;
+    }
+    if (read != 0) return read;
+    return inLine > 0 ? WriteAudioInLine(inLine) : 0;
+}
+
+void CTALVERNView::TakeAudioDueBasis() {
+    const CTALVERNDoc* doc = m_pDocument;
+    m_dueFrames = m_dueBytes = 0;
+    m_bDueAhead = NeedsPcm();
+    if (doc->m_bOutputWmv) m_dueBasis = m_wmv->GetAudioDueBasis();
+    else if (m_bDueAhead) m_dueBasis = m_avi->GetAudioDueBasis();
+    m_nRunSilence = doc->m_bOutputWmv && !AudioSource() ? SilenceBytesPerFrame(m_dRate) : 0;
+}
+
+int CTALVERNView::ReadFrameAudio(int* bytes, int64_t* inLine) {
+    *bytes = 0;
+    *inLine = 0;
+    if (!m_bDueAhead) return 0;
+    // As the writer will count once the frame is written.
+    const int64_t due = m_dueBasis.DueAfter(m_dueFrames + 1, m_dueBytes);
+    if (due <= 0) return 0;
+    // Pieces of a larger due alternate between the writers in line.
+    if (due > AudioPieceBytes()) {
+        *inLine = due;
+        return 0;
+    }
+    return ReadAudioPiece(static_cast<int>(due), bytes);
+}
+
+int CTALVERNView::WriteAudioInLine(int64_t due) {
+    // The frame and every one before it are written first, as in line.
+    while (!m_imageWorker.WaitForAll(5)) PumpRunMessages();
+    if (m_imageWorker.Failed()) return FinishWorkerFrames();
+    m_bWorkerPending = false;
+    const int code = WriteSourceAudio(due);
+    TakeAudioDueBasis();  // the writers' own counts again
+    return code;
+}
+
+int CTALVERNView::WriteFrameAudio(const BYTE* pcm, int bytes) {
+    if (m_nRunSilence > 0) return WriteSilence(m_nRunSilence);
+    return bytes > 0 ? WriteAudioPiece(pcm, bytes) : 0;
 }
 
 int CTALVERNView::FinishWorkerFrames() {
@@ -188,30 +237,48 @@ int CTALVERNView::OutputAudioForFrame() {
 }
 
 int CTALVERNView::WriteSourceAudio(int64_t due) {
-    const CTALVERNDoc* doc = m_pDocument;
-    CDecAVIAudioComp* audio = AudioSource();
-    const WAVEFORMATEX* pcm = audio->GetPCMFormat();
-    const int64_t align = pcm && pcm->nBlockAlign > 0 ? pcm->nBlockAlign : 1;
-    const int bits = pcm ? pcm->wBitsPerSample : 16;
-    const bool toAvi = doc->m_bOutputAvi && m_nAudioChoice == kAudioRecompress && !(doc->m_bOutputWmv && m_wmv->IsTwoPass());
-    const int64_t piece = std::max(kAudioPieceBytes / align * align, align);
+    const int64_t piece = AudioPieceBytes();
     while (due > 0) {
         const int want = static_cast<int>(std::min(due, piece));
-        BYTE* buffer = m_audio.GetBuffer(want);
-        if (!buffer || m_audio.GetCount() < want) return ResultCode::kMemory;
-        const int got = audio->ReadPCM(buffer, want);
-        // A decoder that fails ends the run; nothing stands in for the audio it lost.
-        if (got < 0) return ResultCode::kStreamRead;
+        int got = 0;
+        if (const int code = ReadAudioPiece(want, &got)) return code;
         if (got == 0) return 0;
-        CPCMWavVolume::ApplyVolume(buffer, got, doc->m_Info.m_nVolume, bits);
-        if (toAvi)
-            if (const int code = m_avi->WriteAudio(buffer, got)) return code;
-        if (doc->m_bOutputWmv)
-            if (const int code = m_wmv->WriteAudio(buffer, got)) return code;
+        if (const int code = WriteAudioPiece(m_audio.GetData(), got)) return code;
         // The rest is asked for at the next frame, and padded when the writers close.
         if (got < want) return 0;
         due -= got;
     }
+    return 0;
+}
+
+int64_t CTALVERNView::AudioPieceBytes() const {
+    const WAVEFORMATEX* pcm = AudioSource()->GetPCMFormat();
+    const int64_t align = pcm && pcm->nBlockAlign > 0 ? pcm->nBlockAlign : 1;
+    return std::max(kAudioPieceBytes / align * align, align);
+}
+
+int CTALVERNView::ReadAudioPiece(int want, int* got) {
+    *got = 0;
+    CDecAVIAudioComp* audio = AudioSource();
+    BYTE* buffer = m_audio.GetBuffer(want);
+    if (!buffer || m_audio.GetCount() < want) return ResultCode::kMemory;
+    const int read = audio->ReadPCM(buffer, want);
+    // A decoder that fails ends the run; nothing stands in for the audio it lost.
+    if (read < 0) return ResultCode::kStreamRead;
+    const WAVEFORMATEX* pcm = audio->GetPCMFormat();
+    CPCMWavVolume::ApplyVolume(buffer, read, m_pDocument->m_Info.m_nVolume, pcm ? pcm->wBitsPerSample : 16);
+    *got = read;
+    return 0;
+}
+
+int CTALVERNView::WriteAudioPiece(const BYTE* pcm, int bytes) {
+    const CTALVERNDoc* doc = m_pDocument;
+    const bool toAvi =
+        doc->m_bOutputAvi && m_nAudioChoice == kAudioRecompress && !(doc->m_bOutputWmv && m_wmv->IsTwoPass());
+    if (toAvi)
+        if (const int code = m_avi->WriteAudio(pcm, bytes)) return code;
+    if (doc->m_bOutputWmv)
+        if (const int code = m_wmv->WriteAudio(pcm, bytes)) return code;
     return 0;
 }
 

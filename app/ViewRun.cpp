@@ -316,6 +316,7 @@ int CTALVERNView::PlayFrames() {
         m_pipeline->SetClipRect(c.left, c.top, c.right, c.bottom);
     }
     IdentifyMovieFile();
+    TakeAudioDueBasis();
     m_strImagePrefix = JoinOutputPath(doc->m_Info.m_strOutputFolder, GetPathFileTitle(doc->GetPathName()));
     for (std::wstring& path : m_strImagePaths) path.reserve(m_strImagePrefix.size() + 16);
     // A range reaching past the movie ends at its last frame.
@@ -325,7 +326,6 @@ int CTALVERNView::PlayFrames() {
     if (const int code = ShowFrame()) return code;
     for (int n = 1;; ++n) {
         if (const int code = OutputFrame(n)) return code;
-        if (const int code = OutputAudioForFrame()) return code;
         m_stopwatch.AddElapsed();
         if (const int code = WaitWhilePaused()) return code;
         m_stopwatch.Start();

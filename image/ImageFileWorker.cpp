@@ -30,10 +30,12 @@ int CImageFileWorker::DefaultEncoders() {
 }
 
 bool CImageFileWorker::Post(int tag, const BYTE* bits, const BITMAPINFOHEADER& header, int quality,
-                            const std::wstring* paths, int count, bool refusedAfter, FrameWriter* writer) {
+                            const std::wstring* paths, int count, bool refusedAfter, FrameWriter* writer,
+                            const BYTE* audio, int audioBytes) {
     const int64_t height = header.biHeight < 0 ? -int64_t{header.biHeight} : header.biHeight;
     const std::optional<int64_t> bytes = FrameBytes24(header.biWidth, height);
-    if (!bits || !bytes || count < 0 || count > kMaxFiles) return false;
+    if (!bits || !bytes || count < 0 || count > kMaxFiles || audioBytes < 0 || (audioBytes > 0 && !audio))
+        return false;
     std::unique_lock<std::mutex> hold(m_lock);
     Slot& slot = SlotOf(m_posted);
     if (slot.state != State::Free) return false;
@@ -42,6 +44,9 @@ bool CImageFileWorker::Post(int tag, const BYTE* bits, const BITMAPINFOHEADER& h
     const int size = static_cast<int>(*bytes);
     if (!slot.frame.GetBuffer(size) || slot.frame.GetCount() < size) return false;
     std::memcpy(slot.frame.GetData(), bits, static_cast<size_t>(size));
+    if (audioBytes > 0 && (!slot.audio.GetBuffer(audioBytes) || slot.audio.GetCount() < audioBytes)) return false;
+    if (audioBytes > 0) std::memcpy(slot.audio.GetData(), audio, static_cast<size_t>(audioBytes));
+    slot.audioBytes = audioBytes;
     slot.tag = tag;
     slot.header = header;
     slot.quality = quality;
@@ -149,7 +154,9 @@ void CImageFileWorker::CommitInOrder(std::unique_lock<std::mutex>& hold) {
 
 int CImageFileWorker::WriteFrame(Slot& slot) {
     if (!WriteFiles(slot)) return ResultCode::kOutput;
-    return slot.writer ? slot.writer->WriteFrame(slot.frame.GetData()) : 0;
+    if (!slot.writer) return 0;
+    if (const int code = slot.writer->WriteFrame(slot.frame.GetData())) return code;
+    return slot.writer->WriteFrameAudio(slot.audio.GetData(), slot.audioBytes);
 }
 
 bool CImageFileWorker::WriteFiles(Slot& slot) {

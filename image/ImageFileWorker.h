@@ -22,11 +22,13 @@ class CImageFileWorker {
 public:
     static constexpr int kMaxFiles = 4;
     // Takes each frame after its files, in order, on the thread that writes them (a
-    // movie writer fed frame by frame); 0 or the code the frame fails with.
+    // movie writer fed frame by frame), then the audio handed over with the frame;
+    // 0 or the code the frame fails with.
     class FrameWriter {
     public:
         virtual ~FrameWriter() = default;
         virtual int WriteFrame(const BYTE* bits) = 0;
+        virtual int WriteFrameAudio(const BYTE*, int) { return 0; }
     };
 
     // encoders: how many frames are encoded side by side (1 or more); one more frame
@@ -42,9 +44,11 @@ public:
     // in order, stopping at the first file that fails. refusedAfter: the frame fails once
     // those are written (a further name the caller would not write). writer, if given,
     // then takes the frame. False when no slot is free (WaitForSlot) or the frame cannot
-    // be copied; nothing is handed over then.
+    // be copied; nothing is handed over then. audio[0..audioBytes) is copied too, for
+    // the writer's WriteFrameAudio.
     bool Post(int tag, const BYTE* bits, const BITMAPINFOHEADER& header, int quality, const std::wstring* paths,
-              int count, bool refusedAfter, FrameWriter* writer = nullptr);
+              int count, bool refusedAfter, FrameWriter* writer = nullptr, const BYTE* audio = nullptr,
+              int audioBytes = 0);
     // Wait up to the given milliseconds; true once a frame can be handed over, or once
     // every frame handed over is finished.
     bool WaitForSlot(int milliseconds);
@@ -69,6 +73,8 @@ private:
         int count = 0;
         bool refusedAfter = false;
         FrameWriter* writer = nullptr;
+        CMemBuffBase<BYTE> audio;  // kept, like the frame
+        int audioBytes = 0;
         std::vector<BYTE> encoded[kMaxFiles];  // JPEG and PNG files, encoded apart
         bool encodedOk[kMaxFiles] = {};
     };

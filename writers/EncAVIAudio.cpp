@@ -156,9 +156,11 @@ int CEncAVIAudioComp::WriteConvertedCallback(const void* data, int bytes, void* 
     return writer->WriteAudioSamples(&samples, data, &bytes) != 0 ? -1 : bytes;
 }
 
-int CEncAVIAudioComp::GetAudioBytesDue() {
-    return AudioBytesDue(m_position, m_streamInfo.dwScale, m_streamInfo.dwRate, m_acm.GetInputBytes(),
-                         *m_acm.GetSourceFormat());
+int CEncAVIAudioComp::GetAudioBytesDue() { return GetAudioDueBasis().DueAfter(0, 0); }
+
+AudioDueBasis CEncAVIAudioComp::GetAudioDueBasis() const {
+    return {m_position, m_streamInfo.dwScale, m_streamInfo.dwRate, m_acm.GetInputBytes(), *m_acm.GetSourceFormat(),
+            true};
 }
 
 void CEncAVIAudioComp::PadAudioToVideo() {

@@ -5,6 +5,7 @@
 // after the last frame (CEncAVIAudio).
 #include <string>
 
+#include "writers/AudioDue.h"
 #include "writers/EncAVI.h"
 #include "writers/WavACM.h"
 
@@ -58,6 +59,7 @@ public:
     virtual int WriteAudio(const void* pcm, int bytes);
     // Source PCM bytes still owed up to the end of the video written so far (may be <= 0).
     int GetAudioBytesDue();
+    AudioDueBasis GetAudioDueBasis() const;
     void PadAudioToVideo();
 
 protected:

@@ -367,9 +367,12 @@ int CEncWMVWMA::WriteAudio(const void* pcm, int bytes) {
     return FAILED(hr) ? ResultCode::kWmvAudioWrite : 0;
 }
 
-int CEncWMVWMA::GetAudioBytesDue() {
-    return AudioBytesDue(m_frameCount, m_videoStreamInfo.dwScale, m_videoStreamInfo.dwRate,
-                         m_audioBytesWritten, m_audioFormat);
+int CEncWMVWMA::GetAudioBytesDue() { return GetAudioDueBasis().DueAfter(0, 0); }
+
+AudioDueBasis CEncWMVWMA::GetAudioDueBasis() const {
+    // Without an audio input, WriteAudio takes nothing and counts nothing.
+    return {m_frameCount, m_videoStreamInfo.dwScale, m_videoStreamInfo.dwRate, m_audioBytesWritten, m_audioFormat,
+            m_audioInput != nullptr};
 }
 
 void CEncWMVWMA::PadAudioToVideo() {

@@ -9,6 +9,7 @@
 #include "foundation/ResultCodes.h"
 #include "platform/win32/Win32Types.h"
 #include "platform/wmf/WmWriter.h"
+#include "writers/AudioDue.h"
 
 class CEncWMV {
 public:
@@ -76,6 +77,7 @@ public:
     // Bytes of source PCM owed up to the end of the frames written so far (0 or less
     // when the audio is ahead).
     int GetAudioBytesDue();
+    AudioDueBasis GetAudioDueBasis() const;
     // Writes silence up to the length of the frames written.
     void PadAudioToVideo();
 

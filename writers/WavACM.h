@@ -28,6 +28,7 @@ public:
     void SetSourceFormat(const WAVEFORMATEX* f);
     void SetPCMFormat(int rate, int bits, int channels);
     WAVEFORMATEX* GetSourceFormat() { return &m_source; }
+    const WAVEFORMATEX* GetSourceFormat() const { return &m_source; }
 
     void SetTargetFormat(const WAVEFORMATEX* f);
     HGLOBAL* TargetFormatRef() { return &m_target; }

@@ -95,6 +95,9 @@ protected:
         MovieDesc desc;
         desc.frames = frames;
         desc.audio = audio;
+        Open(name, desc);
+    }
+    void Open(const std::string& name, const MovieDesc& desc) {
         ASSERT_TRUE(doc.OnOpenDocument(MoviePath(name, desc)));
         m_title = name;
     }
@@ -278,7 +281,8 @@ TEST_F(RunTest, TwoPassWmvWritesImagesOnlyInTheSecondPass) {
     TempDir profiles;
     UseTwoPassProfile(profiles / "2pass.prx");
     doc.m_bOutputWmv = doc.m_bOutputJpg = TRUE;
-    // JPEG files on disk after each frame of the two passes.
+    // JPEG files on disk after each frame of the two passes, written in line.
+    view.SetOutputsBesideRun(false);
     std::vector<size_t> seen;
     pump.step = [&] { seen.push_back(Files().size() - 1); };
     Play();
@@ -482,8 +486,10 @@ TEST_F(RunTest, SaveImageAndCopyGiveTheProcessedFrame) {
 
 // The outputs of a run written beside it, on the worker, are those written in line: the
 // same names and bytes, the same first failure with its box over the same frame, and the
-// same files after a pause and a stop; with image files alone and with a compressed AVI
-// file too.
+// same files after a pause and a stop; with image files alone, and with movie files of
+// every kind beside them: a compressed AVI file, a WMV file with the silence of a movie
+// without audio, AVI and WMV files with the movie's audio recompressed, frame by frame
+// and in pieces of more than a frame's worth, and a two-pass WMV file.
 TEST_F(RunTest, OutputsBesideTheRunAreThoseWrittenInLine) {
     struct Outcome {
         std::map<std::string, std::string> files;
@@ -491,11 +497,25 @@ TEST_F(RunTest, OutputsBesideTheRunAreThoseWrittenInLine) {
         int frame = -1;
         bool operator==(const Outcome&) const = default;
     };
-    Open("m12", 12);
-    doc.m_bOutputBmp = doc.m_bOutputJpg = doc.m_bOutputTif = doc.m_bOutputPng = TRUE;
-    doc.m_ClipRect = {8, 4, 56, 44};
-    doc.m_OutputHeader.biWidth = 40;
-    doc.m_OutputHeader.biHeight = 30;
+    std::string movie;
+    auto open = [&](const std::string& name, const MovieDesc& desc) {
+        Open(name, desc);
+        movie = name;
+        doc.m_bOutputBmp = doc.m_bOutputJpg = doc.m_bOutputTif = doc.m_bOutputPng = TRUE;
+        doc.m_ClipRect = {8, 4, 56, 44};
+        doc.m_OutputHeader.biWidth = 40;
+        doc.m_OutputHeader.biHeight = 30;
+    };
+    MovieDesc plain, sound, slow;
+    plain.frames = sound.frames = 12;
+    sound.audio = slow.audio = AudioCodec::Pcm16;
+    // Six seconds a frame of 48 kHz stereo: more than a piece of audio per frame.
+    slow.frames = 3;
+    slow.rate = 1;
+    slow.rateDen = 6;
+    slow.sampleRate = 48000;
+    slow.channels = 2;
+    TempDir profiles;
     bool pauseAndStop = false;
     rlimit before{};
     getrlimit(RLIMIT_FSIZE, &before);
@@ -544,18 +564,40 @@ TEST_F(RunTest, OutputsBesideTheRunAreThoseWrittenInLine) {
         setting->SetHandler(MAKEFOURCC('M', 'J', 'P', 'G'));
         return 0;
     };
-    for (const BOOL avi : {FALSE, TRUE}) {
-        doc.m_bOutputAvi = avi;
+    const std::pair<const char*, std::function<void()>> setups[] = {
+        {"image files", [&] { open("m12", plain); }},
+        {"an AVI file", [&] { doc.m_bOutputAvi = TRUE; }},
+        {"a WMV file", [&] {
+             doc.m_bOutputAvi = FALSE;
+             doc.m_bOutputWmv = TRUE;
+         }},
+        {"AVI and WMV files with audio", [&] {
+             open("a12", sound);
+             doc.m_bOutputAvi = doc.m_bOutputWmv = TRUE;
+             audioChoice = kAudioRecompress;
+         }},
+        {"audio in pieces", [&] {
+             open("slow3", slow);
+             doc.m_bOutputAvi = doc.m_bOutputWmv = TRUE;
+         }},
+        {"a two-pass WMV file", [&] {
+             open("a12", sound);
+             UseTwoPassProfile(profiles / "2pass.prx");
+             doc.m_bOutputWmv = TRUE;
+         }},
+    };
+    for (const auto& [setup, apply] : setups) {
+        apply();
         for (const auto& [name, prepare] : cases) {
             const Outcome inLine = run(false, prepare);
             const Outcome beside = run(true, prepare);
-            EXPECT_TRUE(inLine == beside) << name << (avi ? " with AVI" : "");
-            EXPECT_FALSE(inLine.files.empty()) << name;
-            if (avi) {
-                EXPECT_TRUE(inLine.files.count(Enc(".avi").filename().string())) << name;
-                if (std::string(name) == "a full disk") {
-                    EXPECT_EQ(inLine.captions.at(0), L"Error No.2006");
-                }
+            EXPECT_TRUE(inLine == beside) << setup << ", " << name;
+            EXPECT_FALSE(inLine.files.empty()) << setup << ", " << name;
+            // A whole run's AVI file holds all the movie's audio (recompressed at 22050 Hz).
+            if (name == cases[0].first && doc.m_bOutputAvi && movie != "m12") {
+                CDecAVIAudioComp written;
+                ASSERT_EQ(written.Open(Enc(".avi").wstring().c_str()), 0) << setup;
+                EXPECT_NEAR(written.GetAudioLength(), (movie == "slow3" ? 18.0 : 0.48) * 22050, 256) << setup;
             }
         }
     }

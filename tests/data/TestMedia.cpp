@@ -150,13 +150,16 @@ bool MakeTestMovie(const MovieDesc& desc, const std::filesystem::path& out, std:
         if (!f) return false;
     }
     const int rate = desc.video == VideoCodec::Dv ? 25 : desc.rate;
+    const int den = desc.video == VideoCodec::Dv ? 1 : desc.rateDen;
     std::string cmd = "ffmpeg -nostdin -hide_banner -loglevel error -y -f rawvideo -pix_fmt bgr24 -s " +
                       std::to_string(desc.width) + "x" + std::to_string(desc.height) + " -r " +
-                      std::to_string(rate) + " -i " + ShellQuote(raw.string());
+                      std::to_string(rate) + "/" + std::to_string(den) + " -i " + ShellQuote(raw.string());
     if (desc.audio != AudioCodec::None)
-        cmd += " " + SineInput(desc.sampleRate, double(desc.frames) / rate) + " -map 0:v -map 1:a " +
+        cmd += " " + SineInput(desc.sampleRate, double(desc.frames) * den / rate) + " -map 0:v -map 1:a " +
                AudioArgs(desc.audio) + " -ac " + std::to_string(desc.channels);
-    cmd += " " + VideoArgs(desc) + " -frames:v " + std::to_string(desc.frames) + " -f avi " +
+    // The raw input holds exactly the frames; a frame limit would also end the file
+    // before the audio of a slow movie is all in.
+    cmd += " " + VideoArgs(desc) + " -f avi " +
            ShellQuote(out.string());
     const bool ok = Run(cmd, log);
     std::filesystem::remove(raw);

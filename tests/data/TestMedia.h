@@ -30,7 +30,8 @@ struct MovieDesc {
     int width = 64;
     int height = 48;
     int frames = 30;
-    int rate = 25;  // frames per second
+    int rate = 25;  // frames per second: rate / rateDen
+    int rateDen = 1;
     int gop = 12;   // key frame distance of inter codecs
     AudioCodec audio = AudioCodec::None;
     int sampleRate = 22050;
