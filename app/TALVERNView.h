@@ -338,7 +338,8 @@ private:
     int ReadAudioPiece(int want, int* got);
     // The frame's movie frames, and a piece of its audio, to the movie writers; called
     // in line or by the worker, the same steps either way.
-    int WriteMovieFrame(const BYTE* bits);
+    void PrepareMovieFrame(const BYTE* bits, int place);
+    int WriteMovieFrame(const BYTE* bits, int place = -1);
     int WriteAudioPiece(const BYTE* pcm, int bytes);
     // The worker's step after a frame's movie frames: its audio, or the WMV's silence.
     int WriteFrameAudio(const BYTE* pcm, int bytes);
@@ -397,7 +398,8 @@ private:
     // The movie writers as the worker's frame writer.
     struct MovieFrames : CImageFileWorker::FrameWriter {
         explicit MovieFrames(CTALVERNView& owner) : view(owner) {}
-        int WriteFrame(const BYTE* bits) override { return view.WriteMovieFrame(bits); }
+        void PrepareFrame(const BYTE* bits, int place) override { view.PrepareMovieFrame(bits, place); }
+        int WriteFrame(const BYTE* bits, int place) override { return view.WriteMovieFrame(bits, place); }
         int WriteFrameAudio(const BYTE* pcm, int bytes) override { return view.WriteFrameAudio(pcm, bytes); }
         CTALVERNView& view;
     } m_movieFrames{*this};

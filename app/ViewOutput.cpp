@@ -110,10 +110,15 @@ int CTALVERNView::OutputFrame(int n) {
     return OutputAudioForFrame();
 }
 
-int CTALVERNView::WriteMovieFrame(const BYTE* bits) {
+void CTALVERNView::PrepareMovieFrame(const BYTE* bits, int place) {
+    const CTALVERNDoc* doc = m_pDocument;
+    if (doc->m_bOutputAvi && !(doc->m_bOutputWmv && m_wmv->IsTwoPass())) m_avi->PrepareFrame(bits, place);
+}
+
+int CTALVERNView::WriteMovieFrame(const BYTE* bits, int place) {
     const CTALVERNDoc* doc = m_pDocument;
     const bool analysis = doc->m_bOutputWmv && m_wmv->IsTwoPass();
-    if (doc->m_bOutputAvi && !analysis && m_avi->WriteFrame(bits) != 0) return ResultCode::kStreamWrite;
+    if (doc->m_bOutputAvi && !analysis && m_avi->WriteFrameAt(bits, place) != 0) return ResultCode::kStreamWrite;
     if (doc->m_bOutputWmv && m_wmv->WriteVideoFrame(bits) != 0) return ResultCode::kStreamWrite;
     return 0;
 }

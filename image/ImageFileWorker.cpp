@@ -130,6 +130,7 @@ void CImageFileWorker::Encode(Slot& slot, CResImgFile& files) {
         slot.encodedOk[i] = files.Save(slot.frame.GetData(), &header, slot.paths[i].c_str(), slot.quality);
         files.EncodeApartInto(nullptr);
     }
+    if (slot.writer) slot.writer->PrepareFrame(slot.frame.GetData(), PlaceOf(slot));
 }
 
 void CImageFileWorker::CommitInOrder(std::unique_lock<std::mutex>& hold) {
@@ -155,7 +156,7 @@ void CImageFileWorker::CommitInOrder(std::unique_lock<std::mutex>& hold) {
 int CImageFileWorker::WriteFrame(Slot& slot) {
     if (!WriteFiles(slot)) return ResultCode::kOutput;
     if (!slot.writer) return 0;
-    if (const int code = slot.writer->WriteFrame(slot.frame.GetData())) return code;
+    if (const int code = slot.writer->WriteFrame(slot.frame.GetData(), PlaceOf(slot))) return code;
     return slot.writer->WriteFrameAudio(slot.audio.GetData(), slot.audioBytes);
 }
 

@@ -23,11 +23,14 @@ public:
     static constexpr int kMaxFiles = 4;
     // Takes each frame after its files, in order, on the thread that writes them (a
     // movie writer fed frame by frame), then the audio handed over with the frame;
-    // 0 or the code the frame fails with.
+    // 0 or the code the frame fails with. Before that, PrepareFrame may do what needs
+    // no order (a conversion) on the thread that encodes the frame's files, side by
+    // side with other frames; place: the frame's slot, the same in WriteFrame.
     class FrameWriter {
     public:
         virtual ~FrameWriter() = default;
-        virtual int WriteFrame(const BYTE* bits) = 0;
+        virtual void PrepareFrame(const BYTE*, int) {}
+        virtual int WriteFrame(const BYTE* bits, int place) = 0;
         virtual int WriteFrameAudio(const BYTE*, int) { return 0; }
     };
 
@@ -80,7 +83,8 @@ private:
     };
 
     void Encoder();
-    static void Encode(Slot& slot, CResImgFile& files);
+    void Encode(Slot& slot, CResImgFile& files);
+    int PlaceOf(const Slot& slot) const { return static_cast<int>(&slot - m_slots.data()); }
     // Writes the frames whose turn has come, in order; called with the lock held by
     // one encoder at a time.
     void CommitInOrder(std::unique_lock<std::mutex>& hold);

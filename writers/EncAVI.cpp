@@ -165,10 +165,14 @@ int CEncAVI_Comp::Open(const wchar_t* path) {
     return 0;
 }
 
-int CEncAVI_Comp::WriteFrame(const void* bits) {
+int CEncAVI_Comp::WriteFrame(const void* bits) { return WriteFrameAt(bits, -1); }
+
+void CEncAVI_Comp::PrepareFrame(const void* bits, int place) { ICSeqCompressFramePrepare(&m_compVars, bits, place); }
+
+int CEncAVI_Comp::WriteFrameAt(const void* bits, int place) {
     BOOL key = FALSE;
     LONG size = 0;
-    const void* data = ICSeqCompressFrame(&m_compVars, 0, bits, &key, &size);
+    const void* data = ICSeqCompressFrameAt(&m_compVars, 0, bits, place, &key, &size);
     if (!data) return ResultCode::kCompressFrame;
     LONG written = 0;
     if (AVIStreamWrite(m_plainStream, m_position, 1, data, size, key ? AVIIF_KEYFRAME : 0, &written, nullptr) !=

@@ -58,6 +58,11 @@ public:
     int Open(const wchar_t* path) override;
     void SetupCompressOptions() override;
     void ReleaseCompressor() override;
+    // The frame readied for the compressor on another thread, ahead of its turn, in one
+    // of a few places; WriteFrameAt then takes it from there. Only a conversion moves:
+    // the file is the same.
+    virtual void PrepareFrame(const void* bits, int place);
+    virtual int WriteFrameAt(const void* bits, int place);
 
 protected:
     ICCOMPRESSFRAMES m_framesInfo{};

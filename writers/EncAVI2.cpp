@@ -15,3 +15,11 @@ int CEncAVI2::Open(const wchar_t* path) {
 int CEncAVI2::WriteFrame(const void* bits) {
     return m_sequential ? CEncAVI_Comp::WriteFrame(bits) : CEncAVI::WriteFrame(bits);
 }
+
+void CEncAVI2::PrepareFrame(const void* bits, int place) {
+    if (m_sequential) CEncAVI_Comp::PrepareFrame(bits, place);
+}
+
+int CEncAVI2::WriteFrameAt(const void* bits, int place) {
+    return m_sequential ? CEncAVI_Comp::WriteFrameAt(bits, place) : CEncAVI::WriteFrame(bits);
+}

@@ -10,6 +10,9 @@ public:
 
     int WriteFrame(const void* bits) override;
     int Open(const wchar_t* path) override;
+    // A frame readied ahead on another thread, then written, as CEncAVI_Comp's.
+    void PrepareFrame(const void* bits, int place) override;
+    int WriteFrameAt(const void* bits, int place) override;
 
     BOOL IsSequential() const { return m_sequential; }
 

@@ -209,7 +209,8 @@ private:
     std::unique_ptr<CEncAVI2> m_encoder;
     struct Frames : CImageFileWorker::FrameWriter {
         explicit Frames(std::unique_ptr<CEncAVI2>& e) : encoder(e) {}
-        int WriteFrame(const BYTE* bits) override { return encoder->WriteFrame(bits); }
+        void PrepareFrame(const BYTE* bits, int place) override { encoder->PrepareFrame(bits, place); }
+        int WriteFrame(const BYTE* bits, int place) override { return encoder->WriteFrameAt(bits, place); }
         std::unique_ptr<CEncAVI2>& encoder;
     } m_frames{m_encoder};
     // One encoder beside the reading when the decoder has one thread, as many as the

@@ -256,11 +256,20 @@ BOOL ICSeqCompressFrameStart(COMPVARS* pc, const BITMAPINFO* input) {
     return TRUE;
 }
 
-void* ICSeqCompressFrame(COMPVARS* pc, UINT, const void* bits, BOOL* key, LONG* size) {
+void* ICSeqCompressFrame(COMPVARS* pc, UINT flags, const void* bits, BOOL* key, LONG* size) {
+    return ICSeqCompressFrameAt(pc, flags, bits, -1, key, size);
+}
+
+BOOL ICSeqCompressFramePrepare(COMPVARS* pc, const void* bits, int place) {
+    if (!pc || !pc->hic || !pc->hic->seq.IsOpen()) return FALSE;
+    return pc->hic->seq.Prepare(bits, place) ? TRUE : FALSE;
+}
+
+void* ICSeqCompressFrameAt(COMPVARS* pc, UINT, const void* bits, int place, BOOL* key, LONG* size) {
     if (!pc || !pc->hic || !pc->hic->seq.IsOpen()) return nullptr;
     int bytes = 0;
     bool isKey = false;
-    const uint8_t* data = pc->hic->seq.Encode(bits, &bytes, &isKey);
+    const uint8_t* data = pc->hic->seq.Encode(bits, &bytes, &isKey, place);
     if (!data) return nullptr;
     if (key) *key = isKey ? TRUE : FALSE;
     if (size) *size = bytes;

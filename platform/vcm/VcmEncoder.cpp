@@ -85,6 +85,10 @@ void VcmEncoder::Close() {
     sws_freeContext(m_sws);
     m_sws = nullptr;
     for (AVFrame*& f : m_frames) av_frame_free(&f);
+    for (Prepared& p : m_prepared) {
+        av_frame_free(&p.frame);
+        p = Prepared{};
+    }
     av_packet_free(&m_packet);
     m_format.clear();
     m_pts = 0;
@@ -133,13 +137,8 @@ bool VcmEncoder::Open(const CompressorEntry& entry, const EncoderSettings& s) {
         if (!m_sws) return Close(), false;
     }
     for (AVFrame*& f : m_frames) {
-        f = av_frame_alloc();
+        f = NewInputFrame();
         if (!f) return Close(), false;
-        f->format = pixFmt;
-        f->width = s.width;
-        f->height = s.height;
-        f->color_range = m_ctx->color_range;
-        if (av_frame_get_buffer(f, 0) < 0) return Close(), false;
     }
     m_inStride = static_cast<int>(DibRowBytes(s.width, 24));
     BuildOutputFormat(entry, s);
@@ -164,6 +163,17 @@ void VcmEncoder::BuildOutputFormat(const CompressorEntry& entry, const EncoderSe
     if (extra > 0) std::memcpy(m_format.data() + sizeof bi, m_ctx->extradata, extra);
 }
 
+AVFrame* VcmEncoder::NewInputFrame() const {
+    AVFrame* f = av_frame_alloc();
+    if (!f) return nullptr;
+    f->format = m_ctx->pix_fmt;
+    f->width = m_ctx->width;
+    f->height = m_ctx->height;
+    f->color_range = m_ctx->color_range;
+    if (av_frame_get_buffer(f, 0) < 0) av_frame_free(&f);
+    return f;
+}
+
 AVFrame* VcmEncoder::WritableFrame() {
     for (AVFrame* f : m_frames) {
         if (av_frame_is_writable(f)) return f;
@@ -185,12 +195,34 @@ void VcmEncoder::ConvertInput(const uint8_t* bits, AVFrame* frame) {
     sws_scale(m_sws, src, srcStride, 0, m_ctx->height, frame->data, frame->linesize);
 }
 
-const uint8_t* VcmEncoder::Encode(const void* bits, int* size, bool* key) {
+bool VcmEncoder::Prepare(const void* bits, int place) {
+    // The scaler's context serves one thread at a time; our own conversion any number.
+    if (!m_ctx || !bits || m_sws || place < 0 || place >= kPlaces) return false;
+    Prepared& p = m_prepared[static_cast<size_t>(place)];
+    p.ready = false;
+    if (!p.frame) p.frame = NewInputFrame();
+    // A frame the encoder still holds is left alone.
+    if (!p.frame || !av_frame_is_writable(p.frame)) return false;
+    ConvertInput(static_cast<const uint8_t*>(bits), p.frame);
+    p.bits = bits;
+    p.ready = true;
+    return true;
+}
+
+const uint8_t* VcmEncoder::Encode(const void* bits, int* size, bool* key, int place) {
     if (!m_ctx || !bits) return nullptr;
     av_packet_unref(m_packet);
-    AVFrame* frame = WritableFrame();
-    if (!frame) return nullptr;
-    ConvertInput(static_cast<const uint8_t*>(bits), frame);
+    AVFrame* frame = nullptr;
+    if (place >= 0 && place < kPlaces && m_prepared[static_cast<size_t>(place)].ready &&
+        m_prepared[static_cast<size_t>(place)].bits == bits) {
+        Prepared& p = m_prepared[static_cast<size_t>(place)];
+        p.ready = false;
+        frame = p.frame;
+    } else {
+        frame = WritableFrame();
+        if (!frame) return nullptr;
+        ConvertInput(static_cast<const uint8_t*>(bits), frame);
+    }
     frame->pts = m_pts++;
     frame->pict_type = AV_PICTURE_TYPE_NONE;
     // With a fixed quantiser the encoders take it from each frame, not from the context:

@@ -39,14 +39,21 @@ public:
     bool IsOpen() const { return m_ctx != nullptr; }
 
     // Compresses one frame of padded 24-bit rows; the packet stays valid until the
-    // next call. Null when the encoder failed or gave no packet for the frame.
-    const uint8_t* Encode(const void* bits, int* size, bool* key);
+    // next call. Null when the encoder failed or gave no packet for the frame. A frame
+    // prepared in place from the same rows is taken as it is.
+    const uint8_t* Encode(const void* bits, int* size, bool* key, int place = -1);
+    // Converts a frame into the encoder's input ahead of its Encode, on another thread
+    // than the one encoding, into one of kPlaces places (one frame each). False when
+    // it cannot: Encode then converts the frame itself, into the same bytes.
+    static constexpr int kPlaces = 8;
+    bool Prepare(const void* bits, int place);
 
     // The format the packets are in: BITMAPINFOHEADER followed by the codec's private bytes.
     const std::vector<uint8_t>& OutputFormat() const { return m_format; }
 
 private:
     AVFrame* WritableFrame();
+    AVFrame* NewInputFrame() const;
     void ConvertInput(const uint8_t* bits, AVFrame* frame);
     void BuildOutputFormat(const CompressorEntry& entry, const EncoderSettings& s);
 
@@ -54,6 +61,12 @@ private:
     SwsContext* m_sws = nullptr;  // null when our own 4:2:0 conversion serves the format
     BgrToYuvFactors m_yuvFactors;
     std::array<AVFrame*, 3> m_frames{};  // the encoder may still hold the previous one
+    struct Prepared {
+        AVFrame* frame = nullptr;  // made with the first frame prepared here, then kept
+        const void* bits = nullptr;
+        bool ready = false;
+    };
+    std::array<Prepared, kPlaces> m_prepared{};
     AVPacket* m_packet = nullptr;
     std::vector<uint8_t> m_format;
     int64_t m_pts = 0;
