@@ -26,6 +26,7 @@ extern "C" {
 #include "platform/avifile/BgrConverter.h"
 #include "platform/avifile/DibConvert.h"
 #include "platform/avifile/JpegFrameDecoder.h"
+#include "platform/avifile/JpegReadAhead.h"
 #include "platform/avifile/RiffCursor.h"
 
 namespace {
@@ -35,6 +36,8 @@ constexpr LONG kMaxSampleBytes = 256 << 20;
 constexpr int kMaxDimension = 32768;
 // Bounds what a hostile header can make us allocate: 64 M pixels is well above 8K.
 constexpr int64_t kMaxPixels = int64_t(1) << 26;
+// The largest picture decoded ahead: a 4096 x 4096 frame.
+constexpr size_t kReadAheadBytes = size_t(4096) * 4096 * 3 + 4096;
 // Below this size, threads cost more than they save.
 constexpr int64_t kThreadedPixels = 320 * 240;
 std::atomic<int> g_threads{0};
@@ -87,6 +90,8 @@ private:
     bool ReadSample(LONG sample, uint8_t** data, int* size);
     void* RawFrame(int compact);
     void* JpegFrame(int compact);
+    bool TakeReadAhead(int compact);
+    void ReadAhead(int compact);
     const uint8_t* ReadWhole(LONG sample, int* size);
     void* DecodedFrame(int compact);
     int KeyAtOrBefore(int compact) const;
@@ -129,6 +134,9 @@ private:
     BgrConverter m_bgr;
     // Every Motion JPEG frame stands alone: libjpeg decodes it straight into rows.
     std::unique_ptr<JpegFrameDecoder> m_jpeg;
+    // Made once frames are asked for in order: the next ones are decoded meanwhile.
+    std::unique_ptr<JpegReadAhead> m_ahead;
+    int m_lastAsked = -1;  // reading from the first frame on is reading forward
     bool m_codecReorders = false;
     // Pictures nothing refers to can be left undecoded while catching up to the anchor.
     bool m_canSkipNonRef = false;
@@ -317,17 +325,54 @@ void* FrameDecoder::RawFrame(int compact) {
 }
 
 void* FrameDecoder::JpegFrame(int compact) {
+    const bool forward = compact == m_lastAsked + 1;
+    m_lastAsked = compact;
     if (compact == m_shown) return m_out.data();
     const int width = m_ctx->width, height = m_ctx->height;
+    if (TakeReadAhead(compact)) return m_out.data();
     int size = 0;
     const uint8_t* data = ReadWhole(m_samples[size_t(compact)], &size);
     if (data && SizeOutput(width, height) &&
         m_jpeg->Decode(data, size_t(size), width, height, m_out.data() + 40, DibRowBytes(width, 24))) {
         m_shown = compact;
+        if (forward) ReadAhead(compact);
         return m_out.data();
     }
     m_shown = -1;  // the rows may be half written
     return DecodedFrame(compact);
+}
+
+bool FrameDecoder::TakeReadAhead(int compact) {
+    if (!m_ahead) return false;
+    switch (m_ahead->Take(compact, &m_out)) {
+    case JpegReadAhead::Taken::Decoded:
+        m_shown = compact;
+        ReadAhead(compact);
+        return true;
+    case JpegReadAhead::Taken::NotStarted:
+        m_ahead->Clear();  // a jump: the frames read ahead are not the ones wanted
+        return false;
+    case JpegReadAhead::Taken::Failed: return false;  // decoded here, by whichever decoder can
+    }
+    return false;
+}
+
+void FrameDecoder::ReadAhead(int compact) {
+    // Each frame read ahead has rows of its own: beyond 4K pictures they cost too much.
+    if (m_out.size() > kReadAheadBytes) return;
+    if (!m_ahead) {
+        const int frames = JpegReadAhead::FramesFor(g_threads.load(std::memory_order_relaxed));
+        if (frames == 0) return;
+        m_ahead = std::make_unique<JpegReadAhead>(frames);
+    }
+    const int width = m_ctx->width, height = m_ctx->height;
+    for (int next = compact + 1; next < int(m_samples.size()) && m_ahead->HasRoom(); ++next) {
+        if (m_ahead->IsStarted(next)) continue;
+        int size = 0;
+        const uint8_t* data = ReadWhole(m_samples[size_t(next)], &size);
+        if (!data) return;  // the frame's own request reports it
+        m_ahead->Start(next, data, size_t(size), width, height, DibRowBytes(width, 24), m_out);
+    }
 }
 
 int FrameDecoder::KeyAtOrBefore(int compact) const {

@@ -201,6 +201,10 @@ protected:
         data->setUrls(urls);
         auto* drag = new QDrag(this);
         drag->setMimeData(data);
+        // The target's answer to the pointer's position: a release before it drops nothing.
+        QObject::connect(drag, &QDrag::actionChanged, [](Qt::DropAction action) {
+            Say(std::string("drag answer ") + (action == Qt::CopyAction ? "copy" : "none"));
+        });
         Say("drag start");
         const Qt::DropAction action = drag->exec(Qt::CopyAction);
         Say(std::string("drag done ") + (action == Qt::CopyAction ? "copy" : "none"));

@@ -135,9 +135,18 @@ class DormantDialogsTest(unittest.TestCase):
             poll("the drag to start", lambda: lines(source, "drag start"))
             # Straight onto the list, then along it: whichever position the drop
             # is told last lies on the list.
+            # On a busy machine the list's answer comes late: once it has taken the
+            # drag, the pointer stays where it is and is released there.
+            taken = lambda: (lines(source, "drag answer ") or [None])[-1] == "copy"
             x, y = view.point(1, right=False)
             for dy in range(0, 5 * view.row, view.row):
                 xdotool("mousemove", "--sync", x, y + dy)
+                if taken():
+                    break
+            try:
+                poll("the list to take the drag", taken, 5)
+            except harness.Timeout:
+                pass
             xdotool("mouseup", 1)
             # The source serves the files' names until the list has taken them.
             held = lambda: (lines(app, "list ") or [None])[-1] == "|".join(want)
