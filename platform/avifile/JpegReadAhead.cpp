@@ -71,6 +71,8 @@ void JpegReadAhead::Start(int index, const uint8_t* data, size_t size, int width
     Job& job = **it;
     hold.unlock();
     // An idle job is the caller's alone until it is queued.
+    // Room to spare: frames grow and shrink, and each job sees only some of them.
+    if (job.in.capacity() < size) job.in.reserve(size + size / 2);
     job.in.assign(data, data + size);
     if (job.out.size() != out.size()) job.out = out;
     std::memcpy(job.out.data(), out.data(), std::min<size_t>(40, out.size()));  // the header
