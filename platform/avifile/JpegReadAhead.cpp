@@ -107,7 +107,8 @@ JpegReadAhead::Taken JpegReadAhead::Take(int index, std::vector<uint8_t>* out) {
 void JpegReadAhead::Clear() {
     std::unique_lock<std::mutex> hold(m_lock);
     for (auto& job : m_jobs) {
-        m_done.wait(hold, [&] { return job->state == Job::State::Idle || job->state == Job::State::Done; });
+        // A frame not yet begun is dropped at once; one being decoded is waited for.
+        m_done.wait(hold, [&] { return job->state != Job::State::Decoding; });
         job->state = Job::State::Idle;
         job->index = -1;
     }

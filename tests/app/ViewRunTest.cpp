@@ -593,6 +593,9 @@ TEST_F(RunTest, OutputsBesideTheRunAreThoseWrittenInLine) {
             const Outcome beside = run(true, prepare);
             EXPECT_TRUE(inLine == beside) << setup << ", " << name;
             EXPECT_FALSE(inLine.files.empty()) << setup << ", " << name;
+            // The full disk meets a movie file within the run (a small WMV file fits).
+            if (name == cases[3].first && doc.m_bOutputAvi)
+                EXPECT_EQ(inLine.captions.at(0).substr(0, 9), L"Error No.") << setup;
             // A whole run's AVI file holds all the movie's audio (recompressed at 22050 Hz).
             if (name == cases[0].first && doc.m_bOutputAvi && movie != "m12") {
                 CDecAVIAudioComp written;
