@@ -1,12 +1,11 @@
 #include "image/ImageFileWorker.h"
 
-#include <sched.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 
 #include "foundation/ResultCodes.h"
+#include "platform/win32/Cores.h"
 
 CImageFileWorker::CImageFileWorker(int encoders)
     : m_encoders(std::max(encoders, 1)), m_slots(static_cast<size_t>(m_encoders) + 1) {}
@@ -20,14 +19,7 @@ CImageFileWorker::~CImageFileWorker() {
     for (std::thread& t : m_threads) t.join();
 }
 
-int CImageFileWorker::DefaultEncoders() {
-    // The cores this process may run on, which taskset or a container may limit.
-    cpu_set_t allowed;
-    const int cores = sched_getaffinity(0, sizeof allowed, &allowed) == 0
-                          ? CPU_COUNT(&allowed)
-                          : static_cast<int>(std::thread::hardware_concurrency());
-    return std::clamp(cores - 1, 1, 4);
-}
+int CImageFileWorker::DefaultEncoders() { return std::clamp(AllowedCores() - 1, 1, 4); }
 
 bool CImageFileWorker::Post(int tag, const BYTE* bits, const BITMAPINFOHEADER& header, int quality,
                             const std::wstring* paths, int count, bool refusedAfter, FrameWriter* writer,

@@ -1,11 +1,10 @@
 #include "platform/avifile/JpegReadAhead.h"
 
-#include <sched.h>
-
 #include <algorithm>
 #include <cstring>
 
 #include "platform/avifile/JpegFrameDecoder.h"
+#include "platform/win32/Cores.h"
 
 struct JpegReadAhead::Job {
     enum class State { Idle, Queued, Decoding, Done };
@@ -36,13 +35,7 @@ JpegReadAhead::~JpegReadAhead() {
 }
 
 int JpegReadAhead::FramesFor(int threads) {
-    if (threads == 0) {
-        // The cores this process may run on, which taskset or a container may limit.
-        cpu_set_t allowed;
-        threads = sched_getaffinity(0, sizeof allowed, &allowed) == 0
-                      ? CPU_COUNT(&allowed)
-                      : static_cast<int>(std::thread::hardware_concurrency());
-    }
+    if (threads == 0) threads = AllowedCores();
     // The caller's thread decodes too when it finds a frame not ready.
     return std::clamp(threads - 1, 0, 4);
 }

@@ -166,6 +166,8 @@ class NamesTest(unittest.TestCase):
                     main = app.wait_window(re.escape(title) + ".avi - TALVERN")
                     self.play_every_output(app, main, prx)
                     self.check_outputs(app, title, movie)
+                    tag = "en" if lang.startswith("C") else "ja"
+                    harness.keep_screenshot(main.stable_crop(), "names-main-after-run-%s.png" % tag)
                     main.key("alt+f", *["Down"] * SAVE_IMAGE_ITEM, "Return")
                     still = os.path.join(app.out_dir, "静止画.png")
                     self.type_path(app, self.new_window(app, [main]), still)
@@ -176,7 +178,6 @@ class NamesTest(unittest.TestCase):
                     info = self.new_window(app, [main])
                     main.key("ctrl+m")
                     header = self.new_window(app, [main, info])
-                    tag = "en" if lang.startswith("C") else "ja"
                     harness.keep_screenshot(info.stable_crop(), "names-info-%s.png" % tag)
                     harness.keep_screenshot(header.stable_crop(), "names-header-%s.png" % tag)
                     main.key("alt+f", "x")

@@ -1,0 +1,3 @@
+#pragma once
+// How many cores this process may run on, which taskset or a container may limit.
+int AllowedCores();
