@@ -18,6 +18,7 @@
 #include "platform/ui/MenuTemplate.h"
 #include "platform/ui/UiServices.h"
 #include "platform/ui/WinApp.h"
+#include "platform/win32/ThreadRole.h"
 #include "resources/CommandIds.h"
 
 namespace {
@@ -439,6 +440,7 @@ void CTALVERNView::OnOutputSettings() {
 }
 
 int CTALVERNView::PumpMessages() {
+    TALVERN_ASSERT_UI_THREAD();
     const int quitting = PumpPendingMessages();
     m_graveyard.Collect();
     return quitting;

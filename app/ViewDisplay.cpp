@@ -9,6 +9,7 @@
 #include "foundation/LangString.h"
 #include "foundation/ResultCodes.h"
 #include "platform/ui/DC.h"
+#include "platform/win32/ThreadRole.h"
 
 namespace {
 
@@ -111,6 +112,7 @@ RECT CTALVERNView::GetPictureRect() const {
 RECT CTALVERNView::GetStripRect() const { return RECT{kStateBox.left, kStateBox.top, kRangeBox.right, kRangeBox.bottom}; }
 
 int CTALVERNView::ShowFrame() {
+    TALVERN_ASSERT_UI_THREAD();
     CDecMovie* reader = m_pDocument ? m_pDocument->m_Reader.Get() : nullptr;
     if (!reader) return ResultCode::kFailed;
     m_nCurrent = std::clamp(m_nCurrent, m_nFirst, std::max(m_nCount - 1, m_nFirst));

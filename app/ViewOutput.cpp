@@ -13,6 +13,8 @@
 #include "foundation/ResultCodes.h"
 #include "foundation/SysUtil.h"
 #include "image/BoundedPath.h"
+#include "platform/vcm/Vcm.h"
+#include "platform/win32/ThreadRole.h"
 #include "readers/DecAVIAudio.h"
 #include "writers/PCMWavVolume.h"
 
@@ -64,6 +66,9 @@ int64_t SilenceBytesPerFrame(double rate) {
 }
 
 // ---- Per frame ----
+
+// The worker's slot of a frame is the place the AVI writer prepares it in.
+static_assert(CImageFileWorker::kMaxSlots <= kSeqCompressPlaces, "a frame in flight needs a place of its own");
 
 bool CTALVERNView::IsTheMovie(const std::wstring& path) const {
     struct stat out {};
@@ -143,6 +148,7 @@ int CTALVERNView::ImageNames(bool* refused) {
 }
 
 int CTALVERNView::PostFrame(const BYTE* bits, bool filesDue) {
+    TALVERN_ASSERT_UI_THREAD();
     CTALVERNDoc* doc = m_pDocument;
     // A failure among the frames before ends the run before this frame's outputs begin,
     // as it would in line.

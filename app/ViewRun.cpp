@@ -14,6 +14,7 @@
 #include "foundation/SysUtil.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/UiServices.h"
+#include "platform/win32/ThreadRole.h"
 #include "readers/DecAVIAudio.h"
 #include "resources/CommandIds.h"
 
@@ -354,6 +355,7 @@ int CTALVERNView::WaitWhilePaused() {
 // ---- Error report ----
 
 void CTALVERNView::ReportError(int code) {
+    TALVERN_ASSERT_UI_THREAD();
     wchar_t caption[64];
     std::swprintf(caption, std::size(caption), LoadLangString(50503, 50504).c_str(), code);
     const std::wstring text = ErrorMessageForCode(code);

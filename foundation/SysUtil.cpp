@@ -12,6 +12,7 @@
 
 #include "foundation/PathUtil.h"
 #include "foundation/SystemCommands.h"
+#include "platform/win32/ThreadRole.h"
 #include "platform/win32/WideChar.h"
 
 namespace {
@@ -137,6 +138,7 @@ BOOL ShellOpenAsync(const wchar_t* target) {
     if (!WideToUtf8(target, text)) return FALSE;
     try {
         std::thread worker([text = std::move(text)] {
+            NameThisThread("tv-shellopen");
             // Below normal priority, as the worker does nothing urgent.
             setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 1);
             GetSystemCommands().ShellOpen(text);

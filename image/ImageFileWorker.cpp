@@ -6,9 +6,10 @@
 
 #include "foundation/ResultCodes.h"
 #include "platform/win32/Cores.h"
+#include "platform/win32/ThreadRole.h"
 
 CImageFileWorker::CImageFileWorker(int encoders)
-    : m_encoders(std::max(encoders, 1)), m_slots(static_cast<size_t>(m_encoders) + 1) {}
+    : m_encoders(std::clamp(encoders, 1, kMaxEncoders)), m_slots(static_cast<size_t>(m_encoders) + 1) {}
 
 CImageFileWorker::~CImageFileWorker() {
     {
@@ -19,7 +20,7 @@ CImageFileWorker::~CImageFileWorker() {
     for (std::thread& t : m_threads) t.join();
 }
 
-int CImageFileWorker::DefaultEncoders() { return std::clamp(AllowedCores() - 1, 1, 4); }
+int CImageFileWorker::DefaultEncoders() { return std::clamp(AllowedCores() - 1, 1, kMaxEncoders); }
 
 bool CImageFileWorker::Post(int tag, const BYTE* bits, const BITMAPINFOHEADER& header, int quality,
                             const std::wstring* paths, int count, bool refusedAfter, FrameWriter* writer,
@@ -89,6 +90,7 @@ void CImageFileWorker::ClearFailure() {
 }
 
 void CImageFileWorker::Encoder() {
+    NameThisThread("tv-imagefiles");
     // Each encoder keeps its own writers, with their library state and buffers.
     auto files = std::make_unique<CResImgFile>();
     std::unique_lock<std::mutex> hold(m_lock);

@@ -21,6 +21,11 @@
 class CImageFileWorker {
 public:
     static constexpr int kMaxFiles = 4;
+    // Frames encoded side by side at most, and the slots of frames in flight: each slot
+    // is a place the frame writer may prepare a frame in.
+    static constexpr int kMaxEncoders = 4;
+    static constexpr int kMaxSlots = kMaxEncoders + 1;
+    // Called off the UI thread, on the worker's threads.
     // Takes each frame after its files, in order, on the thread that writes them (a
     // movie writer fed frame by frame), then the audio handed over with the frame;
     // 0 or the code the frame fails with. Before that, PrepareFrame may do what needs
@@ -34,7 +39,7 @@ public:
         virtual int WriteFrameAudio(const BYTE*, int) { return 0; }
     };
 
-    // encoders: how many frames are encoded side by side (1 or more); one more frame
+    // encoders: how many frames are encoded side by side (1 to kMaxEncoders); one more frame
     // can wait to be taken. Every buffer is made with the first frames and then kept.
     explicit CImageFileWorker(int encoders = DefaultEncoders());
     ~CImageFileWorker();
@@ -82,6 +87,8 @@ private:
         bool encodedOk[kMaxFiles] = {};
     };
 
+    // Off the UI thread: the worker's threads ("tv-imagefiles") run Encoder and all
+    // below it; CommitInOrder, WriteFrame and WriteFiles on one of them at a time.
     void Encoder();
     void Encode(Slot& slot, CResImgFile& files);
     int PlaceOf(const Slot& slot) const { return static_cast<int>(&slot - m_slots.data()); }

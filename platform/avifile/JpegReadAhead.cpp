@@ -5,6 +5,7 @@
 
 #include "platform/avifile/JpegFrameDecoder.h"
 #include "platform/win32/Cores.h"
+#include "platform/win32/ThreadRole.h"
 
 struct JpegReadAhead::Job {
     enum class State { Idle, Queued, Decoding, Done };
@@ -108,6 +109,7 @@ void JpegReadAhead::Clear() {
 }
 
 void JpegReadAhead::Run(Job& job) {
+    NameThisThread("tv-readahead");
     std::unique_lock<std::mutex> hold(m_lock);
     for (;;) {
         m_wake.wait(hold, [&] { return m_quit || job.state == Job::State::Queued; });

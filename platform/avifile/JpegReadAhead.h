@@ -38,6 +38,8 @@ public:
 
 private:
     struct Job;
+    // Off the caller's thread: each job's own thread ("tv-readahead") decodes what is
+    // queued for it, until the read-ahead ends.
     void Run(Job& job);
     Job* Find(int index);
 

@@ -43,6 +43,7 @@ public:
     double Seconds() const;
 
 private:
+    // Off the UI thread: SDL's own audio thread pulls, under m_lock.
     static void SDLCALL Pull(void* user, Uint8* stream, int len);
     void Fill(Uint8* stream, size_t len);
 

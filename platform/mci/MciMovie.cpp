@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "foundation/PathUtil.h"
+#include "platform/win32/ThreadRole.h"
 
 namespace {
 
@@ -137,6 +138,7 @@ void CMciMovie::StopThread() {
 }
 
 void CMciMovie::RunPlay() {
+    NameThisThread("tv-player");
     for (;;) {
         FeedSound();
         const int due = DueFrame();

@@ -52,6 +52,9 @@ private:
     void PrepareRun(int frame);
     void StartThread();
     void StopThread();
+    // Off the UI thread: the play thread ("tv-player") runs RunPlay, which feeds the
+    // sound and shows the frames due; a seek runs the last two on the caller's thread
+    // while no play thread runs.
     void RunPlay();
     void FeedSound();
     bool ShowFrame(int frame);

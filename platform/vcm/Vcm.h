@@ -165,9 +165,11 @@ BOOL ICSeqCompressFrameStart(COMPVARS* pc, const BITMAPINFO* input);
 // The packet of one frame (valid until the next call), or null on failure.
 void* ICSeqCompressFrame(COMPVARS* pc, UINT flags, const void* bits, BOOL* key, LONG* size);
 // This layer's own: the frame converted into the compressor's input ahead of its turn, on
-// another thread than the one compressing, into one of a few places (0 to 7, one frame
-// each); ICSeqCompressFrameAt then compresses it from there. FALSE when the compressor
-// cannot prepare: the frame is converted when it is compressed, into the same input.
+// another thread than the one compressing, into one of kSeqCompressPlaces places (one
+// frame each); ICSeqCompressFrameAt then compresses it from there. FALSE when the
+// compressor cannot prepare: the frame is converted when it is compressed, into the same
+// input.
+inline constexpr int kSeqCompressPlaces = 8;
 BOOL ICSeqCompressFramePrepare(COMPVARS* pc, const void* bits, int place);
 void* ICSeqCompressFrameAt(COMPVARS* pc, UINT flags, const void* bits, int place, BOOL* key, LONG* size);
 void ICSeqCompressFrameEnd(COMPVARS* pc);

@@ -45,7 +45,7 @@ public:
     // Converts a frame into the encoder's input ahead of its Encode, on another thread
     // than the one encoding, into one of kPlaces places (one frame each). False when
     // it cannot: Encode then converts the frame itself, into the same bytes.
-    static constexpr int kPlaces = 8;
+    static constexpr int kPlaces = kSeqCompressPlaces;
     bool Prepare(const void* bits, int place);
 
     // The format the packets are in: BITMAPINFOHEADER followed by the codec's private bytes.
