@@ -120,9 +120,8 @@ void CImageFileWorker::Encode(Slot& slot, CResImgFile& files) {
         const auto room = static_cast<size_t>(slot.frame.GetCount()) + kHeaderRoom;
         if (slot.encoded[i].capacity() < room) slot.encoded[i].reserve(room);
         BITMAPINFOHEADER header = slot.header;
-        files.EncodeApartInto(&slot.encoded[i]);
-        slot.encodedOk[i] = files.Save(slot.frame.GetData(), &header, slot.paths[i].c_str(), slot.quality);
-        files.EncodeApartInto(nullptr);
+        slot.encodedOk[i] =
+            files.EncodeApart(&slot.encoded[i], slot.frame.GetData(), &header, slot.paths[i].c_str(), slot.quality);
     }
     if (slot.writer) slot.writer->PrepareFrame(slot.frame.GetData(), PlaceOf(slot));
 }

@@ -12,7 +12,8 @@ public:
     // Decodes a JPEG held in a global block into a new movable block holding a PackedDib
     // (returned unlocked), or null. The given block stays the caller's.
     virtual HGLOBAL LoadFromGlobal(HGLOBAL jpegBytes);
-    void WriteToMemory(std::vector<BYTE>* memory) { m_writer.WriteToMemory(memory); }
+    // The bytes Save would write, into block (emptied first, its room kept); no file is made.
+    BOOL Encode(std::vector<BYTE>* block, const BYTE* bits, BITMAPINFOHEADER* header, int quality);
 
 private:
     CJpegWriter m_writer;

@@ -60,15 +60,15 @@ PackedDib* ReadPng(FILE* file, MemoryReader* memory, PackedDib* block) {
     return dib;
 }
 
-void WriteToFile(png_structp png, png_bytep data, png_size_t bytes) {
-    if (!static_cast<COutFile*>(png_get_io_ptr(png))->Write(data, bytes)) png_error(png, "write failed");
+void WriteToOutput(png_structp png, png_bytep data, png_size_t bytes) {
+    if (!static_cast<COutput*>(png_get_io_ptr(png))->Write(data, bytes)) png_error(png, "write failed");
 }
 
 // Nothing to do: the file is flushed once, when it is closed.
 void FlushNothing(png_structp) {}
 
-// Writes the rows to an open file and closes it; TRUE only if every byte reached the file.
-BOOL WritePng(COutFile& file, CPngMemory& memory, const BYTE* bits, int width, int height) {
+// Encodes the rows into out; false when the library or a write failed.
+bool EncodePng(COutput& out, CPngMemory& memory, const BYTE* bits, int width, int height) {
     memory.Prepare();
     png_structp png = png_create_write_struct_2(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr, &memory,
                                                 CPngMemory::Allocate, CPngMemory::Release);
@@ -76,10 +76,9 @@ BOOL WritePng(COutFile& file, CPngMemory& memory, const BYTE* bits, int width, i
     if (!info || setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, info ? &info : nullptr);
         memory.Reset();
-        file.Abandon();
-        return FALSE;
+        return false;
     }
-    png_set_write_fn(png, &file, WriteToFile, FlushNothing);
+    png_set_write_fn(png, &out, WriteToOutput, FlushNothing);
     png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
@@ -91,7 +90,7 @@ BOOL WritePng(COutFile& file, CPngMemory& memory, const BYTE* bits, int width, i
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     memory.Reset();
-    return file.Close();
+    return true;
 }
 
 }  // namespace
@@ -113,5 +112,16 @@ PackedDib* CImgFilePng::Load(const wchar_t* path, PackedDib* block) {
 BOOL CImgFilePng::Save(const BYTE* bits, BITMAPINFOHEADER* header, const wchar_t* path) {
     if (!bits || !header || !ImageSizeAcceptable(header->biWidth, header->biHeight)) return FALSE;
     if (!m_file.Open(path)) return FALSE;
-    return WritePng(m_file, m_memory, bits, header->biWidth, header->biHeight);
+    if (!EncodePng(m_file, m_memory, bits, header->biWidth, header->biHeight)) {
+        m_file.Abandon();
+        return FALSE;
+    }
+    return m_file.Close();
+}
+
+BOOL CImgFilePng::Encode(std::vector<BYTE>* block, const BYTE* bits, const BITMAPINFOHEADER* header) {
+    if (!bits || !header || !ImageSizeAcceptable(header->biWidth, header->biHeight)) return FALSE;
+    block->clear();
+    CMemoryOutput out(*block);
+    return EncodePng(out, m_memory, bits, header->biWidth, header->biHeight) ? TRUE : FALSE;
 }

@@ -14,8 +14,8 @@ public:
 
     // The same decoding over a whole file held in memory.
     static PackedDib* Decode(const BYTE* bytes, size_t size, PackedDib* block);
-    // Encodes into memory instead of the file while memory is set (see COutFile).
-    void WriteToMemory(std::vector<BYTE>* memory) { m_file.WriteToMemory(memory); }
+    // The bytes Save would write, into block (emptied first, its room kept); no file is made.
+    BOOL Encode(std::vector<BYTE>* block, const BYTE* bits, const BITMAPINFOHEADER* header);
 
 private:
     // The library hands over a few bytes at a time (chunk headers, checksums); they

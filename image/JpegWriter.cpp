@@ -28,6 +28,25 @@ CJpegWriter::~CJpegWriter() {
 BOOL CJpegWriter::Write(const wchar_t* path, const BYTE* topRow, ptrdiff_t rowStep, UINT width,
                         UINT height, J_COLOR_SPACE space, int components, int quality) {
     if (!m_buffer.GetBuffer(kOutputBufferBytes)) return FALSE;
+    if (!m_file.Open(path)) return FALSE;
+    if (!EncodeTo(m_file, topRow, rowStep, width, height, space, components, quality)) {
+        m_file.Abandon();
+        return FALSE;
+    }
+    return m_file.Close();
+}
+
+BOOL CJpegWriter::Encode(std::vector<BYTE>* block, const BYTE* topRow, ptrdiff_t rowStep, UINT width, UINT height,
+                         J_COLOR_SPACE space, int components, int quality) {
+    block->clear();
+    CMemoryOutput out(*block);
+    return EncodeTo(out, topRow, rowStep, width, height, space, components, quality);
+}
+
+BOOL CJpegWriter::EncodeTo(COutput& out, const BYTE* topRow, ptrdiff_t rowStep, UINT width, UINT height,
+                           J_COLOR_SPACE space, int components, int quality) {
+    if (!m_buffer.GetBuffer(kOutputBufferBytes)) return FALSE;
+    m_out = &out;
     // Nothing with a destructor lives in this frame, so the long jump back from the
     // error exit skips no cleanup; the object itself is returned to a reusable state.
     if (setjmp(m_err.jump)) {
@@ -35,17 +54,17 @@ BOOL CJpegWriter::Write(const wchar_t* path, const BYTE* topRow, ptrdiff_t rowSt
             jpeg_abort_compress(&m_cinfo);
         else
             jpeg_destroy_compress(&m_cinfo);  // a creation that failed half way
-        m_file.Abandon();
+        m_out = nullptr;
         return FALSE;
     }
     if (!m_created) {
         jpeg_create_compress(&m_cinfo);
         m_created = true;
     }
-    if (!m_file.Open(path)) return FALSE;
     m_cinfo.dest = &m_dest.pub;
     Compress(topRow, rowStep, width, height, space, components, quality);
-    return m_file.Close();
+    m_out = nullptr;
+    return TRUE;
 }
 
 void CJpegWriter::Compress(const BYTE* topRow, ptrdiff_t rowStep, UINT width, UINT height,
@@ -77,7 +96,7 @@ void CJpegWriter::StartOutput(j_compress_ptr cinfo) {
 // The library calls this only with the whole buffer full, whatever free_in_buffer says.
 boolean CJpegWriter::BufferFull(j_compress_ptr cinfo) {
     auto* dest = reinterpret_cast<Destination*>(cinfo->dest);
-    if (!dest->owner->m_file.Write(dest->owner->m_buffer.GetData(), kOutputBufferBytes))
+    if (!dest->owner->m_out->Write(dest->owner->m_buffer.GetData(), kOutputBufferBytes))
         ERREXIT(cinfo, JERR_FILE_WRITE);
     StartOutput(cinfo);
     return TRUE;
@@ -86,5 +105,5 @@ boolean CJpegWriter::BufferFull(j_compress_ptr cinfo) {
 void CJpegWriter::FinishOutput(j_compress_ptr cinfo) {
     auto* dest = reinterpret_cast<Destination*>(cinfo->dest);
     const size_t bytes = kOutputBufferBytes - dest->pub.free_in_buffer;
-    if (!dest->owner->m_file.Write(dest->owner->m_buffer.GetData(), bytes)) ERREXIT(cinfo, JERR_FILE_WRITE);
+    if (!dest->owner->m_out->Write(dest->owner->m_buffer.GetData(), bytes)) ERREXIT(cinfo, JERR_FILE_WRITE);
 }

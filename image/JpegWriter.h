@@ -3,6 +3,7 @@
 // write many images, so its tables and pools, the output buffer and the file stay with
 // the writer; only what the library needs per image is set up per file.
 #include <cstddef>
+#include <vector>
 
 #include "foundation/MemBuffBase.h"
 #include "image/JpegFile.h"
@@ -21,8 +22,9 @@ public:
     // when the file cannot be opened or the library fails; a partly written file stays.
     BOOL Write(const wchar_t* path, const BYTE* topRow, ptrdiff_t rowStep, UINT width, UINT height,
                J_COLOR_SPACE space, int components, int quality);
-    // Encodes into memory instead of the file while memory is set (see COutFile).
-    void WriteToMemory(std::vector<BYTE>* memory) { m_file.WriteToMemory(memory); }
+    // The same file's bytes into block (emptied first, its room kept), with no file made.
+    BOOL Encode(std::vector<BYTE>* block, const BYTE* topRow, ptrdiff_t rowStep, UINT width, UINT height,
+                J_COLOR_SPACE space, int components, int quality);
 
 private:
     struct Destination {
@@ -30,6 +32,8 @@ private:
         CJpegWriter* owner;
     };
 
+    BOOL EncodeTo(COutput& out, const BYTE* topRow, ptrdiff_t rowStep, UINT width, UINT height, J_COLOR_SPACE space,
+                  int components, int quality);
     void Compress(const BYTE* topRow, ptrdiff_t rowStep, UINT width, UINT height, J_COLOR_SPACE space,
                   int components, int quality);
     static void StartOutput(j_compress_ptr cinfo);
@@ -43,4 +47,6 @@ private:
     CMemBuffBase<JOCTET> m_buffer;
     // Whole buffers go out straight from the buffer above, so the file needs none.
     COutFile m_file;
+    // Where the image being encoded goes.
+    COutput* m_out = nullptr;
 };

@@ -12,10 +12,6 @@
 
 bool COutFile::Open(const wchar_t* path) {
     Abandon();
-    if (m_memory) {
-        m_memory->clear();
-        return true;
-    }
     const CBoundedPath native(path);
     if (!native.Get()) return false;
     do {
@@ -27,11 +23,6 @@ bool COutFile::Open(const wchar_t* path) {
 }
 
 bool COutFile::Write(const void* data, size_t bytes) {
-    if (m_memory) {
-        const auto* p = static_cast<const BYTE*>(data);
-        m_memory->insert(m_memory->end(), p, p + bytes);
-        return true;
-    }
     if (m_fd < 0 || m_failed) return false;
     if (bytes == 0) return true;
     if (m_capacity > 0 && bytes < m_capacity - m_used &&
@@ -48,7 +39,6 @@ bool COutFile::Write(const void* data, size_t bytes) {
 }
 
 BOOL COutFile::Close() {
-    if (m_memory) return TRUE;
     if (m_fd < 0) return FALSE;
     const bool flushed = !m_failed && WriteOut(m_buffer.GetData(), m_used, nullptr, 0);
     m_used = 0;

@@ -7,7 +7,28 @@
 
 #include "foundation/MemBuffBase.h"
 
-class COutFile {
+// Where an encoder's bytes go: a file, or a block of memory. False once a write failed.
+class COutput {
+public:
+    virtual ~COutput() = default;
+    virtual bool Write(const void* data, size_t bytes) = 0;
+};
+
+// Appends to a block the caller keeps, so that its room stays from one file to the next.
+class CMemoryOutput : public COutput {
+public:
+    explicit CMemoryOutput(std::vector<BYTE>& block) : m_block(block) {}
+    bool Write(const void* data, size_t bytes) override {
+        const auto* p = static_cast<const BYTE*>(data);
+        m_block.insert(m_block.end(), p, p + bytes);
+        return true;
+    }
+
+private:
+    std::vector<BYTE>& m_block;
+};
+
+class COutFile : public COutput {
 public:
     // bufferBytes 0 writes every piece straight through; otherwise small pieces gather in
     // a buffer of that size, allocated at the first write and kept for later files.
@@ -20,14 +41,11 @@ public:
     // name cannot be converted or is too long). A file still open is abandoned first.
     bool Open(const wchar_t* path);
     // False once any write has failed; the failure sticks until the file is closed.
-    bool Write(const void* data, size_t bytes);
+    bool Write(const void* data, size_t bytes) override;
     // Writes what is buffered and closes: TRUE only when every byte reached the file.
     BOOL Close();
     // Closes without writing what is buffered; a failed file stays as it was left.
     void Abandon();
-    // While memory is set, a file's bytes go there instead (Open empties it, keeping its
-    // block); with nullptr again they go to files.
-    void WriteToMemory(std::vector<BYTE>* memory) { m_memory = memory; }
 
 private:
     bool WriteOut(const void* head, size_t headBytes, const void* body, size_t bodyBytes);
@@ -37,5 +55,4 @@ private:
     size_t m_used = 0;
     int m_fd = -1;
     bool m_failed = false;
-    std::vector<BYTE>* m_memory = nullptr;
 };

@@ -50,6 +50,15 @@ PackedDib* CResImgFile::Load(const wchar_t* path, PackedDib* block) {
     return nullptr;
 }
 
+BOOL CResImgFile::EncodeApart(std::vector<BYTE>* block, const BYTE* bits, BITMAPINFOHEADER* header,
+                              const wchar_t* path, int quality) {
+    switch (FormatOf(path)) {
+        case ImageFormat::Jpeg: return m_jpeg.Encode(block, bits, header, quality);
+        case ImageFormat::Png: return m_png.Encode(block, bits, header);
+        default: return FALSE;
+    }
+}
+
 BOOL CResImgFile::Save(const BYTE* bits, BITMAPINFOHEADER* header, const wchar_t* path,
                        int quality) {
     switch (FormatOf(path)) {

@@ -17,11 +17,10 @@ public:
     // JPEG and PNG files cost their encoding: those of successive frames can be encoded
     // side by side into memory and written in order.
     static bool EncodesApart(const wchar_t* path);
-    // While memory is set, JPEG and PNG files are encoded into it and no file is made.
-    void EncodeApartInto(std::vector<BYTE>* memory) {
-        m_jpeg.WriteToMemory(memory);
-        m_png.WriteToMemory(memory);
-    }
+    // The bytes Save would write to a JPEG or PNG path, chosen by its extension, into
+    // block (emptied first, its room kept); no file is made. FALSE for other formats.
+    BOOL EncodeApart(std::vector<BYTE>* block, const BYTE* bits, BITMAPINFOHEADER* header, const wchar_t* path,
+                     int quality);
 
 private:
     // One writer per format, kept with its buffers and library state: a caller that keeps
