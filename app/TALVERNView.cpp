@@ -241,7 +241,7 @@ int CTALVERNView::InitAfterOpen() {
     LayoutSlider();
     if (m_infoAvi) m_infoAvi->SetInfo(doc->m_InfoLines);
     m_nDeinterlace = doc->m_Info.m_nDeinterlace;
-    ApplyDeinterlace();
+    StopOnError(ApplyDeinterlace());
     return 0;
 }
 
@@ -321,7 +321,7 @@ void CTALVERNView::OnHScroll(CSliderSelect::Scroll) {
         player->PlayFrom();
         player->SetPlaying(TRUE);
     }
-    if (const int result = ShowFrame()) ReportError(result);
+    if (const int result = ShowFrame()) StopOnError(result);
     setFocus();
 }
 
@@ -373,7 +373,7 @@ void CTALVERNView::OnMoveTo(UINT id) {
         case ID_GOTO_RANGE_END: m_nCurrent = m_nRangeEnd; break;
         default: return;
     }
-    if (const int result = ShowFrame()) ReportError(result);
+    if (const int result = ShowFrame()) StopOnError(result);
 }
 
 void CTALVERNView::OnSetRangeStart() {
@@ -406,7 +406,7 @@ void CTALVERNView::OnRangePlay() {
 
 void CTALVERNView::OnDeinterlaceMode(UINT id) {
     m_nDeinterlace = static_cast<int>(id - ID_DEINTERLACE_NO);
-    ApplyDeinterlace();
+    StopOnError(ApplyDeinterlace());
     DrawFrame();
 }
 

@@ -140,7 +140,7 @@ public:
     void OnDropFile(const std::wstring& path) override;
 
     // The document's view operations.
-    int InitAfterOpen() override;
+    [[nodiscard]] int InitAfterOpen() override;
     void CloseMovie() override;
 
     // Slider range, position, ticks and selection from the movie and the range.
@@ -152,17 +152,23 @@ public:
 
     // Reads the current frame (clamped into the movie), deinterlaces it and draws it
     // as the display interval allows; 0, or -1 when the reader does not deliver it.
-    int ShowFrame();
+    [[nodiscard]] int ShowFrame();
     // Draw now: the picture, and the strip with the slider's position.
     virtual void DrawFrame();
     virtual void DrawStatus();
 
-    // The frame on screen from the frame read: the source bits, or their deinterlaced copy.
-    void ApplyDeinterlace();
+    // The frame on screen from the frame read: the source bits, or their deinterlaced
+    // copy. 0, or 501 when the filter had no memory: the plain frame is shown then and the
+    // mode is switched off.
+    [[nodiscard]] int ApplyDeinterlace();
     // The output is the source frame unchanged (size and clip).
     BOOL IsIdentityClip();
-    // Shows the message box of a result code and stops any run; 0 and -2 show nothing.
-    void ReportError(int code);
+    // Shows the message box of a result code; 0 and -2 show nothing. False then.
+    bool ReportError(int code);
+    // A failure that ends whatever runs: a run stops at its next poll, the movie
+    // information window closes, the code is reported and the settings learn from it
+    // (the two-pass WMV codes). 0 and -2 do nothing.
+    void StopOnError(int code);
 
     // The conversion run: Play starts it (or resumes a paused one), Pause toggles,
     // Stop ends it after the frame in hand.
@@ -172,20 +178,20 @@ public:
     // Asks every question of the outputs that are on, then creates them; 0, -2 when
     // the user cancelled, or an error code. Nothing is created or deleted on disk
     // before the last question is answered.
-    int PrepareOutputs();
+    [[nodiscard]] int PrepareOutputs();
     // One pass over the frames from the current one; 0 at the last frame or on a stop
     // request, else the first error code.
-    int PlayLoop();
+    [[nodiscard]] int PlayLoop();
     // The frames of the pass; PlayLoop then waits for the files they left to the worker.
-    int PlayFrames();
+    [[nodiscard]] int PlayFrames();
     // Drains the queue, then keeps draining every 100 ms while paused, once the outputs
     // of the frame shown are complete. A quit met here ends the run as a Stop would. 0,
     // or the code of a frame whose outputs failed.
-    int WaitWhilePaused();
+    [[nodiscard]] int WaitWhilePaused();
     // Waits, pumping messages, for the frames handed to the worker. 0, or the code of the
     // first that failed (502 for an image file, 2006 for a movie frame, the writer's code
     // for its audio); that frame is then shown again, as when the run writes in line.
-    int FinishWorkerFrames();
+    [[nodiscard]] int FinishWorkerFrames();
     // One round of the pump while the run waits for its outputs; a quit stops the run.
     void PumpRunMessages();
     // Outputs beside the run where they can be (the default) or all in line with it;
@@ -193,15 +199,15 @@ public:
     void SetOutputsBesideRun(bool beside) { m_bOutputsBeside = beside; }
     // Per frame of a pass (n counts from 1): image files every Nth frame, the frame of
     // each movie output and the audio that belongs to it; 0 or an error code.
-    int OutputFrame(int n);
+    [[nodiscard]] int OutputFrame(int n);
     // Names the frame's image files into m_strImagePaths; how many may be written, and
     // whether a further one was refused because it is the open movie.
     int ImageNames(bool* refused);
     // Hands the frame's outputs to the worker, after a free slot: its image files, its
     // movie frames and the audio read for it here.
-    int PostFrame(const BYTE* bits, bool filesDue);
+    [[nodiscard]] int PostFrame(const BYTE* bits, bool filesDue);
     // The audio that belongs to the frame just output, written in line; 0 or an error code.
-    int OutputAudioForFrame();
+    [[nodiscard]] int OutputAudioForFrame();
     // One still image in the format of the path's extension, with the settings' JPEG quality.
     BOOL WriteImageFile(const BYTE* bits, const BITMAPINFOHEADER* header, const std::wstring& path);
     // The processed frame on screen into a file chosen in a save dialog, or onto the clipboard.
@@ -213,7 +219,7 @@ public:
     void OnExtractVideoStream();
     // 0, -2 when the user cancelled, or an error code; every question comes before
     // the file is created.
-    int CopyVideoStream();
+    [[nodiscard]] int CopyVideoStream();
     // The audio from the current frame (or of the range) into "<title>_audio.wav",
     // recompressed with the volume applied or copied as it is.
     void OnExtractAudioStream();
@@ -308,18 +314,18 @@ private:
     CWnd* MainWindow();
     CDecAVIAudioComp* AudioSource() const;
     bool NeedsPcm() const;
-    int StartAudioAt(int sample);
+    [[nodiscard]] int StartAudioAt(int sample);
     void ChooseStartFrame();
-    int AskOutputQuestions();
-    int CreateOutputs();
-    int RunPasses(int startSample);
-    int CopyAudioIntoAvi(int startFrame);
+    [[nodiscard]] int AskOutputQuestions();
+    [[nodiscard]] int CreateOutputs();
+    [[nodiscard]] int RunPasses(int startSample);
+    [[nodiscard]] int CopyAudioIntoAvi(int startFrame);
     // The stream copy's and the audio extraction's steps.
-    int AskVideoCopyAudio(int startFrame);
-    int OpenVideoCopy(const std::wstring& path);
-    int CopyVideoSamples(int last);
-    int WriteDueAudio();
-    int ExtractAudioToWav(std::wstring& path);
+    [[nodiscard]] int AskVideoCopyAudio(int startFrame);
+    [[nodiscard]] int OpenVideoCopy(const std::wstring& path);
+    [[nodiscard]] int CopyVideoSamples(int last);
+    [[nodiscard]] int WriteDueAudio();
+    [[nodiscard]] int ExtractAudioToWav(std::wstring& path);
     void ChooseAudioSpan(int* startSample, int* endSample);
     bool TransferPcm(CWaveFileACM& wav, BYTE* buffer, int64_t total);
     bool TransferRaw(CWaveFileACM& wav, BYTE* buffer, int endSample);
@@ -329,26 +335,26 @@ private:
     // itself; the files of a run the exception ended are closed here.
     void AbandonRun();
     void AnnounceSaved(const std::wstring& path);
-    int PrepareOutputBuffer();
-    int WriteSourceAudio(int64_t due);
-    int WriteSilence(int64_t bytes);
+    [[nodiscard]] int PrepareOutputBuffer();
+    [[nodiscard]] int WriteSourceAudio(int64_t due);
+    [[nodiscard]] int WriteSilence(int64_t bytes);
     // The source's audio in pieces of at most this many bytes, whole sample frames.
     int64_t AudioPieceBytes() const;
     // Reads up to want bytes of the source's PCM into m_audio at the run's volume.
-    int ReadAudioPiece(int want, int* got);
+    [[nodiscard]] int ReadAudioPiece(int want, int* got);
     // The frame's movie frames, and a piece of its audio, to the movie writers; called
     // in line or by the worker, the same steps either way.
     void PrepareMovieFrame(const BYTE* bits, int place);
-    int WriteMovieFrame(const BYTE* bits, int place = -1);
-    int WriteAudioPiece(const BYTE* pcm, int bytes);
+    [[nodiscard]] int WriteMovieFrame(const BYTE* bits, int place = -1);
+    [[nodiscard]] int WriteAudioPiece(const BYTE* pcm, int bytes);
     // The worker's step after a frame's movie frames: its audio, or the WMV's silence.
-    int WriteFrameAudio(const BYTE* pcm, int bytes);
+    [[nodiscard]] int WriteFrameAudio(const BYTE* pcm, int bytes);
     // What the audio due of the pass is worked out from while the worker writes.
     void TakeAudioDueBasis();
     // Reads the audio due after the frame about to be handed over, when it fits in one
     // piece; a larger due is left in *inLine, to be written once the worker is done.
-    int ReadFrameAudio(int* bytes, int64_t* inLine);
-    int WriteAudioInLine(int64_t due);
+    [[nodiscard]] int ReadFrameAudio(int* bytes, int64_t* inLine);
+    [[nodiscard]] int WriteAudioInLine(int64_t due);
     // Whether path is the open movie itself, as IdentifyMovieFile last found it on disk.
     bool IsTheMovie(const std::wstring& path) const;
     void IdentifyMovieFile();

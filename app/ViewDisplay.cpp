@@ -121,7 +121,8 @@ int CTALVERNView::ShowFrame() {
     if (reader->GetFrame(m_nCurrent, &bits) == -1 || !bits) return ResultCode::kFailed;
     m_pSourceBits = static_cast<BYTE*>(bits);
     m_pSlider->SetPos(m_nCurrent);
-    ApplyDeinterlace();
+    // A filter that fails ends a run at its next poll; the plain frame is shown and output.
+    StopOnError(ApplyDeinterlace());
     const bool playing = GetPlayState() == PlayState::Playing;
     const int interval = m_pDocument->m_nDisplayInterval;
     if (ShouldDrawFrame(playing, m_nCurrent, interval)) DrawFrame();

@@ -92,8 +92,8 @@ void CTALVERNView::OnExtractVideoStream() {
         const int closed = m_avi->Close();
         if (closed != 0 && (code == 0 || code == DialogCancelled)) code = closed;
     }
-    ReportError(code);
-    if (code == 0) ReportError(ShowFrame());
+    StopOnError(code);
+    if (code == 0) StopOnError(ShowFrame());
     update();
 }
 
@@ -185,7 +185,8 @@ int CTALVERNView::WriteDueAudio() {
 bool CTALVERNView::AdvanceExtraction() {
     DrawStatus();
     m_stopwatch.AddElapsed();
-    WaitWhilePaused();
+    // No worker writes for the extraction: nothing can fail while it waits.
+    (void)WaitWhilePaused();
     m_stopwatch.Start();
     return GetPlayState() != PlayState::Stopped;
 }
@@ -201,12 +202,13 @@ void CTALVERNView::OnExtractAudioStream() {
         CTALVERNDoc::BusyScope busy(*doc);
         outcome = ExtractAudioToWav(path);
     }
-    ShowFrame();
+    // The extraction tells its own outcome; the frame is only shown again.
+    (void)ShowFrame();
     update();
     if (outcome == kWavDone) return;
     // Nothing written is a failure like any other output's, not a quiet end.
     if (outcome == kWavNotWritten) {
-        ReportError(ResultCode::kOutput);
+        StopOnError(ResultCode::kOutput);
         return;
     }
     // The file stays readable up to where the audio stopped; the user learns why it ends there.

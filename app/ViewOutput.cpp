@@ -225,7 +225,7 @@ int CTALVERNView::FinishWorkerFrames() {
     m_imageWorker.ClearFailure();
     if (m_nCurrent != failed) {
         m_nCurrent = failed;
-        ShowFrame();  // the failure is told over the frame that failed
+        (void)ShowFrame();  // the failure is told over the frame that failed, which comes first
     }
     return code;
 }
@@ -316,11 +316,11 @@ BOOL CTALVERNView::IsIdentityClip() {
            clip.right == frame.biWidth && clip.bottom == frame.biHeight;
 }
 
-void CTALVERNView::ApplyDeinterlace() {
+int CTALVERNView::ApplyDeinterlace() {
     m_picture.Invalidate();
     if (m_shorityu) m_shorityu->DrawImage();
     m_pDisplayBits = m_pSourceBits;
-    if (m_nDeinterlace == 0 || !m_pSourceBits) return;
+    if (m_nDeinterlace == 0 || !m_pSourceBits) return 0;
     BITMAPINFOHEADER frame{};
     BYTE* out = nullptr;
     if (GetSourceHeader(&frame) && frame.biWidth > 0 && frame.biHeight > 0) {
@@ -332,11 +332,11 @@ void CTALVERNView::ApplyDeinterlace() {
     }
     if (out) {
         m_pDisplayBits = out;
-        return;
+        return 0;
     }
     m_pDisplayBits = m_pSourceBits;
     m_nDeinterlace = 0;
-    ReportError(ResultCode::kMemory);
+    return ResultCode::kMemory;
 }
 
 // ---- Single frame ----
@@ -355,13 +355,13 @@ void CTALVERNView::OnSaveImage() {
     RefreshFolderDisplay();
     IdentifyMovieFile();
     if (IsTheMovie(path)) {
-        ReportError(ResultCode::kOutput);
+        StopOnError(ResultCode::kOutput);
         return;
     }
     const BITMAPINFOHEADER& out = doc->m_OutputHeader;
     CMemBuffBase<unsigned char> frame(static_cast<int>(FrameBytes24(out.biWidth, out.biHeight).value_or(0)));
     if (!frame.GetData() || m_pDisplayBits == nullptr) {
-        ReportError(ResultCode::kMemory);
+        StopOnError(ResultCode::kMemory);
         return;
     }
     BITMAPINFOHEADER source{};
@@ -369,8 +369,8 @@ void CTALVERNView::OnSaveImage() {
     const RECT& c = doc->m_ClipRect;
     m_pipeline->SetClipRect(c.left, c.top, c.right, c.bottom);
     const BYTE* bits = m_pipeline->Resize(m_pDisplayBits, frame.GetData(), &source, &out);
-    if (!bits) ReportError(ResultCode::kMemory);
-    else if (!WriteImageFile(bits, &out, path)) ReportError(ResultCode::kOutput);
+    if (!bits) StopOnError(ResultCode::kMemory);
+    else if (!WriteImageFile(bits, &out, path)) StopOnError(ResultCode::kOutput);
 }
 
 void CTALVERNView::OnEditCopy() {
@@ -391,7 +391,7 @@ void CTALVERNView::OnEditCopy() {
     HGLOBAL dib = block ? m_pipeline->ResizeToDIB(block, m_pDisplayBits, &source, &out) : nullptr;
     if (!dib) {
         if (block) GlobalFree(block);
-        ReportError(ResultCode::kMemory);
+        StopOnError(ResultCode::kMemory);
         return;
     }
     CopyDIBToClipboard(dib);

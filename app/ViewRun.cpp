@@ -60,16 +60,17 @@ void CTALVERNView::OnPlay() {
     const int startSample = AudioSource() ? AudioSource()->FrameToSample(m_nRangeStart) : 0;
     m_nPcmResult = AudioSource() ? StartAudioAt(startSample) : 0;
     if (const int code = PrepareOutputs()) {
-        m_wmv->Close();
-        m_avi->Close();
-        ReportError(code);
+        // The failure that stopped the preparation is the one told.
+        (void)m_wmv->Close();
+        (void)m_avi->Close();
+        StopOnError(code);
         return;
     }
     doc->m_nPlayState = PlayState::Playing;
     int code = RunPasses(startSample);
     if (code == 0 && AudioSource() && doc->m_bOutputAvi && m_nAudioChoice == kAudioCopy) {
         code = CopyAudioIntoAvi(m_nRangeStart);
-        ReportError(code);
+        StopOnError(code);
     }
     FinishRun(code != 0);
 }
@@ -210,19 +211,19 @@ int CTALVERNView::RunPasses(int startSample) {
         if (AudioSource()) {
             const int prepared = StartAudioAt(startSample);
             if (prepared != 0 && NeedsPcm()) {
-                ReportError(prepared);
+                StopOnError(prepared);
                 return prepared;
             }
         }
         m_nCurrent = m_nRangeStart;
         if (const int code = PlayLoop()) {
-            ReportError(code);
+            StopOnError(code);
             return code;
         }
         if (doc->m_nPlayState == PlayState::Stopped) return 0;
         if (!doc->m_bOutputWmv) continue;
         if (const int code = m_wmv->EndPass()) {
-            ReportError(code);
+            StopOnError(code);
             return code;
         }
     }
@@ -254,8 +255,9 @@ void CTALVERNView::AbandonRun() {
         m_bWorkerPending = false;
         m_imageWorker.ClearFailure();
     }
-    m_wmv->Close();
-    m_avi->Close();
+    // The exception that ended the run is what went wrong.
+    (void)m_wmv->Close();
+    (void)m_avi->Close();
 }
 
 void CTALVERNView::FinishRun(bool failed) {
@@ -268,8 +270,8 @@ void CTALVERNView::FinishRun(bool failed) {
     // a failure already reported (a full disk fails the close as well) it is only not
     // announced: one failure, one box.
     if (!failed) {
-        ReportError(wmvClosed);
-        ReportError(aviClosed);
+        StopOnError(wmvClosed);
+        StopOnError(aviClosed);
     }
     if (doc->m_bOutputAvi && aviClosed == 0) AnnounceSaved(doc->m_strAviOutputPath);
     if (doc->m_bOutputWmv && wmvClosed == 0) AnnounceSaved(doc->m_strWmvOutputPath);
@@ -354,14 +356,21 @@ int CTALVERNView::WaitWhilePaused() {
 
 // ---- Error report ----
 
-void CTALVERNView::ReportError(int code) {
+bool CTALVERNView::ReportError(int code) {
     TALVERN_ASSERT_UI_THREAD();
     wchar_t caption[64];
     std::swprintf(caption, std::size(caption), LoadLangString(50503, 50504).c_str(), code);
     const std::wstring text = ErrorMessageForCode(code);
-    if (text.empty()) return;
+    if (text.empty()) return false;
+    ShowMessageBox(this, std::wstring(caption) + L"\n\n" + text, caption, MB_OK | MB_ICONSTOP);
+    return true;
+}
+
+void CTALVERNView::StopOnError(int code) {
+    if (ErrorMessageForCode(code).empty()) return;
+    // Stopped and closed before the box shows: nothing goes on behind it.
     if (m_pDocument) m_pDocument->m_nPlayState = PlayState::Stopped;
     m_infoAvi.Release();
-    ShowMessageBox(this, std::wstring(caption) + L"\n\n" + text, caption, MB_OK | MB_ICONSTOP);
+    ReportError(code);
     if (m_pDocument) m_pDocument->m_Info.OnEncodeError(code);
 }

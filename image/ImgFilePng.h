@@ -10,12 +10,12 @@ public:
     // Accepts 8-bit RGB files only.
     PackedDib* Load(const wchar_t* path, PackedDib* block) override;
     // Writes an 8-bit RGB file; the caller's header is left as it is.
-    virtual BOOL Save(const BYTE* bits, BITMAPINFOHEADER* header, const wchar_t* path);
+    [[nodiscard]] virtual BOOL Save(const BYTE* bits, BITMAPINFOHEADER* header, const wchar_t* path);
 
     // The same decoding over a whole file held in memory.
     static PackedDib* Decode(const BYTE* bytes, size_t size, PackedDib* block);
     // The bytes Save would write, into block (emptied first, its room kept); no file is made.
-    BOOL Encode(std::vector<BYTE>* block, const BYTE* bits, const BITMAPINFOHEADER* header);
+    [[nodiscard]] BOOL Encode(std::vector<BYTE>* block, const BYTE* bits, const BITMAPINFOHEADER* header);
 
 private:
     // The library hands over a few bytes at a time (chunk headers, checksums); they

@@ -13,13 +13,13 @@ public:
     virtual PackedDib* Load(const wchar_t* path, PackedDib* block);
     // Saves 24-bit bottom-up rows with the writer of the extension of path (.bmp, .jpg,
     // .jpeg, .tif, .tiff, .png in any letter case); FALSE for any other extension.
-    virtual BOOL Save(const BYTE* bits, BITMAPINFOHEADER* header, const wchar_t* path, int quality);
+    [[nodiscard]] virtual BOOL Save(const BYTE* bits, BITMAPINFOHEADER* header, const wchar_t* path, int quality);
     // JPEG and PNG files cost their encoding: those of successive frames can be encoded
     // side by side into memory and written in order.
     static bool EncodesApart(const wchar_t* path);
     // The bytes Save would write to a JPEG or PNG path, chosen by its extension, into
     // block (emptied first, its room kept); no file is made. FALSE for other formats.
-    BOOL EncodeApart(std::vector<BYTE>* block, const BYTE* bits, BITMAPINFOHEADER* header, const wchar_t* path,
+    [[nodiscard]] BOOL EncodeApart(std::vector<BYTE>* block, const BYTE* bits, BITMAPINFOHEADER* header, const wchar_t* path,
                      int quality);
 
 private:

@@ -18,7 +18,7 @@ public:
 
     // 0, or 1002-1006; 1005 also when the stream's rate or scale is zero, 1009
     // when its format is not a bitmap header.
-    int Open(const wchar_t* path) override;
+    [[nodiscard]] int Open(const wchar_t* path) override;
     int GetFrame(int n, void** bits) override;
     void Close() override;
     // Called by Open once the stream is chosen: rate, scale, count, size and texts.
@@ -27,10 +27,10 @@ public:
     PAVISTREAM GetVideoStream() const { return m_videoStream; }
     AVISTREAMINFOW* GetStreamInfo() { return &m_videoStreamInfo; }
     // The stream's format block, malloc'ed; the caller frees it. 0, 1009 or 501.
-    int ReadFormat(void** block, int* size);
+    [[nodiscard]] int ReadFormat(void** block, int* size);
     BOOL IsKeyFrame(int n);
     // One sample of the stream (a dropped frame reads as 0 bytes). 0, 1007 or 501.
-    int ReadSample(int start, int* samples, CMemBuffBase<unsigned char>* buffer, int* bytes);
+    [[nodiscard]] int ReadSample(int start, int* samples, CMemBuffBase<unsigned char>* buffer, int* bytes);
     std::wstring GetTypeText() const { return m_typeText; }
     std::wstring GetHandlerText() const { return m_handlerText; }
     std::wstring GetCodecText() const { return m_codecText; }
@@ -46,9 +46,9 @@ protected:
 
     // Offers every stream of the open file to `keep`, which takes the stream over
     // by returning true; the streams it turns down are released. 0, 1003, 1004 or 1005.
-    int ScanStreams(const std::function<bool(PAVISTREAM, const AVISTREAMINFOW&)>& keep);
+    [[nodiscard]] int ScanStreams(const std::function<bool(PAVISTREAM, const AVISTREAMINFOW&)>& keep);
 
 private:
-    int ChooseVideoStream();
+    [[nodiscard]] int ChooseVideoStream();
     void ReleaseAll();
 };

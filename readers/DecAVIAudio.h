@@ -13,7 +13,7 @@ public:
     ~CDecAVIAudio() override;
 
     // 0, or 1002-1006 (and what the video reader's open returns).
-    int Open(const wchar_t* path) override;
+    [[nodiscard]] int Open(const wchar_t* path) override;
     void Close() override;
     WAVEFORMATEX* GetAudioFormat() override { return m_audioFormatBlock; }
     virtual void ReadAudioInfo();
@@ -46,7 +46,7 @@ protected:
     std::wstring m_formatName;
 
 private:
-    int ChooseAudioStream();
+    [[nodiscard]] int ChooseAudioStream();
     void ReleaseAudio();
     bool ReadAudioFormat();
 };

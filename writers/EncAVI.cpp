@@ -11,13 +11,14 @@ namespace {
 constexpr UINT kCreateMode = 0x1011;
 }  // namespace
 
+// Closing here resets the fields or ends what is left open, with no one to tell of a failure.
 CEncAVI::CEncAVI() {
     AVIFileInit();
-    CEncAVI::Close();
+    (void)CEncAVI::Close();
 }
 
 CEncAVI::~CEncAVI() {
-    CEncAVI::Close();
+    (void)CEncAVI::Close();
     AVIFileExit();
 }
 

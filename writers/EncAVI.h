@@ -17,19 +17,19 @@ public:
     CEncAVI& operator=(const CEncAVI&) = delete;
 
     // One frame of the input header's size, 24-bit bottom-up rows.
-    virtual int WriteFrame(const void* bits);
+    [[nodiscard]] virtual int WriteFrame(const void* bits);
     // Closes whatever is open. Returns 0, or 2006 when the file could not be
     // finished (its index or headers could not be written, a full disk).
-    virtual int Close();
-    virtual int Open(const wchar_t* path);
+    [[nodiscard]] virtual int Close();
+    [[nodiscard]] virtual int Open(const wchar_t* path);
     virtual void SetupCompressOptions();
     virtual void ReleaseCompressor();
 
     // rate: frames per second x 10000; the last argument is not used.
-    int Create(const wchar_t* path, const BITMAPINFOHEADER* input, int rate, int ignored);
+    [[nodiscard]] int Create(const wchar_t* path, const BITMAPINFOHEADER* input, int rate, int ignored);
     // A raw copy of a stream: its header and format block go into the file as given.
-    int OpenCopy(const wchar_t* path, const AVISTREAMINFOW* info, const void* format, int formatSize);
-    int WriteSample(int samples, const void* data, int bytes, BOOL key);
+    [[nodiscard]] int OpenCopy(const wchar_t* path, const AVISTREAMINFOW* info, const void* format, int formatSize);
+    [[nodiscard]] int WriteSample(int samples, const void* data, int bytes, BOOL key);
 
     int GetPosition() const { return m_position; }
     const AVISTREAMINFOW& GetStreamInfo() const { return m_streamInfo; }
@@ -54,15 +54,15 @@ public:
     CEncAVI_Comp();
     ~CEncAVI_Comp() override;
 
-    int WriteFrame(const void* bits) override;
-    int Open(const wchar_t* path) override;
+    [[nodiscard]] int WriteFrame(const void* bits) override;
+    [[nodiscard]] int Open(const wchar_t* path) override;
     void SetupCompressOptions() override;
     void ReleaseCompressor() override;
     // The frame readied for the compressor on another thread, ahead of its turn, in one
     // of a few places; WriteFrameAt then takes it from there. Only a conversion moves:
     // the file is the same.
     virtual void PrepareFrame(const void* bits, int place);
-    virtual int WriteFrameAt(const void* bits, int place);
+    [[nodiscard]] virtual int WriteFrameAt(const void* bits, int place);
 
 protected:
     ICCOMPRESSFRAMES m_framesInfo{};

@@ -8,11 +8,11 @@ public:
     CEncAVI2() = default;
     ~CEncAVI2() override = default;
 
-    int WriteFrame(const void* bits) override;
-    int Open(const wchar_t* path) override;
+    [[nodiscard]] int WriteFrame(const void* bits) override;
+    [[nodiscard]] int Open(const wchar_t* path) override;
     // A frame readied ahead on another thread, then written, as CEncAVI_Comp's.
     void PrepareFrame(const void* bits, int place) override;
-    int WriteFrameAt(const void* bits, int place) override;
+    [[nodiscard]] int WriteFrameAt(const void* bits, int place) override;
 
     BOOL IsSequential() const { return m_sequential; }
 

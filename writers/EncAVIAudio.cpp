@@ -18,9 +18,10 @@ constexpr int kPadPieceBytes = 1 << 16;
 int FormatBytes(const WAVEFORMATEX* f) { return f->cbSize + 18; }
 }  // namespace
 
-CEncAVIAudio::CEncAVIAudio() { CEncAVIAudio::Close(); }
+// Closing here resets the fields or ends what is left open, with no one to tell of a failure.
+CEncAVIAudio::CEncAVIAudio() { (void)CEncAVIAudio::Close(); }
 
-CEncAVIAudio::~CEncAVIAudio() { CEncAVIAudio::Close(); }
+CEncAVIAudio::~CEncAVIAudio() { (void)CEncAVIAudio::Close(); }
 
 int CEncAVIAudio::Close() {
     if (m_audioStream) AVIStreamRelease(m_audioStream);
@@ -112,7 +113,7 @@ int CEncAVIAudio::CopyAudioStream(int start, int end, PAVISTREAM source) {
 
 CEncAVIAudioComp::CEncAVIAudioComp() { m_acm.SetTargetFormat(m_setting.GetAudioFormat()); }
 
-CEncAVIAudioComp::~CEncAVIAudioComp() { CEncAVIAudioComp::Close(); }
+CEncAVIAudioComp::~CEncAVIAudioComp() { (void)CEncAVIAudioComp::Close(); }
 
 void CEncAVIAudioComp::SetSourcePCMFormat(int rate, int bits, int channels) {
     m_acm.SetTargetFormat(m_setting.GetAudioFormat());

@@ -22,14 +22,14 @@ public:
     CEncAVIAudio();
     ~CEncAVIAudio() override;
 
-    int Close() override;
+    [[nodiscard]] int Close() override;
 
     // Adds a stream for a copy of the source's audio; an empty path uses the open file.
-    int OpenAudio(const WAVEFORMATEX* format, const AVISTREAMINFOW* info, const wchar_t* path);
+    [[nodiscard]] int OpenAudio(const WAVEFORMATEX* format, const AVISTREAMINFOW* info, const wchar_t* path);
     // Both counts in and out; *samples 0 derives the count from the stream's block size.
-    int WriteAudioSamples(int* samples, const void* data, int* bytes);
+    [[nodiscard]] int WriteAudioSamples(int* samples, const void* data, int* bytes);
     // Copies source samples [start, end) into the audio stream.
-    int CopyAudioStream(int start, int end, PAVISTREAM source);
+    [[nodiscard]] int CopyAudioStream(int start, int end, PAVISTREAM source);
 
     // The source audio samples [*start, *end) that play during video frames
     // firstFrame..lastFrame inclusive, so that a copy covers exactly the frames written.
@@ -50,13 +50,13 @@ public:
     CEncAVIAudioComp();
     ~CEncAVIAudioComp() override;
 
-    int Close() override;
+    [[nodiscard]] int Close() override;
 
     void SetSourcePCMFormat(int rate, int bits, int channels);
     // -2 when the chooser was cancelled or failed.
-    int ChooseAudioFormat(HWND owner);
-    virtual int CreateAudioStream();
-    virtual int WriteAudio(const void* pcm, int bytes);
+    [[nodiscard]] int ChooseAudioFormat(HWND owner);
+    [[nodiscard]] virtual int CreateAudioStream();
+    [[nodiscard]] virtual int WriteAudio(const void* pcm, int bytes);
     // Source PCM bytes still owed up to the end of the video written so far (may be <= 0).
     int GetAudioBytesDue();
     AudioDueBasis GetAudioDueBasis() const;

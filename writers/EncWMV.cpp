@@ -83,7 +83,7 @@ bool ReadProfileText(const wchar_t* path, std::wstring* text) {
 
 CEncWMV::CEncWMV() = default;
 
-CEncWMV::~CEncWMV() { Close(); }
+CEncWMV::~CEncWMV() { (void)Close(); }  // no one to tell of a failure
 
 int CEncWMV::GetSystemProfileCount(DWORD version) {
     IWMProfileManager* manager = nullptr;

@@ -18,16 +18,16 @@ public:
     CEncWMV(const CEncWMV&) = delete;
     CEncWMV& operator=(const CEncWMV&) = delete;
 
-    virtual int LoadProfileFile(const wchar_t* path);
+    [[nodiscard]] virtual int LoadProfileFile(const wchar_t* path);
     // version 0, 1, 2 pick 4.0, 7.0, 8.0 and the 1-based index of that version.
-    virtual int LoadSystemProfile(int version, int index4, int index7, int index8);
+    [[nodiscard]] virtual int LoadSystemProfile(int version, int index4, int index7, int index8);
     // rate: frames per second x 10000.
-    virtual int Open(const wchar_t* path, const BITMAPINFOHEADER* input, int rate, int sampleRate, int channels,
+    [[nodiscard]] virtual int Open(const wchar_t* path, const BITMAPINFOHEADER* input, int rate, int sampleRate, int channels,
                      int bits);
-    virtual int WriteVideoFrame(const void* bits);
-    virtual int Close();
-    virtual int EndPass();
-    virtual int BeginPass();
+    [[nodiscard]] virtual int WriteVideoFrame(const void* bits);
+    [[nodiscard]] virtual int Close();
+    [[nodiscard]] virtual int EndPass();
+    [[nodiscard]] virtual int BeginPass();
     virtual BOOL IsTwoPass();
     virtual void SetTwoPass(BOOL twoPass);
     virtual void SetVideoFormat(const BITMAPINFOHEADER* input, int rate);
@@ -45,7 +45,7 @@ protected:
     // Sample time of the next video frame, in 100-ns units.
     QWORD VideoTime() const;
     // Ends the video analysis pass; 0 or 3007.
-    int EndVideoAnalysis();
+    [[nodiscard]] int EndVideoAnalysis();
     // Hands a sample to the analysis pass or the file, as the two-pass flag says.
     HRESULT Deliver(DWORD input, QWORD time, const void* data, DWORD bytes);
 
@@ -68,10 +68,10 @@ public:
     CEncWMVWMA() = default;
     ~CEncWMVWMA() override;
 
-    int EndPass() override;
-    int BeginPass() override;
+    [[nodiscard]] int EndPass() override;
+    [[nodiscard]] int BeginPass() override;
     HRESULT SetAudioInput(int sampleRate, int channels, int bits) override;
-    virtual int WriteAudio(const void* pcm, int bytes);
+    [[nodiscard]] virtual int WriteAudio(const void* pcm, int bytes);
 
     BOOL HasAudioInput() const { return m_audioInput != nullptr; }
     // Bytes of source PCM owed up to the end of the frames written so far (0 or less

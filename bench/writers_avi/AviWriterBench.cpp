@@ -63,7 +63,7 @@ void BM_WriterReencode(benchmark::State& state) {
     writer.GetSetting().SetHandler(kHandlers[state.range(0)]);
     for (auto _ : state) {
         if (writer.Create(out.c_str(), &bi, 250000, 0) != 0) state.SkipWithError("create failed");
-        for (int i = 0; i < kFrames; ++i) writer.WriteFrame(frames.data() + frameBytes * i);
+        for (int i = 0; i < kFrames; ++i) (void)writer.WriteFrame(frames.data() + frameBytes * i);
         if (writer.Close() != 0) state.SkipWithError("close failed");
     }
     state.SetItemsProcessed(state.iterations() * kFrames);

@@ -66,10 +66,10 @@ void BM_WriterEncode(benchmark::State& state) {
             state.SkipWithError("open failed");
         }
         for (int i = 0; i < kFrames; ++i) {
-            writer.WriteVideoFrame(frames.data() + frameBytes * i);
-            writer.WriteAudio(silence.data(), writer.GetAudioBytesDue());
+            (void)writer.WriteVideoFrame(frames.data() + frameBytes * i);
+            (void)writer.WriteAudio(silence.data(), writer.GetAudioBytesDue());
         }
-        writer.EndPass();
+        (void)writer.EndPass();
         if (writer.Close() != 0) state.SkipWithError("close failed");
     }
     state.SetItemsProcessed(state.iterations() * kFrames);

@@ -441,7 +441,7 @@ TEST_F(RunTest, CopiedAudioCoversExactlyTheFramesWritten) {
 TEST_F(RunTest, SaveImageAndCopyGiveTheProcessedFrame) {
     Open("m10", 10);
     view.SetCurrentFrame(6);
-    view.ShowFrame();
+    (void)view.ShowFrame();
     FileDialogRequest bare, typed, unknown;
     bare.path = (out / "still").wstring();
     bare.filterIndex = 4;  // PNG

@@ -150,7 +150,7 @@ TEST_F(ViewTest, DisplayIntervalDecidesWhichFramesOfARunAreDrawn) {
     doc.m_nPlayState = PlayState::Stopped;
     view.frames.clear();
     view.SetCurrentFrame(7);
-    view.ShowFrame();
+    (void)view.ShowFrame();
     EXPECT_EQ(view.frames, std::vector<int>{7});
 }
 
@@ -307,14 +307,16 @@ TEST_F(ViewTest, ARefusedOpenKeepsThePictureAndAFailedOneClearsIt) {
     EXPECT_EQ(PixelAt(40, 40), QColor(128, 128, 128));
 }
 
-TEST_F(ViewTest, ErrorReportStopsAndShowsTheCodeAndItsText) {
+TEST_F(ViewTest, ErrorReportShowsTheCodeAndItsTextAndAnErrorStopsTheRun) {
     Open(10);
     doc.m_nPlayState = PlayState::Playing;
-    view.ReportError(-2);
+    view.StopOnError(-2);
+    EXPECT_FALSE(view.ReportError(-2));
     EXPECT_TRUE(script.ui.messageBoxes.empty());
     EXPECT_EQ(doc.m_nPlayState, PlayState::Playing);
-    view.ReportError(501);
-    view.ReportError(-1);
+    EXPECT_TRUE(view.ReportError(501));
+    EXPECT_EQ(doc.m_nPlayState, PlayState::Playing);
+    view.StopOnError(-1);
     ASSERT_EQ(script.ui.messageBoxes.size(), 2u);
     EXPECT_EQ(script.ui.messageBoxes[0].caption, L"Error No.0501");
     EXPECT_EQ(script.ui.messageBoxes[0].text, L"Error No.0501\n\nMemory shortage");

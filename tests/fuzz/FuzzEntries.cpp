@@ -89,7 +89,7 @@ int AviVideo(const uint8_t* data, size_t size) {
     }
     void* format = nullptr;
     int formatSize = 0;
-    reader.ReadFormat(&format, &formatSize);
+    (void)reader.ReadFormat(&format, &formatSize);
     std::free(format);
     return 0;
 }
@@ -156,7 +156,7 @@ int Pictures(const uint8_t* data, size_t size) {
 int PrxProfiles(const uint8_t* data, size_t size) {
     const std::wstring path = InputFile("profile.prx", data, size);
     CEncWMV writer;
-    writer.LoadProfileFile(path.c_str());
+    (void)writer.LoadProfileFile(path.c_str());
     return 0;
 }
 

@@ -89,7 +89,7 @@ void Exercise(CDecAVI& reader, const std::filesystem::path& path) {
     for (int n : {0, count - 1, count / 2, 1, 0}) reader.GetFrame(n, &bits);
     CMemBuffBase<unsigned char> buffer;
     int samples = 0, bytes = 0;
-    for (int n : {0, count - 1, count}) reader.ReadSample(n, &samples, &buffer, &bytes);
+    for (int n : {0, count - 1, count}) (void)reader.ReadSample(n, &samples, &buffer, &bytes);
     reader.IsKeyFrame(count / 2);
     reader.GetFrameRate();
 }

@@ -185,7 +185,7 @@ TEST_F(EncAVITest, UncompressedAndLosslessFilesHoldTheExactFrames) {
     bi32.biBitCount = 32;
     EXPECT_EQ(plain.Create(Wide(dir / "dib32.avi").c_str(), &bi32, 250000, 0), 2201)
         << "only 24-bit input falls back to the compressed stream";
-    plain.Close();
+    (void)plain.Close();
 }
 
 // A frame whose size a 32-bit count cannot hold is refused when the format is set,
@@ -199,7 +199,7 @@ TEST_F(EncAVITest, FrameTooLargeForA32BitSizeIsRefused) {
         bi.biWidth = bi.biHeight = side;
         bi.biSizeImage = 0;
         EXPECT_EQ(w.Create(Wide(dir / "huge.avi").c_str(), &bi, 250000, 0), 2005);
-        w.Close();
+        (void)w.Close();
     }
 }
 
@@ -350,7 +350,7 @@ TEST_F(EncAVITest, AudioFormatWithManyExtraBytesIsKeptWholeUntilExit) {
         ASSERT_NE(w.GetSetting().GetAudioFormat(), nullptr);
         EXPECT_EQ(std::memcmp(w.GetSetting().GetAudioFormat(), big.data(), big.size()), 0);
         w.SetSourcePCMFormat(8000, 16, 1);  // the engine takes the whole format from the settings
-        w.Close();
+        (void)w.Close();
     }
     // At most 256 bytes are stored, which no longer hold the announced extra bytes.
     EXPECT_EQ(CEncAVISetting().GetAudioFormat(), nullptr);

@@ -308,7 +308,7 @@ TEST_F(EncWMVTest, TwoPassRunAnalysesFirstThenWritesEveryFrameOnce) {
     EXPECT_EQ(ResultCode::kWmvVideoWrite, m_w.WriteVideoFrame(f.Frame(0)));
     std::vector<BYTE> pcm(1024);
     EXPECT_EQ(ResultCode::kWmvAudioNeedsTwoPass, m_w.WriteAudio(pcm.data(), 1024));
-    m_w.Close();
+    (void)m_w.Close();
 }
 
 TEST_F(EncWMVTest, VideoIsStampedByFrameInMilliseconds) {
@@ -392,7 +392,7 @@ TEST_F(EncWMVTest, AudioDueRoundsSamplesAtNtscRate) {
         ASSERT_EQ(0, m_w.WriteAudio(pcm.data(), due));
         EXPECT_EQ(std::llround(44100.0 * i * 10000 / 299700) * 4, total) << i;
     }
-    m_w.Close();
+    (void)m_w.Close();
 }
 
 TEST_F(EncWMVTest, FailuresGiveTheirCodes) {
@@ -424,18 +424,18 @@ TEST_F(EncWMVTest, FailuresGiveTheirCodes) {
 
     // Nothing loaded, or a profile input that is neither audio nor video: no writer.
     EXPECT_EQ(ResultCode::kWmvOutput, m_w.Open(Wide(Out("a.wmv")).c_str(), f.Header(), 150000, kRate, kChannels, kBits));
-    m_w.Close();
+    (void)m_w.Close();
     ASSERT_EQ(0, m_w.LoadProfileFile(
                      Wide(WritePrx("script.prx", Prx(PrxVideo{"WMV2", 64, 48, 100000}, std::nullopt, true))).c_str()));
     EXPECT_EQ(ResultCode::kWmvOutput, m_w.Open(Wide(Out("b.wmv")).c_str(), f.Header(), 150000, kRate, kChannels, kBits));
-    m_w.Close();
+    (void)m_w.Close();
 
     // An input format the writer cannot take.
     BITMAPINFOHEADER palette = *f.Header();
     palette.biBitCount = 8;
     ASSERT_EQ(0, m_w.LoadSystemProfile(2, 0, 0, 9));
     EXPECT_EQ(ResultCode::kWmvHeader, m_w.Open(Wide(Out("c.wmv")).c_str(), &palette, 150000, kRate, kChannels, kBits));
-    m_w.Close();
+    (void)m_w.Close();
 }
 
 TEST_F(EncWMVTest, SecondOpenWithoutCloseChangesNothing) {
@@ -461,7 +461,7 @@ TEST_F(EncWMVTest, StoppedTwoPassRunLeavesNoTwoPassStateBehind) {
     ASSERT_EQ(0, m_w.Open(Wide(Out("stopped.wmv")).c_str(), f.Header(), 150000, kRate, kChannels, kBits));
     ASSERT_TRUE(m_w.IsTwoPass());
     ASSERT_EQ(0, m_w.WriteVideoFrame(f.Frame(0)));
-    m_w.Close();
+    (void)m_w.Close();
     EXPECT_FALSE(m_w.IsTwoPass());
 
     // Stopped by a failing start, so that ending the writing fails too.
