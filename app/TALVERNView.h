@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "app/ConversionRun.h"
 #include "app/MovieViewOps.h"
 #include "app/Player.h"
 #include "app/Shorityu.h"
@@ -107,9 +108,6 @@ std::wstring JoinOutputPath(const std::wstring& folder, const std::wstring& name
 // offered unchanged, path with the extension of the save dialog's filter (1 JPG,
 // 2 BMP, 3 TIF, 4 PNG; any other index counts as JPG).
 std::wstring WithImageExtension(const std::wstring& path, int filterIndex, const std::wstring& offered);
-// Zero bytes of the silent audio a frame adds to a WMV file of a movie without audio:
-// 48000 Hz, 16 bits, 2 channels, rounded up to whole 4-byte samples.
-int64_t SilenceBytesPerFrame(double rate);
 
 // The system beep.
 void SystemBeep();
@@ -196,18 +194,13 @@ public:
     void PumpRunMessages();
     // Outputs beside the run where they can be (the default) or all in line with it;
     // the files are the same.
-    void SetOutputsBesideRun(bool beside) { m_bOutputsBeside = beside; }
-    // Per frame of a pass (n counts from 1): image files every Nth frame, the frame of
-    // each movie output and the audio that belongs to it; 0 or an error code.
+    void SetOutputsBesideRun(bool beside) { m_run.SetOutputsBeside(beside); }
+    // Per frame of a pass (n counts from 1): the output frame made from the frame on
+    // screen, then the run's outputs for it (CConversionRun::OutputFrame); 0 or an error
+    // code, told over the frame that failed.
     [[nodiscard]] int OutputFrame(int n);
-    // Names the frame's image files into m_strImagePaths; how many may be written, and
-    // whether a further one was refused because it is the open movie.
-    int ImageNames(bool* refused);
-    // Hands the frame's outputs to the worker, after a free slot: its image files, its
-    // movie frames and the audio read for it here.
-    [[nodiscard]] int PostFrame(const BYTE* bits, bool filesDue);
     // The audio that belongs to the frame just output, written in line; 0 or an error code.
-    [[nodiscard]] int OutputAudioForFrame();
+    [[nodiscard]] int OutputAudioForFrame() { return m_run.OutputAudioForFrame(); }
     // One still image in the format of the path's extension, with the settings' JPEG quality.
     BOOL WriteImageFile(const BYTE* bits, const BITMAPINFOHEADER* header, const std::wstring& path);
     // The processed frame on screen into a file chosen in a save dialog, or onto the clipboard.
@@ -335,29 +328,8 @@ private:
     // itself; the files of a run the exception ended are closed here.
     void AbandonRun();
     void AnnounceSaved(const std::wstring& path);
-    [[nodiscard]] int PrepareOutputBuffer();
-    [[nodiscard]] int WriteSourceAudio(int64_t due);
-    [[nodiscard]] int WriteSilence(int64_t bytes);
-    // The source's audio in pieces of at most this many bytes, whole sample frames.
-    int64_t AudioPieceBytes() const;
-    // Reads up to want bytes of the source's PCM into m_audio at the run's volume.
-    [[nodiscard]] int ReadAudioPiece(int want, int* got);
-    // The frame's movie frames, and a piece of its audio, to the movie writers; called
-    // in line or by the worker, the same steps either way.
-    void PrepareMovieFrame(const BYTE* bits, int place);
-    [[nodiscard]] int WriteMovieFrame(const BYTE* bits, int place = -1);
-    [[nodiscard]] int WriteAudioPiece(const BYTE* pcm, int bytes);
-    // The worker's step after a frame's movie frames: its audio, or the WMV's silence.
-    [[nodiscard]] int WriteFrameAudio(const BYTE* pcm, int bytes);
-    // What the audio due of the pass is worked out from while the worker writes.
-    void TakeAudioDueBasis();
-    // Reads the audio due after the frame about to be handed over, when it fits in one
-    // piece; a larger due is left in *inLine, to be written once the worker is done.
-    [[nodiscard]] int ReadFrameAudio(int* bytes, int64_t* inLine);
-    [[nodiscard]] int WriteAudioInLine(int64_t due);
-    // Whether path is the open movie itself, as IdentifyMovieFile last found it on disk.
-    bool IsTheMovie(const std::wstring& path) const;
-    void IdentifyMovieFile();
+    // A frame the worker failed on is shown again, so that its failure is told over it.
+    void ShowFailedFrame();
 
     CTALVERNDoc* m_pDocument = nullptr;
     QRect m_paintClip;
@@ -365,9 +337,6 @@ private:
     CFrameDC m_picture;
 
     CMemBuffClassBaseConst<CIOdataE> m_pipeline;
-    CMemBuffClassBaseConst<CEncWMVWMA> m_wmv;
-    CMemBuffClassBaseConst<CEncAVI2> m_avi;
-    CMemBuffBase<unsigned char> m_silence;
     double m_dZoom = 1.0;
     CWheelNotches m_wheel;
 
@@ -392,45 +361,8 @@ private:
     CTimeMmanager m_stopwatch;
     int m_nDeinterlace = 0;
     CMemBuffBase<unsigned char> m_deinterlaced;
-    BOOL m_bPlainFrame = TRUE;
-    CMemBuffBase<unsigned char> m_output;
-    int m_nAudioChoice = kAudioNone;
 
     ViewRunHooks m_runHooks;
-    // Kept for every run: its writers keep their buffers between files.
-    CResImgFile m_imageFiles;
-    // Takes a frame's outputs while the next frames are read and shown.
-    CImageFileWorker m_imageWorker;
-    // The movie writers as the worker's frame writer.
-    struct MovieFrames : CImageFileWorker::FrameWriter {
-        explicit MovieFrames(CTALVERNView& owner) : view(owner) {}
-        void PrepareFrame(const BYTE* bits, int place) override { view.PrepareMovieFrame(bits, place); }
-        int WriteFrame(const BYTE* bits, int place) override { return view.WriteMovieFrame(bits, place); }
-        int WriteFrameAudio(const BYTE* pcm, int bytes) override { return view.WriteFrameAudio(pcm, bytes); }
-        CTALVERNView& view;
-    } m_movieFrames{*this};
-    bool m_bOutputsBeside = true;
-    bool m_bWorkerPending = false;
-    // The audio due of a pass whose movie outputs are on the worker: the writer's own
-    // counts when the pass began, plus the frames and audio handed over since.
-    bool m_bDueAhead = false;
-    AudioDueBasis m_dueBasis;
-    int64_t m_dueFrames = 0;
-    int64_t m_dueBytes = 0;
-    // Silence per frame for a WMV file of a movie without audio; set per pass.
-    int64_t m_nRunSilence = 0;
-    // The names of a frame's image files, in the order they are written.
-    std::wstring m_strImagePaths[CImageFileWorker::kMaxFiles];
-    // The source audio of a frame, read in pieces of a bounded size.
-    CMemBuffBase<unsigned char> m_audio;
-    // The output header the movie writers were opened with.
-    BITMAPINFOHEADER m_writerHeader{};
-    // Result of preparing the audio decoder for this run (0, 501 or 911).
-    int m_nPcmResult = 0;
-    // Image file names of the pass: the folder and title part.
-    std::wstring m_strImagePrefix;
-    struct {
-        bool known = false;
-        uint64_t device = 0, inode = 0;
-    } m_movieFile;
+    // The conversion run's outputs, kept from one run to the next for their buffers.
+    CConversionRun m_run;
 };

@@ -204,7 +204,7 @@ StripState CTALVERNView::CurrentStripState() {
     }
     if (!m_pDocument->IsAnyOutputOn() && !m_pDocument->m_bExtracting) return StripState::Play;
     // Only a run's WMV output has an analysis pass; the writer's flag may outlive one.
-    const bool analysis = !m_pDocument->m_bExtracting && m_pDocument->m_bOutputWmv && m_wmv->IsTwoPass();
+    const bool analysis = !m_pDocument->m_bExtracting && m_pDocument->m_bOutputWmv && m_run.Wmv().IsTwoPass();
     return analysis ? StripState::OnePass : StripState::Make;
 }
 

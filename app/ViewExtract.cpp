@@ -89,7 +89,7 @@ void CTALVERNView::OnExtractVideoStream() {
         MarkRunning(*doc);
         code = CopyVideoStream();
         // A file its writer could not finish is reported like any other failure.
-        const int closed = m_avi->Close();
+        const int closed = m_run.Avi().Close();
         if (closed != 0 && (code == 0 || code == DialogCancelled)) code = closed;
     }
     StopOnError(code);
@@ -115,26 +115,26 @@ int CTALVERNView::CopyVideoStream() {
     m_stopwatch.Start();
     if (const int code = AskVideoCopyAudio(start)) return code;
     if (const int code = OpenVideoCopy(path)) return code;
-    if (m_nAudioChoice == kAudioRecompress)
-        if (const int code = m_avi->CreateAudioStream()) return code;
+    if (m_run.AudioChoice() == kAudioRecompress)
+        if (const int code = m_run.Avi().CreateAudioStream()) return code;
     const int code = CopyVideoSamples(last);
     // The copied audio belongs to the frames copied, also after a Stop.
-    if (code == 0 && m_nAudioChoice == kAudioCopy) return CopyAudioIntoAvi(start);
+    if (code == 0 && m_run.AudioChoice() == kAudioCopy) return CopyAudioIntoAvi(start);
     return code;
 }
 
 int CTALVERNView::AskVideoCopyAudio(int startFrame) {
-    m_nAudioChoice = kAudioNone;
+    m_run.AudioChoice() = kAudioNone;
     CDecAVIAudioComp* audio = AudioSource();
     if (!audio) return 0;
     const int prepared = StartAudioAt(audio->FrameToSample(startFrame));
-    if (m_runHooks.audioChoice(&m_nAudioChoice, MainWindow()) != 1) return DialogCancelled;
-    if (m_nAudioChoice != kAudioRecompress) return 0;
+    if (m_runHooks.audioChoice(&m_run.AudioChoice(), MainWindow()) != 1) return DialogCancelled;
+    if (m_run.AudioChoice() != kAudioRecompress) return 0;
     // Audio without a decoder cannot be recompressed: told before any file exists.
     if (prepared != 0) return prepared;
     const WAVEFORMATEX* pcm = audio->GetPCMFormat();
-    m_avi->SetSourcePCMFormat(pcm->nSamplesPerSec, pcm->wBitsPerSample, pcm->nChannels);
-    return m_avi->ChooseAudioFormat(GetSafeHwnd()) != 0 ? DialogCancelled : 0;
+    m_run.Avi().SetSourcePCMFormat(pcm->nSamplesPerSec, pcm->wBitsPerSample, pcm->nChannels);
+    return m_run.Avi().ChooseAudioFormat(GetSafeHwnd()) != 0 ? DialogCancelled : 0;
 }
 
 int CTALVERNView::OpenVideoCopy(const std::wstring& path) {
@@ -142,7 +142,7 @@ int CTALVERNView::OpenVideoCopy(const std::wstring& path) {
     void* format = nullptr;
     int size = 0;
     int code = source->ReadFormat(&format, &size);
-    if (code == 0) code = m_avi->OpenCopy(path.c_str(), source->GetStreamInfo(), format, size);
+    if (code == 0) code = m_run.Avi().OpenCopy(path.c_str(), source->GetStreamInfo(), format, size);
     std::free(format);
     return code;
 }
@@ -153,13 +153,13 @@ int CTALVERNView::CopyVideoSamples(int last) {
     for (int frame = m_nCurrent; frame <= last;) {
         int samples = 0, bytes = 0;
         if (const int code = source->ReadSample(frame, &samples, &sample, &bytes)) return code;
-        if (const int code = m_avi->WriteSample(samples, sample.GetData(), bytes, source->IsKeyFrame(frame)))
+        if (const int code = m_run.Avi().WriteSample(samples, sample.GetData(), bytes, source->IsKeyFrame(frame)))
             return code;
         // The current frame is the last one copied; a read may deliver several.
         const int next = frame + std::max(samples, 1);
         m_nCurrent = std::min(next - 1, last);
         frame = next;
-        if (m_nAudioChoice == kAudioRecompress)
+        if (m_run.AudioChoice() == kAudioRecompress)
             if (const int code = WriteDueAudio()) return code;
         if (!AdvanceExtraction()) return 0;
     }
@@ -168,15 +168,15 @@ int CTALVERNView::CopyVideoSamples(int last) {
 
 int CTALVERNView::WriteDueAudio() {
     CDecAVIAudioComp* audio = AudioSource();
-    for (int due = m_avi->GetAudioBytesDue(); due > 0;) {
+    for (int due = m_run.Avi().GetAudioBytesDue(); due > 0;) {
         const int want = std::min(due, kPcmPieceBytes);
-        BYTE* buffer = m_audio.GetBuffer(want);
-        if (!buffer || m_audio.GetCount() < want) return ResultCode::kMemory;
+        BYTE* buffer = m_run.AudioBuffer().GetBuffer(want);
+        if (!buffer || m_run.AudioBuffer().GetCount() < want) return ResultCode::kMemory;
         const int got = audio->ReadPCM(buffer, want);
         // A decoder that fails ends the copy: nothing stands in for the audio it lost.
         if (got < 0) return ResultCode::kStreamRead;
         if (got == 0) return 0;
-        if (const int code = m_avi->WriteAudio(buffer, got)) return code;
+        if (const int code = m_run.Avi().WriteAudio(buffer, got)) return code;
         due -= got;
     }
     return 0;
@@ -222,10 +222,10 @@ int CTALVERNView::ExtractAudioToWav(std::wstring& path) {
     const std::wstring& movie = doc->GetPathName();
     path = JoinOutputPath(doc->m_Info.m_strOutputFolder, GetPathFileTitle(movie) + L"_audio.wav");
     if (ApplyOverwritePolicy(&doc->m_Info, path, kWavFilter, movie) != 0) return kWavDone;
-    m_nAudioChoice = kAudioNone;
-    if (m_runHooks.audioChoice(&m_nAudioChoice, MainWindow()) != 1) return kWavDone;
-    const bool recompress = m_nAudioChoice == kAudioRecompress;
-    if (!recompress && m_nAudioChoice != kAudioCopy) return kWavDone;
+    m_run.AudioChoice() = kAudioNone;
+    if (m_runHooks.audioChoice(&m_run.AudioChoice(), MainWindow()) != 1) return kWavDone;
+    const bool recompress = m_run.AudioChoice() == kAudioRecompress;
+    if (!recompress && m_run.AudioChoice() != kAudioCopy) return kWavDone;
     int startSample = 0, endSample = 0;
     ChooseAudioSpan(&startSample, &endSample);
     const int prepared = StartAudioAt(startSample);

@@ -58,17 +58,17 @@ void CTALVERNView::OnPlay() {
     CTALVERNDoc::BusyScope busy(*doc);
     ChooseStartFrame();
     const int startSample = AudioSource() ? AudioSource()->FrameToSample(m_nRangeStart) : 0;
-    m_nPcmResult = AudioSource() ? StartAudioAt(startSample) : 0;
+    m_run.PcmResult() = AudioSource() ? StartAudioAt(startSample) : 0;
     if (const int code = PrepareOutputs()) {
         // The failure that stopped the preparation is the one told.
-        (void)m_wmv->Close();
-        (void)m_avi->Close();
+        (void)m_run.Wmv().Close();
+        (void)m_run.Avi().Close();
         StopOnError(code);
         return;
     }
     doc->m_nPlayState = PlayState::Playing;
     int code = RunPasses(startSample);
-    if (code == 0 && AudioSource() && doc->m_bOutputAvi && m_nAudioChoice == kAudioCopy) {
+    if (code == 0 && AudioSource() && doc->m_bOutputAvi && m_run.AudioChoice() == kAudioCopy) {
         code = CopyAudioIntoAvi(m_nRangeStart);
         StopOnError(code);
     }
@@ -108,7 +108,7 @@ CDecAVIAudioComp* CTALVERNView::AudioSource() const {
 
 bool CTALVERNView::NeedsPcm() const {
     const CTALVERNDoc* doc = m_pDocument;
-    return AudioSource() && (doc->m_bOutputWmv || (doc->m_bOutputAvi && m_nAudioChoice == kAudioRecompress));
+    return AudioSource() && (doc->m_bOutputWmv || (doc->m_bOutputAvi && m_run.AudioChoice() == kAudioRecompress));
 }
 
 int CTALVERNView::StartAudioAt(int sample) {
@@ -132,7 +132,7 @@ int CTALVERNView::PrepareOutputs() {
         JoinOutputPath(doc->m_Info.m_strOutputFolder, L"Enc_" + GetPathFileTitle(doc->GetPathName()));
     doc->m_strAviOutputPath = prefix + L".avi";
     doc->m_strWmvOutputPath = prefix + L".wmv";
-    m_nAudioChoice = kAudioNone;
+    m_run.AudioChoice() = kAudioNone;
     if (const int code = AskOutputQuestions()) return code;
     return CreateOutputs();
 }
@@ -144,25 +144,25 @@ int CTALVERNView::AskOutputQuestions() {
     CDecAVIAudioComp* audio = AudioSource();
     if (doc->m_bOutputAvi) {
         if (ApplyOverwritePolicy(&info, doc->m_strAviOutputPath, kAviFilter, movie) != 0) return DialogCancelled;
-        if (m_runHooks.aviSettings(&doc->m_OutputHeader, &m_avi->GetSetting(), MainWindow()) != 0)
+        if (m_runHooks.aviSettings(&doc->m_OutputHeader, &m_run.Avi().GetSetting(), MainWindow()) != 0)
             return DialogCancelled;
-        if (audio && m_runHooks.audioChoice(&m_nAudioChoice, MainWindow()) != 1) return DialogCancelled;
-        if (m_nAudioChoice == kAudioRecompress && audio) {
-            if (m_nPcmResult != 0) return m_nPcmResult;
+        if (audio && m_runHooks.audioChoice(&m_run.AudioChoice(), MainWindow()) != 1) return DialogCancelled;
+        if (m_run.AudioChoice() == kAudioRecompress && audio) {
+            if (m_run.PcmResult() != 0) return m_run.PcmResult();
             const WAVEFORMATEX* pcm = audio->GetPCMFormat();
-            m_avi->SetSourcePCMFormat(pcm->nSamplesPerSec, pcm->wBitsPerSample, pcm->nChannels);
-            if (m_avi->ChooseAudioFormat(GetSafeHwnd()) != 0) return DialogCancelled;
+            m_run.Avi().SetSourcePCMFormat(pcm->nSamplesPerSec, pcm->wBitsPerSample, pcm->nChannels);
+            if (m_run.Avi().ChooseAudioFormat(GetSafeHwnd()) != 0) return DialogCancelled;
         }
     }
     if (doc->m_bOutputWmv) {
-        if (audio && m_nPcmResult != 0) return m_nPcmResult;
+        if (audio && m_run.PcmResult() != 0) return m_run.PcmResult();
         if (ApplyOverwritePolicy(&info, doc->m_strWmvOutputPath, kWmvFilter, movie) != 0) return DialogCancelled;
         if (m_runHooks.wmvSettings(&info, this) != 0) return DialogCancelled;
         // Two passes are asked for with a profile file only.
         const bool file = info.m_nWmvKind == 3;
-        m_wmv->SetTwoPass(file && info.m_nTwoPass ? TRUE : FALSE);
-        const int code = file ? m_wmv->LoadProfileFile(info.m_strProfileFile.c_str())
-                              : m_wmv->LoadSystemProfile(info.m_nWmvKind, info.m_nWmv4Profile, info.m_nWmv7Profile,
+        m_run.Wmv().SetTwoPass(file && info.m_nTwoPass ? TRUE : FALSE);
+        const int code = file ? m_run.Wmv().LoadProfileFile(info.m_strProfileFile.c_str())
+                              : m_run.Wmv().LoadSystemProfile(info.m_nWmvKind, info.m_nWmv4Profile, info.m_nWmv7Profile,
                                                          info.m_nWmv8Profile);
         if (code != 0) return code;
     }
@@ -183,21 +183,21 @@ int CTALVERNView::CreateOutputs() {
     if (out.biWidth <= 0 || out.biHeight <= 0 || !frameBytes) return ResultCode::kMemory;
     out.biBitCount = 24;
     out.biSizeImage = static_cast<DWORD>(*frameBytes);
-    m_writerHeader = out;
+    m_run.SetWriterHeader(out);
     const int rate = static_cast<int>(m_dRate * 10000);
     // Both writers divide by the rate they are given.
     if (rate <= 0) return ResultCode::kFormat;
     if (avi) {
-        if (const int code = m_avi->Create(doc->m_strAviOutputPath.c_str(), &out, rate, 0)) return code;
-        if (m_nAudioChoice == kAudioRecompress)
-            if (const int code = m_avi->CreateAudioStream()) return code;
+        if (const int code = m_run.Avi().Create(doc->m_strAviOutputPath.c_str(), &out, rate, 0)) return code;
+        if (m_run.AudioChoice() == kAudioRecompress)
+            if (const int code = m_run.Avi().CreateAudioStream()) return code;
     }
     if (wmv) {
         const WAVEFORMATEX* pcm = AudioSource() ? AudioSource()->GetPCMFormat() : nullptr;
         const int sampleRate = pcm ? static_cast<int>(pcm->nSamplesPerSec) : 48000;
         const int channels = pcm ? pcm->nChannels : 2;
         const int bits = pcm ? pcm->wBitsPerSample : 16;
-        if (const int code = m_wmv->Open(doc->m_strWmvOutputPath.c_str(), &out, rate, sampleRate, channels, bits))
+        if (const int code = m_run.Wmv().Open(doc->m_strWmvOutputPath.c_str(), &out, rate, sampleRate, channels, bits))
             return code;
     }
     return 0;
@@ -205,7 +205,7 @@ int CTALVERNView::CreateOutputs() {
 
 int CTALVERNView::RunPasses(int startSample) {
     CTALVERNDoc* doc = m_pDocument;
-    const int passes = doc->m_bOutputWmv && m_wmv->IsTwoPass() ? 2 : 1;
+    const int passes = doc->m_bOutputWmv && m_run.Wmv().IsTwoPass() ? 2 : 1;
     for (int pass = 0; pass < passes; ++pass) {
         // Every pass reads the same audio from the start frame.
         if (AudioSource()) {
@@ -222,7 +222,7 @@ int CTALVERNView::RunPasses(int startSample) {
         }
         if (doc->m_nPlayState == PlayState::Stopped) return 0;
         if (!doc->m_bOutputWmv) continue;
-        if (const int code = m_wmv->EndPass()) {
+        if (const int code = m_run.Wmv().EndPass()) {
             StopOnError(code);
             return code;
         }
@@ -237,10 +237,10 @@ int CTALVERNView::CopyAudioIntoAvi(int startFrame) {
     CEncAVIAudio::AudioRangeForFrames(*audio->GetStreamInfo(), *audio->GetAudioStreamInfo(), startFrame, m_nCurrent,
                                       &start, &end);
     AudioReadFailureBox prompt(this);
-    m_avi->SetReadFailurePrompt(&prompt);
-    int code = m_avi->OpenAudio(audio->GetAudioFormat(), audio->GetAudioStreamInfo(), L"");
-    if (code == 0) code = m_avi->CopyAudioStream(start, end, audio->GetAudioStream());
-    m_avi->SetReadFailurePrompt(nullptr);
+    m_run.Avi().SetReadFailurePrompt(&prompt);
+    int code = m_run.Avi().OpenAudio(audio->GetAudioFormat(), audio->GetAudioStreamInfo(), L"");
+    if (code == 0) code = m_run.Avi().CopyAudioStream(start, end, audio->GetAudioStream());
+    m_run.Avi().SetReadFailurePrompt(nullptr);
     return code;
 }
 
@@ -249,23 +249,15 @@ void CTALVERNView::AbandonRun() {
         m_pDocument->m_nPlayState = PlayState::Stopped;
         return;
     }
-    // The worker's frames are finished, not left half written behind the closed run.
-    if (m_bWorkerPending) {
-        while (!m_imageWorker.WaitForAll(100)) continue;
-        m_bWorkerPending = false;
-        m_imageWorker.ClearFailure();
-    }
-    // The exception that ended the run is what went wrong.
-    (void)m_wmv->Close();
-    (void)m_avi->Close();
+    m_run.Abandon();
 }
 
 void CTALVERNView::FinishRun(bool failed) {
     CTALVERNDoc* doc = m_pDocument;
     doc->SetModifiedFlag(FALSE);
     m_runHooks.beep();
-    const int wmvClosed = WmvCloseResult(m_wmv->Close());
-    const int aviClosed = m_avi->Close();
+    const int wmvClosed = WmvCloseResult(m_run.Wmv().Close());
+    const int aviClosed = m_run.Avi().Close();
     // A file its writer could not finish is reported, never announced as saved; after
     // a failure already reported (a full disk fails the close as well) it is only not
     // announced: one failure, one box.
@@ -286,20 +278,6 @@ void CTALVERNView::AnnounceSaved(const std::wstring& path) {
 
 // ---- One pass ----
 
-int CTALVERNView::PrepareOutputBuffer() {
-    const BITMAPINFOHEADER& out = m_pDocument->m_OutputHeader;
-    const std::optional<int64_t> bytes = FrameBytes24(out.biWidth, out.biHeight);
-    if (out.biWidth <= 0 || out.biHeight <= 0 || !bytes) return ResultCode::kMemory;
-    if (!m_output.Alloc(static_cast<int>(*bytes)) || m_output.GetCount() < *bytes) return ResultCode::kMemory;
-    // The movie writers were opened with a frame size; every frame handed to them has it.
-    const CTALVERNDoc* doc = m_pDocument;
-    if ((doc->m_bOutputAvi || doc->m_bOutputWmv) &&
-        (out.biWidth != m_writerHeader.biWidth || out.biHeight != m_writerHeader.biHeight ||
-         m_writerHeader.biSizeImage != static_cast<DWORD>(*bytes)))
-        return ResultCode::kOutput;
-    return 0;
-}
-
 int CTALVERNView::PlayLoop() {
     const int code = PlayFrames();
     // Whatever ended the pass, the outputs of the frames handed to the worker are
@@ -310,18 +288,16 @@ int CTALVERNView::PlayLoop() {
 
 int CTALVERNView::PlayFrames() {
     CTALVERNDoc* doc = m_pDocument;
-    m_bPlainFrame = IsIdentityClip();
+    const bool plain = IsIdentityClip();
     if (doc->IsAnyOutputOn()) {
         // The clip and the size stay as they are until the pass ends.
         m_resize.Release();
-        if (const int code = PrepareOutputBuffer()) return code;
+        if (const int code = m_run.PrepareOutputBuffer(*doc)) return code;
         const RECT& c = doc->m_ClipRect;
         m_pipeline->SetClipRect(c.left, c.top, c.right, c.bottom);
     }
-    IdentifyMovieFile();
-    TakeAudioDueBasis();
-    m_strImagePrefix = JoinOutputPath(doc->m_Info.m_strOutputFolder, GetPathFileTitle(doc->GetPathName()));
-    for (std::wstring& path : m_strImagePaths) path.reserve(m_strImagePrefix.size() + 16);
+    m_run.BeginPass({doc, AudioSource(), m_dRate, plain, [this] { PumpRunMessages(); }},
+                    JoinOutputPath(doc->m_Info.m_strOutputFolder, GetPathFileTitle(doc->GetPathName())));
     // A range reaching past the movie ends at its last frame.
     const int last = std::min(m_bRangeMode ? m_nRangeEnd : m_nCount - 1, m_nCount - 1);
     m_stopwatch.ClearTotal();
