@@ -80,10 +80,21 @@ struct Posting {
     BITMAPINFOHEADER header;
 };
 
-TEST(ImageFileWorker, FramesAndTheirFilesComeInOrderWithTheBytesOfWritingInLine) {
+class ImageFileWorkerTest : public ::testing::Test {
+protected:
+    // Hands frames over until the worker refuses one; how many it took (at most 8).
+    int PostUntilFull(CImageFileWorker& worker) {
+        int posted = 0;
+        while (posted < 8 && posting.Post(worker, posted, &writer)) ++posted;
+        return posted;
+    }
+
     TempDir dir;
-    Posting posting(dir);
-    RecordingWriter writer(dir);
+    Posting posting{dir};
+    RecordingWriter writer{dir};
+};
+
+TEST_F(ImageFileWorkerTest, FramesAndTheirFilesComeInOrderWithTheBytesOfWritingInLine) {
     CImageFileWorker worker(3);
     constexpr int kFrames = 12;
     for (int n = 0; n < kFrames; ++n) {
@@ -105,10 +116,7 @@ TEST(ImageFileWorker, FramesAndTheirFilesComeInOrderWithTheBytesOfWritingInLine)
     }
 }
 
-TEST(ImageFileWorker, TheFirstFailureEndsTheFramesAfterItUntilCleared) {
-    TempDir dir;
-    Posting posting(dir);
-    RecordingWriter writer(dir);
+TEST_F(ImageFileWorkerTest, TheFirstFailureEndsTheFramesAfterItUntilCleared) {
     CImageFileWorker worker(2);
     // Frame 2's second file cannot be made; frame 1 then fails in its movie frame.
     writer.failAt = 1;
@@ -136,14 +144,10 @@ TEST(ImageFileWorker, TheFirstFailureEndsTheFramesAfterItUntilCleared) {
     EXPECT_EQ(writer.taken.size(), 2u);
 }
 
-TEST(ImageFileWorker, AFullWorkerTakesAFrameOnlyOnceASlotFrees) {
-    TempDir dir;
-    Posting posting(dir);
-    RecordingWriter writer(dir);
+TEST_F(ImageFileWorkerTest, AFullWorkerTakesAFrameOnlyOnceASlotFrees) {
     writer.holding = true;
     CImageFileWorker worker(1);
-    int posted = 0;
-    while (posted < 8 && posting.Post(worker, posted, &writer)) ++posted;
+    const int posted = PostUntilFull(worker);
     ASSERT_EQ(posted, 2);  // one frame being written, one waiting
     writer.WaitTaken(1);
     EXPECT_FALSE(worker.WaitForSlot(20));
@@ -155,15 +159,11 @@ TEST(ImageFileWorker, AFullWorkerTakesAFrameOnlyOnceASlotFrees) {
     EXPECT_EQ(writer.taken.size(), 3u);
 }
 
-TEST(ImageFileWorker, EndingWithFramesInFlightFinishesThemFirst) {
-    TempDir dir;
-    Posting posting(dir);
-    RecordingWriter writer(dir);
+TEST_F(ImageFileWorkerTest, EndingWithFramesInFlightFinishesThemFirst) {
     writer.holding = true;
     // One thread: the frame waiting behind the one held is not yet taken when the end comes.
     std::optional<CImageFileWorker> worker(std::in_place, 1);
-    int posted = 0;
-    while (posted < 8 && posting.Post(*worker, posted, &writer)) ++posted;
+    const int posted = PostUntilFull(*worker);
     ASSERT_EQ(posted, 2);
     writer.WaitTaken(1);
     std::thread ending([&] { worker.reset(); });
