@@ -327,6 +327,36 @@ class RunTest(unittest.TestCase):
                 main.key("Right")
                 poll("frame %d on screen" % min(frame, frames - 1), lambda: shown() == min(frame, frames - 1))
 
+    def test_a_killed_run_keeps_its_avi_within_a_second_of_its_images(self):
+        # Motion JPEG frames are small: many seconds of them would fit in a write buffer.
+        for images in (10, 90):
+            with self.subTest(images=images):
+                app = self.start()
+                with app:
+                    main, _ = self.open(app)
+                    self.switch_on(main, *EXTENSIONS)
+                    main.key("alt+o", "Return")  # Output Setting > AVI
+                    main.key("ctrl+p")
+                    codec = app.wait_window("Set AVI Codec")
+                    codec.key("Home")
+                    codec.type("Motion")
+                    codec.key("Return")
+                    bmps = lambda: [n for n in os.listdir(app.out_dir) if n.endswith(".bmp")]
+                    poll("%d BMP files" % images, lambda: len(bmps()) >= images, 60)
+                    app.proc.kill()
+                    app.proc.wait(10)
+                written = len(bmps())
+                avi = [os.path.join(app.out_dir, n) for n in os.listdir(app.out_dir) if n.endswith(".avi")][0]
+                probe = subprocess.run(
+                    ["ffprobe", "-v", "error", "-count_packets", "-select_streams", "v:0", "-show_entries",
+                     "stream=codec_name,nb_read_packets", "-of", "csv=p=0", avi],
+                    capture_output=True, text=True, timeout=60)
+                self.assertEqual(probe.returncode, 0, probe.stderr)
+                codec_name, packets = probe.stdout.strip().split(",")
+                self.assertEqual(codec_name, "mjpeg")
+                # One second of this movie is 25 frames.
+                self.assertGreaterEqual(int(packets), max(1, written - 25), "%d images written" % written)
+
     def test_a_killed_wmv_run_leaves_a_file_read_to_its_last_whole_frame(self):
         app = self.start()
         with app:
