@@ -502,24 +502,27 @@ TEST_F(RunTest, OddWidthOutputsHoldZeroPaddingAndAreTheSameEachRun) {
                 if (rows[offset + stride * y + k] != 0) return false;
         return true;
     };
-    MovieDesc odd;
-    odd.frames = 4;
-    odd.width = 61;
-    odd.height = 45;
+    MovieDesc odd, decoded;
+    odd.frames = decoded.frames = 4;
+    odd.width = decoded.width = 61;
+    odd.height = decoded.height = 45;
+    decoded.video = VideoCodec::Mjpeg;
     struct Setup {
         const char* name;
+        const MovieDesc* movie;
         RECT clip;
         int w, h;
         UINT deinterlace;
-    } setups[] = {{"resized", {13, 5, 50, 40}, 41, 31, ID_DEINTERLACE_NO},
-                  {"deinterlaced", {0, 0, 61, 45}, 61, 45, ID_DEINTERLACE_DOUBLING},
-                  {"as read", {0, 0, 61, 45}, 61, 45, ID_DEINTERLACE_NO},
-                  {"resized and deinterlaced", {13, 5, 50, 40}, 41, 31, ID_DEINTERLACE_ODD}};
+    } setups[] = {{"resized", &odd, {13, 5, 50, 40}, 41, 31, ID_DEINTERLACE_NO},
+                  {"deinterlaced", &odd, {0, 0, 61, 45}, 61, 45, ID_DEINTERLACE_DOUBLING},
+                  {"as read", &odd, {0, 0, 61, 45}, 61, 45, ID_DEINTERLACE_NO},
+                  {"as decoded", &decoded, {0, 0, 61, 45}, 61, 45, ID_DEINTERLACE_NO},
+                  {"resized and deinterlaced", &odd, {13, 5, 50, 40}, 41, 31, ID_DEINTERLACE_ODD}};
     for (const Setup& s : setups) {
         std::map<std::string, std::string> first;
         for (int run = 0; run < 2; ++run) {
             for (const auto& f : Files()) fs::remove_all(out / f);
-            Open("odd61", odd);
+            Open(s.movie == &odd ? "odd61" : "odd61mjpeg", *s.movie);
             DispatchCommand(view, s.deinterlace);
             doc.m_bOutputBmp = doc.m_bOutputJpg = doc.m_bOutputTif = doc.m_bOutputPng = doc.m_bOutputAvi = TRUE;
             doc.m_ClipRect = s.clip;
