@@ -309,16 +309,14 @@ bool AviWriteFile::WriteHeader() {
     return Seek(12) && Put(out.data(), out.size());
 }
 
-// Data first, then the header and sizes that describe it: killed at any moment, the
-// file on disk is one that readers take whole up to the last checkpoint, with no
-// index (readers scan the movi list).
+// Data first, then the header with the counts of that moment. The sizes of RIFF and
+// movi stay zero ("to the end of the file") until the finish: data past the checkpoint
+// may reach the disk whenever the buffer fills, and readers without an index scan to
+// the last whole chunk there is, ffmpeg and ours alike.
 bool AviWriteFile::Checkpoint() {
     const uint64_t end = m_pos;
     if (m_failed || std::fflush(m_fp) != 0) return m_failed = true, false;
-    if (!WriteHeader()) return false;
-    if (!Seek(m_moviStart + 4) || !PutU32(static_cast<uint32_t>(end - m_moviStart - 8))) return false;
-    if (!Seek(m_riffStart + 4) || !PutU32(static_cast<uint32_t>(end - m_riffStart - 8))) return false;
-    if (!Seek(end) || std::fflush(m_fp) != 0) m_failed = true;
+    if (!WriteHeader() || !Seek(end) || std::fflush(m_fp) != 0) m_failed = true;
     return !m_failed;
 }
 

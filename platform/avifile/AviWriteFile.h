@@ -2,8 +2,8 @@
 // The writing side of the AVI file library: a RIFF AVI writer with its streams.
 // Chunks go to the file as they are written; the headers and indexes are written
 // when the file is finished. Once a second of movie the data is pushed to the disk
-// with a header and sizes of that moment, so a run killed before the end leaves a
-// file readers take whole, missing at most its last second. Past 1 GiB the file continues in OpenDML parts
+// with a header counting what it holds, so a run killed before the end leaves a file
+// readers take whole, missing at most its last second. Past 1 GiB the file continues in OpenDML parts
 // (RIFF AVIX) with per-stream ix## indexes and an indx super index, so no RIFF
 // size ever wraps.
 #include <cstdint>

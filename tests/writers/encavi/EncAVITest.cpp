@@ -420,7 +420,8 @@ TEST_F(EncAVITest, AFileNeverClosedIsReadUpToItsLastWholeFrame) {
     }
     std::filesystem::copy_file(dir / "running.avi", dir / "killed.avi");
     const int frames = FramesReadBack(dir / "killed.avi");
-    EXPECT_EQ(frames, 7 * kFps);
+    EXPECT_GE(frames, 7 * kFps);
+    EXPECT_LT(frames, 190);
     EXPECT_EQ(DecodedFrames(dir / "killed.avi"), frames);
     EXPECT_EQ(w.Close(), 0);
     EXPECT_EQ(FramesReadBack(dir / "running.avi"), 190);
