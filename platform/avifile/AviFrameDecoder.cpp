@@ -87,6 +87,7 @@ private:
     bool ReadFormat();
     bool BuildSampleMap();
     bool OpenCodec();
+    bool SetSetupData(AVCodecID id);
     bool SizeOutput(int width, int height);
     bool ReadSample(LONG sample, uint8_t** data, int* size);
     bool ReadUnit(int at, uint8_t** data, int* size);
@@ -242,14 +243,8 @@ bool FrameDecoder::OpenCodec() {
     m_ctx->height = m_bih.biHeight < 0 ? -m_bih.biHeight : m_bih.biHeight;
     m_ctx->bits_per_coded_sample = m_bih.biBitCount;
     if (id == AV_CODEC_ID_RAWVIDEO) m_ctx->pix_fmt = RawPixelFormat(m_bih.biCompression);
-    // The bytes after the bitmap header are the codec's own setup data.
+    if (!SetSetupData(id)) return false;
     const size_t extra = m_format.size() - sizeof(m_bih);
-    if (extra > 0) {
-        m_ctx->extradata = static_cast<uint8_t*>(av_mallocz(extra + AV_INPUT_BUFFER_PADDING_SIZE));
-        if (!m_ctx->extradata) return false;
-        std::memcpy(m_ctx->extradata, m_format.data() + sizeof(m_bih), extra);
-        m_ctx->extradata_size = int(extra);
-    }
     m_ctx->max_pixels = kMaxPixels;
     const int threads = g_threads.load(std::memory_order_relaxed);
     if (threads > 0)
@@ -273,6 +268,25 @@ bool FrameDecoder::OpenCodec() {
             [this](int at) { return SampleBytes(at); });
     }
     m_sendPalette = m_bih.biBitCount <= 8 && extra > 0;
+    return true;
+}
+
+// The bytes after the bitmap header are the codec's own setup data. MPEG-4 part 2
+// writers without any put the stream's headers in the first chunk alone: they are
+// taken from there, so that decoding can start at any key frame.
+bool FrameDecoder::SetSetupData(AVCodecID id) {
+    const uint8_t* setup = m_format.data() + sizeof(m_bih);
+    size_t bytes = m_format.size() - sizeof(m_bih);
+    if (bytes == 0 && id == AV_CODEC_ID_MPEG4) {
+        int size = 0;
+        setup = ReadWhole(m_samples[0], &size);
+        bytes = setup ? Mpeg4Units::HeaderBytes(setup, size) : 0;
+    }
+    if (bytes == 0) return true;
+    m_ctx->extradata = static_cast<uint8_t*>(av_mallocz(bytes + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (!m_ctx->extradata) return false;
+    std::memcpy(m_ctx->extradata, setup, bytes);
+    m_ctx->extradata_size = int(bytes);
     return true;
 }
 

@@ -47,6 +47,17 @@ bool IsNotCoded(const uint8_t* p, size_t size, int timeBits) {
 
 }  // namespace
 
+size_t Mpeg4Units::HeaderBytes(const uint8_t* p, int size) {
+    bool layer = false;
+    for (int i = 0; i + 3 < size; ++i) {
+        if (!IsStartCode(p, i, size)) continue;
+        if (p[i + 3] == kVop) return layer ? size_t(i) : 0;
+        layer = layer || (p[i + 3] >= 0x20 && p[i + 3] <= 0x2F);
+        i += 3;
+    }
+    return layer ? size_t(size) : 0;
+}
+
 Mpeg4Units::Mpeg4Units(int chunks, const uint8_t* setup, size_t setupSize, ReadChunk read, ChunkSize size)
     : m_read(std::move(read)), m_size(std::move(size)), m_layout(size_t(chunks)), m_pending(size_t(chunks), -1) {
     if (setup && setupSize > 0) Scan(setup, int(setupSize));

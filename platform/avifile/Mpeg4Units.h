@@ -28,6 +28,10 @@ public:
 
     Mpeg4Units(int chunks, const uint8_t* setup, size_t setupSize, ReadChunk read, ChunkSize size);
 
+    // The stream headers at the start of a chunk, up to its first picture: their
+    // length when they hold a video object layer header, else 0.
+    static size_t HeaderBytes(const uint8_t* p, int size);
+
     // The chunk whose bytes carry this chunk's unit: itself or the one before.
     int SourceOf(int chunk);
     // Records what a chunk holds from its bytes, read for decoding anyway.

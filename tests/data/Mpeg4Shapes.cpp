@@ -50,7 +50,8 @@ bool IsStartCode(const std::string& s, size_t i) {
     return code <= 0x2F || code == 0xB0 || code == 0xB2 || code == 0xB3 || code == 0xB5 || code == 0xB6;
 }
 
-// One piece per picture in stream order, the headers before a picture going with it.
+// One piece per picture in stream order. The stream's headers go with the first
+// picture only, as those writers put them: ffmpeg repeats them at every key frame.
 std::vector<Picture> SplitPictures(const std::string& s) {
     std::vector<Picture> out;
     size_t begin = 0;
@@ -68,6 +69,7 @@ std::vector<Picture> SplitPictures(const std::string& s) {
         }
     }
     if (inPicture) out.back().data = s.substr(begin);
+    for (size_t i = 1; i < out.size(); ++i) out[i].data.erase(0, out[i].data.find("\0\0\1\xB6", 0, 4));
     return out;
 }
 
