@@ -47,19 +47,32 @@ CInfo::~CInfo() {
 
 int CInfo::Load() {
     ReadProfile();
-    if (!IsValidOutputFolder(m_strOutputFolder)) {
-        m_strOutputFolder = GetDefaultOutputFolder();
-        CreateDirectoryTree(m_strOutputFolder.c_str());
-    }
-    return SaveChecked();
+    m_strKeptFolder.clear();
+    const int result = SaveChecked();
+    if (result == 0) CreateDirectoryTree(m_strOutputFolder.c_str());
+    return result;
 }
 
 int CInfo::SaveChecked() {
+    return Save(true);
+}
+
+int CInfo::SavePicked() {
+    m_strKeptFolder.clear();
+    return Save(false);
+}
+
+int CInfo::Save(bool keepMissing) {
     int result = 1;
     // Trailing separators go, but "/" itself is a folder, not an empty name.
     while (m_strOutputFolder.size() > 1 && m_strOutputFolder.back() == L'/')
         m_strOutputFolder.pop_back();
     if (!IsValidOutputFolder(m_strOutputFolder)) {
+        // Replacing it in the profile would lose the user's choice for when the disk
+        // is back; an empty or relative name, or a file, is no choice worth keeping.
+        const bool missing = !m_strOutputFolder.empty() && m_strOutputFolder.front() == L'/' &&
+                             !FileExists(m_strOutputFolder.c_str());
+        if (keepMissing && missing && m_strKeptFolder.empty()) m_strKeptFolder = m_strOutputFolder;
         m_strOutputFolder = GetDefaultOutputFolder();
         result = 0;
     }
@@ -100,7 +113,7 @@ bool CInfo::WriteProfile() const {
         {L"InterLaced", num(m_nDeinterlace)},
         {L"quality", num(m_nJpegQuality)},
         {L"perfile", num(m_nImageInterval)},
-        {L"hozon", RegValue::String(m_strOutputFolder)},
+        {L"hozon", RegValue::String(m_strKeptFolder.empty() ? m_strOutputFolder : m_strKeptFolder)},
         {L"WMV", num(m_nWmvKind)},
         {L"WMV4", num(m_nWmv4Profile)},
         {L"WMV7", num(m_nWmv7Profile)},

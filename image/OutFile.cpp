@@ -58,7 +58,8 @@ bool COutFile::Open(const wchar_t* path) {
 // made beside it.
 bool COutFile::OpenReplacement(const char* target) {
     struct stat st {};
-    if (::lstat(target, &st) != 0 || !S_ISREG(st.st_mode) || ::access(target, W_OK) != 0) return false;
+    if (::lstat(target, &st) != 0 || !S_ISREG(st.st_mode) || ::access(target, W_OK) != 0)
+        return false;
     if (!CopyName(m_target, target) || !CopyName(m_madeName, target, ".tmpXXXXXX")) return false;
     m_fd = ::mkostemp(m_madeName, O_CLOEXEC);
     if (m_fd < 0) return false;

@@ -83,7 +83,8 @@ int CEncAVI::Close() {
     }
     if (m_file) AVIFileRelease(m_file);
     m_file = nullptr;
-    if (!m_copyPath.empty() && (result != 0 || m_writeFailed)) DeleteFileIfExists(m_copyPath.c_str());
+    if (!m_copyPath.empty() && (result != 0 || m_writeFailed))
+        DeleteFileIfExists(m_copyPath.c_str());
     m_copyPath.clear();
     m_writeFailed = false;
     ReleaseCompressor();
@@ -140,8 +141,10 @@ int CEncAVI::OpenCopy(const wchar_t* path, const AVISTREAMINFOW* info, const voi
     DeleteFileIfExists(path);
     if (AVIFileOpenW(&m_file, path, kCreateMode, nullptr) != AVIERR_OK) return ResultCode::kFileCreate;
     m_copyPath = path;
-    if (AVIFileCreateStreamW(m_file, &m_outputStream, info) != AVIERR_OK) return WriteFailed(ResultCode::kStreamCreate);
-    if (AVIStreamSetFormat(m_outputStream, 0, format, formatSize) != AVIERR_OK) return WriteFailed(ResultCode::kFormat);
+    if (AVIFileCreateStreamW(m_file, &m_outputStream, info) != AVIERR_OK)
+        return WriteFailed(ResultCode::kStreamCreate);
+    if (AVIStreamSetFormat(m_outputStream, 0, format, formatSize) != AVIERR_OK)
+        return WriteFailed(ResultCode::kFormat);
     m_streamInfo = *info;
     return 0;
 }

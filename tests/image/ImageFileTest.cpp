@@ -227,9 +227,11 @@ TEST(ImageFiles, AFileCutShortByAFullDiskIsTakenAwayAndAnEarlierOneKept) {
     limit.rlim_cur = 256;  // less than any picture of the big frame
     CResImgFile kept;
     for (const char* ext : {".bmp", ".jpg", ".tif", ".png"}) {
-        const fs::path fresh = dir / (std::string("new") + ext), earlier = dir / (std::string("old") + ext);
+        const fs::path fresh = dir / (std::string("new") + ext),
+                       earlier = dir / (std::string("old") + ext);
         WriteFileBytes(earlier, "the earlier picture");
-        fs::permissions(earlier, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+        fs::permissions(earlier,
+                        fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
         setrlimit(RLIMIT_FSIZE, &limit);
         for (const fs::path& p : {fresh, earlier}) {
             BITMAPINFOHEADER h = big.Header();
@@ -245,11 +247,13 @@ TEST(ImageFiles, AFileCutShortByAFullDiskIsTakenAwayAndAnEarlierOneKept) {
         ExpectSamePixels(dib, small, std::string(ext) == ".jpg" ? 40 : 0);
         std::free(dib);
         EXPECT_EQ(fs::status(earlier).permissions() & fs::perms::all,
-                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read) << ext;
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read)
+            << ext;
     }
     std::signal(SIGXFSZ, previous);
     std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir.path())) names.push_back(e.path().filename().string());
+    for (const auto& e : fs::directory_iterator(dir.path()))
+        names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"old.bmp", "old.jpg", "old.png", "old.tif"}));
 }

@@ -439,7 +439,8 @@ TEST_F(EncWMVTest, FailuresGiveTheirCodes) {
 
     // A file that cannot be made is an output failure like any other output's.
     ASSERT_EQ(0, m_w.LoadSystemProfile(2, 0, 0, 9));
-    EXPECT_EQ(ResultCode::kOutput, m_w.Open(Wide(Out("missing/d.wmv")).c_str(), f.Header(), 150000, kRate, kChannels, kBits));
+    EXPECT_EQ(ResultCode::kOutput, m_w.Open(Wide(Out("missing/d.wmv")).c_str(), f.Header(), 150000,
+                                            kRate, kChannels, kBits));
     m_w.Close();
 }
 
