@@ -48,9 +48,10 @@ CInfo::~CInfo() {
 int CInfo::Load() {
     ReadProfile();
     m_strKeptFolder.clear();
-    const int result = SaveChecked();
-    if (result == 0) CreateDirectoryTree(m_strOutputFolder.c_str());
-    return result;
+    // The default folder that replaces an unusable one is made when missing, and then
+    // stored as every later save stores it.
+    if (!CheckFolder(true)) CreateDirectoryTree(m_strOutputFolder.c_str());
+    return SaveChecked();
 }
 
 int CInfo::SaveChecked() {
@@ -63,21 +64,23 @@ int CInfo::SavePicked() {
 }
 
 int CInfo::Save(bool keepMissing) {
-    int result = 1;
+    const int result = CheckFolder(keepMissing) ? 1 : 0;
+    WriteProfile();
+    return result;
+}
+
+bool CInfo::CheckFolder(bool keepMissing) {
     // Trailing separators go, but "/" itself is a folder, not an empty name.
     while (m_strOutputFolder.size() > 1 && m_strOutputFolder.back() == L'/')
         m_strOutputFolder.pop_back();
-    if (!IsValidOutputFolder(m_strOutputFolder)) {
-        // Replacing it in the profile would lose the user's choice for when the disk
-        // is back; an empty or relative name, or a file, is no choice worth keeping.
-        const bool missing = !m_strOutputFolder.empty() && m_strOutputFolder.front() == L'/' &&
-                             !FileExists(m_strOutputFolder.c_str());
-        if (keepMissing && missing && m_strKeptFolder.empty()) m_strKeptFolder = m_strOutputFolder;
-        m_strOutputFolder = GetDefaultOutputFolder();
-        result = 0;
-    }
-    WriteProfile();
-    return result;
+    if (IsValidOutputFolder(m_strOutputFolder)) return true;
+    // Replacing it in the profile would lose the user's choice for when the disk is
+    // back; an empty or relative name, or a file, is no choice worth keeping.
+    const bool missing = !m_strOutputFolder.empty() && m_strOutputFolder.front() == L'/' &&
+                         !FileExists(m_strOutputFolder.c_str());
+    if (keepMissing && missing && m_strKeptFolder.empty()) m_strKeptFolder = m_strOutputFolder;
+    m_strOutputFolder = GetDefaultOutputFolder();
+    return false;
 }
 
 void CInfo::OnEncodeError(int code) {

@@ -20,8 +20,8 @@ public:
     // Copies all thirteen settings and the folder kept.
     CInfo& operator=(const CInfo& other) = default;
 
-    // ReadProfile, then SaveChecked; a folder that replaced the stored one is created
-    // when missing. Returns SaveChecked.
+    // ReadProfile, then SaveChecked; the default folder, when it replaces the stored
+    // one, is created when missing. Returns SaveChecked.
     int Load();
     // Trims trailing '/' from the output folder (a lone "/" stays), replaces an
     // invalid folder by the default one and writes the profile. 1 when the folder
@@ -68,6 +68,8 @@ public:
 
 private:
     int Save(bool keepMissing);
+    // Trims the output folder and replaces an invalid one; false when it was replaced.
+    bool CheckFolder(bool keepMissing);
 
     std::wstring m_strKeptFolder;  // written as "hozon" in place of m_strOutputFolder
 };

@@ -89,7 +89,7 @@ TEST_F(InfoStore, AFolderThatIsNotThereIsKeptUntilAnotherIsPicked) {
     const std::wstring fallback = CInfo::GetDefaultOutputFolder();
     ProfileWriteString(L"DATA", L"hozon", (gone + L"/").c_str());
     auto doc = std::make_unique<CInfo>();
-    EXPECT_EQ(doc->m_strOutputFolder, fallback);
+    EXPECT_EQ(doc->m_strOutputFolder, TrimTrailingBackslash(fallback));
     EXPECT_EQ(doc->KeptFolder(), gone);
     EXPECT_EQ(Value(L"hozon").text, gone);
     doc->m_nJpegQuality = 50;
