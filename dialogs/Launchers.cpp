@@ -90,8 +90,13 @@ void DoSaveSettingDialog(CInfo* info, CWnd* pParent) {
     CHOZON dlg(pParent);
     dlg.m_info = *info;
     if (dlg.DoModal() == IDOK) {
+        // Only a folder the user changed replaces one kept while its disk is away.
+        const bool picked = dlg.m_info.m_strOutputFolder != info->m_strOutputFolder;
         *info = dlg.m_info;
-        if (info->SaveChecked() == 0)
+        const int valid = picked ? info->SavePicked() : info->SaveChecked();
+        // The dialog's record stores itself when the dialog goes: the checked values.
+        dlg.m_info = *info;
+        if (valid == 0)
             ShowMessageBox(pParent ? pParent->GetWidget() : nullptr, DialogText(kMsgSavePathInvalid), std::wstring(),
                            MB_OK);
         return;

@@ -1,6 +1,8 @@
 """The video stream copy and the audio extraction from the Extraction menu of the real
 program, on a generated movie; the files written are checked with ffprobe and ffmpeg."""
 import os
+import resource
+import signal
 import struct
 import subprocess
 import unittest
@@ -79,8 +81,8 @@ class ExtractTest(unittest.TestCase):
             "-f", "lavfi", "-i", "testsrc=size=160x120:rate=%d:duration=120" % RATE,
             "-c:v", "mpeg4", "-g", "25", "-bf", "0", "-q:v", "31"])
 
-    def start(self, movie):
-        app = Program(self, args=[movie])
+    def start(self, movie, preexec=None):
+        app = Program(self, args=[movie], preexec=preexec)
         # The outputs go to the program's own output folder.
         with open(os.path.join(app.config_dir, "registry.txt"), "w", encoding="utf-8") as f:
             f.write("[HKEY_CURRENT_USER\\Software\\ZELT\\TALVERN\\DATA]\nhozon=sz:%s\n" % app.out_dir)
@@ -145,6 +147,32 @@ class ExtractTest(unittest.TestCase):
                 self.assertEqual(sorted(os.listdir(app.out_dir)), ["short_audio.wav"] if case == "hard link" else [])
                 with open(self.short, "rb") as f:
                     self.assertTrue(f.read() == movie, "the movie was written over")
+
+    def test_on_a_full_disk_the_copy_goes_and_the_wav_file_keeps_its_whole_samples(self):
+        def small_disk():
+            # Writes past 40 kB fail: less than either output of the short movie.
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (40 << 10, 40 << 10))
+
+        with self.start(self.short, preexec=small_disk) as app:
+            main = app.wait_window("short.avi - TALVERN")
+            main.key(*EXTRACTION, "Return")  # Extract Video-Stream
+            self.choose_copy(app)
+            self.close_box(app, app.wait_window(r"Error No\.\d+", timeout=60))
+            self.assertEqual(os.listdir(app.out_dir), [])
+            main.key(*EXTRACTION, "Down", "Return")  # Extract Audio-Stream
+            self.choose_copy(app)
+            # The box names the file, which holds the audio up to where the disk was full.
+            self.close_box(app, app.wait_window("TALVERN", timeout=60))
+            self.assertEqual(os.listdir(app.out_dir), ["short_audio.wav"])
+        kept = pcm(os.path.join(app.out_dir, "short_audio.wav"))
+        self.assertGreater(len(kept), 0)
+        self.assertEqual(len(kept) % 2, 0)
+        self.assertTrue(kept == pcm(self.short)[:len(kept)], "the WAV file is not the start of the audio")
+
+    def close_box(self, app, box):
+        box.key("Return")
+        poll("the box to close", lambda: box.wid not in {w.wid for w in app.windows()})
 
     def test_pause_holds_and_stop_leaves_a_valid_file(self):
         with self.start(self.long) as app:

@@ -228,7 +228,8 @@ TEST(WaveFileACM, CopiesCompressedStreamWithItsSampleCount) {
     EXPECT_FALSE(wav.OpenWrite(Wide(dir / "odd.wav").c_str()));
 }
 
-// A write the disk refuses stops the writer, and the file still ends with correct sizes.
+// A write the disk refuses stops the writer, and the file still ends with correct sizes;
+// one refused in its header is taken away.
 TEST(WaveFileACM, FailedWriteStopsAndCloseKeepsTheFileReadable) {
     TempDir dir;
     const auto path = dir / "full.wav";
@@ -240,6 +241,17 @@ TEST(WaveFileACM, FailedWriteStopsAndCloseKeepsTheFileReadable) {
     rlimit small = old;
     small.rlim_cur = 100000;
     int last = 0;
+    {
+        // A header the disk cannot take whole leaves no file.
+        rlimit tiny = old;
+        tiny.rlim_cur = 20;
+        setrlimit(RLIMIT_FSIZE, &tiny);
+        CWaveFileACM wav;
+        wav.SetSourceFormat(&f);
+        EXPECT_FALSE(wav.OpenWrite(Wide(dir / "header.wav").c_str()));
+        setrlimit(RLIMIT_FSIZE, &old);
+        EXPECT_FALSE(std::filesystem::exists(dir / "header.wav"));
+    }
     {
         CWaveFileACM wav;
         wav.SetSourceFormat(&f);
