@@ -108,10 +108,16 @@ void SaveOpenDialog::accept() {
         const int chosen = ChosenFilter();
         const FileFilter* filter = chosen > 0 ? &m_filters[static_cast<size_t>(chosen - 1)] : nullptr;
         const QString completed = Q(ApplyDefaultExtension(files[0].toStdWString(), filter, m_defaultExt));
-        if (completed != files[0]) selectFile(completed);
+        // Into the field itself: selectFile() leaves a field that has the focus alone.
+        auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (completed != files[0] && edit && completed.startsWith(files[0]))
+            edit->setText(edit->text().trimmed() + completed.mid(files[0].size()));
+        else if (completed != files[0])
+            selectFile(completed);
     }
     // Qt asks about the name it shows; the file of the offered bytes is asked about here.
     const std::vector<std::wstring> paths = ChosenPaths();
+
     if (paths.size() == 1 && CarriesBytes(paths[0]) && !testOption(QFileDialog::DontConfirmOverwrite)) {
         std::string bytes;
         struct stat st {};

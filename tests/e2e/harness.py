@@ -260,6 +260,25 @@ class Program:
         return read_store(self.config_dir)
 
 
+def enter_name(app, window, text, timeout=60):
+    """Types text into a file dialog's name field, checked, and presses Return until the
+    dialog has closed: a completion list that opened over the field late takes a Return
+    of its own. Between Returns the dialog is given a second to close."""
+    window.stable_crop()
+    window.enter_text(text)
+    return_until_gone(app, window, timeout)
+
+
+def return_until_gone(app, window, timeout=60):
+    """Presses Return in window, once a second, until it has closed."""
+    def taken():
+        if window.wid not in {w.wid for w in app.windows()}:
+            return True
+        window.key("Return")
+        return False
+    poll("the window to take Return and close", taken, timeout, interval=1)
+
+
 def request_close(wid):
     """Sends the close-box request (WM_DELETE_WINDOW) a window manager would send."""
     x11 = ctypes.CDLL("libX11.so.6")

@@ -65,17 +65,7 @@ class NamesTest(unittest.TestCase):
     def type_path(self, app, window, path):
         """Types path into a file dialog and accepts it; a Return the name's completion
         list took is given again."""
-        window.stable_crop()
-        window.key("ctrl+a")
-        window.type(path)
-        window.stable_crop()
-
-        def accepted():
-            if window.wid not in {w.wid for w in app.windows()}:
-                return True
-            window.key("Return")
-            return False
-        poll("the dialog to take the name", accepted, 30, interval=1)
+        harness.enter_name(app, window, path)
 
     def extract_both(self, app, main, title):
         """Extract Video-Stream and Extract Audio-Stream, each copying; returns the files."""
@@ -207,8 +197,7 @@ class NamesTest(unittest.TestCase):
                         dialog = self.new_window(app, [main])
                         dialog.stable_crop()  # the list has answered
                         if door == "typed":
-                            dialog.enter_text(shown)
-                            dialog.key("Return")
+                            harness.enter_name(app, dialog, shown)
                         else:
                             _, _, w, h = dialog.geometry()
                             dialog.click(w // 2, h // 2)  # the list's empty part: it takes the keys
@@ -217,7 +206,7 @@ class NamesTest(unittest.TestCase):
                             dialog.key("Home", "End")
                             dialog.stable_crop()
                             dialog.key("Return")
-                        self.gone(app, dialog)
+                            self.gone(app, dialog)
                     main = app.wait_window(".+ - TALVERN$")
                     main.key("alt+o", *["Down"] * OUTPUTS.index("png"), "Return")
                     main.key("ctrl+p")
@@ -228,7 +217,9 @@ class NamesTest(unittest.TestCase):
                     if door == "typed":
                         # Save Image offers the movie's name; Return keeps its bytes.
                         main.key("alt+f", *["Down"] * SAVE_IMAGE_ITEM, "Return")
-                        self.new_window(app, [main]).key("Return")
+                        save = self.new_window(app, [main])
+                        save.stable_crop()
+                        harness.return_until_gone(app, save)
                         still = os.path.join(out, name + b".jpg")
                         poll("the saved image", lambda: os.path.exists(still))
                         self.assertIn(b"mjpeg,160,120", output("ffprobe", "-v", "error", "-show_entries",

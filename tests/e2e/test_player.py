@@ -164,10 +164,7 @@ class PlayerTest(unittest.TestCase):
                 os.link(self.movie, other)
             main.key("ctrl+o")
             dialog = app.wait_window("(?!.*TALVERN$|%s$).+" % re.escape(PLAYER))
-            dialog.stable_crop()
-            dialog.type(other)
-            dialog.stable_crop()
-            dialog.key("Return")
+            harness.enter_name(app, dialog, other)
             app.wait_window(re.escape("other.avi - TALVERN"))
             self.gone(app)
 
