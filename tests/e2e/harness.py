@@ -126,15 +126,19 @@ class Window:
         for run in re.findall(r"[\x20-\x7e]+|[^\x20-\x7e]+", text):
             xdotool("type", "--delay", "10" if run.isascii() else "150", run)
 
-    def field_text(self, timeout=20):
-        """The text of the focused text field, read back through the clipboard."""
+    def field_text(self, timeout=10):
+        """The text of the focused text field, read back through the clipboard; None when
+        nothing came (no text field had the focus yet)."""
         sentinel = "\x01unread\x01"
         subprocess.run(["xclip", "-selection", "clipboard", "-i"], input=sentinel, text=True,
                        check=True, timeout=30, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.key("ctrl+a", "ctrl+c")
-        return poll("the field's text on the clipboard",
-                    lambda: (lambda t: t if t != sentinel else None)(
-                        run("xclip", "-o", "-selection", "clipboard", check=False)), timeout)
+        try:
+            return poll("the field's text on the clipboard",
+                        lambda: (lambda t: t if t != sentinel else None)(
+                            run("xclip", "-o", "-selection", "clipboard", check=False)), timeout)
+        except Timeout:
+            return None
 
     def enter_text(self, text, tries=3):
         """Types text over the focused field's and checks that it arrived whole: under
@@ -153,12 +157,15 @@ class Window:
         xdotool("click", button)
 
     def stable_crop(self, box=None, timeout=20):
-        """A crop of the window once two screenshots in a row agree (painting done)."""
+        """A crop of the window once two screenshots in a row agree (painting done), but
+        for a text cursor's blink: on a slow machine each screenshot takes longer than
+        the blink, and two in a row would seldom catch the same phase."""
         last = [None]
+        cursor = 2 * 24  # pixels: a cursor line two pixels wide, a line of text high
 
         def settled():
             img = self.crop(screenshot(), box)
-            done = last[0] is not None and differs(last[0], img, 0) == 0
+            done = last[0] is not None and differs(last[0], img, 0) * img.size[0] * img.size[1] <= cursor
             last[0] = img
             return img if done else None
 
@@ -263,8 +270,9 @@ class Program:
 def enter_name(app, window, text, timeout=60):
     """Types text into a file dialog's name field, checked, and presses Return until the
     dialog has closed: a completion list that opened over the field late takes a Return
-    of its own. Between Returns the dialog is given a second to close."""
-    window.stable_crop()
+    of its own. Between Returns the dialog is given a second to close. (No wait for the
+    dialog to settle: its field's blinking cursor may keep it from settling on a slow
+    machine, and the text read back shows that the dialog took the keys.)"""
     window.enter_text(text)
     return_until_gone(app, window, timeout)
 
