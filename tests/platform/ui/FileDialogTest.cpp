@@ -77,20 +77,26 @@ TEST(FileDialogs, QtsOwnDialogShowsFilterTextsAndCompletesTheName) {
 
 namespace {
 
-// Runs the real dialog for request; act gets the dialog once it shows and must end it.
-bool RunRealDialog(FileDialogRequest& request, const std::function<void(QFileDialog*)>& act) {
+// Runs show, which runs a modal window of type T; act gets the window once it shows and
+// must end it.
+template <typename T, typename Show>
+auto WhenShown(const std::function<void(T*)>& act, Show show) {
     QTimer poll;
     poll.setInterval(10);
     QObject::connect(&poll, &QTimer::timeout, [&] {
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* dlg = qobject_cast<QFileDialog*>(w); dlg && dlg->isVisible()) {
+            if (auto* window = qobject_cast<T*>(w); window && window->isVisible()) {
                 poll.stop();
-                act(dlg);
+                act(window);
                 return;
             }
     });
     poll.start();
-    return RealUiServices().fileDialog->RunFileDialog(nullptr, request);
+    return show();
+}
+
+bool RunRealDialog(FileDialogRequest& request, const std::function<void(QFileDialog*)>& act) {
+    return WhenShown<QFileDialog>(act, [&] { return RealUiServices().fileDialog->RunFileDialog(nullptr, request); });
 }
 
 }  // namespace
@@ -150,18 +156,11 @@ TEST(FileDialogs, NamesThatAreNotUtf8AreListedOpenedAndKept) {
 // A box shown without a caption is the program's, not the executable's.
 TEST(MessageBoxes, AnEmptyCaptionIsTheProgramsTitle) {
     QString title;
-    QTimer poll;
-    poll.setInterval(10);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
-                poll.stop();
-                title = box->windowTitle();
-                box->accept();
-            }
-    });
-    poll.start();
-    RealUiServices().messageBox->Show(nullptr, L"text", std::wstring(), MB_OK);
+    const auto read = [&](QMessageBox* box) {
+        title = box->windowTitle();
+        box->accept();
+    };
+    WhenShown<QMessageBox>(read, [] { return RealUiServices().messageBox->Show(nullptr, L"text", std::wstring(), MB_OK); });
     EXPECT_EQ(title.toStdWString(), LoadStringTableEntry(AFX_IDS_APP_TITLE));
     EXPECT_FALSE(title.isEmpty());
 }
