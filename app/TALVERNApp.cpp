@@ -103,5 +103,5 @@ void CTALVERNApp::OnAppAbout(UINT) {
 }
 
 void CTALVERNApp::OnHelp(UINT) {
-    ShellOpenAsync(GetHelpFilePath().c_str());
+    OpenHelpPage();
 }

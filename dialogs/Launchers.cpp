@@ -1,5 +1,7 @@
 #include "dialogs/Launchers.h"
 
+#include <QApplication>
+
 #include "app/Info.h"
 #include "dialogs/AVISetDlg.h"
 #include "dialogs/AudioStreamSel.h"
@@ -10,12 +12,14 @@
 #include "dialogs/WMVSet.h"
 #include "foundation/PathUtil.h"
 #include "foundation/RegUtil.h"
+#include "foundation/SysUtil.h"
 #include "platform/ui/UiServices.h"
 
 namespace {
 
 constexpr UINT kMsgSavePathInvalid = 50201;
 constexpr UINT kMsgOutputIsMovie = 50203;
+constexpr UINT kMsgNoHelpViewer = 50215;
 constexpr wchar_t kImageFilter[] =
     L"JPG (*.JPG)|*.JPG; *.JPEG|BMP (*.BMP)|*.BMP|TIF (*.TIF)|*.TIF; *.TIFF|PNG (*.PNG)|*.PNG|";
 constexpr wchar_t kImageSection[] = L"data";
@@ -74,6 +78,21 @@ int ApplyOverwritePolicy(const CInfo* info, std::wstring& path, std::wstring fil
 void DoAboutDialog() {
     CMyAboutDlg dlg(RGB(255, 255, 255), RGB(0, 0, 0), nullptr);
     dlg.DoModal();
+}
+
+void OpenHelpPage() {
+    const std::wstring page = CMyAboutDlg::HelpPagePath();
+    // Without a browser the handler fails on its worker, and says so only on a terminal
+    // the user may not have; the box is shown on the window thread.
+    ShellOpenAsync(page.c_str(), [page] {
+        QMetaObject::invokeMethod(
+            qApp,
+            [page] {
+                ShowMessageBox(nullptr, DialogTextWithPath(kMsgNoHelpViewer, page), std::wstring(),
+                               MB_OK | MB_ICONEXCLAMATION);
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 int BrowseImageSaveFile(std::wstring& path, const std::wstring& moviePath) {

@@ -181,14 +181,14 @@ class ExtractTest(unittest.TestCase):
             main.key(*EXTRACTION, "Return")  # no audio: no question
             poll("the copy to run", lambda: harness.screenshot().getpixel(box) == MAKING)
             main.key("space")
-            poll("the paused state box", lambda: harness.screenshot().getpixel(box) == PAUSED)
+            poll("the paused state box", lambda: harness.screenshot().getpixel(box) == PAUSED, 60)
             copy = os.path.join(app.out_dir, "Copy_long.avi")
             held, size = main.stable_crop(), os.path.getsize(copy)
             # Paused, nothing moves: the strip and the file stay as they are.
             self.assertEqual(harness.differs(main.stable_crop(), held), 0)
             self.assertEqual(os.path.getsize(copy), size)
             main.key("ctrl+s")
-            poll("the stopped state box", lambda: harness.screenshot().getpixel(box) == STOPPED)
+            poll("the stopped state box", lambda: harness.screenshot().getpixel(box) == STOPPED, 60)
             self.wait_file(copy)
             got = packets(copy)
             self.assertGreater(len(got), 0)

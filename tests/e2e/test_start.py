@@ -68,8 +68,7 @@ class StartTest(unittest.TestCase):
             main = app.wait_window("TALVERN")
             main.key("ctrl+o")
             dialog = app.wait_window("(?!TALVERN$).+")
-            dialog.type(movie)
-            dialog.key("Return")
+            harness.enter_name(app, dialog, movie)
             app.wait_window("dialog.avi - TALVERN")
 
     def test_fifo_is_refused_without_hanging(self):
