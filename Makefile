@@ -1,5 +1,6 @@
-# Front door over CMake: `make run` builds and starts TALVERN, `make test` builds and
-# runs every test twice, plainly and under AddressSanitizer + UndefinedBehaviorSanitizer.
+# Front door over CMake: `make run` builds the program, its help pages and the sample
+# movie only, and starts TALVERN; `make test` builds everything and runs every test
+# twice, plainly and under AddressSanitizer + UndefinedBehaviorSanitizer.
 # `make fuzz` builds the libFuzzer targets with clang and runs each for FUZZ_SECONDS.
 JOBS    ?= $(shell nproc)
 RELEASE := build/release
@@ -27,7 +28,9 @@ build: $(RELEASE)/build.ninja
 asan: $(ASAN)/build.ninja
 	cmake --build $(ASAN) -j$(JOBS)
 
-run: build
+# Only what the first start needs: the tests and benchmarks take many times as long.
+run: $(RELEASE)/build.ninja
+	cmake --build $(RELEASE) -j$(JOBS) --target talvern talvern_sample
 	$(RELEASE)/app/talvern $(RELEASE)/sample/sample.avi
 
 test-asan: asan

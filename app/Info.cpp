@@ -47,24 +47,40 @@ CInfo::~CInfo() {
 
 int CInfo::Load() {
     ReadProfile();
-    if (!IsValidOutputFolder(m_strOutputFolder)) {
-        m_strOutputFolder = GetDefaultOutputFolder();
-        CreateDirectoryTree(m_strOutputFolder.c_str());
-    }
+    m_strKeptFolder.clear();
+    // The default folder that replaces an unusable one is made when missing, and then
+    // stored as every later save stores it.
+    if (!CheckFolder(true)) CreateDirectoryTree(m_strOutputFolder.c_str());
     return SaveChecked();
 }
 
 int CInfo::SaveChecked() {
-    int result = 1;
+    return Save(true);
+}
+
+int CInfo::SavePicked() {
+    m_strKeptFolder.clear();
+    return Save(false);
+}
+
+int CInfo::Save(bool keepMissing) {
+    const int result = CheckFolder(keepMissing) ? 1 : 0;
+    WriteProfile();
+    return result;
+}
+
+bool CInfo::CheckFolder(bool keepMissing) {
     // Trailing separators go, but "/" itself is a folder, not an empty name.
     while (m_strOutputFolder.size() > 1 && m_strOutputFolder.back() == L'/')
         m_strOutputFolder.pop_back();
-    if (!IsValidOutputFolder(m_strOutputFolder)) {
-        m_strOutputFolder = GetDefaultOutputFolder();
-        result = 0;
-    }
-    WriteProfile();
-    return result;
+    if (IsValidOutputFolder(m_strOutputFolder)) return true;
+    // Replacing it in the profile would lose the user's choice for when the disk is
+    // back; an empty or relative name, or a file, is no choice worth keeping.
+    const bool missing = !m_strOutputFolder.empty() && m_strOutputFolder.front() == L'/' &&
+                         !FileExists(m_strOutputFolder.c_str());
+    if (keepMissing && missing && m_strKeptFolder.empty()) m_strKeptFolder = m_strOutputFolder;
+    m_strOutputFolder = GetDefaultOutputFolder();
+    return false;
 }
 
 void CInfo::OnEncodeError(int code) {
@@ -100,7 +116,7 @@ bool CInfo::WriteProfile() const {
         {L"InterLaced", num(m_nDeinterlace)},
         {L"quality", num(m_nJpegQuality)},
         {L"perfile", num(m_nImageInterval)},
-        {L"hozon", RegValue::String(m_strOutputFolder)},
+        {L"hozon", RegValue::String(m_strKeptFolder.empty() ? m_strOutputFolder : m_strKeptFolder)},
         {L"WMV", num(m_nWmvKind)},
         {L"WMV4", num(m_nWmv4Profile)},
         {L"WMV7", num(m_nWmv7Profile)},

@@ -17,16 +17,23 @@ public:
     // A copy would read nothing yet still save when it dies: build an instance and
     // assign to it instead.
     CInfo(const CInfo&) = delete;
-    // Copies all thirteen settings.
+    // Copies all thirteen settings and the folder kept.
     CInfo& operator=(const CInfo& other) = default;
 
-    // ReadProfile, then an empty, relative or missing output folder becomes the
-    // default folder (created when missing); returns SaveChecked.
+    // ReadProfile, then SaveChecked; the default folder, when it replaces the stored
+    // one, is created when missing. Returns SaveChecked.
     int Load();
     // Trims trailing '/' from the output folder (a lone "/" stays), replaces an
     // invalid folder by the default one and writes the profile. 1 when the folder
-    // was valid, 0 when it had to be replaced.
+    // was valid, 0 when it had to be replaced. A folder that is not there at all (on a
+    // disk that is not connected) is kept: the profile goes on holding it, while the
+    // output goes to the default folder until the user picks another (SavePicked).
     int SaveChecked();
+    // SaveChecked for an output folder the user has just picked: it replaces a kept one,
+    // and one that is not there is an invalid choice, replaced by the default folder.
+    int SavePicked();
+    // The folder kept while it is not there, or empty.
+    const std::wstring& KeptFolder() const { return m_strKeptFolder; }
     // Adjusts the two-pass flag after the WMV writer reported code: 814 asks for two
     // passes, 810 and 3005 (two-pass preparation failed) for one.
     void OnEncodeError(int code);
@@ -58,4 +65,11 @@ public:
     int m_nDeinterlace = 0;          // "InterLaced": 0 No, 1 Odd, 2 Even, 3 Doubling
     int m_nVolume = 100;             // "VOL": percent, 100 = unchanged
     int m_nOverwrite = 0;            // "uwagaki": 0 overwrite, 1 unique name, 2 ask
+
+private:
+    int Save(bool keepMissing);
+    // Trims the output folder and replaces an invalid one; false when it was replaced.
+    bool CheckFolder(bool keepMissing);
+
+    std::wstring m_strKeptFolder;  // written as "hozon" in place of m_strOutputFolder
 };

@@ -1,5 +1,7 @@
 #include "app/TALVERNApp.h"
 
+#include <QString>
+
 #include "app/MainFrame.h"
 #include "app/TALVERNDoc.h"
 #include "app/TALVERNView.h"
@@ -33,6 +35,19 @@ void WarnIfSettingsUnreadable(QWidget* owner) {
                    LoadStringTableEntry(AFX_IDS_APP_TITLE), MB_OK | MB_ICONEXCLAMATION);
 }
 
+// A stored output folder that is not there (a disk not connected) stays in the settings;
+// this run writes to the default folder, and the user learns both folders once.
+void WarnIfOutputFolderMissing(CFrameWnd* frame) {
+    const auto* doc = dynamic_cast<CTALVERNDoc*>(frame->GetActiveDocument());
+    if (!doc || doc->m_Info.KeptFolder().empty()) return;
+    // Both folders in one pass: a '%' in a folder's name is no place holder.
+    const QString text = QString::fromStdWString(LoadLangString(50009, 50010))
+                             .arg(QString::fromStdWString(doc->m_Info.KeptFolder()),
+                                  QString::fromStdWString(doc->m_Info.m_strOutputFolder));
+    ShowMessageBox(frame, text.toStdWString(), LoadStringTableEntry(AFX_IDS_APP_TITLE),
+                   MB_OK | MB_ICONEXCLAMATION);
+}
+
 }  // namespace
 
 CTALVERNApp::CTALVERNApp() {
@@ -60,6 +75,7 @@ BOOL CTALVERNApp::InitInstance() {
     // The title follows the document, which a movie named on the command line has set.
     m_pMainWnd->OnUpdateFrameTitle();
     WarnIfSettingsUnreadable(m_pMainWnd);
+    WarnIfOutputFolderMissing(m_pMainWnd);
     return TRUE;
 }
 
@@ -87,5 +103,5 @@ void CTALVERNApp::OnAppAbout(UINT) {
 }
 
 void CTALVERNApp::OnHelp(UINT) {
-    ShellOpenAsync(GetHelpFilePath().c_str());
+    OpenHelpPage();
 }

@@ -1,5 +1,7 @@
 #include "dialogs/Launchers.h"
 
+#include <QApplication>
+
 #include "app/Info.h"
 #include "dialogs/AVISetDlg.h"
 #include "dialogs/AudioStreamSel.h"
@@ -10,12 +12,14 @@
 #include "dialogs/WMVSet.h"
 #include "foundation/PathUtil.h"
 #include "foundation/RegUtil.h"
+#include "foundation/SysUtil.h"
 #include "platform/ui/UiServices.h"
 
 namespace {
 
 constexpr UINT kMsgSavePathInvalid = 50201;
 constexpr UINT kMsgOutputIsMovie = 50203;
+constexpr UINT kMsgNoHelpViewer = 50215;
 constexpr wchar_t kImageFilter[] =
     L"JPG (*.JPG)|*.JPG; *.JPEG|BMP (*.BMP)|*.BMP|TIF (*.TIF)|*.TIF; *.TIFF|PNG (*.PNG)|*.PNG|";
 constexpr wchar_t kImageSection[] = L"data";
@@ -76,6 +80,21 @@ void DoAboutDialog() {
     dlg.DoModal();
 }
 
+void OpenHelpPage() {
+    const std::wstring page = CMyAboutDlg::HelpPagePath();
+    // Without a browser the handler fails on its worker, and says so only on a terminal
+    // the user may not have; the box is shown on the window thread.
+    ShellOpenAsync(page.c_str(), [page] {
+        QMetaObject::invokeMethod(
+            qApp,
+            [page] {
+                ShowMessageBox(nullptr, DialogTextWithPath(kMsgNoHelpViewer, page), std::wstring(),
+                               MB_OK | MB_ICONEXCLAMATION);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
 int BrowseImageSaveFile(std::wstring& path, const std::wstring& moviePath) {
     FileDialogRequest request = SaveRequest(path, kImageFilter, L"jpg");
     request.filterIndex = static_cast<int>(ProfileGetInt(kImageSection, kImageEntry, 1));
@@ -90,8 +109,13 @@ void DoSaveSettingDialog(CInfo* info, CWnd* pParent) {
     CHOZON dlg(pParent);
     dlg.m_info = *info;
     if (dlg.DoModal() == IDOK) {
+        // Only a folder the user changed replaces one kept while its disk is away.
+        const bool picked = dlg.m_info.m_strOutputFolder != info->m_strOutputFolder;
         *info = dlg.m_info;
-        if (info->SaveChecked() == 0)
+        const int valid = picked ? info->SavePicked() : info->SaveChecked();
+        // The dialog's record stores itself when the dialog goes: the checked values.
+        dlg.m_info = *info;
+        if (valid == 0)
             ShowMessageBox(pParent ? pParent->GetWidget() : nullptr, DialogText(kMsgSavePathInvalid), std::wstring(),
                            MB_OK);
         return;

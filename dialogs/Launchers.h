@@ -33,6 +33,9 @@ int ApplyOverwritePolicy(const CInfo* info, std::wstring& path, std::wstring fil
                          const std::wstring& moviePath = std::wstring());
 // The version window, white with black text, without parent.
 void DoAboutDialog();
+// Opens the help page in the user's language with the desktop's handler; when there is
+// none, a box names the page so that it can be opened by hand.
+void OpenHelpPage();
 // "Save Image" chooser for one still image, opening on the filter chosen last time
 // (profile "data"/"Index"). kImageFileChosen with path set, or kImageFileCancelled
 // with path and the stored filter unchanged. Never accepts moviePath.

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "dialogs/DialogResources.h"
+#include "dialogs/Launchers.h"
 #include "foundation/LangString.h"
 #include "foundation/PathUtil.h"
 #include "foundation/SysUtil.h"
@@ -82,7 +83,7 @@ void CMyAboutDlg::mouseMoveEvent(QMouseEvent* event) {
     CBaseColorDialog::mouseMoveEvent(event);
 }
 
-void CMyAboutDlg::OnLink() { ShellOpenAsync(HelpPagePath().c_str()); }
+void CMyAboutDlg::OnLink() { OpenHelpPage(); }
 
 void CMyAboutDlg::OnOK() {
     PlayClosingAnimation();

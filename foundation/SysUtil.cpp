@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdio>
 #include <ctime>
+#include <pthread.h>
 #include <thread>
 
 #include "foundation/PathUtil.h"
@@ -132,16 +133,16 @@ int PumpPendingMessages() {
     return 0;
 }
 
-BOOL ShellOpenAsync(const wchar_t* target) {
+BOOL ShellOpenAsync(const wchar_t* target, std::function<void()> onFailure) {
     if (!target) return FALSE;
     std::string text;
     if (!WideToUtf8(target, text)) return FALSE;
     try {
-        std::thread worker([text = std::move(text)] {
+        std::thread worker([text = std::move(text), onFailure = std::move(onFailure)] {
             NameThisThread("tv-shellopen");
             // Below normal priority, as the worker does nothing urgent.
             setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 1);
-            GetSystemCommands().ShellOpen(text);
+            if (!GetSystemCommands().ShellOpen(text) && onFailure) onFailure();
         });
         worker.detach();
     } catch (...) {

@@ -1,6 +1,7 @@
 #pragma once
 // System helpers: clipboard, millisecond clock, 24-bit bitmap header, power actions,
 // GUI font, dialog texture, message pump, shell open on a worker thread, version.
+#include <functional>
 #include <string>
 
 #include "foundation/UiHooks.h"
@@ -49,8 +50,9 @@ int EnableDialogTabTexture(HWND hwnd);
 int PumpPendingMessages();
 
 // Opens target with the desktop's handler on a worker thread below normal priority.
-// Returns FALSE when the thread cannot start.
-BOOL ShellOpenAsync(const wchar_t* target);
+// Returns FALSE when the thread cannot start. onFailure, when given, runs on that worker
+// when no handler opened the target (none is installed, say), so the user can be told.
+BOOL ShellOpenAsync(const wchar_t* target, std::function<void()> onFailure = {});
 
 // "%d.%d%d" of the three leading version numbers: 1.2.3 gives "1.23".
 std::wstring FormatFileVersion(int major, int minor, int build);

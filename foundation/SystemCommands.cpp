@@ -12,16 +12,19 @@ extern char** environ;
 
 namespace {
 
-// Runs a program found on PATH with the given arguments (no shell) and waits for it.
-void RunProgram(std::vector<std::string> args) {
+// Runs a program found on PATH with the given arguments (no shell) and waits for it;
+// true when it ran and exited with status 0.
+bool RunProgram(std::vector<std::string> args) {
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    pid_t waited = 0;
+    while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
     }
+    return waited == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 class RealSystemCommands : public ISystemCommands {
@@ -47,9 +50,9 @@ public:
         }
     }
 
-    void ShellOpen(const std::string& target) override {
+    bool ShellOpen(const std::string& target) override {
         // xdg-open knows no "--": a relative name that starts with '-' would read as an option.
-        RunProgram({"xdg-open", target.starts_with('-') ? "./" + target : target});
+        return RunProgram({"xdg-open", target.starts_with('-') ? "./" + target : target});
     }
 
 private:

@@ -10,8 +10,9 @@ class ISystemCommands {
 public:
     virtual ~ISystemCommands() = default;
     virtual void RunPowerAction(PowerAction action) = 0;
-    // Opens target (UTF-8 path or address) and returns when the handler has been started.
-    virtual void ShellOpen(const std::string& target) = 0;
+    // Opens target (UTF-8 path or address) and returns when the handler has been started;
+    // false when there is no handler or it reported a failure.
+    virtual bool ShellOpen(const std::string& target) = 0;
 };
 
 // Replaces the implementation (null restores the real one); returns the previous one.

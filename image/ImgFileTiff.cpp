@@ -114,10 +114,14 @@ BOOL CImgFileTiff::Save(const BYTE* bits, BITMAPINFOHEADER* header, const wchar_
             dst[2] = src[0];
         }
     }
-    const CBoundedPath native(path);
-    if (!native.Get()) return FALSE;
-    TIFF* tif = TIFFOpen(native.Get(), "w");
-    if (!tif) return FALSE;
+    // The library writes through the file's descriptor, so that a file it leaves
+    // unfinished is taken away like every other image file's.
+    if (!m_file.Open(path)) return FALSE;
+    TIFF* tif = TIFFFdOpen(m_file.Descriptor(), "output", "w");
+    if (!tif) {
+        m_file.Abandon();
+        return FALSE;
+    }
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(width));
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(height));
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
@@ -127,6 +131,11 @@ BOOL CImgFileTiff::Save(const BYTE* bits, BITMAPINFOHEADER* header, const wchar_
     const bool written = TIFFWriteRawStrip(tif, 0, rgb, bytes) == bytes;
     // The directory is written on flush; a full disk shows up only there.
     const bool flushed = written && TIFFFlush(tif) == 1;
-    TIFFClose(tif);
-    return flushed ? TRUE : FALSE;
+    // Frees the library's state and leaves the descriptor to the file.
+    TIFFCleanup(tif);
+    if (!flushed) {
+        m_file.Abandon();
+        return FALSE;
+    }
+    return m_file.Close();
 }

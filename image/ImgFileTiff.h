@@ -3,6 +3,7 @@
 
 #include "foundation/MemBuffBase.h"
 #include "image/ImgFile.h"
+#include "image/OutFile.h"
 
 class CImgFileTiff : public CImgFile {
 public:
@@ -18,4 +19,5 @@ private:
     // The packed R, G, B copy of the frame, kept so that writing frame after frame
     // allocates nothing once the first frame has sized it.
     CMemBuffBase<unsigned char> m_rows;
+    COutFile m_file;
 };

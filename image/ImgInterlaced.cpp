@@ -28,7 +28,8 @@ bool SizeAcceptable(const BITMAPINFOHEADER& h) {
 
 // Copies the frame, then replaces memory row (height − fromTop) and every second row
 // below it with the rounded mean of its two neighbours in src; an edge row stands in
-// for its missing neighbour, and neighbours are never taken from rebuilt rows.
+// for its missing neighbour, and neighbours are never taken from rebuilt rows. The
+// padding is cleared, whatever the source's holds.
 BYTE* RebuildField(const BYTE* src, BYTE* dst, BITMAPINFOHEADER* header, Frame (*geometry)(const BITMAPINFOHEADER&),
                    int fromTop) {
     if (!src || !dst || !header || !SizeAcceptable(*header)) return nullptr;
@@ -42,10 +43,14 @@ BYTE* RebuildField(const BYTE* src, BYTE* dst, BITMAPINFOHEADER* header, Frame (
         BYTE* out = dst + f.stride * r;
         for (size_t k = 0; k < f.rowBytes; ++k) out[k] = static_cast<BYTE>((lo[k] + hi[k] + 1) >> 1);
     }
+    if (f.stride > f.rowBytes) {
+        for (int r = 0; r < f.height; ++r) std::memset(dst + f.stride * r + f.rowBytes, 0, f.stride - f.rowBytes);
+    }
     return dst;
 }
 
-// Every row becomes the 1-2-1 blend of itself and its neighbours; padding is not written.
+// Every row becomes the 1-2-1 blend of itself and its neighbours; the padding is cleared,
+// as the destination is kept from frame to frame and its rows reach files whole.
 BYTE* BlendAllRows(const BYTE* src, BYTE* dst, const BITMAPINFOHEADER* header, Frame (*geometry)(const BITMAPINFOHEADER&)) {
     if (!src || !dst || !header || !SizeAcceptable(*header)) return nullptr;
     const Frame f = geometry(*header);
@@ -56,6 +61,7 @@ BYTE* BlendAllRows(const BYTE* src, BYTE* dst, const BITMAPINFOHEADER* header, F
         BYTE* out = dst + f.stride * r;
         for (size_t k = 0; k < f.rowBytes; ++k)
             out[k] = static_cast<BYTE>((lo[k] + 2 * mid[k] + hi[k] + 2) >> 2);
+        for (size_t k = f.rowBytes; k < f.stride; ++k) out[k] = 0;
     }
     return dst;
 }

@@ -32,6 +32,12 @@ unsigned Blend(unsigned weight, unsigned next, unsigned here) {
     return (weight * next + (256 - weight) * here + 0x8000) >> 16;
 }
 
+// The bytes after a row's pixels up to its 4-byte boundary: the destination is kept from
+// frame to frame and never cleared, and they reach BMP and AVI files as they are.
+void ClearPadding(BYTE* row, size_t pixelBytes, size_t stride) {
+    for (size_t k = pixelBytes; k < stride; ++k) row[k] = 0;
+}
+
 }  // namespace
 
 void CImgResize::SetClipRect(int left, int top, int right, int bottom) {
@@ -99,9 +105,12 @@ BYTE* CImgResize::Resize24(const BYTE* src, BYTE* dst, const BITMAPINFOHEADER* s
     const int bottomRow = srcH - c.bottom;  // memory row of the clip's bottom line
     const int topRow = srcH - c.top - 1;    // memory row of the clip's top line
 
+    const size_t pixelBytes = 3 * static_cast<size_t>(dstW);
     if (sx == 1.0 && sy == 1.0) {
-        for (int j = 0; j < dstH; ++j)
-            std::memcpy(dst + dstStride * j, src + srcStride * (bottomRow + j) + 3 * c.left, 3 * size_t(dstW));
+        for (int j = 0; j < dstH; ++j) {
+            std::memcpy(dst + dstStride * j, src + srcStride * (bottomRow + j) + 3 * c.left, pixelBytes);
+            ClearPadding(dst + dstStride * j, pixelBytes, dstStride);
+        }
         return dst;
     }
 
@@ -121,6 +130,7 @@ BYTE* CImgResize::Resize24(const BYTE* src, BYTE* dst, const BITMAPINFOHEADER* s
         if (end == rowSamples)
             for (int ch = 0; ch < 3; ++ch) acc[rowSamples + ch] = acc[rowSamples - 3 + ch];
         BlendColumns24(acc, cols, dstW, dst + dstStride * i);
+        ClearPadding(dst + dstStride * i, pixelBytes, dstStride);
     }
     return dst;
 }

@@ -19,7 +19,7 @@ public:
 
     // Writes height rows of width pixels as a baseline JPEG file: row 0 (the top line) at
     // topRow, each next row rowStep bytes further (negative for bottom-up rows). FALSE
-    // when the file cannot be opened or the library fails; a partly written file stays.
+    // when the file cannot be opened or the library fails; no partly written file stays.
     [[nodiscard]] BOOL Write(const wchar_t* path, const BYTE* topRow, ptrdiff_t rowStep, UINT width, UINT height,
                J_COLOR_SPACE space, int components, int quality);
     // The same file's bytes into block (emptied first, its room kept), with no file made.

@@ -161,7 +161,8 @@ int CDecDShowMovie::ReadVideoType(IMediaDet& det) {
             m_height = vih.bmiHeader.biHeight;
             m_frameDuration = vih.AvgTimePerFrame;
             m_frameHeader = MakeBitmapInfoHeader24(m_width, m_height);
-            m_frameBuffer.Alloc(GetFrameBytes());
+            // Cleared once: a sample shorter than a frame, or none yet, leaves the rest as it was.
+            if (m_frameBuffer.Alloc(GetFrameBytes())) m_frameBuffer.FillAll(0);
             found = true;
         }
         FreeMediaType(mt);

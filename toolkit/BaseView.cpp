@@ -9,12 +9,19 @@
 
 #include "foundation/PathUtil.h"
 #include "platform/ui/DC.h"
+#include "platform/win32/WideChar.h"
 
 std::vector<std::wstring> DroppedFilePaths(const QMimeData* data) {
     std::vector<std::wstring> paths;
     if (!data || !data->hasUrls()) return paths;
-    for (const QUrl& url : data->urls())
-        if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdWString());
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) continue;
+        // The path's bytes from its percent-encoded form: toLocalFile() would turn bytes
+        // that are not UTF-8 (a Shift-JIS name, say) into U+FFFD and lose the file.
+        QByteArray bytes = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+        if (!url.host().isEmpty()) bytes.prepend(("//" + url.host()).toUtf8());
+        paths.push_back(Utf8ToWide(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))));
+    }
     return paths;
 }
 

@@ -68,7 +68,7 @@ int CEncAVI::WriteFrame(const void* bits) {
     LONG written = 0;
     if (AVIStreamWrite(m_outputStream, m_position, 1, bits, FrameBytes(), AVIIF_KEYFRAME, &written, nullptr) !=
         AVIERR_OK) {
-        return ResultCode::kStreamWrite;
+        return WriteFailed(ResultCode::kStreamWrite);
     }
     m_position += written;
     return 0;
@@ -84,6 +84,10 @@ int CEncAVI::Close() {
     }
     if (m_file) AVIFileRelease(m_file);
     m_file = nullptr;
+    if (!m_copyPath.empty() && (result != 0 || m_writeFailed))
+        DeleteFileIfExists(m_copyPath.c_str());
+    m_copyPath.clear();
+    m_writeFailed = false;
     ReleaseCompressor();
     m_inputHeader = BITMAPINFOHEADER{};
     m_position = 0;
@@ -137,8 +141,11 @@ int CEncAVI::OpenCopy(const wchar_t* path, const AVISTREAMINFOW* info, const voi
     Close();
     DeleteFileIfExists(path);
     if (AVIFileOpenW(&m_file, path, kCreateMode, nullptr) != AVIERR_OK) return ResultCode::kFileCreate;
-    if (AVIFileCreateStreamW(m_file, &m_outputStream, info) != AVIERR_OK) return ResultCode::kStreamCreate;
-    if (AVIStreamSetFormat(m_outputStream, 0, format, formatSize) != AVIERR_OK) return ResultCode::kFormat;
+    m_copyPath = path;
+    if (AVIFileCreateStreamW(m_file, &m_outputStream, info) != AVIERR_OK)
+        return WriteFailed(ResultCode::kStreamCreate);
+    if (AVIStreamSetFormat(m_outputStream, 0, format, formatSize) != AVIERR_OK)
+        return WriteFailed(ResultCode::kFormat);
     m_streamInfo = *info;
     return 0;
 }
@@ -147,7 +154,7 @@ int CEncAVI::WriteSample(int samples, const void* data, int bytes, BOOL key) {
     LONG written = 0;
     if (AVIStreamWrite(m_outputStream, m_position, samples, data, bytes, key ? AVIIF_KEYFRAME : 0, &written,
                        nullptr) != AVIERR_OK) {
-        return ResultCode::kStreamWrite;
+        return WriteFailed(ResultCode::kStreamWrite);
     }
     m_position += written;
     return 0;
@@ -178,7 +185,7 @@ int CEncAVI_Comp::WriteFrameAt(const void* bits, int place) {
     LONG written = 0;
     if (AVIStreamWrite(m_plainStream, m_position, 1, data, size, key ? AVIIF_KEYFRAME : 0, &written, nullptr) !=
         AVIERR_OK) {
-        return ResultCode::kStreamWrite;
+        return WriteFailed(ResultCode::kStreamWrite);
     }
     m_position += written;
     return 0;

@@ -3,6 +3,8 @@
 // compressor chosen in the settings, or a raw copy of an already compressed
 // stream. CEncAVI writes through the compressed stream (plain mode);
 // CEncAVI_Comp compresses each frame itself (sequential mode).
+#include <string>
+
 #include "foundation/ResultCodes.h"
 #include "platform/avifile/AviFile.h"
 #include "platform/vcm/Vcm.h"
@@ -19,7 +21,10 @@ public:
     // One frame of the input header's size, 24-bit bottom-up rows.
     [[nodiscard]] virtual int WriteFrame(const void* bits);
     // Closes whatever is open. Returns 0, or 2006 when the file could not be
-    // finished (its index or headers could not be written, a full disk).
+    // finished (its index or headers could not be written, a full disk). The file of a
+    // stream copy that could not be written whole is removed: the user is told the copy
+    // failed, and a copy without its last samples must not pass for a whole one. The
+    // file of a run stays, readable up to its last whole frame.
     [[nodiscard]] virtual int Close();
     [[nodiscard]] virtual int Open(const wchar_t* path);
     virtual void SetupCompressOptions();
@@ -37,6 +42,11 @@ public:
 
 protected:
     int FrameBytes() const;
+    // Notes that the file did not take what it was given, and returns code.
+    int WriteFailed(int code) {
+        m_writeFailed = true;
+        return code;
+    }
 
     CEncAVISetting m_setting;  // first: loaded before and saved after everything else
     int m_position = 0;
@@ -47,6 +57,8 @@ protected:
     COMPVARS m_compVars{};
     AVISTREAMINFOW m_streamInfo{};
     BITMAPINFOHEADER m_inputHeader{};
+    bool m_writeFailed = false;
+    std::wstring m_copyPath;  // the file OpenCopy made, until it is closed
 };
 
 class CEncAVI_Comp : public CEncAVI {

@@ -37,8 +37,10 @@ int CEncAVIAudio::OpenAudio(const WAVEFORMATEX* format, const AVISTREAMINFOW* in
         DeleteFileIfExists(path);
         if (AVIFileOpenW(&m_file, path, kCreateMode, nullptr) != AVIERR_OK) return ResultCode::kFileCreate;
     }
-    if (AVIFileCreateStreamW(m_file, &m_audioStream, info) != AVIERR_OK) return ResultCode::kStreamCreate;
-    if (AVIStreamSetFormat(m_audioStream, 0, format, FormatBytes(format)) != AVIERR_OK) return ResultCode::kFormat;
+    if (AVIFileCreateStreamW(m_file, &m_audioStream, info) != AVIERR_OK)
+        return WriteFailed(ResultCode::kStreamCreate);
+    if (AVIStreamSetFormat(m_audioStream, 0, format, FormatBytes(format)) != AVIERR_OK)
+        return WriteFailed(ResultCode::kFormat);
     m_copied = TRUE;
     return 0;
 }
@@ -59,7 +61,7 @@ int CEncAVIAudio::WriteAudioSamples(int* samples, const void* data, int* bytes) 
     LONG written = 0, writtenBytes = 0;
     if (AVIStreamWrite(m_audioStream, m_audioPosition, *samples, data, *bytes, AVIIF_KEYFRAME, &written,
                        &writtenBytes) != AVIERR_OK) {
-        return ResultCode::kStreamWrite;
+        return WriteFailed(ResultCode::kStreamWrite);
     }
     *samples = written;
     *bytes = writtenBytes;
@@ -139,8 +141,10 @@ int CEncAVIAudioComp::CreateAudioStream() {
     info.dwLength = 0xFFFFFFFF;
     info.dwQuality = 0xFFFFFFFF;
     info.dwSampleSize = out->nBlockAlign;
-    if (AVIFileCreateStreamW(m_file, &m_audioStream, &info) != AVIERR_OK) return ResultCode::kStreamCreate;
-    if (AVIStreamSetFormat(m_audioStream, 0, out, FormatBytes(out)) != AVIERR_OK) return ResultCode::kFormat;
+    if (AVIFileCreateStreamW(m_file, &m_audioStream, &info) != AVIERR_OK)
+        return WriteFailed(ResultCode::kStreamCreate);
+    if (AVIStreamSetFormat(m_audioStream, 0, out, FormatBytes(out)) != AVIERR_OK)
+        return WriteFailed(ResultCode::kFormat);
     return 0;
 }
 

@@ -137,9 +137,13 @@ int CEncWMV::Open(const wchar_t* path, const BITMAPINFOHEADER* input, int rate, 
     m_opened = TRUE;
     SetVideoFormat(input, rate);
     if (FAILED(CreateWriter(path))) return ResultCode::kWmvOutput;
-    if (FAILED(SetVideoInput()) || FAILED(SetAudioInput(sampleRate, channels, bits)) || FAILED(BeginWriting())) {
+    if (FAILED(SetVideoInput()) || FAILED(SetAudioInput(sampleRate, channels, bits)))
         return ResultCode::kWmvHeader;
-    }
+    const HRESULT begun = BeginWriting();
+    // The file is made here: one that cannot be made is the output failure every other
+    // output reports, not a fault of the header.
+    if (begun == WMF_E_FILE_OPEN_FAILED) return ResultCode::kOutput;
+    if (FAILED(begun)) return ResultCode::kWmvHeader;
     return IsTwoPass() ? BeginPass() : 0;
 }
 

@@ -50,6 +50,7 @@ void CWavACM::Clear() {
     if (m_target) m_target = GlobalFree(m_target);
     m_inputBytes = 0;
     m_bytesDone = 0;
+    m_codecInputBytes = 0;
     m_readLimit = kNoLimit;
     m_stagingFill = 0;
     m_partialFrame.clear();
@@ -141,6 +142,7 @@ BOOL CWavACM::ChooseFormat(HWND owner) {
 
 BOOL CWavACM::PrepareWriteFormats() {
     m_bytesDone = 0;
+    m_codecInputBytes = 0;
     if (!m_target) return IsPcm(&m_source) ? TRUE : FALSE;
     WAVEFORMATEX* t = Target();
     if (IsPcm(&m_source) && !IsPcm(t)) {
@@ -233,6 +235,7 @@ bool CWavACM::ConvertStaging(DWORD flags, WriteCallback callback, void* user) {
     if (!Convert(m_main, m_mainHeader, m_staging.bytes, m_stagingFill, m_output.bytes, m_output.size, flags))
         return false;
     const DWORD used = std::min(m_mainHeader.cbSrcLengthUsed, m_stagingFill);
+    m_codecInputBytes += used;
     std::memmove(m_staging.bytes, m_staging.bytes + used, m_stagingFill - used);
     m_stagingFill -= used;
     return HandOn(m_output.bytes, m_mainHeader.cbDstLengthUsed, callback, user);
@@ -274,7 +277,9 @@ int CWavACM::WriteOneStage(const BYTE* data, int bytes, WriteCallback callback, 
         if (!Convert(m_main, m_mainHeader, data + taken, m_staging.size, m_output.bytes, m_output.size,
                      ACM_STREAMCONVERTF_BLOCKALIGN))
             return -1;
-        taken += std::min(m_mainHeader.cbSrcLengthUsed, m_staging.size);
+        const DWORD used = std::min(m_mainHeader.cbSrcLengthUsed, m_staging.size);
+        taken += used;
+        m_codecInputBytes += used;
         if (!HandOn(m_output.bytes, m_mainHeader.cbDstLengthUsed, callback, user)) return -1;
     }
     return bytes;
@@ -378,14 +383,21 @@ BOOL CWavACM::Flush(WriteCallback callback, void* user) {
     }
 }
 
+// Sample frames of the output, at its own rate: what a reader divides by the rate for
+// the length. An encoder pads its last block or frame; the padding is no part of it.
 int CWavACM::GetSampleCount() {
     if (m_source.nBlockAlign == 0) return 0;
-    DWORD bytes = m_bytesDone;
-    if (m_main) {
-        bytes = SourceBytesFor(m_main, bytes);
-        if (m_first) bytes = SourceBytesFor(m_first, bytes);
+    if (!m_main) return static_cast<int>(m_bytesDone / m_source.nBlockAlign);
+    const WAVEFORMATEX* t = Target();
+    if (IsPcm(t)) return t->nBlockAlign ? static_cast<int>(m_bytesDone / t->nBlockAlign) : 0;
+    if (m_inputBytes > 0) {
+        // The encoder takes PCM at the output's rate: the first stage's, or the source itself.
+        const auto* mid = static_cast<const WAVEFORMATEX*>(GlobalLock(m_intermediate));
+        const DWORD frame = m_first && mid ? mid->nBlockAlign : m_source.nBlockAlign;
+        return frame ? static_cast<int>(m_codecInputBytes / frame) : 0;
     }
-    return static_cast<int>(bytes / m_source.nBlockAlign);
+    // Copied without conversion: the stream's own sizes tell how much PCM the bytes hold.
+    return static_cast<int>(SourceBytesFor(m_main, m_bytesDone) / m_source.nBlockAlign);
 }
 
 // ---------------------------------------------------------------------------

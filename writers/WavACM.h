@@ -87,6 +87,7 @@ private:
     ACMSTREAMHEADER m_mainHeader{};
     ACMSTREAMHEADER m_firstHeader{};
     DWORD m_bytesDone = 0;
+    int64_t m_codecInputBytes = 0;  // PCM the main stream took in, in the shape it takes
     DWORD m_readLimit = 0xFFFFFFFFu;
     int64_t m_inputBytes = 0;
 

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "foundation/PathUtil.h"
+
 CWaveFileACM::CWaveFileACM() = default;
 
 CWaveFileACM::~CWaveFileACM() { Close(); }
@@ -16,14 +18,23 @@ BOOL CWaveFileACM::OpenWrite(const wchar_t* path) {
     m_writing = TRUE;
     m_writeFailed = FALSE;
     if (!m_converter.PrepareWriteFormats()) return FALSE;
+    // A file made here whose header cannot be written whole (a full disk) is no WAV
+    // file: it is taken away again. One that was there is not the caller's to lose.
+    const bool made = !FileExists(path);
+    if (StartFile(path)) return TRUE;
+    FailOpen();
+    if (made) DeleteFileIfExists(path);
+    return FALSE;
+}
+
+bool CWaveFileACM::StartFile(const wchar_t* path) {
     const int fmtSize = m_converter.GetTargetFormatSize();
-    if (!m_file.OpenWrite(path, fmtSize)) return FALSE;
+    if (!m_file.OpenWrite(path, fmtSize)) return false;
     const bool converting = m_converter.GetTargetFormat() != m_converter.GetSourceFormat();
     const auto* format = reinterpret_cast<const char*>(m_converter.GetTargetFormat());
-    if (m_file.Write(format, fmtSize) != fmtSize) return FailOpen();
-    if (converting && !m_converter.OpenWriteStreams()) return FailOpen();
-    if (!m_file.BeginData(static_cast<DWORD>(m_converter.GetBytesDone()))) return FailOpen();
-    return TRUE;
+    return m_file.Write(format, fmtSize) == fmtSize &&
+           (!converting || m_converter.OpenWriteStreams()) &&
+           m_file.BeginData(static_cast<DWORD>(m_converter.GetBytesDone()));
 }
 
 int CWaveFileACM::Write(const void* data, int bytes) {

@@ -35,6 +35,8 @@ public:
 
 private:
     BOOL FailOpen();
+    // Creates the file and writes everything before the samples.
+    bool StartFile(const wchar_t* path);
 
     BOOL m_writing = FALSE;
     CWavACM m_converter;

@@ -27,6 +27,7 @@ extern "C" {
 #include "platform/avifile/DibConvert.h"
 #include "platform/avifile/JpegFrameDecoder.h"
 #include "platform/avifile/JpegReadAhead.h"
+#include "platform/avifile/Mpeg4Units.h"
 #include "platform/avifile/RiffCursor.h"
 
 namespace {
@@ -86,16 +87,20 @@ private:
     bool ReadFormat();
     bool BuildSampleMap();
     bool OpenCodec();
+    bool SetSetupData(AVCodecID id);
     bool SizeOutput(int width, int height);
     bool ReadSample(LONG sample, uint8_t** data, int* size);
+    bool ReadUnit(int at, uint8_t** data, int* size);
+    int SampleBytes(int compact);
+    int NextShown(int compact);
     void* RawFrame(int compact);
     void* JpegFrame(int compact);
     bool TakeReadAhead(int compact);
     void ReadAhead(int compact);
     const uint8_t* ReadWhole(LONG sample, int* size);
     void* DecodedFrame(int compact);
-    int KeyAtOrBefore(int compact) const;
-    int StartFor(int anchor) const;
+    int KeyAtOrBefore(int compact);
+    int StartFor(int anchor);
     int LeadingPictures(int key);
     int StartForTarget(int target);
     bool Reorders() const;
@@ -144,15 +149,17 @@ private:
     // their headers, so a target past them needs nothing of the group before.
     bool m_vopTypes = false;
     std::vector<int8_t> m_leading;  // per sample: leading B pictures, -1 unknown, -2 not read
-    std::vector<int8_t> m_vopType;  // per sample: VopType, -2 not read
+    // MPEG-4 part 2: what each sample gives the decoder, when not-coded pictures and
+    // packed B pictures are in the stream.
+    std::unique_ptr<Mpeg4Units> m_units;
     int m_skipTo = 0;  // samples in (anchor, m_skipTo) are not sent
     bool m_decodedAny = false;
     bool m_sendPalette = false;
     // Decoder position: the next sample to send, the sample whose picture is
-    // counted as the anchor's, and the pictures counted since.
+    // counted as the anchor's, and where the next picture out shows.
     int m_next = 0;
     int m_anchor = 0;
-    int m_counted = 0;
+    int m_nextShown = 0;
     bool m_started = false;
     bool m_drained = false;
     bool m_frameThreads = false;  // the decoder holds pictures back to work on several at once
@@ -236,14 +243,8 @@ bool FrameDecoder::OpenCodec() {
     m_ctx->height = m_bih.biHeight < 0 ? -m_bih.biHeight : m_bih.biHeight;
     m_ctx->bits_per_coded_sample = m_bih.biBitCount;
     if (id == AV_CODEC_ID_RAWVIDEO) m_ctx->pix_fmt = RawPixelFormat(m_bih.biCompression);
-    // The bytes after the bitmap header are the codec's own setup data.
+    if (!SetSetupData(id)) return false;
     const size_t extra = m_format.size() - sizeof(m_bih);
-    if (extra > 0) {
-        m_ctx->extradata = static_cast<uint8_t*>(av_mallocz(extra + AV_INPUT_BUFFER_PADDING_SIZE));
-        if (!m_ctx->extradata) return false;
-        std::memcpy(m_ctx->extradata, m_format.data() + sizeof(m_bih), extra);
-        m_ctx->extradata_size = int(extra);
-    }
     m_ctx->max_pixels = kMaxPixels;
     const int threads = g_threads.load(std::memory_order_relaxed);
     if (threads > 0)
@@ -261,9 +262,31 @@ bool FrameDecoder::OpenCodec() {
     if (id == AV_CODEC_ID_MJPEG) m_jpeg = std::make_unique<JpegFrameDecoder>();
     if (m_vopTypes) {
         m_leading.assign(m_samples.size(), -2);
-        m_vopType.assign(m_samples.size(), -2);
+        m_units = std::make_unique<Mpeg4Units>(
+            int(m_samples.size()), m_ctx->extradata, size_t(m_ctx->extradata_size),
+            [this](int at, int* size) { return ReadWhole(m_samples[size_t(at)], size); },
+            [this](int at) { return SampleBytes(at); });
     }
     m_sendPalette = m_bih.biBitCount <= 8 && extra > 0;
+    return true;
+}
+
+// The bytes after the bitmap header are the codec's own setup data. MPEG-4 part 2
+// writers without any put the stream's headers in the first chunk alone: they are
+// taken from there, so that decoding can start at any key frame.
+bool FrameDecoder::SetSetupData(AVCodecID id) {
+    const uint8_t* setup = m_format.data() + sizeof(m_bih);
+    size_t bytes = m_format.size() - sizeof(m_bih);
+    if (bytes == 0 && id == AV_CODEC_ID_MPEG4) {
+        int size = 0;
+        setup = ReadWhole(m_samples[0], &size);
+        bytes = setup ? Mpeg4Units::HeaderBytes(setup, size) : 0;
+    }
+    if (bytes == 0) return true;
+    m_ctx->extradata = static_cast<uint8_t*>(av_mallocz(bytes + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (!m_ctx->extradata) return false;
+    std::memcpy(m_ctx->extradata, setup, bytes);
+    m_ctx->extradata_size = int(bytes);
     return true;
 }
 
@@ -311,6 +334,35 @@ bool FrameDecoder::ReadSample(LONG sample, uint8_t** data, int* size) {
         return false;
     *size = bytes;
     return true;
+}
+
+int FrameDecoder::SampleBytes(int compact) {
+    LONG bytes = 0, samples = 0;
+    m_stream->Read(m_samples[size_t(compact)], 1, nullptr, 0, &bytes, &samples);
+    return int(bytes);
+}
+
+// The bytes the decoder is given for sample `at`: the sample itself, or for MPEG-4
+// part 2 the part of it or of the sample before that is this sample's picture.
+bool FrameDecoder::ReadUnit(int at, uint8_t** data, int* size) {
+    if (!m_units) return ReadSample(m_samples[size_t(at)], data, size);
+    const int source = m_units->SourceOf(at);
+    if (!ReadSample(m_samples[size_t(source)], data, size)) return false;
+    m_units->Learn(source, *data, *size);
+    const Mpeg4Units::Unit unit = m_units->UnitAt(at);
+    if (unit.size <= 0) return false;
+    *data += unit.offset;
+    *size = unit.size;
+    // A packed chunk's first picture ends where the second begins: the decoder reads
+    // zeros past it, as past any packet.
+    std::memset(*data + unit.size, 0, AV_INPUT_BUFFER_PADDING_SIZE);
+    return true;
+}
+
+// The first sample at or after `compact` whose frame shows a picture of its own.
+int FrameDecoder::NextShown(int compact) {
+    while (m_units && compact < int(m_samples.size()) && m_units->Repeats(compact)) ++compact;
+    return compact;
 }
 
 void* FrameDecoder::RawFrame(int compact) {
@@ -375,9 +427,14 @@ void FrameDecoder::ReadAhead(int compact) {
     }
 }
 
-int FrameDecoder::KeyAtOrBefore(int compact) const {
-    const auto it = std::upper_bound(m_keys.begin(), m_keys.end(), compact);
-    return it == m_keys.begin() ? 0 : *(it - 1);
+int FrameDecoder::KeyAtOrBefore(int compact) {
+    for (;;) {
+        const auto it = std::upper_bound(m_keys.begin(), m_keys.end(), compact);
+        if (it == m_keys.begin()) return 0;
+        // A placeholder or a B picture flagged as a key frame cannot start decoding.
+        if (*(it - 1) == 0 || !m_units || m_units->CanStart(*(it - 1))) return *(it - 1);
+        m_keys.erase(it - 1);
+    }
 }
 
 bool FrameDecoder::Reorders() const {
@@ -388,7 +445,7 @@ bool FrameDecoder::Reorders() const {
 // Where to start decoding so that the anchor's picture and all after it come out
 // whole. A reordering codec may place pictures that show before a key frame
 // after it in the stream, depending on the previous group: start one key earlier.
-int FrameDecoder::StartFor(int anchor) const {
+int FrameDecoder::StartFor(int anchor) {
     if (!Reorders() || anchor == 0) return anchor;
     return KeyAtOrBefore(anchor - 1);
 }
@@ -422,19 +479,6 @@ bool FrameDecoder::DropFalseKey(int sample) {
     return true;
 }
 
-// The coding type of the only picture of an MPEG-4 part 2 sample: 0 I, 1 P, 2 B,
-// 3 S; -1 when the sample holds no picture header or more than one.
-int VopType(const uint8_t* p, int size) {
-    int type = -1;
-    for (int i = 0; i + 4 < size; ++i) {
-        if (p[i] != 0 || p[i + 1] != 0 || p[i + 2] != 1 || p[i + 3] != 0xB6) continue;
-        if (type >= 0) return -1;
-        type = p[i + 4] >> 6;
-        i += 3;
-    }
-    return type;
-}
-
 // How many B pictures follow the key in the stream: they show before it and need the
 // group before it. -1 when that cannot be told.
 int FrameDecoder::LeadingPictures(int key) {
@@ -454,15 +498,8 @@ int FrameDecoder::LeadingPictures(int key) {
 }
 
 int FrameDecoder::VopTypeAt(int at) {
-    if (at < 0 || size_t(at) >= m_vopType.size()) return -1;
-    int8_t& known = m_vopType[size_t(at)];
-    if (known != -2) return known;
-    known = -1;
-    int size = 0;
-    const uint8_t* data = ReadWhole(m_samples[size_t(at)], &size);
-    if (!data) return -1;
-    known = int8_t(VopType(data, size));
-    return known;
+    if (!m_units || at < 0 || size_t(at) >= m_samples.size()) return -1;
+    return m_units->Type(at);
 }
 
 // The first sample to send for target when the decoder has to start over.
@@ -479,7 +516,7 @@ int FrameDecoder::StartForTarget(int target) {
 // when decoding starts with target's picture (nothing is wasted waiting for it) nor
 // when target follows the frame shown last: that is stepping or playing on.
 bool FrameDecoder::DrainsEarly(int target) {
-    if (!m_frameThreads || target == m_shown + 1) return false;
+    if (!m_frameThreads || (m_shown >= 0 && target == NextShown(m_shown + 1))) return false;
     const int anchor = KeyAtOrBefore(target);
     if (StartForTarget(target) != anchor) return true;
     if (target == anchor) return false;
@@ -512,12 +549,12 @@ void FrameDecoder::Seek(int target, bool mayDrain) {
     avcodec_flush_buffers(m_ctx);
     m_anchor = KeyAtOrBefore(target);
     m_next = StartForTarget(target);
-    m_counted = 0;
+    m_nextShown = m_anchor;
     m_skipTo = 0;
     if (m_next == m_anchor && m_anchor > 0 && m_vopTypes && Reorders()) {
         // The leading pictures are left out; they would have shown first.
         const int leading = LeadingPictures(m_anchor);
-        m_counted = leading;
+        m_nextShown = m_anchor + leading;
         m_skipTo = m_anchor + 1 + leading;
     }
     m_start = m_next;
@@ -541,7 +578,7 @@ bool FrameDecoder::SendNext() {
     const int at = m_next++;
     // Before the anchor only references matter: their own pictures are thrown away.
     if (m_canSkipNonRef) m_ctx->skip_frame = at < m_anchor ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
-    if (!ReadSample(m_samples[size_t(at)], &data, &size)) {
+    if (!ReadUnit(at, &data, &size)) {
         av_packet_unref(m_pkt);
         return true;  // an unreadable sample is skipped, as a decoder skips a broken one
     }
@@ -573,13 +610,14 @@ bool FrameDecoder::Deliver(const AVFrame* f) {
 
 void* FrameDecoder::DecodedFrame(int target) {
     if (target == m_shown) return m_out.data();
-    const int next = m_anchor + m_counted;
-    if (!m_started || target < next || StartForTarget(target) > m_next) Seek(target);
+    if (!m_started || target < m_nextShown || StartForTarget(target) > m_next) Seek(target);
     // Every turn takes a picture or sends a sample, so this ends.
     for (size_t turns = 0; turns < 4 * m_samples.size() + 64; ++turns) {
         const int rc = avcodec_receive_frame(m_ctx, m_frame);
         if (rc == 0) {
-            m_decodedAny = true;
+            // A key picture proves the decoder has seen the stream's own headers:
+            // pictures decoded from a false start before it say nothing of reordering.
+            if (m_frame->key_frame) m_decodedAny = true;
             const int64_t pts = m_frame->pts;
             if (FalseStart(m_frame)) {
                 av_frame_unref(m_frame);
@@ -591,7 +629,8 @@ void* FrameDecoder::DecodedFrame(int target) {
                 av_frame_unref(m_frame);
                 continue;  // shows before the anchor: only decoded as a reference
             }
-            const int shown = m_anchor + m_counted++;
+            const int shown = m_nextShown;
+            m_nextShown = NextShown(shown + 1);
             bool ok = true;
             if (shown == target) ok = Deliver(m_frame);
             av_frame_unref(m_frame);
@@ -623,7 +662,10 @@ void* FrameDecoder::GetFrame(LONG pos) {
     // The picture shown at `pos` is that of the last sample with data at or before it.
     const auto it = std::upper_bound(m_samples.begin(), m_samples.end(), pos);
     if (it == m_samples.begin()) return nullptr;
-    const int compact = int(it - m_samples.begin()) - 1;
+    int compact = int(it - m_samples.begin()) - 1;
+    // A not-coded picture repeats the one before it.
+    while (m_units && compact >= 0 && m_units->Repeats(compact)) --compact;
+    if (compact < 0) return nullptr;
     if (m_raw) return RawFrame(compact);
     return m_jpeg ? JpegFrame(compact) : DecodedFrame(compact);
 }

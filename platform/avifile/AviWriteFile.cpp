@@ -181,6 +181,13 @@ bool AviWriteFile::EndSegment() {
     const uint64_t moviEnd = m_pos;
     if (m_segments == 1) {
         m_firstSegmentEntries = m_entries.size();
+        m_firstSegmentFrames = 0;
+        for (const Stream& s : m_streams) {
+            if (s.info.fccType == streamtypeVIDEO) {
+                m_firstSegmentFrames = s.samples;
+                break;
+            }
+        }
         if (!WriteIdx1()) return false;
     }
     const uint64_t riffEnd = m_pos;
@@ -198,20 +205,15 @@ void AviWriteFile::WriteMainHeader(std::vector<uint8_t>& out) const {
         }
     }
     uint32_t usPerFrame = 0, width = 0, height = 0, frames = 0, largest = 0, bytesPerSec = 0;
-    int64_t firstPartFrames = 0;
-    for (size_t i = 0; i < m_firstSegmentEntries; ++i) {
-        if (video && &m_streams[m_entries[i].stream] == video) firstPartFrames += m_entries[i].samples;
-    }
     for (const Stream& s : m_streams) largest = std::max(largest, s.largest);
     if (video) {
         if (video->info.dwRate > 0) {
             const double seconds = static_cast<double>(video->info.dwScale) / video->info.dwRate;
             usPerFrame = static_cast<uint32_t>(std::llround(seconds * 1e6));
-            uint64_t total = 0;
-            for (const Entry& e : m_entries) total += e.size;
-            if (video->samples > 0) bytesPerSec = Clamp32(static_cast<int64_t>(total / (seconds * video->samples)));
+            if (video->samples > 0)
+                bytesPerSec = Clamp32(static_cast<int64_t>(m_chunkBytes / (seconds * video->samples)));
         }
-        frames = Clamp32(m_openDml ? firstPartFrames : video->samples);
+        frames = Clamp32(m_openDml ? m_firstSegmentFrames : video->samples);
         if (video->format.size() >= sizeof(BITMAPINFOHEADER)) {
             BITMAPINFOHEADER bi;
             std::memcpy(&bi, video->format.data(), sizeof bi);
@@ -305,6 +307,39 @@ bool AviWriteFile::WriteHeader() {
         Patch32(out, junk + 4, static_cast<uint32_t>(room - junk - 8));
     }
     return Seek(12) && Put(out.data(), out.size());
+}
+
+// Data first, then the header with the counts of that moment. The sizes of RIFF and
+// movi stay zero ("to the end of the file") until the finish: data past the checkpoint
+// may reach the disk whenever the buffer fills, and readers without an index scan to
+// the last whole chunk there is, ffmpeg and ours alike.
+bool AviWriteFile::Checkpoint() {
+    const uint64_t end = m_pos;
+    if (m_failed || std::fflush(m_fp) != 0) return m_failed = true, false;
+    if (!WriteHeader() || !Seek(end) || std::fflush(m_fp) != 0) m_failed = true;
+    return !m_failed;
+}
+
+// Once a second of the video (or of the first stream written, in a file without video),
+// counted from its first chunk.
+void AviWriteFile::CheckpointWhenDue(int stream) {
+    if (m_clock < 0) {
+        m_clock = stream;
+        for (size_t i = 0; i < m_streams.size(); ++i) {
+            if (m_streams[i].info.fccType == streamtypeVIDEO) {
+                m_clock = static_cast<int>(i);
+                break;
+            }
+        }
+    }
+    if (stream != m_clock) return;
+    const AVISTREAMINFOW& info = m_streams[stream].info;
+    // A stream without a rate is taken as 25 per second.
+    const double perSecond = info.dwRate && info.dwScale ? static_cast<double>(info.dwRate) / info.dwScale : 25.0;
+    const double seconds = static_cast<double>(m_streams[stream].samples) / perSecond;
+    if (seconds < m_nextCheckpoint) return;
+    Checkpoint();
+    m_nextCheckpoint = std::floor(seconds) + 1;
 }
 
 HRESULT AviWriteFile::Finish() {
@@ -426,7 +461,9 @@ HRESULT AviWriteFile::StreamWrite(int stream, LONG samples, const void* data, LO
     }
     s.samples += samples;
     s.largest = std::max(s.largest, static_cast<uint32_t>(bytes));
-    return AVIERR_OK;
+    m_chunkBytes += static_cast<uint64_t>(bytes);
+    CheckpointWhenDue(stream);
+    return m_failed ? AVIERR_FILEWRITE : AVIERR_OK;
 }
 
 LONG AviWriteFile::StreamLength(int stream) const {

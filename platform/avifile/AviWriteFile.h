@@ -1,7 +1,9 @@
 #pragma once
 // The writing side of the AVI file library: a RIFF AVI writer with its streams.
 // Chunks go to the file as they are written; the headers and indexes are written
-// when the file is finished. Past 1 GiB the file continues in OpenDML parts
+// when the file is finished. Once a second of movie the data is pushed to the disk
+// with a header counting what it holds, so a run killed before the end leaves a file
+// readers take whole, missing at most its last second. Past 1 GiB the file continues in OpenDML parts
 // (RIFF AVIX) with per-stream ix## indexes and an indx super index, so no RIFF
 // size ever wraps.
 #include <cstdint>
@@ -73,6 +75,8 @@ private:
     bool WriteStandardIndexes();
     bool WriteIdx1();
     bool WriteHeader();
+    bool Checkpoint();
+    void CheckpointWhenDue(int stream);
     void WriteStreamList(std::vector<uint8_t>& out, const Stream& s) const;
     void WriteMainHeader(std::vector<uint8_t>& out) const;
 
@@ -89,6 +93,10 @@ private:
     size_t m_segmentFirst = 0;     // first entry of the current RIFF
     int m_segments = 0;
     size_t m_firstSegmentEntries = 0;
+    int64_t m_firstSegmentFrames = 0;  // of the video stream, in the first RIFF
+    uint64_t m_chunkBytes = 0;         // of every chunk written, for the data rate
+    int m_clock = -1;                  // the stream whose time paces the checkpoints
+    double m_nextCheckpoint = 0;       // in seconds of the clock stream
     bool m_openDml = false;
 };
 

@@ -11,6 +11,7 @@
 
 #include "foundation/LangString.h"
 #include "platform/registry/Profile.h"
+#include "platform/ui/ByteNameModel.h"
 #include "platform/ui/DockMenuBar.h"
 #include "platform/ui/Document.h"
 #include "platform/ui/Icons.h"
@@ -74,8 +75,9 @@ std::wstring FileNameOf(const std::wstring& path) {
 }
 
 // A literal "[*]" in a title would be taken for the modified-flag placeholder.
+// A name that is not UTF-8 shows as the open dialog lists it, not as U+FFFD.
 QString EscapeTitle(const std::wstring& title) {
-    return QString::fromStdWString(title).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    return PathForDisplay(title).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
 }
 
 QMenu* MenuHolding(QMenu* menu, UINT id) {

@@ -11,9 +11,12 @@
 #include <cwctype>
 #include <map>
 
+#include "foundation/LangString.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/PackedDib.h"
+#include "platform/ui/SaveOpenDialog.h"
 #include "platform/ui/Wnd.h"
+#include "resources/CommandIds.h"
 
 namespace {
 
@@ -23,7 +26,9 @@ class QtMessageBox : public IMessageBoxService {
 public:
     int Show(QWidget* owner, const std::wstring& text, const std::wstring& caption, UINT type) override {
         QMessageBox box(owner);
-        box.setWindowTitle(Q(caption));
+        // A box without a caption of its own is the program's, as on the system this
+        // follows; Qt would otherwise put the executable's file name there.
+        box.setWindowTitle(Q(caption.empty() ? LoadStringTableEntry(AFX_IDS_APP_TITLE) : caption));
         box.setText(Q(text));
         switch (type & 0xF0) {
             case MB_ICONSTOP: box.setIcon(QMessageBox::Critical); break;
@@ -49,64 +54,12 @@ public:
     }
 };
 
-// Qt's own dialog rather than the desktop's: it takes our filters, our extension
-// rule and a parent on every desktop alike.
-class SaveOpenDialog : public QFileDialog {
-public:
-    SaveOpenDialog(QWidget* parent, const FileDialogRequest& request)
-        : QFileDialog(parent, Q(request.title)), m_filters(ParseFileFilter(request.filter)),
-          m_defaultExt(request.defaultExt) {
-        setOption(QFileDialog::DontUseNativeDialog);
-        // The list shows each filter's own text; its patterns stay behind it.
-        setOption(QFileDialog::HideNameFilterDetails);
-        setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-        const bool many = !request.save && (request.flags & OFN_ALLOWMULTISELECT);
-        setFileMode(request.save ? QFileDialog::AnyFile : many ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
-        if (!(request.flags & OFN_OVERWRITEPROMPT)) setOption(QFileDialog::DontConfirmOverwrite);
-        for (const FileFilter& f : m_filters) m_qtFilters << Q(QtNameFilter(f));
-        if (!m_qtFilters.isEmpty()) {
-            setNameFilters(m_qtFilters);
-            const int index = std::clamp(request.filterIndex, 1, static_cast<int>(m_qtFilters.size()));
-            selectNameFilter(m_qtFilters[index - 1]);
-        }
-        if (!request.path.empty()) selectFile(Q(request.path));
-    }
-
-    // 1-based index of the filter shown, 0 when there are none.
-    int ChosenFilter() const {
-        const QString shown = selectedNameFilter();
-        for (qsizetype i = 0; i < m_qtFilters.size(); ++i)
-            if (m_qtFilters[i] == shown || Q(m_filters[static_cast<size_t>(i)].text) == shown.trimmed())
-                return static_cast<int>(i) + 1;
-        return m_qtFilters.isEmpty() ? 0 : 1;
-    }
-
-    void accept() override {
-        // The extension is added before the dialog checks the name, so an existing file
-        // of the completed name is the one asked about.
-        const QStringList files = selectedFiles();
-        if (acceptMode() == QFileDialog::AcceptSave && files.size() == 1) {
-            const int chosen = ChosenFilter();
-            const FileFilter* filter = chosen > 0 ? &m_filters[static_cast<size_t>(chosen - 1)] : nullptr;
-            const QString completed = Q(ApplyDefaultExtension(files[0].toStdWString(), filter, m_defaultExt));
-            if (completed != files[0]) selectFile(completed);
-        }
-        QFileDialog::accept();
-    }
-
-private:
-    std::vector<FileFilter> m_filters;
-    QStringList m_qtFilters;
-    std::wstring m_defaultExt;
-};
-
 class QtFileDialogs : public IFileDialogService {
 public:
     bool RunFileDialog(QWidget* owner, FileDialogRequest& request) override {
         SaveOpenDialog dlg(owner ? owner : QApplication::activeWindow(), request);
         if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return false;
-        request.paths.clear();
-        for (const QString& file : dlg.selectedFiles()) request.paths.push_back(file.toStdWString());
+        request.paths = dlg.ChosenPaths();
         request.path = request.paths.front();
         if (const int chosen = dlg.ChosenFilter(); chosen > 0) request.filterIndex = chosen;
         return true;

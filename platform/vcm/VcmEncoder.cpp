@@ -22,6 +22,17 @@ constexpr const char* kX264Presets[] = {"placebo", "veryslow", "slower", "slow",
 // An interval that no real recording reaches: the first frame stays the only key frame.
 constexpr int kNoKeyInterval = 1 << 30;
 
+// The slice encoders (Motion JPEG, MPEG-4, x264) cut each picture into one slice per
+// thread, so the count is fixed rather than taken from the cores this process may use:
+// the same movie gives the same file on any machine. Eight keeps a many-core machine busy
+// while the image files are written beside the movie. Xvid keeps its own single thread,
+// faster than its threads and independent of the machine.
+constexpr int kEncoderThreads = 8;
+
+int EncoderThreads(const AVCodec* codec) {
+    return std::strcmp(codec->name, "libxvid") == 0 ? 0 : kEncoderThreads;
+}
+
 AVPixelFormat ChoosePixelFormat(const CompressorEntry& entry, const AVCodec* codec) {
     if (entry.pixelFormat) return av_get_pix_fmt(entry.pixelFormat);
     if (!codec->pix_fmts) return AV_PIX_FMT_BGR24;
@@ -120,7 +131,7 @@ bool VcmEncoder::Open(const CompressorEntry& entry, const EncoderSettings& s) {
     m_ctx->max_b_frames = 0;
     // Slice threads only: frame threads would hold packets back.
     m_ctx->thread_type = FF_THREAD_SLICE;
-    m_ctx->thread_count = 0;
+    m_ctx->thread_count = EncoderThreads(codec);
     // The MPEG-4 family caps the key-frame interval at 600 unless told otherwise.
     m_ctx->strict_std_compliance = FF_COMPLIANCE_EXPERIMENTAL;
     ApplyQuality(m_ctx, entry, s);

@@ -73,11 +73,45 @@ TEST_F(InfoStore, OutputFolderIsTrimmedOrReplaced) {
     };
     for (const auto& [entered, stored, result] : cases) {
         info.m_strOutputFolder = entered;
-        EXPECT_EQ(info.SaveChecked(), result) << WideToUtf8(entered);
+        EXPECT_EQ(info.SavePicked(), result) << WideToUtf8(entered);
         EXPECT_EQ(Value(L"hozon").text, stored) << WideToUtf8(entered);
     }
     EXPECT_EQ(info.SaveChecked(), 1) << "the replacement loses its '/' at the next save";
     EXPECT_EQ(Value(L"hozon").text, TrimTrailingBackslash(fallback));
+}
+
+// A folder on a disk taken out, at start-up or later: the run writes to the default
+// folder, and every save of the run, a dialog's record too, keeps the folder in the
+// store until the user picks another.
+TEST_F(InfoStore, AFolderThatIsNotThereIsKeptUntilAnotherIsPicked) {
+    talvern::test::TempDir out;
+    const std::wstring gone = Utf8ToWide((out.path() / "disk").string());
+    const std::wstring fallback = CInfo::GetDefaultOutputFolder();
+    ProfileWriteString(L"DATA", L"hozon", (gone + L"/").c_str());
+    auto doc = std::make_unique<CInfo>();
+    EXPECT_EQ(doc->m_strOutputFolder, TrimTrailingBackslash(fallback));
+    EXPECT_EQ(doc->KeptFolder(), gone);
+    EXPECT_EQ(Value(L"hozon").text, gone);
+    doc->m_nJpegQuality = 50;
+    {
+        CInfo dialog;
+        dialog = *doc;
+    }
+    doc->SaveChecked();
+    EXPECT_EQ(Value(L"quality").dword, 50u);
+    EXPECT_EQ(Value(L"hozon").text, gone);
+    doc->m_strOutputFolder = Utf8ToWide(out.path().string());
+    EXPECT_EQ(doc->SavePicked(), 1);
+    EXPECT_EQ(Value(L"hozon").text, doc->m_strOutputFolder);
+    EXPECT_TRUE(doc->KeptFolder().empty());
+
+    // Taken out while the program runs: the save at its end keeps it too.
+    std::filesystem::create_directory(out.path() / "disk");
+    doc->m_strOutputFolder = gone;
+    doc->SavePicked();
+    std::filesystem::remove(out.path() / "disk");
+    doc.reset();
+    EXPECT_EQ(Value(L"hozon").text, gone);
 }
 
 TEST_F(InfoStore, StoredValuesOutsideTheirTablesReadAsUsableOnes) {

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <QDeadlineTimer>
 #include <QMenuBar>
 #include <clocale>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include "app/MainFrame.h"
 #include "app/TALVERNApp.h"
@@ -44,10 +46,11 @@ struct StartUp {
 class RecordingCommands : public ISystemCommands {
 public:
     void RunPowerAction(PowerAction) override {}
-    void ShellOpen(const std::string& target) override {
+    bool ShellOpen(const std::string& target) override {
         std::lock_guard lock(m);
         opened.push_back(target);
         cv.notify_all();
+        return true;
     }
     std::string WaitForOne() {
         std::unique_lock lock(m);
@@ -106,4 +109,34 @@ TEST(TALVERNApp, JapaneseSystemGetsTheJapaneseMenuAndHelpPage) {
     EXPECT_TRUE(DispatchCommand(*frame->GetCommandStart()(), ID_HELP));
     EXPECT_EQ(commands.WaitForOne(), WideToUtf8(GetModuleDir() + L"talvern_ja.html"));
     SetSystemCommands(old);
+}
+
+// No browser: the handler fails on its worker, and a box on the window thread names the
+// page, in the user's language, under the program's caption.
+TEST(TALVERNApp, HelpWithoutABrowserNamesThePageInABox) {
+    class NoHandler : public ISystemCommands {
+    public:
+        void RunPowerAction(PowerAction) override {}
+        bool ShellOpen(const std::string&) override { return false; }
+    } none;
+    for (const bool japanese : {true, false}) {
+        ScopedLanguage language(japanese);
+        StartUp s;
+        const std::string movie = (s.files / "a.avi").string();
+        ASSERT_TRUE(talvern::test::MakeTestMovie({}, movie));
+        ASSERT_TRUE(s.Start(movie));
+        ISystemCommands* old = SetSystemCommands(&none);
+        EXPECT_TRUE(DispatchCommand(*s.app.GetMainWnd()->GetCommandStart()(), ID_HELP));
+        const QDeadlineTimer deadline(20000);
+        while (s.script.ui.messageBoxes.empty() && !deadline.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        SetSystemCommands(old);
+        ASSERT_EQ(s.script.ui.messageBoxes.size(), 1u);
+        const std::wstring& text = s.script.ui.messageBoxes[0].text;
+        const std::wstring page = GetModuleDir() + (japanese ? L"talvern_ja.html" : L"talvern.html");
+        EXPECT_NE(text.find(L"\n" + page), std::wstring::npos);
+        EXPECT_NE(text.find(japanese ? L"ブラウザ" : L"browser"), std::wstring::npos);
+    }
 }

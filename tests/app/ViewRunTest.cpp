@@ -1,6 +1,7 @@
 // The conversion run and the single-frame outputs of the view over generated movies
 // whose frames carry their index, with scripted dialogs and a scripted message pump.
 #include <gtest/gtest.h>
+#include <malloc.h>
 #include <sys/resource.h>
 
 #include <QCoreApplication>
@@ -482,6 +483,78 @@ TEST_F(RunTest, SaveImageAndCopyGiveTheProcessedFrame) {
     DispatchCommand(view, kSaveImage);
     EXPECT_TRUE(fs::exists(out / "clip.2024.png"));
     EXPECT_TRUE(script.ui.messageBoxes.empty());
+}
+
+// Rows of an odd width end in padding that files and the clipboard carry: it is zero,
+// whatever the buffers held before (fresh memory is poisoned here), so that two runs
+// give the same bytes. Through the resize and deinterlacing, and as read.
+TEST_F(RunTest, OddWidthOutputsHoldZeroPaddingAndAreTheSameEachRun) {
+    mallopt(M_PERTURB, 165);  // fresh blocks filled with 0x5A
+    view.GetRunHooks().aviSettings = [](const BITMAPINFOHEADER*, CEncAVISetting* setting, CWnd*) {
+        setting->SetHandler(ICHANDLER_DIB);
+        return 0;
+    };
+    auto zeroPadding = [](const std::string& rows, size_t offset, int w, int h) {
+        const size_t stride = static_cast<size_t>(DibRowBytes(w, 24));
+        if (rows.size() < offset + stride * h) return false;
+        for (int y = 0; y < h; ++y)
+            for (size_t k = 3 * static_cast<size_t>(w); k < stride; ++k)
+                if (rows[offset + stride * y + k] != 0) return false;
+        return true;
+    };
+    MovieDesc odd, decoded;
+    odd.frames = decoded.frames = 4;
+    odd.width = decoded.width = 61;
+    odd.height = decoded.height = 45;
+    decoded.video = VideoCodec::Mjpeg;
+    struct Setup {
+        const char* name;
+        const MovieDesc* movie;
+        RECT clip;
+        int w, h;
+        UINT deinterlace;
+    } setups[] = {{"resized", &odd, {13, 5, 50, 40}, 41, 31, ID_DEINTERLACE_NO},
+                  {"deinterlaced", &odd, {0, 0, 61, 45}, 61, 45, ID_DEINTERLACE_DOUBLING},
+                  {"as read", &odd, {0, 0, 61, 45}, 61, 45, ID_DEINTERLACE_NO},
+                  {"as decoded", &decoded, {0, 0, 61, 45}, 61, 45, ID_DEINTERLACE_NO},
+                  {"resized and deinterlaced", &odd, {13, 5, 50, 40}, 41, 31, ID_DEINTERLACE_ODD}};
+    for (const Setup& s : setups) {
+        std::map<std::string, std::string> first;
+        for (int run = 0; run < 2; ++run) {
+            for (const auto& f : Files()) fs::remove_all(out / f);
+            Open(s.movie == &odd ? "odd61" : "odd61mjpeg", *s.movie);
+            DispatchCommand(view, s.deinterlace);
+            doc.m_bOutputBmp = doc.m_bOutputJpg = doc.m_bOutputTif = doc.m_bOutputPng = doc.m_bOutputAvi = TRUE;
+            doc.m_ClipRect = s.clip;
+            doc.m_OutputHeader.biWidth = s.w;
+            doc.m_OutputHeader.biHeight = s.h;
+            view.SetCurrentFrame(0);
+            Play();
+            std::map<std::string, std::string> files;
+            for (const auto& f : Files()) files[f] = ReadFileBytes(out / f);
+            EXPECT_EQ(files.size(), 4u * 4 + 1) << s.name;
+            for (const auto& [name, bytes] : files) {
+                if (name.ends_with(".bmp")) EXPECT_TRUE(zeroPadding(bytes, 54, s.w, s.h)) << s.name << " " << name;
+            }
+            std::string avi;
+            RunCommand("ffmpeg -v error -i " + ShellQuote(Enc(".avi").string()) + " -c copy -f rawvideo -", &avi);
+            const size_t frame = static_cast<size_t>(DibRowBytes(s.w, 24)) * s.h;
+            EXPECT_EQ(avi.size(), 4 * frame) << s.name;
+            for (size_t at = 0; at + frame <= avi.size(); at += frame)
+                EXPECT_TRUE(zeroPadding(avi, at, s.w, s.h)) << s.name << " AVI frame " << at / frame;
+            script.ui.clipboard.clear();
+            DispatchCommand(view, kCopy);
+            ASSERT_EQ(script.ui.clipboard.size(), 1u);
+            const std::vector<uint8_t>& dib = script.ui.clipboard[0];
+            EXPECT_TRUE(zeroPadding(std::string(dib.begin(), dib.end()), 40, s.w, s.h)) << s.name << " clipboard";
+            if (run == 0) {
+                first = files;
+            } else {
+                EXPECT_TRUE(files == first) << s.name;
+            }
+        }
+    }
+    mallopt(M_PERTURB, 0);
 }
 
 // The outputs of a run written beside it, on the worker, are those written in line: the

@@ -33,7 +33,7 @@ public:
     RecordedPower() : m_previous(SetSystemCommands(this)) {}
     ~RecordedPower() override { SetSystemCommands(m_previous); }
     void RunPowerAction(PowerAction action) override { actions.push_back(action); }
-    void ShellOpen(const std::string&) override {}
+    bool ShellOpen(const std::string&) override { return true; }
     std::vector<PowerAction> actions;
 
 private:

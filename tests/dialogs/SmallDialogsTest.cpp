@@ -26,9 +26,10 @@ class SmallDialogs : public DialogFixture {};
 class RecordingShell : public ISystemCommands {
 public:
     void RunPowerAction(PowerAction) override {}
-    void ShellOpen(const std::string& target) override {
+    bool ShellOpen(const std::string& target) override {
         std::lock_guard<std::mutex> lock(mutex);
         opened.push_back(target);
+        return true;
     }
     std::vector<std::string> WaitFor(size_t count) {
         for (int i = 0; i < 500 && Count() < count; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));

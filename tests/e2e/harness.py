@@ -126,6 +126,30 @@ class Window:
         for run in re.findall(r"[\x20-\x7e]+|[^\x20-\x7e]+", text):
             xdotool("type", "--delay", "10" if run.isascii() else "150", run)
 
+    def field_text(self, timeout=10):
+        """The text of the focused text field, read back through the clipboard; None when
+        nothing came (no text field had the focus yet)."""
+        sentinel = "\x01unread\x01"
+        subprocess.run(["xclip", "-selection", "clipboard", "-i"], input=sentinel, text=True,
+                       check=True, timeout=30, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.key("ctrl+a", "ctrl+c")
+        try:
+            return poll("the field's text on the clipboard",
+                        lambda: (lambda t: t if t != sentinel else None)(
+                            run("xclip", "-o", "-selection", "clipboard", check=False)), timeout)
+        except Timeout:
+            return None
+
+    def enter_text(self, text, tries=3):
+        """Types text over the focused field's and checks that it arrived whole: under
+        load the server may lose a remapped character. The field keeps the text."""
+        for _ in range(tries):
+            self.key("ctrl+a")
+            self.type(text)
+            if self.field_text() == text:
+                return
+        raise AssertionError("the field did not take %r" % text)
+
     def click(self, x, y, button=1):
         """Clicks at (x, y) relative to the window."""
         gx, gy, _, _ = self.geometry()
@@ -133,12 +157,15 @@ class Window:
         xdotool("click", button)
 
     def stable_crop(self, box=None, timeout=20):
-        """A crop of the window once two screenshots in a row agree (painting done)."""
+        """A crop of the window once two screenshots in a row agree (painting done), but
+        for a text cursor's blink: on a slow machine each screenshot takes longer than
+        the blink, and two in a row would seldom catch the same phase."""
         last = [None]
+        cursor = 2 * 24  # pixels: a cursor line two pixels wide, a line of text high
 
         def settled():
             img = self.crop(screenshot(), box)
-            done = last[0] is not None and differs(last[0], img, 0) == 0
+            done = last[0] is not None and differs(last[0], img, 0) * img.size[0] * img.size[1] <= cursor
             last[0] = img
             return img if done else None
 
@@ -240,6 +267,26 @@ class Program:
         return read_store(self.config_dir)
 
 
+def enter_name(app, window, text, timeout=60):
+    """Types text into a file dialog's name field, checked, and presses Return until the
+    dialog has closed: a completion list that opened over the field late takes a Return
+    of its own. Between Returns the dialog is given a second to close. (No wait for the
+    dialog to settle: its field's blinking cursor may keep it from settling on a slow
+    machine, and the text read back shows that the dialog took the keys.)"""
+    window.enter_text(text)
+    return_until_gone(app, window, timeout)
+
+
+def return_until_gone(app, window, timeout=60):
+    """Presses Return in window, once a second, until it has closed."""
+    def taken():
+        if window.wid not in {w.wid for w in app.windows()}:
+            return True
+        window.key("Return")
+        return False
+    poll("the window to take Return and close", taken, timeout, interval=1)
+
+
 def request_close(wid):
     """Sends the close-box request (WM_DELETE_WINDOW) a window manager would send."""
     x11 = ctypes.CDLL("libX11.so.6")
@@ -296,3 +343,108 @@ def differs(a, b, threshold=8):
     worst = ImageChops.lighter(ImageChops.lighter(r, g), bl)
     changed = sum(worst.point(lambda v: 255 if v > threshold else 0).histogram()[255:])
     return changed / float(a.size[0] * a.size[1])
+
+
+def _x11():
+    x11 = ctypes.CDLL("libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XDefaultRootWindow.restype = ctypes.c_ulong
+    x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+    x11.XCreateSimpleWindow.restype = ctypes.c_ulong
+    x11.XCreateSimpleWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong] + [ctypes.c_int] * 2 + \
+        [ctypes.c_uint] * 3 + [ctypes.c_ulong] * 2
+    x11.XSetSelectionOwner.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_ulong]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+    x11.XChangeProperty.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_ulong,
+                                    ctypes.c_int, ctypes.c_int, ctypes.c_char_p, ctypes.c_int]
+    x11.XPending.argtypes = [ctypes.c_void_p]
+    x11.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
+    x11.XFlush.argtypes = [ctypes.c_void_p]
+    x11.XDestroyWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    return x11
+
+
+class _ClientMessage(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                ("format", ctypes.c_int), ("data", ctypes.c_long * 5), ("pad", ctypes.c_long * 12)]
+
+
+class _SelectionRequest(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("owner", ctypes.c_ulong), ("requestor", ctypes.c_ulong),
+                ("selection", ctypes.c_ulong), ("target", ctypes.c_ulong), ("property", ctypes.c_ulong),
+                ("time", ctypes.c_ulong), ("pad", ctypes.c_long * 14)]
+
+
+class _SelectionNotify(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                ("display", ctypes.c_void_p), ("requestor", ctypes.c_ulong), ("selection", ctypes.c_ulong),
+                ("target", ctypes.c_ulong), ("property", ctypes.c_ulong), ("time", ctypes.c_ulong),
+                ("pad", ctypes.c_long * 15)]
+
+
+def drop_files(window, paths, timeout=30):
+    """Drops files (paths as bytes) on the middle of window as a file manager does: an
+    XDND source offering text/uri-list with the paths' bytes percent-encoded. Returns
+    when the window has said it took the drop."""
+    from urllib.parse import quote_from_bytes
+    uris = b"".join(b"file://" + quote_from_bytes(p, safe="/").encode() + b"\r\n" for p in paths)
+    x11 = _x11()
+    display = x11.XOpenDisplay(None)
+    atom = lambda name: x11.XInternAtom(display, name, 0)
+    uri_list, selection = atom(b"text/uri-list"), atom(b"XdndSelection")
+    source = x11.XCreateSimpleWindow(display, x11.XDefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0)
+    target = int(window.wid)
+    gx, gy, w, h = window.geometry()
+
+    def send(name, *data):
+        event = _ClientMessage(type=33, window=target, format=32)  # 33: ClientMessage
+        event.message_type = atom(name)
+        for i, value in enumerate((source,) + data):
+            event.data[i] = value
+        x11.XSendEvent(display, target, 0, 0, ctypes.byref(event))
+        x11.XFlush(display)
+
+    def answer(request):
+        """Hands the uri list to the window that asked for it."""
+        reply = _SelectionNotify(type=31, requestor=request.requestor, selection=request.selection,
+                                 target=request.target, property=0, time=request.time)  # 31: SelectionNotify
+        if request.target == uri_list:
+            x11.XChangeProperty(display, request.requestor, request.property, uri_list, 8, 0, uris, len(uris))
+            reply.property = request.property
+        x11.XSendEvent(display, request.requestor, 0, 0, ctypes.byref(reply))
+        x11.XFlush(display)
+
+    def wait_for(name):
+        wanted = atom(name)
+        buffer = (ctypes.c_long * 24)()
+
+        def arrived():
+            while x11.XPending(display):
+                x11.XNextEvent(display, buffer)
+                kind = ctypes.cast(buffer, ctypes.POINTER(ctypes.c_int))[0]
+                if kind == 30:  # SelectionRequest
+                    answer(ctypes.cast(buffer, ctypes.POINTER(_SelectionRequest))[0])
+                elif kind == 33:
+                    message = ctypes.cast(buffer, ctypes.POINTER(_ClientMessage))[0]
+                    if message.message_type == wanted:
+                        return list(message.data)
+            return None
+        return poll("the window's " + name.decode(), arrived, timeout, interval=0.02)
+
+    try:
+        x11.XSetSelectionOwner(display, selection, source, 0)
+        send(b"XdndEnter", 5 << 24, uri_list, 0, 0)
+        send(b"XdndPosition", 0, ((gx + w // 2) << 16) | (gy + h // 2), 0, atom(b"XdndActionCopy"))
+        if not wait_for(b"XdndStatus")[1] & 1:
+            raise AssertionError("the window refused the drop")
+        send(b"XdndDrop", 0, 0)
+        wait_for(b"XdndFinished")
+    finally:
+        x11.XDestroyWindow(display, source)
+        x11.XCloseDisplay(display)

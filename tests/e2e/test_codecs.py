@@ -212,12 +212,7 @@ class CodecsTest(unittest.TestCase):
                     if version == "PRX":
                         dlg.key("alt+c")  # 2pass-Enc
                         dlg.key("alt+b")
-                        browse = self.new_window(app, [main, dlg])
-                        browse.stable_crop()
-                        browse.type(prx)
-                        browse.stable_crop()
-                        browse.key("Return")
-                        self.gone(app, browse)
+                        harness.enter_name(app, self.new_window(app, [main, dlg]), prx)
                     self.answer(app, dlg)
                     self.end_run(app, main)
                     streams = self.check_movie(wmv, codec, "wmav2")

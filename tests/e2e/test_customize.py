@@ -39,8 +39,9 @@ class CustomizeTest(unittest.TestCase):
 
     def open_customize(self, app, main):
         """Through the menu of a right click on the bars, whose last item is " Customize"."""
+        known = {w.wid for w in app.windows()}
         main.click(300, 28, button=3)
-        time.sleep(0.3)
+        poll("the bars' menu", lambda: {w.wid for w in app.windows()} - known)
         harness.xdotool("key", "Up", "Return")
         return app.wait_window("Customize|カスタマイズ")
 
@@ -119,15 +120,11 @@ class CustomizeTest(unittest.TestCase):
             dialog.key("ctrl+Tab")
             dialog.key("alt+n")
             ask = app.wait_window("ツール バー名")
-            ask.key("ctrl+a")
-            ask.type("Mine")
-            ask.key("Return")
+            harness.enter_name(app, ask, "Mine")
             shown = changed("the new bar", bar_row, plain, 0.01)
             dialog.key("alt+m")
             ask = app.wait_window("ツール バー名")
-            ask.key("ctrl+a")
-            ask.type("Renamed")
-            ask.key("Return")
+            harness.enter_name(app, ask, "Renamed")
             harness.keep_screenshot(dialog.stable_crop(), "customize-bars-ja.png")
             dialog.key("Escape")
             poll("the renamed bar stored", lambda: "Renamed".encode("utf-16-be") in stored_bars(app))

@@ -33,15 +33,11 @@ class DialogsTest(unittest.TestCase):
 
     def fill(self, dlg, size, x, y, text):
         dlg.click(*at(dlg, size, x, y))
-        dlg.key("ctrl+a")
-        dlg.type(text)
+        dlg.enter_text(text)
 
     def change_settings(self, app, main, dlg, quality, interval):
         dlg.click(*at(dlg, SETTINGS, 281, 24))  # ...(&B)
-        browse = self.new_window(app, [main, dlg])
-        browse.type(app.out_dir)
-        browse.key("Return")
-        self.gone(app, browse)
+        harness.enter_name(app, self.new_window(app, [main, dlg]), app.out_dir)
         self.fill(dlg, SETTINGS, 33, 65, quality)
         self.fill(dlg, SETTINGS, 179, 65, interval)
 

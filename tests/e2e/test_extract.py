@@ -1,6 +1,9 @@
 """The video stream copy and the audio extraction from the Extraction menu of the real
 program, on a generated movie; the files written are checked with ffprobe and ffmpeg."""
 import os
+import resource
+import signal
+import struct
 import subprocess
 import unittest
 
@@ -38,6 +41,33 @@ def stream_bytes(path):
     return output("ffmpeg", "-v", "error", "-i", path, "-map", "0:a", "-c", "copy", "-f", "data", "-")
 
 
+def not_coded_vop(n):
+    """A P picture header with vop_coded 0 for frame n of a 25 frames a second stream."""
+    bits = "01" + "1" * (n // RATE - (n - 1) // RATE) + "0" + "1" + format(n % RATE, "05b") + "1" + "0" + "0"
+    bits += "1" * (-len(bits) % 8)
+    return b"\0\0\1\xb6" + int(bits, 2).to_bytes(len(bits) // 8, "big")
+
+
+def with_not_coded_frames(path, frames):
+    """Turns the given frames of an ffmpeg-made MPEG-4 AVI into not-coded pictures in place:
+    each chunk shrinks to the picture header, a JUNK chunk fills the rest."""
+    with open(path, "rb") as f:
+        data = bytearray(f.read())
+    movi, idx1 = data.find(b"movi"), data.find(b"idx1")
+    entries = [idx1 + 8 + 16 * i for i in range(struct.unpack_from("<I", data, idx1 + 4)[0] // 16)]
+    video = [e for e in entries if data[e + 2:e + 4] == b"dc"]
+    for n in frames:
+        offset, size = struct.unpack_from("<II", data, video[n] + 8)
+        at, vop = movi + offset, not_coded_vop(n)
+        used = 8 + len(vop) + len(vop) % 2
+        data[at + 4:at + used] = struct.pack("<I", len(vop)) + vop + b"\0" * (len(vop) % 2)
+        data[at + used:at + used + 8] = b"JUNK" + struct.pack("<I", 8 + ((size + 1) & ~1) - used - 8)
+        struct.pack_into("<I", data, video[n] + 12, len(vop))
+    with open(path, "wb") as f:
+        f.write(data)
+    return path
+
+
 class ExtractTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -51,8 +81,8 @@ class ExtractTest(unittest.TestCase):
             "-f", "lavfi", "-i", "testsrc=size=160x120:rate=%d:duration=120" % RATE,
             "-c:v", "mpeg4", "-g", "25", "-bf", "0", "-q:v", "31"])
 
-    def start(self, movie):
-        app = Program(self, args=[movie])
+    def start(self, movie, preexec=None):
+        app = Program(self, args=[movie], preexec=preexec)
         # The outputs go to the program's own output folder.
         with open(os.path.join(app.config_dir, "registry.txt"), "w", encoding="utf-8") as f:
             f.write("[HKEY_CURRENT_USER\\Software\\ZELT\\TALVERN\\DATA]\nhozon=sz:%s\n" % app.out_dir)
@@ -118,6 +148,32 @@ class ExtractTest(unittest.TestCase):
                 with open(self.short, "rb") as f:
                     self.assertTrue(f.read() == movie, "the movie was written over")
 
+    def test_on_a_full_disk_the_copy_goes_and_the_wav_file_keeps_its_whole_samples(self):
+        def small_disk():
+            # Writes past 40 kB fail: less than either output of the short movie.
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (40 << 10, 40 << 10))
+
+        with self.start(self.short, preexec=small_disk) as app:
+            main = app.wait_window("short.avi - TALVERN")
+            main.key(*EXTRACTION, "Return")  # Extract Video-Stream
+            self.choose_copy(app)
+            self.close_box(app, app.wait_window(r"Error No\.\d+", timeout=60))
+            self.assertEqual(os.listdir(app.out_dir), [])
+            main.key(*EXTRACTION, "Down", "Return")  # Extract Audio-Stream
+            self.choose_copy(app)
+            # The box names the file, which holds the audio up to where the disk was full.
+            self.close_box(app, app.wait_window("TALVERN", timeout=60))
+            self.assertEqual(os.listdir(app.out_dir), ["short_audio.wav"])
+        kept = pcm(os.path.join(app.out_dir, "short_audio.wav"))
+        self.assertGreater(len(kept), 0)
+        self.assertEqual(len(kept) % 2, 0)
+        self.assertTrue(kept == pcm(self.short)[:len(kept)], "the WAV file is not the start of the audio")
+
+    def close_box(self, app, box):
+        box.key("Return")
+        poll("the box to close", lambda: box.wid not in {w.wid for w in app.windows()})
+
     def test_pause_holds_and_stop_leaves_a_valid_file(self):
         with self.start(self.long) as app:
             main = app.wait_window("long.avi - TALVERN")
@@ -125,19 +181,41 @@ class ExtractTest(unittest.TestCase):
             main.key(*EXTRACTION, "Return")  # no audio: no question
             poll("the copy to run", lambda: harness.screenshot().getpixel(box) == MAKING)
             main.key("space")
-            poll("the paused state box", lambda: harness.screenshot().getpixel(box) == PAUSED)
+            poll("the paused state box", lambda: harness.screenshot().getpixel(box) == PAUSED, 60)
             copy = os.path.join(app.out_dir, "Copy_long.avi")
             held, size = main.stable_crop(), os.path.getsize(copy)
             # Paused, nothing moves: the strip and the file stay as they are.
             self.assertEqual(harness.differs(main.stable_crop(), held), 0)
             self.assertEqual(os.path.getsize(copy), size)
             main.key("ctrl+s")
-            poll("the stopped state box", lambda: harness.screenshot().getpixel(box) == STOPPED)
+            poll("the stopped state box", lambda: harness.screenshot().getpixel(box) == STOPPED, 60)
             self.wait_file(copy)
             got = packets(copy)
             self.assertGreater(len(got), 0)
             self.assertLess(len(got), RATE * 120)
             self.assertEqual(got, packets(self.long, 0, len(got) - 1))
+
+    def test_not_coded_frames_copy_and_play_to_the_last_frame(self):
+        movie = with_not_coded_frames(harness.make_movie(os.path.join(self.work, "still.avi"), [
+            "-f", "lavfi", "-i", "testsrc=size=160x120:rate=%d:duration=2" % RATE,
+            "-c:v", "mpeg4", "-g", "10", "-bf", "0"]), [23, 24, 25, 37, 49])
+        with self.start(movie) as app:
+            main = app.wait_window("still.avi - TALVERN")
+            main.key(*EXTRACTION, "Return")  # no audio: no question
+            copy = os.path.join(app.out_dir, "Copy_still.avi")
+            self.wait_file(copy)
+            poll("the whole movie", lambda: packets(copy) == packets(movie))
+            main.key("alt+o", "Return")  # AVI output
+            main.key("ctrl+p")
+            codec = app.wait_window("Set AVI Codec")
+            codec.key("Return")
+            box = poll("the box that ends the run",
+                       lambda: next((w for w in app.windows() if w.wid not in (main.wid, codec.wid)), None), 60)
+            self.assertEqual(box.name(), "TALVERN", app.output())  # saved, not an error number
+            box.key("Return")
+        played = output("ffprobe", "-v", "error", "-count_frames", "-show_entries", "stream=nb_read_frames",
+                        "-of", "csv=p=0", os.path.join(app.out_dir, "Enc_still.avi"))
+        self.assertEqual(played.strip(), b"50")
 
     def state_box(self, main):
         """A screen point inside the state box: the highest one of its colour at its left edge."""

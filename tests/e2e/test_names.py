@@ -65,17 +65,7 @@ class NamesTest(unittest.TestCase):
     def type_path(self, app, window, path):
         """Types path into a file dialog and accepts it; a Return the name's completion
         list took is given again."""
-        window.stable_crop()
-        window.key("ctrl+a")
-        window.type(path)
-        window.stable_crop()
-
-        def accepted():
-            if window.wid not in {w.wid for w in app.windows()}:
-                return True
-            window.key("Return")
-            return False
-        poll("the dialog to take the name", accepted, 30, interval=1)
+        harness.enter_name(app, window, path)
 
     def extract_both(self, app, main, title):
         """Extract Video-Stream and Extract Audio-Stream, each copying; returns the files."""

@@ -115,7 +115,10 @@ class PlayerTest(unittest.TestCase):
             f2, t2, d2 = self.shown(player)
             self.assertGreaterEqual(f1, first)
             slack = 3 + (d1 + d2) / 2 * FPS
-            self.assertLessEqual(abs((f2 - f1) - (t2 - t1) * FPS), slack, (f1, t1, d1, f2, t2, d2))
+            if f2 < COUNT - 1:
+                self.assertLessEqual(abs((f2 - f1) - (t2 - t1) * FPS), slack, (f1, t1, d1, f2, t2, d2))
+            else:  # a slow machine's grabs took it to the end: it got there no faster than the rate
+                self.assertLessEqual((f2 - f1) - (t2 - t1) * FPS, slack, (f1, t1, d1, f2, t2, d2))
 
             main.key("F6")  # pause: the picture holds
             held = poll("the picture to hold", lambda: (lambda a, b: a if a == b else None)(
@@ -164,10 +167,7 @@ class PlayerTest(unittest.TestCase):
                 os.link(self.movie, other)
             main.key("ctrl+o")
             dialog = app.wait_window("(?!.*TALVERN$|%s$).+" % re.escape(PLAYER))
-            dialog.stable_crop()
-            dialog.type(other)
-            dialog.stable_crop()
-            dialog.key("Return")
+            harness.enter_name(app, dialog, other)
             app.wait_window(re.escape("other.avi - TALVERN"))
             self.gone(app)
 

@@ -254,10 +254,7 @@ class RunTest(unittest.TestCase):
                 dialog = poll("the save dialog", lambda: self.dialog_of(app, main))
                 harness.keep_screenshot(dialog.stable_crop(), "save-image-%s.png" % tag)
                 still = os.path.join(app.workdir, "still.png")
-                dialog.key("ctrl+a")
-                dialog.type(still)
-                dialog.stable_crop()
-                dialog.key("Return")
+                harness.enter_name(app, dialog, still)
                 saved = poll("the saved image", lambda: readable(still))
                 self.assertEqual(saved.format, "PNG")
                 self.assertTrue(saved.convert("RGB").tobytes() == shown.tobytes(), "the saved image is not the frame")
@@ -275,9 +272,7 @@ class RunTest(unittest.TestCase):
             main, _ = self.open(app)
             main.key("alt+f", *["Down"] * SAVE_IMAGE_ITEM, "Return")
             dialog = poll("the save dialog", lambda: self.dialog_of(app, main))
-            dialog.key("ctrl+a")
-            dialog.type(os.path.join(app.workdir, "still.xyz"))
-            dialog.key("Return")
+            harness.enter_name(app, dialog, os.path.join(app.workdir, "still.xyz"))
             box = app.wait_window("Error No.0502")
             box.key("Return")
             poll("the box to close", lambda: box.wid not in {w.wid for w in app.windows()})
@@ -307,6 +302,50 @@ class RunTest(unittest.TestCase):
                 (w for w in app.windows() if w.wid != main.wid and w.name() != ""), None))
             self.assertNotRegex(after.name(), r"Error No", app.output())
 
+    def test_image_files_the_disk_cannot_take_whole_are_taken_away(self):
+        def small_disk():
+            # Writes past 600 kB fail: a BMP file of a frame (900 kB) does, a JPEG file fits.
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (600 << 10, 600 << 10))
+
+        with self.start(preexec=small_disk) as app:
+            main, _ = self.open(app)
+            main.key("alt+f", *["Down"] * SAVE_IMAGE_ITEM, "Return")
+            dialog = poll("the save dialog", lambda: self.dialog_of(app, main))
+            dialog.key("ctrl+a")
+            dialog.type(os.path.join(app.workdir, "still.bmp"))
+            dialog.key("Return")
+            self.close_box(app, app.wait_window("Error No.0502"))
+            self.switch_on(main, "jpg", "bmp")
+            main.key("ctrl+p")
+            self.close_box(app, app.wait_window("Error No.0502", timeout=60))
+            main.key("alt+f", "x")
+            self.assertEqual(app.wait_exit(), 0, app.output())
+        self.assertEqual([n for n in os.listdir(app.workdir) if n.startswith("still")], [])
+        written = file_names(app.out_dir)
+        self.assertEqual([n for n in written if not n.endswith(".jpg")], [])
+        for name in written:
+            self.assertEqual(read_rgb(os.path.join(app.out_dir, name)).size, (W, H), name)
+
+    def test_a_wmv_file_that_cannot_be_made_is_an_output_error(self):
+        app = self.start()
+        # A folder under the name: no file can be made there, whoever runs the program.
+        os.mkdir(os.path.join(app.out_dir, "Enc_%s.wmv" % TITLE))
+        with app:
+            main, _ = self.open(app)
+            main.key("alt+o", "Down", "Return")  # Output Setting > WMV
+            main.key("ctrl+p")
+            app.wait_window("Set WMV Encode").key("Return")
+            closed = self.close_box(app, app.wait_window(r"Error No\.\d+", timeout=60))
+            self.assertEqual(closed, "Error No.0502")
+
+    def close_box(self, app, box):
+        """Answers a message box and returns its caption once it has closed."""
+        caption = box.name()
+        box.key("Return")
+        poll("the box to close", lambda: box.wid not in {w.wid for w in app.windows()})
+        return caption
+
     def test_a_killed_avi_run_leaves_a_file_read_to_its_last_whole_frame(self):
         app = self.start()
         with app:
@@ -326,6 +365,36 @@ class RunTest(unittest.TestCase):
             for frame in range(1, frames + 1):  # one step more than there are frames
                 main.key("Right")
                 poll("frame %d on screen" % min(frame, frames - 1), lambda: shown() == min(frame, frames - 1))
+
+    def test_a_killed_run_keeps_its_avi_within_a_second_of_its_images(self):
+        # Motion JPEG frames are small: many seconds of them would fit in a write buffer.
+        for images in (10, 90):
+            with self.subTest(images=images):
+                app = self.start()
+                with app:
+                    main, _ = self.open(app)
+                    self.switch_on(main, *EXTENSIONS)
+                    main.key("alt+o", "Return")  # Output Setting > AVI
+                    main.key("ctrl+p")
+                    codec = app.wait_window("Set AVI Codec")
+                    codec.key("Home")
+                    codec.type("Motion")
+                    codec.key("Return")
+                    bmps = lambda: [n for n in os.listdir(app.out_dir) if n.endswith(".bmp")]
+                    poll("%d BMP files" % images, lambda: len(bmps()) >= images, 60)
+                    app.proc.kill()
+                    app.proc.wait(10)
+                written = len(bmps())
+                avi = [os.path.join(app.out_dir, n) for n in os.listdir(app.out_dir) if n.endswith(".avi")][0]
+                probe = subprocess.run(
+                    ["ffprobe", "-v", "error", "-count_packets", "-select_streams", "v:0", "-show_entries",
+                     "stream=codec_name,nb_read_packets", "-of", "csv=p=0", avi],
+                    capture_output=True, text=True, timeout=60)
+                self.assertEqual(probe.returncode, 0, probe.stderr)
+                codec_name, packets = probe.stdout.strip().split(",")
+                self.assertEqual(codec_name, "mjpeg")
+                # One second of this movie is 25 frames.
+                self.assertGreaterEqual(int(packets), max(1, written - 25), "%d images written" % written)
 
     def test_a_killed_wmv_run_leaves_a_file_read_to_its_last_whole_frame(self):
         app = self.start()

@@ -68,8 +68,7 @@ class StartTest(unittest.TestCase):
             main = app.wait_window("TALVERN")
             main.key("ctrl+o")
             dialog = app.wait_window("(?!TALVERN$).+")
-            dialog.type(movie)
-            dialog.key("Return")
+            harness.enter_name(app, dialog, movie)
             app.wait_window("dialog.avi - TALVERN")
 
     def test_fifo_is_refused_without_hanging(self):
@@ -103,6 +102,41 @@ class StartTest(unittest.TestCase):
                 self.assertEqual(app.wait_exit(), 0, app.output())
                 with open(store, "rb") as f:
                     self.assertTrue(f.read() == before, "the store was written over")
+
+    def test_an_output_folder_not_there_is_kept_and_told_once(self):
+        movie = small_movie(os.path.join(self.work, "away.avi"))
+        disk = os.path.join(self.work, "disk")  # a folder on a disk that is not connected
+        settings = (319, 237)  # the settings dialog's template size
+        data = lambda app: harness.profile_section(app.store(), "DATA")
+        for lang, tag in (("C.UTF-8", "en"), ("ja_JP.UTF-8", "ja")):
+            app = self.start(movie, lang=lang)
+            with open(os.path.join(app.config_dir, "registry.txt"), "w", encoding="utf-8") as f:
+                f.write("[HKEY_CURRENT_USER\\Software\\ZELT\\TALVERN\\DATA]\nhozon=sz:%s\n" % disk)
+            with self.subTest(lang=lang), app:
+                main = app.wait_window("away.avi - TALVERN")
+                box = app.wait_window("TALVERN")
+                harness.keep_screenshot(box.stable_crop(), "output-folder-missing-%s.png" % tag)
+                box.key("Return")
+                poll("the box to close", lambda: box.wid not in {w.wid for w in app.windows()})
+                # Another setting saved from the settings dialog leaves the folder stored.
+                main.key("alt+o", "Up", "Return")
+                dialog = poll("the settings dialog", lambda: next(
+                    (w for w in app.windows() if w.wid not in (main.wid, box.wid)), None))
+                dialog.click(*harness.at(dialog, settings, 33, 65))
+                dialog.key("ctrl+a")
+                dialog.type("55")
+                dialog.click(*harness.at(dialog, settings, 225, 221))  # OK
+                poll("the quality to be stored", lambda: data(app).get("quality") == 55)
+                self.assertEqual(data(app).get("hozon"), disk)
+                main.key("alt+f", "x")  # refused while a second box held the program
+                self.assertEqual(app.wait_exit(), 0, app.output())
+                self.assertEqual(data(app).get("hozon"), disk)
+        # With the disk back the stored folder is the output folder again, without a word.
+        os.mkdir(disk)
+        with self.start(movie) as app:
+            app.wait_window("away.avi - TALVERN").key("alt+f", "x")
+            self.assertEqual(app.wait_exit(), 0, app.output())
+            self.assertEqual(data(app).get("hozon"), disk)
 
     def test_visual_style_changes_the_bars_and_survives_a_restart(self):
         def bars(app):

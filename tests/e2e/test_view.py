@@ -160,11 +160,7 @@ class ViewTest(unittest.TestCase):
                 os.link(self.movie, other)
             main.key("ctrl+o")
             dialog = app.wait_window("(?!.*TALVERN$|%s$).+" % VIEWER)
-            # Typed only into a dialog done painting, confirmed once any completion shows.
-            dialog.stable_crop()
-            dialog.type(other)
-            dialog.stable_crop()
-            dialog.key("Return")
+            harness.enter_name(app, dialog, other)
             app.wait_window("other.avi - TALVERN")
             poll("the viewer to close on a new open", viewer_gone)
             # Left open at the end, it goes with the program (a sanitizer build reports leaks here).

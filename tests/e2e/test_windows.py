@@ -70,8 +70,7 @@ class WindowsTest(unittest.TestCase):
     def type_into(self, window, edit, text):
         x, y = at(window, RESIZE, *EDITS[edit])
         window.click(x, y)
-        window.key("ctrl+a")
-        window.type(text)
+        window.enter_text(text)
 
     def test_typed_clip_and_size_decide_the_files_of_a_run(self):
         with self.start() as app:
@@ -153,10 +152,7 @@ class WindowsTest(unittest.TestCase):
             main.key("ctrl+o")
             known = {w.wid for w in (main, info, bmp)}
             chooser = poll("the open dialog", lambda: next((w for w in app.windows() if w.wid not in known), None))
-            chooser.stable_crop()
-            chooser.type(bad)
-            chooser.stable_crop()
-            chooser.key("Return")
+            harness.enter_name(app, chooser, bad)
             self.gone(app, bmp)
             box = poll("the message", lambda: next((w for w in app.windows() if w.name() == "TALVERN" and
                                                      w.wid != main.wid), None))

@@ -73,10 +73,11 @@ public:
     std::vector<std::string> opened;
 
     void RunPowerAction(PowerAction a) override { actions.push_back(a); }
-    void ShellOpen(const std::string& target) override {
+    bool ShellOpen(const std::string& target) override {
         std::lock_guard lock(m);
         opened.push_back(target);
         cv.notify_all();
+        return true;
     }
 };
 

@@ -2,8 +2,11 @@
 // themselves, the chooser's extension rules, refusals, full disks and non-ASCII names,
 // and the loaders on well-formed and malformed files.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <tiffio.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -210,6 +213,49 @@ TEST(ImageFiles, FullDiskAndMissingFolderAreFailures) {
     }
     for (const char* name : {"a.bmp", "a.jpg", "a.tif", "a.png"})
         EXPECT_FALSE(CResImgFile().Save(f.bits.data(), &h, Wide(dir / "missing" / name).c_str(), 80)) << name;
+}
+
+// A file the disk cannot take whole is no file: a new name is left free, and a file that
+// was there keeps its bytes, also for a writer kept from file to file; no temporary stays.
+TEST(ImageFiles, AFileCutShortByAFullDiskIsTakenAwayAndAnEarlierOneKept) {
+    TempDir dir;
+    const Frame big(64, 48, Coded), small(4, 4, Blocks);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    rlimit limit = before;
+    limit.rlim_cur = 256;  // less than any picture of the big frame
+    CResImgFile kept;
+    for (const char* ext : {".bmp", ".jpg", ".tif", ".png"}) {
+        const fs::path fresh = dir / (std::string("new") + ext),
+                       earlier = dir / (std::string("old") + ext);
+        WriteFileBytes(earlier, "the earlier picture");
+        fs::permissions(earlier,
+                        fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+        setrlimit(RLIMIT_FSIZE, &limit);
+        for (const fs::path& p : {fresh, earlier}) {
+            BITMAPINFOHEADER h = big.Header();
+            EXPECT_FALSE(kept.Save(big.bits.data(), &h, Wide(p).c_str(), 90)) << p;
+        }
+        setrlimit(RLIMIT_FSIZE, &before);
+        EXPECT_FALSE(fs::exists(fresh)) << ext;
+        EXPECT_EQ(ReadFileBytes(earlier), "the earlier picture") << ext;
+        // A whole file replaces the earlier one and takes its permissions.
+        BITMAPINFOHEADER h = small.Header();
+        ASSERT_TRUE(kept.Save(small.bits.data(), &h, Wide(earlier).c_str(), 90)) << ext;
+        PackedDib* dib = CResImgFile().Load(Wide(earlier).c_str(), nullptr);
+        ExpectSamePixels(dib, small, std::string(ext) == ".jpg" ? 40 : 0);
+        std::free(dib);
+        EXPECT_EQ(fs::status(earlier).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read)
+            << ext;
+    }
+    std::signal(SIGXFSZ, previous);
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir.path()))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"old.bmp", "old.jpg", "old.png", "old.tif"}));
 }
 
 TEST(ImageFiles, NonAsciiNamesRoundTrip) {

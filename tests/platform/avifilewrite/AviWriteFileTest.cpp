@@ -173,6 +173,42 @@ TEST(AviWriteFile, CompressedStreamTakesTheCompressorsFormatAndKeyFlags) {
     EXPECT_EQ(AVIMakeCompressedStream(&none, plain, &opts, nullptr), AVIERR_NOCOMPRESSOR);
 }
 
+// What a killed run leaves is the file as it is on disk before the finish: every frame
+// up to its last whole second, under a header that counts them.
+TEST(AviWriteFile, BeforeTheFinishTheFileOnDiskHoldsEverySecondWritten) {
+    TempDir dir;
+    const auto path = dir / "growing.avi";
+    AVIFileInit();
+    PAVIFILE file = nullptr;
+    ASSERT_EQ(AVIFileOpenW(&file, Wide(path).c_str(), OF_CREATE | OF_WRITE, nullptr), AVIERR_OK);
+    const BITMAPINFOHEADER bi = Rgb24(33, 24);
+    AVISTREAMINFOW vinfo = VideoInfo(33, 24, 10, 1);
+    PAVISTREAM video = nullptr;
+    ASSERT_EQ(AVIFileCreateStreamW(file, &video, &vinfo), AVIERR_OK);
+    ASSERT_EQ(AVIStreamSetFormat(video, 0, &bi, sizeof bi), AVIERR_OK);
+    const auto snapshot = dir / "killed.avi";
+    for (int i = 0; i < 36; ++i) {
+        const auto bits = Frame(i, bi);
+        LONG s = 0, b = 0;
+        ASSERT_EQ(AVIStreamWrite(video, i, 1, bits.data(), bi.biSizeImage, AVIIF_KEYFRAME, &s, &b), AVIERR_OK);
+        if (i != 0 && i != 34) continue;
+        std::filesystem::copy_file(path, snapshot, std::filesystem::copy_options::overwrite_existing);
+        // The first frame goes out at once, then each whole second: 3.5 s hold 3.
+        const std::string count = i == 0 ? "1" : "30";
+        EXPECT_EQ(Probe(snapshot, "stream=nb_frames"), "nb_frames=" + count + "\n") << i;
+        std::string read;
+        RunCommand("ffprobe -v error -count_packets -show_entries stream=nb_read_packets -of csv=p=0 " +
+                       ShellQuote(snapshot.string()),
+                   &read);
+        EXPECT_EQ(read, count + "\n") << i;
+    }
+    AVIStreamRelease(video);
+    EXPECT_EQ(AviFileFinishWriting(file), AVIERR_OK);
+    AVIFileRelease(file);
+    AVIFileExit();
+    EXPECT_EQ(Probe(path, "stream=nb_frames"), "nb_frames=36\n");
+}
+
 TEST(AviWriteFile, AFullDiskIsReportedWhenTheFileIsFinished) {
     AVIFileInit();
     PAVIFILE file = nullptr;

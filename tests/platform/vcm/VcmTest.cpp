@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <cstring>
 #include <set>
@@ -86,6 +87,37 @@ LONG FirstFrameBytes(HIC hic, LONG q) {
     return size;
 }
 
+// Every packet of a short sequence, end to end, compressed on the first `cores` cores
+// allowed to this thread (the encoders' threads inherit the limit).
+std::vector<uint8_t> SequenceOnCores(FOURCC handler, const cpu_set_t& allowed, int cores) {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    for (int cpu = 0, taken = 0; cpu < CPU_SETSIZE && taken < cores; ++cpu) {
+        if (CPU_ISSET(cpu, &allowed)) CPU_SET(cpu, &set), ++taken;
+    }
+    EXPECT_EQ(sched_setaffinity(0, sizeof set, &set), 0);
+    constexpr int w = 320, h = 240;
+    COMPVARS cv{};
+    cv.cbSize = sizeof cv;
+    cv.hic = ICOpen(ICTYPE_VIDEO, handler, ICMODE_COMPRESS);
+    cv.lKey = 4;
+    cv.lQ = 7500;
+    const BITMAPINFO in = Input24(w, h);
+    std::vector<uint8_t> stream;
+    EXPECT_TRUE(ICSeqCompressFrameStart(&cv, &in));
+    for (int i = 0; i < 6; ++i) {
+        BOOL key = FALSE;
+        LONG size = 0;
+        const auto bits = Frame(i, w, h);
+        const auto* data = static_cast<const uint8_t*>(ICSeqCompressFrame(&cv, 0, bits.data(), &key, &size));
+        if (data) stream.insert(stream.end(), data, data + size);
+    }
+    ICSeqCompressFrameEnd(&cv);
+    ICCompressorFree(&cv);
+    sched_setaffinity(0, sizeof allowed, &allowed);
+    return stream;
+}
+
 class ScriptedDialogs : public IVcmDialogs {
 public:
     bool accept = true;
@@ -135,6 +167,18 @@ TEST(VcmSequential, EveryCompressorGivesOnePacketPerFrameAndHonoursTheKeyInterva
             EXPECT_EQ(first[i], temporal ? i == 0 : true) << "interval 0, frame " << i;
         }
         for (bool k : all) EXPECT_TRUE(k);
+    }
+}
+
+TEST(VcmSequential, EveryCompressorGivesTheSameBytesOnOneCoreAsOnFour) {
+    cpu_set_t allowed;
+    ASSERT_EQ(sched_getaffinity(0, sizeof allowed, &allowed), 0);
+    if (CPU_COUNT(&allowed) < 2) GTEST_SKIP() << "one core only";
+    for (FOURCC h : Installed()) {
+        SCOPED_TRACE(std::string(reinterpret_cast<const char*>(&h), 4));
+        const auto one = SequenceOnCores(h, allowed, 1);
+        EXPECT_FALSE(one.empty());
+        EXPECT_TRUE(one == SequenceOnCores(h, allowed, 4));
     }
 }
 

@@ -436,6 +436,12 @@ TEST_F(EncWMVTest, FailuresGiveTheirCodes) {
     ASSERT_EQ(0, m_w.LoadSystemProfile(2, 0, 0, 9));
     EXPECT_EQ(ResultCode::kWmvHeader, m_w.Open(Wide(Out("c.wmv")).c_str(), &palette, 150000, kRate, kChannels, kBits));
     (void)m_w.Close();
+
+    // A file that cannot be made is an output failure like any other output's.
+    ASSERT_EQ(0, m_w.LoadSystemProfile(2, 0, 0, 9));
+    EXPECT_EQ(ResultCode::kOutput, m_w.Open(Wide(Out("missing/d.wmv")).c_str(), f.Header(), 150000,
+                                            kRate, kChannels, kBits));
+    (void)m_w.Close();
 }
 
 TEST_F(EncWMVTest, SecondOpenWithoutCloseChangesNothing) {
