@@ -196,6 +196,21 @@ bool Cut(const Path& out) {
     return WriteFileBytes(out, b);
 }
 
+// An OpenDML recording cut off in its last RIFF part, whose index (written after the
+// part's data) is then missing in whole or in part: half way through that part's last
+// frame, or through the first of its index chunks.
+bool OpenDmlCut(bool inFrame, const Path& out) {
+    if (!OpenDmlParts(out)) return false;
+    std::string b = ReadFileBytes(out);
+    std::string frame = "00dc";
+    const uint32_t bytes = uint32_t(DibRowBytes(kWidth, 24) * kHeight);
+    frame.append(reinterpret_cast<const char*>(&bytes), 4);
+    const size_t at = inFrame ? b.rfind(frame) : b.rfind("ix00");
+    if (at == std::string::npos) return false;
+    b.resize(at + 8 + 100);
+    return WriteFileBytes(out, b);
+}
+
 bool Mp4(const Path& out) {
     return RunCommand("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=64x48:rate=25:duration=1 "
                       "-c:v mpeg4 -f mp4 " + ShellQuote(out.string())) == 0;
@@ -224,6 +239,8 @@ const std::vector<AviShape>& AviShapes() {
         {"pcm24", WithAudio(AudioCodec::Pcm24, 2), true, 0, ShapeAudio::Pcm},
         {"pcm32", WithAudio(AudioCodec::Pcm32), true, 0, ShapeAudio::Pcm},
         {"opendml_parts", OpenDmlParts, true, 0, ShapeAudio::Pcm},
+        {"opendml_cut_frame", [](const Path& p) { return OpenDmlCut(true, p); }, true, 0, ShapeAudio::Pcm},
+        {"opendml_cut_index", [](const Path& p) { return OpenDmlCut(false, p); }, true, 0, ShapeAudio::Pcm},
         {"unfinished", Unfinished, true, 0, ShapeAudio::Pcm},
         {"cut", Cut, true, 0, ShapeAudio::Pcm},
         {"mp4_named_avi", Mp4, false},
