@@ -80,7 +80,9 @@ std::string RleFrame(const std::vector<uint8_t>& px, const std::vector<uint8_t>*
     return s;
 }
 
-bool Rle(int bits, const Path& out) {
+// Some writers flag every frame as a key frame, those that keep rows of the previous
+// frame as well.
+bool Rle(int bits, bool everyFrameKey, const Path& out) {
     SynthAvi avi;
     SynthStream v;
     v.format = BitmapFormat(kWidth, kHeight, bits, bits == 4 ? BI_RLE4 : BI_RLE8, Palette(1 << bits));
@@ -88,8 +90,8 @@ bool Rle(int bits, const Path& out) {
     std::vector<uint8_t> prev;
     for (int i = 0; i < kFrames; ++i) {
         const std::vector<uint8_t> px = IndexPixels(i);
-        const bool key = i % kKeyEvery == 0;
-        avi.chunks.push_back({0, RleFrame(px, key ? nullptr : &prev, bits), key});
+        const bool whole = i % kKeyEvery == 0;
+        avi.chunks.push_back({0, RleFrame(px, whole ? nullptr : &prev, bits), whole || everyFrameKey});
         prev = px;
     }
     return Write(out, avi);
@@ -223,8 +225,9 @@ bool NoFrames(const Path& out) { return Write(out, SimpleVideo(0, kWidth, kHeigh
 const std::vector<AviShape>& AviShapes() {
     using V = VideoCodec;
     static const std::vector<AviShape> shapes = {
-        {"rle8", [](const Path& p) { return Rle(8, p); }},
-        {"rle4", [](const Path& p) { return Rle(4, p); }},
+        {"rle8", [](const Path& p) { return Rle(8, false, p); }},
+        {"rle4", [](const Path& p) { return Rle(4, false, p); }},
+        {"rle4_every_frame_key", [](const Path& p) { return Rle(4, true, p); }},
         {"pal8", [](const Path& p) { return Ffmpeg(V::Pal8, AudioCodec::None, 1, p); }},
         {"pal8_bottom_up", Pal8BottomUp},
         {"rgb555", [](const Path& p) { return Ffmpeg(V::Rgb555, AudioCodec::None, 1, p); }},
