@@ -58,7 +58,7 @@ class ShapesTest(unittest.TestCase):
     def open(self, app, path):
         app.wait_window(".*TALVERN").key("ctrl+o")
         dialog = app.wait_window("(?!.*TALVERN$).+")
-        dialog.stable_crop()
+        dialog.stable_crop(timeout=60)  # a loaded machine may take long between two shots
         dialog.type(path)
         dialog.key("Return")
         self.gone(app, dialog)
