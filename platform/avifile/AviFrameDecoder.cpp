@@ -75,6 +75,33 @@ AVCodecID CodecForTag(uint32_t tag) {
     return id;
 }
 
+// Whether an RLE frame paints every pixel. A frame that jumps over pixels (a delta
+// escape, or an end of line or of picture early) keeps the previous picture's there,
+// so decoding cannot start from it, whatever the index says.
+bool RleFrameIsWhole(const uint8_t* p, int size, int width, int height, int bits) {
+    int64_t x = 0, y = 0;
+    for (int i = 0; i + 1 < size;) {
+        const int count = p[i], code = p[i + 1];
+        i += 2;
+        if (count > 0) {
+            x += count;  // a run of one value
+        } else if (code == 0) {
+            if (x < width) return false;
+            x = 0;
+            ++y;
+        } else if (code == 1) {
+            return y >= height || (y == height - 1 && x >= width);
+        } else if (code == 2) {
+            return false;
+        } else {
+            const int bytes = bits == 4 ? (code + 1) / 2 : code;  // literal pixels, padded to 16 bits
+            i += bytes + (bytes & 1);
+            x += code;
+        }
+    }
+    return y >= height;
+}
+
 class FrameDecoder : public AviGetFrame {
 public:
     explicit FrameDecoder(PAVISTREAM stream) : m_stream(stream) { m_stream->AddRef(); }
@@ -88,6 +115,7 @@ private:
     bool BuildSampleMap();
     bool OpenCodec();
     bool SetSetupData(AVCodecID id);
+    void DropPartialRleKeys();
     bool SizeOutput(int width, int height);
     bool ReadSample(LONG sample, uint8_t** data, int* size);
     bool ReadUnit(int at, uint8_t** data, int* size);
@@ -260,6 +288,7 @@ bool FrameDecoder::OpenCodec() {
     m_canSkipNonRef = id == AV_CODEC_ID_MPEG4 || id == AV_CODEC_ID_MPEG1VIDEO || id == AV_CODEC_ID_MPEG2VIDEO;
     m_vopTypes = id == AV_CODEC_ID_MPEG4;
     if (id == AV_CODEC_ID_MJPEG) m_jpeg = std::make_unique<JpegFrameDecoder>();
+    if (id == AV_CODEC_ID_MSRLE) DropPartialRleKeys();
     if (m_vopTypes) {
         m_leading.assign(m_samples.size(), -2);
         m_units = std::make_unique<Mpeg4Units>(
@@ -297,6 +326,17 @@ bool FrameDecoder::Open() {
         return true;  // the output is sized by the first frame that proves its size
     }
     return OpenCodec();
+}
+
+// Some writers flag every RLE frame as a key frame, the ones that only paint what
+// changed as well.
+void FrameDecoder::DropPartialRleKeys() {
+    const int height = m_bih.biHeight < 0 ? -m_bih.biHeight : m_bih.biHeight;
+    std::erase_if(m_keys, [&](int key) {
+        int size = 0;
+        const uint8_t* data = key > 0 ? ReadWhole(m_samples[size_t(key)], &size) : nullptr;
+        return data && !RleFrameIsWhole(data, size, m_bih.biWidth, height, m_bih.biBitCount);
+    });
 }
 
 // The sample's bytes in m_read, kept for the next read.

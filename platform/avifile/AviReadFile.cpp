@@ -344,6 +344,37 @@ void ScanMovi(const AviFileSource& src, uint64_t at, uint64_t end, int depth, co
     }
 }
 
+// An OpenDML recording cut short loses the index of its last part, whole or in
+// part: each part's ix## chunks follow its data. A stream its super index covers
+// takes the chunks of each part where it has no entry from a walk of that part.
+void ScanPartsWithoutIndex(const AviFileSource& src, const ParsedFile& f,
+                           std::vector<std::vector<AviIndexEntry>>& indexes, const std::vector<bool>& odml) {
+    const size_t parts = f.movi.size();
+    std::vector<std::vector<bool>> covered(indexes.size(), std::vector<bool>(parts, false));
+    for (size_t i = 0; i < indexes.size(); ++i)
+        for (const AviIndexEntry& e : indexes[i]) {
+            const auto m = std::upper_bound(f.movi.begin(), f.movi.end(), e.offset,
+                                            [](uint64_t at, const MoviRange& r) { return at < r.listData; });
+            if (m != f.movi.begin()) covered[i][size_t(m - f.movi.begin()) - 1] = true;
+        }
+    for (size_t p = 0; p < parts; ++p) {
+        std::vector<bool> wanted(indexes.size(), false);
+        for (size_t i = 0; i < indexes.size(); ++i) wanted[i] = odml[i] && !covered[i][p];
+        if (std::find(wanted.begin(), wanted.end(), true) == wanted.end()) continue;
+        std::vector<std::vector<AviIndexEntry>> found(indexes.size());
+        ScanMovi(src, f.movi[p].listData + 4, f.movi[p].end, 0, f, found, wanted);
+        for (size_t i = 0; i < indexes.size(); ++i) {
+            if (found[i].empty()) continue;
+            auto& index = indexes[i];
+            const auto at = std::upper_bound(index.begin(), index.end(), found[i].front().offset,
+                                             [](uint64_t o, const AviIndexEntry& e) { return o < e.offset; });
+            // Only the stream's first chunk is known to be a key frame without an index.
+            if (at != index.begin()) found[i].front().key = found[i].front().key && f.streams[i].info.fccType != streamtypeVIDEO;
+            index.insert(at, found[i].begin(), found[i].end());
+        }
+    }
+}
+
 void BuildIndexes(const AviFileSource& src, ParsedFile& f) {
     const size_t n = f.streams.size();
     std::vector<std::vector<AviIndexEntry>> indexes(n);
@@ -353,6 +384,8 @@ void BuildIndexes(const AviFileSource& src, ParsedFile& f) {
         ParseSuperIndex(src, f.superIndex[i], indexes[i], budget);
         wanted[i] = indexes[i].empty();
     }
+    std::vector<bool> odml(wanted.size());
+    std::transform(wanted.begin(), wanted.end(), odml.begin(), [](bool w) { return !w; });
     if (std::find(wanted.begin(), wanted.end(), true) != wanted.end() && f.idx1At != 0)
         ParseIdx1(src, f, indexes, wanted);
     bool anyFound = false;
@@ -361,6 +394,8 @@ void BuildIndexes(const AviFileSource& src, ParsedFile& f) {
     // well-indexed file stays empty.
     if (!anyFound)
         for (const MoviRange& m : f.movi) ScanMovi(src, m.listData + 4, m.end, 0, f, indexes, wanted);
+    else
+        ScanPartsWithoutIndex(src, f, indexes, odml);
     for (size_t i = 0; i < n; ++i) f.streams[i].index = std::move(indexes[i]);
 }
 
