@@ -115,6 +115,7 @@ void CDecAVI::ReadStreamInfo() {
     m_videoStreamInfo.fccType = NamedCode(m_videoStreamInfo.fccType);
     m_typeText = CodeText(m_videoStreamInfo.fccType);
     m_handlerText = CodeText(m_videoStreamInfo.fccHandler);
+    m_sizeLearned = false;
     void* format = nullptr;
     int size = 0;
     if (ReadFormat(&format, &size) == 0 && size >= int(sizeof(BITMAPINFOHEADER))) {
@@ -126,6 +127,26 @@ void CDecAVI::ReadStreamInfo() {
         m_codecText = CodeText(NamedCode(bih.biCompression));
     }
     std::free(format);
+}
+
+int CDecAVI::GetWidth() {
+    LearnFrameSize();
+    return m_width;
+}
+
+int CDecAVI::GetHeight() {
+    LearnFrameSize();
+    return m_height;
+}
+
+// The header's size stands when the first frame does not decode.
+void CDecAVI::LearnFrameSize() {
+    if (m_sizeLearned || !m_videoStream) return;
+    m_sizeLearned = true;
+    void* bits = nullptr;
+    if (GetFrame(0, &bits) < 0 || m_frameHeader.biWidth <= 0 || m_frameHeader.biHeight == 0) return;
+    m_width = m_frameHeader.biWidth;
+    m_height = m_frameHeader.biHeight == INT32_MIN ? INT32_MAX : std::abs(m_frameHeader.biHeight);
 }
 
 int CDecAVI::GetFrame(int n, void** bits) {

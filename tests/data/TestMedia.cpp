@@ -59,6 +59,7 @@ std::string AudioArgs(AudioCodec a) {
     case AudioCodec::Alaw: return "-c:a pcm_alaw";
     case AudioCodec::Mulaw: return "-c:a pcm_mulaw";
     case AudioCodec::Ac3: return "-c:a ac3 -b:a 96k";
+    case AudioCodec::Aac: return "-c:a aac -b:a 96k";
     }
     return {};
 }

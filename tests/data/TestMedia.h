@@ -23,7 +23,7 @@ enum class VideoCodec {
     Yuy2,          // packed 4:2:2 under its FOURCC
 };
 
-enum class AudioCodec { None, Pcm16, Pcm8, MsAdpcm, ImaAdpcm, Mp3, Mp2, Alaw, Mulaw, Ac3 };
+enum class AudioCodec { None, Pcm16, Pcm8, MsAdpcm, ImaAdpcm, Mp3, Mp2, Alaw, Mulaw, Ac3, Aac };
 
 struct MovieDesc {
     VideoCodec video = VideoCodec::RawBgr24;
