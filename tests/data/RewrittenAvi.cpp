@@ -122,7 +122,7 @@ bool MakeAbbreviatedMjpeg(const std::filesystem::path& out, std::string* log) {
     const std::string d = ShellQuote(dir.string());
     const std::string src = "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=320x240:rate=25 ";
     bool ok = Run(src + "-frames:v 60 -c:v mjpeg -q:v 25 -pix_fmt yuvj420p " + d + "/a%03d.jpg", log) &&
-              Run(src + "-vf select=eq(n\\,29) -frames:v 1 -c:v mjpeg -q:v 2 -pix_fmt yuvj420p " + d +
+              Run(src + "-vf 'select=eq(n\\,29)' -frames:v 1 -c:v mjpeg -q:v 2 -pix_fmt yuvj420p " + d +
                       "/a030.jpg",
                   log);
     if (ok) {
