@@ -139,14 +139,13 @@ int CDecAVI::GetHeight() {
     return m_height;
 }
 
-// The header's size stands when the first frame does not decode.
+// The header's size stands until a frame decodes. Asked before any frame, the first one
+// is decoded to learn it; once a frame is out, its bits stay valid (no frame is decoded here).
 void CDecAVI::LearnFrameSize() {
     if (m_sizeLearned || !m_videoStream) return;
-    m_sizeLearned = true;
     void* bits = nullptr;
-    if (GetFrame(0, &bits) < 0 || m_frameHeader.biWidth <= 0 || m_frameHeader.biHeight == 0) return;
-    m_width = m_frameHeader.biWidth;
-    m_height = m_frameHeader.biHeight == INT32_MIN ? INT32_MAX : std::abs(m_frameHeader.biHeight);
+    GetFrame(0, &bits);
+    m_sizeLearned = true;
 }
 
 int CDecAVI::GetFrame(int n, void** bits) {
@@ -157,6 +156,11 @@ int CDecAVI::GetFrame(int n, void** bits) {
     auto* dib = static_cast<unsigned char*>(AVIStreamGetFrame(m_getFrame, n));
     if (!dib) return -1;
     std::memcpy(&m_frameHeader, dib, sizeof(m_frameHeader));
+    if (!m_sizeLearned && m_frameHeader.biWidth > 0 && m_frameHeader.biHeight != 0) {
+        m_width = m_frameHeader.biWidth;
+        m_height = m_frameHeader.biHeight == INT32_MIN ? INT32_MAX : std::abs(m_frameHeader.biHeight);
+        m_sizeLearned = true;
+    }
     *bits = dib + sizeof(BITMAPINFOHEADER);
     return n;
 }

@@ -200,8 +200,10 @@ void WalkRiff(const AviFileSource& src, uint64_t at, uint64_t end, bool first, P
     uint32_t fcc = 0;
     uint64_t size = 0;
     uint64_t floor = at;
+    int resyncs = 0;
     while (ReadChunkHeader(src, at, end, fcc, size)) {
         if (!LooksLikeChunkId(fcc)) {
+            if (++resyncs > RiffCursor::kMaxResyncs) return;
             at = ResyncFileChunk(src, at, floor, end);
             if (!ReadChunkHeader(src, at, end, fcc, size)) return;
         }

@@ -87,37 +87,65 @@ bool JpegTables::Parse(const uint8_t* data, size_t size, Frame& frame, State* fo
     return false;
 }
 
-// The tables in force before frame `index`: kept from the frame before when that was the
-// last one prepared (or one of the few before it), else gathered from up to kMaxLookBack
-// frames before it.
-const JpegTables::State& JpegTables::StateBefore(int index, const Reader& read) {
+bool JpegTables::Holds(const State& s, unsigned q, unsigned h) {
+    for (size_t n = 0; n < 4; ++n)
+        if ((q >> n & 1) && !s.dqtBytes[n]) return false;
+    for (size_t n = 0; n < 8; ++n)
+        if ((h >> n & 1) && !s.dhtBytes[n]) return false;
+    return true;
+}
+
+const JpegTables::State* JpegTables::Recent(int after) const {
+    if (after < 0) return nullptr;
     for (const State& s : m_recent)
-        if (s.after == index - 1 && index > 0) return s;
+        if (s.after == after) return &s;
+    return nullptr;
+}
+
+// The tables in force before frame `index` as far as a jump can tell: those of the first
+// frame, then of up to kMaxLookBack frames before `index`, in file order.
+void JpegTables::LookBack(int index, const Reader& read) {
     m_walk = State{};
     m_walk.after = index - 1;
-    for (int i = std::max(0, index - kMaxLookBack); i < index; ++i) {
+    m_walk.whole = true;
+    const int from = std::max(1, index - kMaxLookBack);
+    for (int i = 0; i < index; i = i == 0 ? from : i + 1) {
         Frame ignored;
         if (read(i, m_read)) Parse(m_read.data(), m_read.size(), ignored, &m_walk);
     }
-    return m_walk;
 }
 
+// The frame as it decodes alone. The tables kept after it serve the frame after it; a
+// frame that has all it uses needs nothing from before and costs no reading.
 const uint8_t* JpegTables::Prepare(int index, const uint8_t* data, size_t size, const Reader& read,
                                    size_t* outSize) {
     *outSize = size;
     Frame own;
-    State& after = m_recent[m_next];
-    const State before = StateBefore(index, read);  // a copy: `after` may be where it is kept
-    after = before;
-    after.after = index;
-    m_next = (m_next + 1) % m_recent.size();
-    if (!Parse(data, size, own, &after)) return data;
+    const bool parsed = Parse(data, size, own, nullptr);
     const unsigned missingQ = own.usedQ & ~own.definedQ, missingH = own.usedH & ~own.definedH;
+    const State* prev = Recent(index - 1);
+    if (index == 0) {
+        m_before = State{};
+        m_before.whole = true;
+    } else if (prev && (prev->whole || Holds(*prev, missingQ, missingH))) {
+        m_before = *prev;
+    } else if (parsed && (missingQ | missingH)) {
+        LookBack(index, read);
+        m_before = m_walk;
+    } else {
+        m_before = State{};  // only this frame's own tables are known
+    }
+    State& after = m_recent[m_next];
+    m_next = (m_next + 1) % m_recent.size();
+    after = m_before;
+    after.after = index;
+    if (!parsed) return data;
+    Parse(data, size, own, &after);
     bool inherited = false;
-    for (int s = 0; s < 4; ++s) inherited = inherited || ((missingQ >> s & 1) && before.dqtBytes[size_t(s)]);
-    for (int s = 0; s < 8; ++s) inherited = inherited || ((missingH >> s & 1) && before.dhtBytes[size_t(s)]);
+    for (size_t n = 0; n < 4; ++n) inherited = inherited || ((missingQ >> n & 1) && m_before.dqtBytes[n]);
+    for (size_t n = 0; n < 8; ++n) inherited = inherited || ((missingH >> n & 1) && m_before.dhtBytes[n]);
     if (!inherited) return data;
-    Complete(before, own, data, size);
+    Complete(m_before, own, data, size);
     *outSize = m_whole.size();
     return m_whole.data();
 }

@@ -16,8 +16,9 @@ public:
     // Fills bytes with frame `index`'s compressed bytes; false when it cannot be read.
     using Reader = std::function<bool(int index, std::vector<uint8_t>& bytes)>;
 
-    // How far back a jump looks for the tables a frame lacks.
-    static constexpr int kMaxLookBack = 64;
+    // After a jump, the tables a frame lacks are looked for in the first frame (writers
+    // that store tables once put them there) and in this many frames before it.
+    static constexpr int kMaxLookBack = 32;
 
     JpegTables();
 
@@ -30,7 +31,8 @@ private:
     // The tables in force after a frame: quantisation tables 0-3 (precision byte, then 64
     // or 128 values) and Huffman tables DC 0-3, AC 0-3 (class byte, 16 counts, values).
     struct State {
-        int after = -1;  // the frame they were in force after; -1 for none
+        int after = -1;      // the frame they were in force after; -1 for none
+        bool whole = false;  // every table of every frame before counted, not only the last's
         std::array<std::array<uint8_t, 129>, 4> dqt{};
         std::array<uint8_t, 4> dqtBytes{};
         std::array<std::array<uint8_t, 273>, 8> dht{};
@@ -43,11 +45,14 @@ private:
     };
 
     static bool Parse(const uint8_t* data, size_t size, Frame& frame, State* fold);
-    const State& StateBefore(int index, const Reader& read);
+    static bool Holds(const State& s, unsigned q, unsigned h);
+    const State* Recent(int after) const;
+    void LookBack(int index, const Reader& read);
     void Complete(const State& before, const Frame& frame, const uint8_t* data, size_t size);
 
     std::array<State, 8> m_recent;  // the last states made, by `after`
     size_t m_next = 0;              // the slot the next state goes to
+    State m_before;
     State m_walk;
     std::vector<uint8_t> m_read;    // frames read while looking back
     std::vector<uint8_t> m_whole;   // the frame made whole

@@ -100,6 +100,10 @@ public:
         return true;
     }
 
+    // How many times one walk finds its way again: a file needs a few, hostile bytes
+    // must not make every step a search.
+    static constexpr int kMaxResyncs = 64;
+
     // As Chunk; where the bytes read are no chunk id at all, the walk goes on at the
     // nearest header with a known id after the start of the chunk before, if any.
     bool KnownChunk(uint32_t& fcc, RiffCursor& body, std::span<const uint32_t> ids,
@@ -107,6 +111,7 @@ public:
         const size_t floor = m_pos == 0 ? 0 : m_chunkAt + 1;
         const size_t at = m_pos;
         if (Remaining() >= 4 && !LooksLikeChunkId(LoadLe32(Here()))) {
+            if (++m_resyncs > kMaxResyncs) return false;
             const size_t found = NearestKnownChunk(m_data, m_size, floor, at, ids, lists);
             if (found == SIZE_MAX) return false;
             m_pos = found;
@@ -128,4 +133,5 @@ private:
     size_t m_size = 0;
     size_t m_pos = 0;
     size_t m_chunkAt = 0;  // where the last chunk header began
+    int m_resyncs = 0;
 };
