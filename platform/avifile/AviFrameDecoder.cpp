@@ -27,6 +27,7 @@ extern "C" {
 #include "platform/avifile/DibConvert.h"
 #include "platform/avifile/JpegFrameDecoder.h"
 #include "platform/avifile/JpegReadAhead.h"
+#include "platform/avifile/JpegTables.h"
 #include "platform/avifile/Mpeg4Units.h"
 #include "platform/avifile/RiffCursor.h"
 
@@ -167,6 +168,8 @@ private:
     BgrConverter m_bgr;
     // Every Motion JPEG frame stands alone: libjpeg decodes it straight into rows.
     std::unique_ptr<JpegFrameDecoder> m_jpeg;
+    std::unique_ptr<JpegTables> m_jpegTables;
+    const uint8_t* WholeJpeg(int compact, const uint8_t* data, int* size);
     // Made once frames are asked for in order: the next ones are decoded meanwhile.
     std::unique_ptr<JpegReadAhead> m_ahead;
     int m_lastAsked = -1;  // reading from the first frame on is reading forward
@@ -287,7 +290,10 @@ bool FrameDecoder::OpenCodec() {
     // other picture.
     m_canSkipNonRef = id == AV_CODEC_ID_MPEG4 || id == AV_CODEC_ID_MPEG1VIDEO || id == AV_CODEC_ID_MPEG2VIDEO;
     m_vopTypes = id == AV_CODEC_ID_MPEG4;
-    if (id == AV_CODEC_ID_MJPEG) m_jpeg = std::make_unique<JpegFrameDecoder>();
+    if (id == AV_CODEC_ID_MJPEG) {
+        m_jpeg = std::make_unique<JpegFrameDecoder>();
+        m_jpegTables = std::make_unique<JpegTables>();
+    }
     if (id == AV_CODEC_ID_MSRLE) DropPartialRleKeys();
     if (m_vopTypes) {
         m_leading.assign(m_samples.size(), -2);
@@ -423,7 +429,7 @@ void* FrameDecoder::JpegFrame(int compact) {
     const int width = m_ctx->width, height = m_ctx->height;
     if (TakeReadAhead(compact)) return m_out.data();
     int size = 0;
-    const uint8_t* data = ReadWhole(m_samples[size_t(compact)], &size);
+    const uint8_t* data = WholeJpeg(compact, ReadWhole(m_samples[size_t(compact)], &size), &size);
     if (data && SizeOutput(width, height) &&
         m_jpeg->Decode(data, size_t(size), width, height, m_out.data() + 40, DibRowBytes(width, 24))) {
         m_shown = compact;
@@ -432,6 +438,25 @@ void* FrameDecoder::JpegFrame(int compact) {
     }
     m_shown = -1;  // the rows may be half written
     return DecodedFrame(compact);
+}
+
+// The frame's bytes with the tables it takes from the frames before it, so that every
+// decoder, on any thread and after any jump, gives it the same picture.
+const uint8_t* FrameDecoder::WholeJpeg(int compact, const uint8_t* data, int* size) {
+    if (!data) return nullptr;
+    const auto read = [this](int index, std::vector<uint8_t>& bytes) {
+        LONG n = 0, samples = 0, got = 0;
+        const LONG sample = m_samples[size_t(index)];
+        if (m_stream->Read(sample, 1, nullptr, 0, &n, &samples) != AVIERR_OK || n <= 0 || n > kMaxSampleBytes)
+            return false;
+        bytes.resize(size_t(n));
+        return m_stream->Read(sample, 1, bytes.data(), n, &got, &samples) == AVIERR_OK && got == n;
+    };
+    size_t whole = 0;
+    const uint8_t* out = m_jpegTables->Prepare(compact, data, size_t(*size), read, &whole);
+    if (whole > size_t(INT_MAX)) return nullptr;
+    *size = int(whole);
+    return out;
 }
 
 bool FrameDecoder::TakeReadAhead(int compact) {
@@ -461,7 +486,7 @@ void FrameDecoder::ReadAhead(int compact) {
     for (int next = compact + 1; next < int(m_samples.size()) && m_ahead->HasRoom(); ++next) {
         if (m_ahead->IsStarted(next)) continue;
         int size = 0;
-        const uint8_t* data = ReadWhole(m_samples[size_t(next)], &size);
+        const uint8_t* data = WholeJpeg(next, ReadWhole(m_samples[size_t(next)], &size), &size);
         if (!data) return;  // the frame's own request reports it
         m_ahead->Start(next, data, size_t(size), width, height, DibRowBytes(width, 24), m_out);
     }

@@ -27,6 +27,16 @@ constexpr uint64_t kMaxIndexBytes = 512u << 20;   // one idx1 or ix## chunk
 constexpr size_t kMaxEntries = size_t(1) << 24;   // per stream
 constexpr int kMaxRiffParts = 4096;
 constexpr int kMaxListDepth = 4;
+// How far either way of where a wrong size leads a header is looked for.
+constexpr uint64_t kResyncReach = 4096;
+
+// What each level of the file holds, for finding a header again after a wrong size.
+constexpr uint32_t kTopIds[] = {Fcc("JUNK"), Fcc("idx1")};
+constexpr uint32_t kTopLists[] = {Fcc("hdrl"), Fcc("movi"), Fcc("INFO")};
+constexpr uint32_t kHdrlIds[] = {Fcc("avih"), Fcc("JUNK")};
+constexpr uint32_t kHdrlLists[] = {Fcc("strl"), Fcc("odml"), Fcc("INFO")};
+constexpr uint32_t kStrlIds[] = {Fcc("strh"), Fcc("strf"), Fcc("strd"), Fcc("strn"), Fcc("indx"), Fcc("vprp"),
+                                 Fcc("JUNK")};
 
 struct MoviRange {
     uint64_t listData;  // offset of the 'movi' type code
@@ -133,7 +143,7 @@ void ParseStrl(RiffCursor c, ParsedFile& f) {
     bool haveStrh = false;
     uint32_t fcc = 0;
     RiffCursor body;
-    while (c.Chunk(fcc, body)) {
+    while (c.KnownChunk(fcc, body, kStrlIds, {})) {
         if (fcc == Fcc("strh")) {
             ParseStrh(body, st.info);
             haveStrh = true;
@@ -153,7 +163,7 @@ void ParseStrl(RiffCursor c, ParsedFile& f) {
 void ParseHdrl(RiffCursor c, ParsedFile& f) {
     uint32_t fcc = 0;
     RiffCursor body;
-    while (c.Chunk(fcc, body)) {
+    while (c.KnownChunk(fcc, body, kHdrlIds, kHdrlLists)) {
         uint32_t type = 0;
         if (fcc == Fcc("avih")) {
             ParseAvih(body, f.info);
@@ -171,12 +181,33 @@ bool LoadHdrl(const AviFileSource& src, uint64_t at, uint64_t size, ParsedFile& 
     return true;
 }
 
+// Where the walk goes on when the header at `at` is no chunk id at all: the nearest
+// known header after `floor`, or `end` when there is none within reach.
+uint64_t ResyncFileChunk(const AviFileSource& src, uint64_t at, uint64_t floor, uint64_t end) {
+    const uint64_t lo = std::max(floor, at > kResyncReach ? at - kResyncReach : 0);
+    const uint64_t hi = std::min(end, at + kResyncReach);
+    if (lo >= hi || at < lo) return end;
+    std::vector<uint8_t> window(size_t(hi - lo));
+    if (!src.ReadAt(lo, window.data(), window.size())) return end;
+    const size_t found = NearestKnownChunk(window.data(), window.size(), 0, size_t(at - lo), kTopIds, kTopLists);
+    return found == SIZE_MAX ? end : lo + found;
+}
+
 // The children of one RIFF part. Sizes that overrun the part are clipped to it,
-// so the readable part of a truncated file is still found.
+// so the readable part of a truncated file is still found; a size that leads into
+// the middle of a chunk is mended by finding the next header nearby.
 void WalkRiff(const AviFileSource& src, uint64_t at, uint64_t end, bool first, ParsedFile& f) {
     uint32_t fcc = 0;
     uint64_t size = 0;
+    uint64_t floor = at;
+    int resyncs = 0;
     while (ReadChunkHeader(src, at, end, fcc, size)) {
+        if (!LooksLikeChunkId(fcc)) {
+            if (++resyncs > RiffCursor::kMaxResyncs) return;
+            at = ResyncFileChunk(src, at, floor, end);
+            if (!ReadChunkHeader(src, at, end, fcc, size)) return;
+        }
+        floor = at + 1;
         const uint64_t body = at + 8;
         const uint64_t bodyEnd = body + std::min(size, end - body);
         if (fcc == Fcc("LIST") && size == 0 && end - body >= 4 &&

@@ -21,6 +21,7 @@
 #include "resources/CommandIds.h"
 #include "tests/app/ScriptedLoop.h"
 #include "tests/data/AviShapes.h"
+#include "tests/data/RewrittenAvi.h"
 #include "tests/data/TestMedia.h"
 #include "tests/support/TestSupport.h"
 
@@ -294,6 +295,27 @@ TEST_F(ExtractTest, WavRangesAreExactAndTheVolumeScalesOnlyTheRecompressed) {
     EXPECT_EQ(view.GetRangeStart(), 3);
     EXPECT_EQ(view.GetRangeEnd(), 39);
     EXPECT_TRUE(script.ui.messageBoxes.empty());
+}
+
+// Audio that stops decoding half way (here a chunk larger than any a reader takes) leaves
+// the WAV file short: the user is told so, as for a file that cannot be written.
+TEST_F(ExtractTest, AudioThatStopsDecodingIsReportedNotTakenForItsEnd) {
+    const fs::path made = out / "made.avi", broken = out / "broken.avi";
+    std::string log;
+    ASSERT_TRUE(talvern::test::MakeAacMovie(made, 2.0, &log)) << log;
+    talvern::test::SynthAvi avi;
+    ASSERT_TRUE(talvern::test::ReadAviChunks(made, &avi));
+    int audio = 0;
+    for (auto& c : avi.chunks)
+        if (avi.streams[size_t(c.stream)].type == streamtypeAUDIO && ++audio == 40) c.data.assign(100000, '\0');
+    ASSERT_TRUE(WriteFileBytes(broken, talvern::test::BuildSyntheticAvi(avi)));
+    fs::remove(made);
+    ASSERT_TRUE(doc.OnOpenDocument(broken.wstring()));
+    audioChoice = kAudioRecompress;
+    Extract(kExtractAudio);
+    EXPECT_GT(RiffChunks(out / "broken_audio.wav").at("data").size(), 100000u);
+    ASSERT_EQ(script.ui.messageBoxes.size(), 1u);
+    EXPECT_EQ(script.ui.messageBoxes[0].text.find(L"The audio could not be decoded any further"), 0u);
 }
 
 TEST_F(ExtractTest, AWavFileStopsAtItsSizeLimitAndStaysValid) {

@@ -64,6 +64,7 @@ std::string AudioArgs(AudioCodec a) {
     case AudioCodec::Wma: return "-c:a wmav2 -b:a 64k";
     case AudioCodec::Pcm24: return "-c:a pcm_s24le";
     case AudioCodec::Pcm32: return "-c:a pcm_s32le";
+    case AudioCodec::Aac: return "-c:a aac -b:a 96k";
     }
     return {};
 }

@@ -25,7 +25,7 @@ enum class VideoCodec {
     Bgra,          // BI_RGB 32-bit, top-down
 };
 
-enum class AudioCodec { None, Pcm16, Pcm8, MsAdpcm, ImaAdpcm, Mp3, Mp2, Alaw, Mulaw, Ac3, Wma, Pcm24, Pcm32 };
+enum class AudioCodec { None, Pcm16, Pcm8, MsAdpcm, ImaAdpcm, Mp3, Mp2, Alaw, Mulaw, Ac3, Wma, Pcm24, Pcm32, Aac };
 
 struct MovieDesc {
     VideoCodec video = VideoCodec::RawBgr24;
