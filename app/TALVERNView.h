@@ -320,7 +320,8 @@ private:
     [[nodiscard]] int WriteDueAudio();
     [[nodiscard]] int ExtractAudioToWav(std::wstring& path);
     void ChooseAudioSpan(int* startSample, int* endSample);
-    bool TransferPcm(CWaveFileACM& wav, BYTE* buffer, int64_t total);
+    // kWavDone, kWavWriteFailed or kWavReadFailed.
+    int TransferPcm(CWaveFileACM& wav, BYTE* buffer, int64_t total);
     bool TransferRaw(CWaveFileACM& wav, BYTE* buffer, int endSample);
     bool AdvanceExtraction();
     void FinishRun(bool failed);

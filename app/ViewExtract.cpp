@@ -27,8 +27,8 @@ constexpr int kPcmPieceBytes = 1 << 20;
 // that a file refused at its size limit holds everything up to within a piece of it.
 constexpr int kWavPieceBytes = 1 << 16;
 // How an audio extraction ended. Done covers a cancel at any question; NotWritten is
-// a failure before the file held anything.
-constexpr int kWavDone = 0, kWavWriteFailed = 1, kWavLimitReached = 2, kWavNotWritten = 3;
+// a failure before the file held anything; ReadFailed is audio that stopped decoding.
+constexpr int kWavDone = 0, kWavWriteFailed = 1, kWavLimitReached = 2, kWavNotWritten = 3, kWavReadFailed = 4;
 
 // The extraction runs: the strip shows "[Make]" and Pause and Stop act on it.
 void MarkRunning(CTALVERNDoc& doc) {
@@ -212,7 +212,9 @@ void CTALVERNView::OnExtractAudioStream() {
         return;
     }
     // The file stays readable up to where the audio stopped; the user learns why it ends there.
-    const std::wstring text = outcome == kWavLimitReached ? LoadLangString(51503, 51504) : LoadLangString(51501, 51502);
+    const std::wstring text = outcome == kWavLimitReached ? LoadLangString(51503, 51504)
+                              : outcome == kWavReadFailed ? LoadLangString(51505, 51506)
+                                                          : LoadLangString(51501, 51502);
     ShowMessageBox(this, WithPath(text, path), LoadStringTableEntry(AFX_IDS_APP_TITLE), MB_OK | MB_ICONEXCLAMATION);
 }
 
@@ -257,11 +259,11 @@ int CTALVERNView::ExtractAudioToWav(std::wstring& path) {
         const double seconds = (m_nRangeEnd - m_nRangeStart + 1) / m_dRate;
         total = std::llround(std::max(seconds, 0.0) * format->nSamplesPerSec) * frameBytes;
     }
-    const bool written = recompress ? TransferPcm(wav, buffer.GetData(), total)
-                                    : TransferRaw(wav, buffer.GetData(), endSample);
+    const int transferred = recompress ? TransferPcm(wav, buffer.GetData(), total)
+                                       : (TransferRaw(wav, buffer.GetData(), endSample) ? kWavDone : kWavWriteFailed);
     wav.Close();
     if (wav.IsSizeLimitReached()) return kWavLimitReached;
-    return written ? kWavDone : kWavWriteFailed;
+    return transferred;
 }
 
 void CTALVERNView::ChooseAudioSpan(int* startSample, int* endSample) {
@@ -281,7 +283,7 @@ void CTALVERNView::ChooseAudioSpan(int* startSample, int* endSample) {
     *endSample = static_cast<int>(std::clamp<int64_t>(last, 0, INT_MAX));
 }
 
-bool CTALVERNView::TransferPcm(CWaveFileACM& wav, BYTE* buffer, int64_t total) {
+int CTALVERNView::TransferPcm(CWaveFileACM& wav, BYTE* buffer, int64_t total) {
     CDecAVIAudioComp* audio = AudioSource();
     const WAVEFORMATEX pcm = *audio->GetPCMFormat();
     const int frameBytes = pcm.wBitsPerSample / 8 * pcm.nChannels;
@@ -290,15 +292,17 @@ bool CTALVERNView::TransferPcm(CWaveFileACM& wav, BYTE* buffer, int64_t total) {
     for (int64_t done = 0; done < total;) {
         const int want = static_cast<int>(std::min<int64_t>(total - done, piece));
         const int got = audio->ReadPCM(buffer, want);
-        if (got <= 0) return true;
+        // A decoder that fails leaves the file short of the audio: the user must learn so.
+        if (got < 0) return kWavReadFailed;
+        if (got == 0) return kWavDone;
         CPCMWavVolume::ApplyVolume(buffer, got, m_pDocument->m_Info.m_nVolume, pcm.wBitsPerSample);
-        if (wav.Write(buffer, got) <= 0) return false;
+        if (wav.Write(buffer, got) <= 0) return kWavWriteFailed;
         done += got;
         const double seconds = static_cast<double>(done) / pcm.nSamplesPerSec / frameBytes;
         m_nCurrent = FrameAtSeconds(seconds + startFrame / m_dRate, m_dRate, m_nRangeEnd);
-        if (!AdvanceExtraction()) return true;
+        if (!AdvanceExtraction()) return kWavDone;
     }
-    return true;
+    return kWavDone;
 }
 
 bool CTALVERNView::TransferRaw(CWaveFileACM& wav, BYTE* buffer, int endSample) {

@@ -115,6 +115,7 @@ void CDecAVI::ReadStreamInfo() {
     m_videoStreamInfo.fccType = NamedCode(m_videoStreamInfo.fccType);
     m_typeText = CodeText(m_videoStreamInfo.fccType);
     m_handlerText = CodeText(m_videoStreamInfo.fccHandler);
+    m_sizeLearned = false;
     void* format = nullptr;
     int size = 0;
     if (ReadFormat(&format, &size) == 0 && size >= int(sizeof(BITMAPINFOHEADER))) {
@@ -128,6 +129,25 @@ void CDecAVI::ReadStreamInfo() {
     std::free(format);
 }
 
+int CDecAVI::GetWidth() {
+    LearnFrameSize();
+    return m_width;
+}
+
+int CDecAVI::GetHeight() {
+    LearnFrameSize();
+    return m_height;
+}
+
+// The header's size stands until a frame decodes. Asked before any frame, the first one
+// is decoded to learn it; once a frame is out, its bits stay valid (no frame is decoded here).
+void CDecAVI::LearnFrameSize() {
+    if (m_sizeLearned || !m_videoStream) return;
+    void* bits = nullptr;
+    GetFrame(0, &bits);
+    m_sizeLearned = true;
+}
+
 int CDecAVI::GetFrame(int n, void** bits) {
     if (!m_getFrame) {
         m_getFrame = AVIStreamGetFrameOpen(m_videoStream, nullptr);
@@ -136,6 +156,11 @@ int CDecAVI::GetFrame(int n, void** bits) {
     auto* dib = static_cast<unsigned char*>(AVIStreamGetFrame(m_getFrame, n));
     if (!dib) return -1;
     std::memcpy(&m_frameHeader, dib, sizeof(m_frameHeader));
+    if (!m_sizeLearned && m_frameHeader.biWidth > 0 && m_frameHeader.biHeight != 0) {
+        m_width = m_frameHeader.biWidth;
+        m_height = m_frameHeader.biHeight == INT32_MIN ? INT32_MAX : std::abs(m_frameHeader.biHeight);
+        m_sizeLearned = true;
+    }
     *bits = dib + sizeof(BITMAPINFOHEADER);
     return n;
 }

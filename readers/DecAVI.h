@@ -21,6 +21,10 @@ public:
     [[nodiscard]] int Open(const wchar_t* path) override;
     int GetFrame(int n, void** bits) override;
     void Close() override;
+    // The size of the pictures the stream decodes to, which can differ from its header's
+    // (a writer that stored the coded size, rounded up): learnt from the first frame.
+    int GetWidth() override;
+    int GetHeight() override;
     // Called by Open once the stream is chosen: rate, scale, count, size and texts.
     virtual void ReadStreamInfo();
 
@@ -51,4 +55,7 @@ protected:
 private:
     [[nodiscard]] int ChooseVideoStream();
     void ReleaseAll();
+    void LearnFrameSize();
+
+    bool m_sizeLearned = false;
 };

@@ -156,6 +156,7 @@ int CDecAVIAudioComp::PrepareDecode() {
     m_audioPosition = 0;
     if (!m_audioStream || !m_audioFormatBlock) return 0;
     m_converter.SetSourceFormat(m_audioFormatBlock);
+    m_wholeChunks = AcmNeedsWholePackets(m_audioFormatBlock);
     if (m_audioFormatBlock->wFormatTag == WAVE_FORMAT_PCM) {
         m_converter.GetSourceFormat()->cbSize = 0;
     } else {
@@ -186,14 +187,18 @@ int CDecAVIAudioComp::ReadCallback(void* buffer, int bytes, void* user) {
 
 // A chunk of a variable-size stream may be empty (some writers leave such chunks in MP3
 // streams): it is passed over, since 0 bytes tell the decoder that the stream has ended.
-// Only a read that moves past no sample is that end.
+// Only a read that moves past no sample is that end. Audio whose frames can only be told
+// apart by the chunks holding them is read no further than the end of a chunk.
 int CDecAVIAudioComp::ReadSource(int* samples, void* buffer, int* bytes) {
     if (!m_audioStream) return ResultCode::kStreamRead;
     const LONG room = *bytes;
     *samples = 0;
     for (;;) {
-        LONG got = 0, moved = 0;
-        if (AVIStreamRead(m_audioStream, m_audioPosition, 0, buffer, room, &got, &moved) != AVIERR_OK)
+        LONG got = 0, moved = 0, count = 0;
+        if (m_wholeChunks && AVIStreamRead(m_audioStream, m_audioPosition, AVISTREAMREAD_CONVENIENT, nullptr, 0,
+                                           &got, &count) != AVIERR_OK)
+            return ResultCode::kStreamRead;
+        if (AVIStreamRead(m_audioStream, m_audioPosition, count, buffer, room, &got, &moved) != AVIERR_OK)
             return ResultCode::kStreamRead;
         m_audioPosition += moved;
         *samples += moved;

@@ -73,4 +73,5 @@ public:
 
 private:
     CWavACM m_converter;
+    bool m_wholeChunks = false;  // each read hands the decoder one chunk's whole frames
 };

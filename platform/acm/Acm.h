@@ -6,6 +6,9 @@
 // that does not fit waits inside the stream and comes out first in the next
 // conversion. A conversion without ACM_STREAMCONVERTF_BLOCKALIGN ends the
 // stream: the bytes given are all taken and delayed codec output is drained.
+// A codec whose frames cannot be found in a run of bytes (AcmNeedsWholePackets)
+// takes each conversion's source whole, as one packet of one or more frames: the
+// caller hands it one container chunk at a time.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -117,6 +120,8 @@ std::vector<AcmFormatDetails> AcmListFormats();
 size_t AcmFormatBlockSize(const WAVEFORMATEX* f);
 // True when the stream can decode (or pass through) audio of this format.
 bool AcmCanDecode(const WAVEFORMATEX* f);
+// True when a decoding stream of this format must be given whole packets (see above).
+bool AcmNeedsWholePackets(const WAVEFORMATEX* f);
 // True when audio of source can be turned into dest: by one stream, or through the
 // PCM shape that dest's codec takes (a PCM-to-PCM stream, then the encoder).
 bool AcmCanConvert(const WAVEFORMATEX* source, const WAVEFORMATEX* dest);

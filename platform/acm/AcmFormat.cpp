@@ -94,6 +94,9 @@ bool AcmDescribe(const WAVEFORMATEX* f, AcmShape& s) {
     s.codec = av_codec_get_id(tables, tag);
     if (s.codec == AV_CODEC_ID_NONE) return false;
     s.samplesPerBlock = FixedSamplesPerBlock(s);
+    // AAC with its configuration in the extra bytes is raw frames; without it the
+    // frames carry ADTS headers, which the parser finds in any run of bytes.
+    s.wholePackets = s.codec == AV_CODEC_ID_AAC && !s.extra.empty();
     return true;
 }
 
@@ -288,6 +291,11 @@ bool AcmCanDecode(const WAVEFORMATEX* f) {
     AcmShape s;
     if (!AcmDescribe(f, s)) return false;
     return s.raw || avcodec_find_decoder(s.codec) != nullptr;
+}
+
+bool AcmNeedsWholePackets(const WAVEFORMATEX* f) {
+    AcmShape s;
+    return AcmDescribe(f, s) && s.wholePackets;
 }
 
 bool AcmCanConvert(const WAVEFORMATEX* source, const WAVEFORMATEX* dest) {

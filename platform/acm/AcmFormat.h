@@ -25,6 +25,9 @@ struct AcmShape {
     int samplesPerBlock = 0;  // codec blocks of a fixed number of samples; 0 = frames of varying size
     int64_t bytesPerSecond = 0;
     std::vector<uint8_t> extra;  // the bytes after the 18-byte header
+    // Frames without a sync word to find them by (raw AAC, described by its extra
+    // bytes): each conversion's source is whole packets, handed to the decoder as they are.
+    bool wholePackets = false;
 };
 
 // Largest channel count and rate a stream accepts; larger values in a file are refused.

@@ -2,6 +2,7 @@
 // in the middle, raw sample bytes or an encoder on the way out. Output that does
 // not fit the caller's destination waits in a queue.
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <memory>
 
@@ -114,7 +115,7 @@ bool AcmStream::Start() {
             dec->extradata_size = static_cast<int>(in.extra.size());
         }
         if (avcodec_open2(dec, codec, nullptr) < 0) return false;
-        parser = av_parser_init(in.codec);
+        if (!in.wholePackets) parser = av_parser_init(in.codec);
     }
     if (out.raw) {
         midFormat = out.sampleFormat;
@@ -356,6 +357,8 @@ bool AcmStream::FeedCompressed(const uint8_t* data, size_t bytes, bool final) {
         }
         return true;
     }
+    // The decoder takes the frames of a packet one after another.
+    if (in.wholePackets) return bytes == 0 || Decode(data, static_cast<int>(std::min<size_t>(bytes, INT_MAX)));
     // Codecs of fixed blocks take one block per packet; byte-sized blocks go in batches.
     size_t packetBytes = static_cast<size_t>(in.blockAlign);
     if (packetBytes < 256) packetBytes *= std::max<size_t>(1, 4096 / packetBytes);
@@ -514,7 +517,7 @@ MMRESULT acmStreamConvert(HACMSTREAM stream, ACMSTREAMHEADER* h, DWORD flags) {
             s.ended = false;
         }
         if (!s.started && !s.Start()) return MMSYSERR_ERROR;
-        const DWORD take = final ? h->cbSrcLength : s.WholeBlocks(h->cbSrcLength);
+        const DWORD take = final || s.in.wholePackets ? h->cbSrcLength : s.WholeBlocks(h->cbSrcLength);
         bool ok;
         if (s.in.raw)
             ok = s.FeedRaw(h->pbSrc, take / s.in.blockAlign);  // a partial last sample frame is void

@@ -27,6 +27,7 @@ extern "C" {
 #include "platform/avifile/DibConvert.h"
 #include "platform/avifile/JpegFrameDecoder.h"
 #include "platform/avifile/JpegReadAhead.h"
+#include "platform/avifile/JpegTables.h"
 #include "platform/avifile/Mpeg4Units.h"
 #include "platform/avifile/RiffCursor.h"
 
@@ -75,6 +76,33 @@ AVCodecID CodecForTag(uint32_t tag) {
     return id;
 }
 
+// Whether an RLE frame paints every pixel. A frame that jumps over pixels (a delta
+// escape, or an end of line or of picture early) keeps the previous picture's there,
+// so decoding cannot start from it, whatever the index says.
+bool RleFrameIsWhole(const uint8_t* p, int size, int width, int height, int bits) {
+    int64_t x = 0, y = 0;
+    for (int i = 0; i + 1 < size;) {
+        const int count = p[i], code = p[i + 1];
+        i += 2;
+        if (count > 0) {
+            x += count;  // a run of one value
+        } else if (code == 0) {
+            if (x < width) return false;
+            x = 0;
+            ++y;
+        } else if (code == 1) {
+            return y >= height || (y == height - 1 && x >= width);
+        } else if (code == 2) {
+            return false;
+        } else {
+            const int bytes = bits == 4 ? (code + 1) / 2 : code;  // literal pixels, padded to 16 bits
+            i += bytes + (bytes & 1);
+            x += code;
+        }
+    }
+    return y >= height;
+}
+
 class FrameDecoder : public AviGetFrame {
 public:
     explicit FrameDecoder(PAVISTREAM stream) : m_stream(stream) { m_stream->AddRef(); }
@@ -88,6 +116,7 @@ private:
     bool BuildSampleMap();
     bool OpenCodec();
     bool SetSetupData(AVCodecID id);
+    void DropPartialRleKeys();
     bool SizeOutput(int width, int height);
     bool ReadSample(LONG sample, uint8_t** data, int* size);
     bool ReadUnit(int at, uint8_t** data, int* size);
@@ -139,6 +168,8 @@ private:
     BgrConverter m_bgr;
     // Every Motion JPEG frame stands alone: libjpeg decodes it straight into rows.
     std::unique_ptr<JpegFrameDecoder> m_jpeg;
+    std::unique_ptr<JpegTables> m_jpegTables;
+    const uint8_t* WholeJpeg(int compact, const uint8_t* data, int* size);
     // Made once frames are asked for in order: the next ones are decoded meanwhile.
     std::unique_ptr<JpegReadAhead> m_ahead;
     int m_lastAsked = -1;  // reading from the first frame on is reading forward
@@ -259,7 +290,11 @@ bool FrameDecoder::OpenCodec() {
     // other picture.
     m_canSkipNonRef = id == AV_CODEC_ID_MPEG4 || id == AV_CODEC_ID_MPEG1VIDEO || id == AV_CODEC_ID_MPEG2VIDEO;
     m_vopTypes = id == AV_CODEC_ID_MPEG4;
-    if (id == AV_CODEC_ID_MJPEG) m_jpeg = std::make_unique<JpegFrameDecoder>();
+    if (id == AV_CODEC_ID_MJPEG) {
+        m_jpeg = std::make_unique<JpegFrameDecoder>();
+        m_jpegTables = std::make_unique<JpegTables>();
+    }
+    if (id == AV_CODEC_ID_MSRLE) DropPartialRleKeys();
     if (m_vopTypes) {
         m_leading.assign(m_samples.size(), -2);
         m_units = std::make_unique<Mpeg4Units>(
@@ -297,6 +332,17 @@ bool FrameDecoder::Open() {
         return true;  // the output is sized by the first frame that proves its size
     }
     return OpenCodec();
+}
+
+// Some writers flag every RLE frame as a key frame, the ones that only paint what
+// changed as well.
+void FrameDecoder::DropPartialRleKeys() {
+    const int height = m_bih.biHeight < 0 ? -m_bih.biHeight : m_bih.biHeight;
+    std::erase_if(m_keys, [&](int key) {
+        int size = 0;
+        const uint8_t* data = key > 0 ? ReadWhole(m_samples[size_t(key)], &size) : nullptr;
+        return data && !RleFrameIsWhole(data, size, m_bih.biWidth, height, m_bih.biBitCount);
+    });
 }
 
 // The sample's bytes in m_read, kept for the next read.
@@ -383,7 +429,7 @@ void* FrameDecoder::JpegFrame(int compact) {
     const int width = m_ctx->width, height = m_ctx->height;
     if (TakeReadAhead(compact)) return m_out.data();
     int size = 0;
-    const uint8_t* data = ReadWhole(m_samples[size_t(compact)], &size);
+    const uint8_t* data = WholeJpeg(compact, ReadWhole(m_samples[size_t(compact)], &size), &size);
     if (data && SizeOutput(width, height) &&
         m_jpeg->Decode(data, size_t(size), width, height, m_out.data() + 40, DibRowBytes(width, 24))) {
         m_shown = compact;
@@ -392,6 +438,25 @@ void* FrameDecoder::JpegFrame(int compact) {
     }
     m_shown = -1;  // the rows may be half written
     return DecodedFrame(compact);
+}
+
+// The frame's bytes with the tables it takes from the frames before it, so that every
+// decoder, on any thread and after any jump, gives it the same picture.
+const uint8_t* FrameDecoder::WholeJpeg(int compact, const uint8_t* data, int* size) {
+    if (!data) return nullptr;
+    const auto read = [this](int index, std::vector<uint8_t>& bytes) {
+        LONG n = 0, samples = 0, got = 0;
+        const LONG sample = m_samples[size_t(index)];
+        if (m_stream->Read(sample, 1, nullptr, 0, &n, &samples) != AVIERR_OK || n <= 0 || n > kMaxSampleBytes)
+            return false;
+        bytes.resize(size_t(n));
+        return m_stream->Read(sample, 1, bytes.data(), n, &got, &samples) == AVIERR_OK && got == n;
+    };
+    size_t whole = 0;
+    const uint8_t* out = m_jpegTables->Prepare(compact, data, size_t(*size), read, &whole);
+    if (whole > size_t(INT_MAX)) return nullptr;
+    *size = int(whole);
+    return out;
 }
 
 bool FrameDecoder::TakeReadAhead(int compact) {
@@ -421,7 +486,7 @@ void FrameDecoder::ReadAhead(int compact) {
     for (int next = compact + 1; next < int(m_samples.size()) && m_ahead->HasRoom(); ++next) {
         if (m_ahead->IsStarted(next)) continue;
         int size = 0;
-        const uint8_t* data = ReadWhole(m_samples[size_t(next)], &size);
+        const uint8_t* data = WholeJpeg(next, ReadWhole(m_samples[size_t(next)], &size), &size);
         if (!data) return;  // the frame's own request reports it
         m_ahead->Start(next, data, size_t(size), width, height, DibRowBytes(width, 24), m_out);
     }

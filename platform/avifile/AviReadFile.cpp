@@ -27,6 +27,16 @@ constexpr uint64_t kMaxIndexBytes = 512u << 20;   // one idx1 or ix## chunk
 constexpr size_t kMaxEntries = size_t(1) << 24;   // per stream
 constexpr int kMaxRiffParts = 4096;
 constexpr int kMaxListDepth = 4;
+// How far either way of where a wrong size leads a header is looked for.
+constexpr uint64_t kResyncReach = 4096;
+
+// What each level of the file holds, for finding a header again after a wrong size.
+constexpr uint32_t kTopIds[] = {Fcc("JUNK"), Fcc("idx1")};
+constexpr uint32_t kTopLists[] = {Fcc("hdrl"), Fcc("movi"), Fcc("INFO")};
+constexpr uint32_t kHdrlIds[] = {Fcc("avih"), Fcc("JUNK")};
+constexpr uint32_t kHdrlLists[] = {Fcc("strl"), Fcc("odml"), Fcc("INFO")};
+constexpr uint32_t kStrlIds[] = {Fcc("strh"), Fcc("strf"), Fcc("strd"), Fcc("strn"), Fcc("indx"), Fcc("vprp"),
+                                 Fcc("JUNK")};
 
 struct MoviRange {
     uint64_t listData;  // offset of the 'movi' type code
@@ -133,7 +143,7 @@ void ParseStrl(RiffCursor c, ParsedFile& f) {
     bool haveStrh = false;
     uint32_t fcc = 0;
     RiffCursor body;
-    while (c.Chunk(fcc, body)) {
+    while (c.KnownChunk(fcc, body, kStrlIds, {})) {
         if (fcc == Fcc("strh")) {
             ParseStrh(body, st.info);
             haveStrh = true;
@@ -153,7 +163,7 @@ void ParseStrl(RiffCursor c, ParsedFile& f) {
 void ParseHdrl(RiffCursor c, ParsedFile& f) {
     uint32_t fcc = 0;
     RiffCursor body;
-    while (c.Chunk(fcc, body)) {
+    while (c.KnownChunk(fcc, body, kHdrlIds, kHdrlLists)) {
         uint32_t type = 0;
         if (fcc == Fcc("avih")) {
             ParseAvih(body, f.info);
@@ -171,12 +181,33 @@ bool LoadHdrl(const AviFileSource& src, uint64_t at, uint64_t size, ParsedFile& 
     return true;
 }
 
+// Where the walk goes on when the header at `at` is no chunk id at all: the nearest
+// known header after `floor`, or `end` when there is none within reach.
+uint64_t ResyncFileChunk(const AviFileSource& src, uint64_t at, uint64_t floor, uint64_t end) {
+    const uint64_t lo = std::max(floor, at > kResyncReach ? at - kResyncReach : 0);
+    const uint64_t hi = std::min(end, at + kResyncReach);
+    if (lo >= hi || at < lo) return end;
+    std::vector<uint8_t> window(size_t(hi - lo));
+    if (!src.ReadAt(lo, window.data(), window.size())) return end;
+    const size_t found = NearestKnownChunk(window.data(), window.size(), 0, size_t(at - lo), kTopIds, kTopLists);
+    return found == SIZE_MAX ? end : lo + found;
+}
+
 // The children of one RIFF part. Sizes that overrun the part are clipped to it,
-// so the readable part of a truncated file is still found.
+// so the readable part of a truncated file is still found; a size that leads into
+// the middle of a chunk is mended by finding the next header nearby.
 void WalkRiff(const AviFileSource& src, uint64_t at, uint64_t end, bool first, ParsedFile& f) {
     uint32_t fcc = 0;
     uint64_t size = 0;
+    uint64_t floor = at;
+    int resyncs = 0;
     while (ReadChunkHeader(src, at, end, fcc, size)) {
+        if (!LooksLikeChunkId(fcc)) {
+            if (++resyncs > RiffCursor::kMaxResyncs) return;
+            at = ResyncFileChunk(src, at, floor, end);
+            if (!ReadChunkHeader(src, at, end, fcc, size)) return;
+        }
+        floor = at + 1;
         const uint64_t body = at + 8;
         const uint64_t bodyEnd = body + std::min(size, end - body);
         if (fcc == Fcc("LIST") && size == 0 && end - body >= 4 &&
@@ -344,6 +375,37 @@ void ScanMovi(const AviFileSource& src, uint64_t at, uint64_t end, int depth, co
     }
 }
 
+// An OpenDML recording cut short loses the index of its last part, whole or in
+// part: each part's ix## chunks follow its data. A stream its super index covers
+// takes the chunks of each part where it has no entry from a walk of that part.
+void ScanPartsWithoutIndex(const AviFileSource& src, const ParsedFile& f,
+                           std::vector<std::vector<AviIndexEntry>>& indexes, const std::vector<bool>& odml) {
+    const size_t parts = f.movi.size();
+    std::vector<std::vector<bool>> covered(indexes.size(), std::vector<bool>(parts, false));
+    for (size_t i = 0; i < indexes.size(); ++i)
+        for (const AviIndexEntry& e : indexes[i]) {
+            const auto m = std::upper_bound(f.movi.begin(), f.movi.end(), e.offset,
+                                            [](uint64_t at, const MoviRange& r) { return at < r.listData; });
+            if (m != f.movi.begin()) covered[i][size_t(m - f.movi.begin()) - 1] = true;
+        }
+    for (size_t p = 0; p < parts; ++p) {
+        std::vector<bool> wanted(indexes.size(), false);
+        for (size_t i = 0; i < indexes.size(); ++i) wanted[i] = odml[i] && !covered[i][p];
+        if (std::find(wanted.begin(), wanted.end(), true) == wanted.end()) continue;
+        std::vector<std::vector<AviIndexEntry>> found(indexes.size());
+        ScanMovi(src, f.movi[p].listData + 4, f.movi[p].end, 0, f, found, wanted);
+        for (size_t i = 0; i < indexes.size(); ++i) {
+            if (found[i].empty()) continue;
+            auto& index = indexes[i];
+            const auto at = std::upper_bound(index.begin(), index.end(), found[i].front().offset,
+                                             [](uint64_t o, const AviIndexEntry& e) { return o < e.offset; });
+            // Only the stream's first chunk is known to be a key frame without an index.
+            if (at != index.begin()) found[i].front().key = found[i].front().key && f.streams[i].info.fccType != streamtypeVIDEO;
+            index.insert(at, found[i].begin(), found[i].end());
+        }
+    }
+}
+
 void BuildIndexes(const AviFileSource& src, ParsedFile& f) {
     const size_t n = f.streams.size();
     std::vector<std::vector<AviIndexEntry>> indexes(n);
@@ -353,6 +415,8 @@ void BuildIndexes(const AviFileSource& src, ParsedFile& f) {
         ParseSuperIndex(src, f.superIndex[i], indexes[i], budget);
         wanted[i] = indexes[i].empty();
     }
+    std::vector<bool> odml(wanted.size());
+    std::transform(wanted.begin(), wanted.end(), odml.begin(), [](bool w) { return !w; });
     if (std::find(wanted.begin(), wanted.end(), true) != wanted.end() && f.idx1At != 0)
         ParseIdx1(src, f, indexes, wanted);
     bool anyFound = false;
@@ -361,6 +425,8 @@ void BuildIndexes(const AviFileSource& src, ParsedFile& f) {
     // well-indexed file stays empty.
     if (!anyFound)
         for (const MoviRange& m : f.movi) ScanMovi(src, m.listData + 4, m.end, 0, f, indexes, wanted);
+    else
+        ScanPartsWithoutIndex(src, f, indexes, odml);
     for (size_t i = 0; i < n; ++i) f.streams[i].index = std::move(indexes[i]);
 }
 

@@ -20,6 +20,8 @@
 #include "readers/DecAVIAudio.h"
 #include "resources/CommandIds.h"
 #include "tests/app/ScriptedLoop.h"
+#include "tests/data/AviShapes.h"
+#include "tests/data/RewrittenAvi.h"
 #include "tests/data/TestMedia.h"
 #include "tests/support/TestSupport.h"
 
@@ -295,6 +297,27 @@ TEST_F(ExtractTest, WavRangesAreExactAndTheVolumeScalesOnlyTheRecompressed) {
     EXPECT_TRUE(script.ui.messageBoxes.empty());
 }
 
+// Audio that stops decoding half way (here a chunk larger than any a reader takes) leaves
+// the WAV file short: the user is told so, as for a file that cannot be written.
+TEST_F(ExtractTest, AudioThatStopsDecodingIsReportedNotTakenForItsEnd) {
+    const fs::path made = out / "made.avi", broken = out / "broken.avi";
+    std::string log;
+    ASSERT_TRUE(talvern::test::MakeAacMovie(made, 2.0, &log)) << log;
+    talvern::test::SynthAvi avi;
+    ASSERT_TRUE(talvern::test::ReadAviChunks(made, &avi));
+    int audio = 0;
+    for (auto& c : avi.chunks)
+        if (avi.streams[size_t(c.stream)].type == streamtypeAUDIO && ++audio == 40) c.data.assign(100000, '\0');
+    ASSERT_TRUE(WriteFileBytes(broken, talvern::test::BuildSyntheticAvi(avi)));
+    fs::remove(made);
+    ASSERT_TRUE(doc.OnOpenDocument(broken.wstring()));
+    audioChoice = kAudioRecompress;
+    Extract(kExtractAudio);
+    EXPECT_GT(RiffChunks(out / "broken_audio.wav").at("data").size(), 100000u);
+    ASSERT_EQ(script.ui.messageBoxes.size(), 1u);
+    EXPECT_EQ(script.ui.messageBoxes[0].text.find(L"The audio could not be decoded any further"), 0u);
+}
+
 TEST_F(ExtractTest, AWavFileStopsAtItsSizeLimitAndStaysValid) {
     MovieDesc desc = Mpeg4WithAudio();
     desc.sampleRate = 44100;
@@ -436,4 +459,31 @@ TEST_F(ExtractTest, AudioWithoutADecoderIsRefusedBeforeAnyFileWhenItMustBeDecode
     ASSERT_EQ(script.ui.messageBoxes.size(), 2u);
     EXPECT_EQ(script.ui.messageBoxes[0].text.substr(0, 13), L"Error No.0502");
     EXPECT_EQ(script.ui.messageBoxes[1].text.substr(0, 13), L"Error No.0911");
+}
+
+// Files as other programs write them: each one that opens gives a WAV file of every
+// sample ffmpeg decodes from it; each one that cannot be shown is refused with one box.
+TEST_F(ExtractTest, EveryShapeGivesAllItsAudioOrIsRefused) {
+    TempDir movies;
+    audioChoice = kAudioRecompress;
+    for (const AviShape& shape : AviShapes()) {
+        SCOPED_TRACE(shape.name);
+        const fs::path movie = movies / (shape.name + ".avi");
+        if (shape.reads && shape.audio == ShapeAudio::None) continue;  // the readers' tests show it opens
+        ASSERT_TRUE(shape.make(movie));
+        script.ui.messageBoxes.clear();
+        const BOOL opened = doc.OnOpenDocument(movie.wstring());
+        if (!shape.reads) {
+            EXPECT_FALSE(opened);
+            ASSERT_EQ(script.ui.messageBoxes.size(), 1u);
+            EXPECT_EQ(script.ui.messageBoxes[0].text, L"The image was not able to be acquired. ");
+            continue;
+        }
+        ASSERT_TRUE(opened);
+        Extract(kExtractAudio);
+        EXPECT_TRUE(script.ui.messageBoxes.empty());
+        const std::string wav = Pcm(out / (shape.name + "_audio.wav")), source = Pcm(movie);
+        if (shape.audio == ShapeAudio::Pcm) EXPECT_TRUE(Same(wav, source));
+        else EXPECT_EQ(wav.size(), source.size());
+    }
 }

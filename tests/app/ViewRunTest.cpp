@@ -534,7 +534,9 @@ TEST_F(RunTest, OddWidthOutputsHoldZeroPaddingAndAreTheSameEachRun) {
             for (const auto& f : Files()) files[f] = ReadFileBytes(out / f);
             EXPECT_EQ(files.size(), 4u * 4 + 1) << s.name;
             for (const auto& [name, bytes] : files) {
-                if (name.ends_with(".bmp")) EXPECT_TRUE(zeroPadding(bytes, 54, s.w, s.h)) << s.name << " " << name;
+                if (name.ends_with(".bmp")) {
+                    EXPECT_TRUE(zeroPadding(bytes, 54, s.w, s.h)) << s.name << " " << name;
+                }
             }
             std::string avi;
             RunCommand("ffmpeg -v error -i " + ShellQuote(Enc(".avi").string()) + " -c copy -f rawvideo -", &avi);
@@ -667,8 +669,9 @@ TEST_F(RunTest, OutputsBesideTheRunAreThoseWrittenInLine) {
             EXPECT_TRUE(inLine == beside) << setup << ", " << name;
             EXPECT_FALSE(inLine.files.empty()) << setup << ", " << name;
             // The full disk meets a movie file within the run (a small WMV file fits).
-            if (name == cases[3].first && doc.m_bOutputAvi)
+            if (name == cases[3].first && doc.m_bOutputAvi) {
                 EXPECT_EQ(inLine.captions.at(0).substr(0, 9), L"Error No.") << setup;
+            }
             // A whole run's AVI file holds all the movie's audio (recompressed at 22050 Hz).
             if (name == cases[0].first && doc.m_bOutputAvi && movie != "m12") {
                 CDecAVIAudioComp written;

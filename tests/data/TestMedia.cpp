@@ -43,6 +43,8 @@ std::string VideoArgs(const MovieDesc& s) {
     case VideoCodec::MsVideo1: return "-c:v msvideo1";
     case VideoCodec::Dv: return "-vf scale=720:576,setsar=16/15 -c:v dvvideo -pix_fmt yuv420p";
     case VideoCodec::Yuy2: return "-c:v rawvideo -pix_fmt yuyv422";
+    case VideoCodec::Rgb555: return "-c:v rawvideo -pix_fmt rgb555le";
+    case VideoCodec::Bgra: return "-c:v rawvideo -pix_fmt bgra";
     }
     return {};
 }
@@ -59,6 +61,10 @@ std::string AudioArgs(AudioCodec a) {
     case AudioCodec::Alaw: return "-c:a pcm_alaw";
     case AudioCodec::Mulaw: return "-c:a pcm_mulaw";
     case AudioCodec::Ac3: return "-c:a ac3 -b:a 96k";
+    case AudioCodec::Wma: return "-c:a wmav2 -b:a 64k";
+    case AudioCodec::Pcm24: return "-c:a pcm_s24le";
+    case AudioCodec::Pcm32: return "-c:a pcm_s32le";
+    case AudioCodec::Aac: return "-c:a aac -b:a 96k";
     }
     return {};
 }
@@ -90,6 +96,8 @@ const char* VideoCodecName(VideoCodec c) {
     case VideoCodec::MsVideo1: return "MsVideo1";
     case VideoCodec::Dv: return "Dv";
     case VideoCodec::Yuy2: return "Yuy2";
+    case VideoCodec::Rgb555: return "Rgb555";
+    case VideoCodec::Bgra: return "Bgra";
     }
     return "?";
 }

@@ -21,9 +21,11 @@ enum class VideoCodec {
     MsVideo1,
     Dv,            // always 720x576 at 25 frames per second
     Yuy2,          // packed 4:2:2 under its FOURCC
+    Rgb555,        // BI_RGB 16-bit, 5 bits a channel, top-down
+    Bgra,          // BI_RGB 32-bit, top-down
 };
 
-enum class AudioCodec { None, Pcm16, Pcm8, MsAdpcm, ImaAdpcm, Mp3, Mp2, Alaw, Mulaw, Ac3 };
+enum class AudioCodec { None, Pcm16, Pcm8, MsAdpcm, ImaAdpcm, Mp3, Mp2, Alaw, Mulaw, Ac3, Wma, Pcm24, Pcm32, Aac };
 
 struct MovieDesc {
     VideoCodec video = VideoCodec::RawBgr24;

@@ -9,6 +9,7 @@
 
 #include "platform/avifile/AviFrameDecoder.h"
 #include "readers/DecAVI.h"
+#include "tests/data/RewrittenAvi.h"
 #include "tests/support/TestSupport.h"
 
 namespace talvern::test {
@@ -111,6 +112,39 @@ TEST(DecAVIJpeg, DamagedFrameComesFromTheGeneralDecoder) {
     ASSERT_EQ(0, reader.Open(movie.wstring().c_str()));
     for (int n : {0, 1, 2, 3, 2, 1, 3})
         EXPECT_LE(LargestDifference(reader, n, planes, l, w, h), 3) << "frame " << n;
+    SetFrameDecoderThreads(0);
+}
+
+// A frame without quantisation tables decodes with those of the frame before it in the
+// file, as FFmpeg decoding in order does: the same picture in line, decoded ahead on other
+// threads, and after a jump.
+TEST(DecAVIJpeg, AFrameWithoutTablesTakesThoseOfTheFrameBefore) {
+    TempDir dir;
+    const auto movie = dir / "movie.avi";
+    std::string log;
+    ASSERT_TRUE(MakeAbbreviatedMjpeg(movie, &log)) << log;
+    const int w = 320, h = 240, frames = 60;
+    const Layout l{"yuvj420p", 1, 1};
+    const std::string planes = FfmpegPlanes(movie, l, dir / "ref.yuv");
+    const auto picture = [&](CDecAVI& reader, int n) {
+        void* bits = nullptr;
+        if (reader.GetFrame(n, &bits) != n || !bits) return std::string();
+        return std::string(static_cast<const char*>(bits), size_t(DibRowBytes(w, 24)) * h);
+    };
+    std::vector<std::string> inLine;
+    SetFrameDecoderThreads(1);
+    {
+        CDecAVI reader;
+        ASSERT_EQ(0, reader.Open(movie.wstring().c_str()));
+        for (int n = 0; n < frames; ++n) inLine.push_back(picture(reader, n));
+        for (int n : {28, 29, 30, 31}) EXPECT_LE(LargestDifference(reader, n, planes, l, w, h), 3) << "frame " << n;
+    }
+    SetFrameDecoderThreads(4);
+    CDecAVI reader;
+    ASSERT_EQ(0, reader.Open(movie.wstring().c_str()));
+    for (int n = 0; n < frames; ++n) ASSERT_TRUE(picture(reader, n) == inLine[size_t(n)]) << "frame " << n;
+    for (int n : {30, 50, 30, 31, 30, 29, 10, 31})
+        EXPECT_TRUE(picture(reader, n) == inLine[size_t(n)]) << "frame " << n << " after a jump";
     SetFrameDecoderThreads(0);
 }
 

@@ -2,6 +2,7 @@
 // texts, uncompressed layouts, dropped frames and OpenDML parts.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "readers/DecAVI.h"
+#include "tests/data/RewrittenAvi.h"
 #include "tests/data/SyntheticAvi.h"
 #include "tests/data/TestMedia.h"
 #include "tests/support/TestSupport.h"
@@ -72,6 +74,57 @@ TEST_F(DecAVIFile, TheLowestHeightIsReportedAsTheLargestRowCount) {
     EXPECT_EQ(INT32_MAX, m_reader.GetHeight());
     void* bits = nullptr;
     EXPECT_EQ(-1, m_reader.GetFrame(0, &bits));  // no decoder takes such a size
+}
+
+// The PSNR of bottom-up DIB rows against ffmpeg's top-down bgr24 picture.
+double Psnr(const void* dib, const std::string& theirs, size_t at, int w, int h) {
+    double sum = 0;
+    for (int y = 0; y < h; ++y) {
+        const auto* ours = static_cast<const uint8_t*>(dib) + size_t(DibRowBytes(w, 24)) * size_t(h - 1 - y);
+        for (int x = 0; x < w * 3; ++x) {
+            const double d = double(ours[x]) - uint8_t(theirs[at + size_t(y) * size_t(w) * 3 + size_t(x)]);
+            sum += d * d;
+        }
+    }
+    return sum == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 * w * h * 3 / sum);
+}
+
+// Some writers get the header list's size a few bytes wrong, or store the coded height
+// (rounded up to whole macroblocks) in the bitmap header. The file still opens with every
+// frame, and the frame's size is that of the decoded pictures, as ffmpeg reports it.
+TEST_F(DecAVIFile, HeaderSizesOffByAFewBytesAndACodedHeightAreMended) {
+    MovieDesc desc;
+    desc.video = VideoCodec::H264;
+    desc.frames = 30;
+    const auto made = m_dir / "made.avi";
+    std::string log;
+    ASSERT_TRUE(MakeTestMovie(desc, made, &log)) << log;
+    std::string theirs;
+    RunCommand("ffmpeg -v error -i " + ShellQuote(made.string()) + " -f rawvideo -pix_fmt bgr24 -", &theirs);
+    const size_t frameBytes = size_t(desc.width) * desc.height * 3;
+    ASSERT_EQ(frameBytes * desc.frames, theirs.size());
+    for (int delta : {-4, 4, -2}) {
+        SCOPED_TRACE(delta);
+        const auto shifted = m_dir / "shifted.avi";
+        ASSERT_TRUE(ShiftListSize(made, "hdrl", delta, shifted));
+        std::string bytes = ReadFileBytes(shifted);
+        const size_t strf = bytes.find("strf");
+        ASSERT_NE(std::string::npos, strf);
+        const int32_t coded = desc.height + 2;
+        if (delta == -4) std::memcpy(&bytes[strf + 8 + 8], &coded, 4);  // biHeight
+        ASSERT_EQ(0, OpenBytes(bytes));
+        ASSERT_EQ(desc.frames, m_reader.GetFrameCount());
+        EXPECT_EQ(desc.width, m_reader.GetWidth());
+        EXPECT_EQ(desc.height, m_reader.GetHeight());
+        for (int i = 0; i < desc.frames; ++i) {
+            void* bits = nullptr;
+            ASSERT_EQ(i, m_reader.GetFrame(i, &bits));
+            BITMAPINFOHEADER bih{};
+            m_reader.GetOutputFormat(&bih);
+            ASSERT_EQ(desc.height, bih.biHeight);
+            EXPECT_GE(Psnr(bits, theirs, frameBytes * size_t(i), desc.width, desc.height), 40.0) << i;
+        }
+    }
 }
 
 TEST_F(DecAVIFile, FailedOpensReportTheirCodeAndLeaveNothingSet) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/win32/WideChar.h"
+#include "tests/data/RewrittenAvi.h"
 #include "tests/data/SyntheticAvi.h"
 #include "tests/data/TestMedia.h"
 #include "tests/support/TestSupport.h"
@@ -135,7 +136,8 @@ INSTANTIATE_TEST_SUITE_P(
                       AudioCase{"Alaw", AudioCodec::Alaw, 8000, 1, L"ALAW", 1, true, true},
                       AudioCase{"Mulaw", AudioCodec::Mulaw, 8000, 2, L"MULAW", 1, true, true},
                       AudioCase{"Mp3", AudioCodec::Mp3, 44100, 2, L"MPEG LAYER-3", 1152, false, false},
-                      AudioCase{"Ac3", AudioCodec::Ac3, 48000, 2, L"AC3", 1536, false, false}),
+                      AudioCase{"Ac3", AudioCodec::Ac3, 48000, 2, L"AC3", 1536, false, false},
+                      AudioCase{"Aac", AudioCodec::Aac, 48000, 2, L"?", 1024, true, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DecAVIAudio, FileWithoutAudioAndFrameMapping) {
@@ -251,6 +253,40 @@ TEST(DecAVIAudio, EmptyChunksOfVariableSizeAudioDoNotEndIt) {
     ASSERT_EQ(reader.Open(mp3.wstring().c_str()), 0);
     reader.StartAudio(0);
     EXPECT_EQ(ReadAllPcm(reader, 4096).size(), FfmpegPcm(mp3, 16).size());
+}
+
+// Some writers put several codec frames into one chunk. Raw AAC frames carry no sync
+// word, so the chunk is the only thing that tells where they are; MPEG audio and AC-3
+// frames are found by their headers. Every sample ffmpeg decodes must come out.
+TEST(DecAVIAudio, ChunksOfSeveralFramesDecodeWhole) {
+    TempDir dir;
+    for (AudioCodec codec : {AudioCodec::Aac, AudioCodec::Mp3, AudioCodec::Mp2, AudioCodec::Ac3}) {
+        SCOPED_TRACE(int(codec));
+        const auto made = dir / "made.avi", joined = dir / "joined.avi";
+        MovieDesc desc;
+        desc.frames = 50;
+        desc.audio = codec;
+        desc.sampleRate = 48000;
+        desc.channels = 2;
+        std::string log;
+        ASSERT_TRUE(codec == AudioCodec::Aac ? talvern::test::MakeAacMovie(made, 2.0, &log)
+                                             : talvern::test::MakeTestMovie(desc, made, &log))
+            << log;
+        ASSERT_TRUE(talvern::test::JoinAudioChunks(made, 3, joined));
+        const size_t whole = FfmpegPcm(made, 16).size();
+        ASSERT_GT(whole, 40000u);
+        for (const auto& movie : {made, joined}) {
+            CDecAVIAudioComp reader;
+            ASSERT_EQ(reader.Open(movie.wstring().c_str()), 0);
+            reader.StartAudio(0);
+            std::vector<BYTE> buffer(8192);
+            size_t total = 0;
+            int n = 0;
+            while ((n = reader.ReadPCM(buffer.data(), 8192)) > 0) total += size_t(n);
+            EXPECT_EQ(n, 0) << movie;
+            EXPECT_EQ(total, whole) << movie;
+        }
+    }
 }
 
 // Bytes that are not UTF-8 travel through wide names as U+DC80-U+DCFF and must reach
