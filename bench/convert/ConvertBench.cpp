@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 extern "C" {
@@ -48,6 +49,10 @@ void BM_Ours(benchmark::State& state, AVPixelFormat format, YuvToBgrKernels kern
         benchmark::DoNotOptimize(bits.data());
     }
     UseYuvToBgrKernels(YuvToBgrKernels::kFastest);
+    if (kernels == YuvToBgrKernels::kFastest) {
+        static const char* const kNames[] = {"scalar", "ssse3", "avx2", "avx2 in-lane", "avx512"};
+        state.SetLabel(std::string("timed fastest: ") + kNames[int(FastestYuvToBgrKernels())]);
+    }
 }
 
 void BM_Scaler(benchmark::State& state, AVPixelFormat format) {
