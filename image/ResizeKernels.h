@@ -11,12 +11,14 @@
 #include <cstddef>
 #include <cstdint>
 
-// The kernel families, narrowest first.
-enum class ResizeKernels { kScalar, kSsse3, kAvx2 };
+// The kernel families, narrowest first; they give the same bytes. kFastest: for each
+// pass, the fastest family this CPU has, timed at first use.
+enum class ResizeKernels { kScalar, kSsse3, kAvx2, kFastest };
 
-// The widest kernels the passes may use when the CPU has them (by default all);
-// for comparing the families with one another.
-void LimitResizeKernels(ResizeKernels best);
+// The family both passes use from now on (narrower ones taking the ends of rows; a
+// family the CPU lacks gives way to the next narrower one); for comparing the families
+// with one another. By default kFastest.
+void UseResizeKernels(ResizeKernels kernels);
 bool HaveResizeKernels(ResizeKernels kernels);
 
 // Samples first..end-1 of the blended row: acc[b] = (wy * r1[b] + (256 - wy) * r0[b]) ^ 0x8000.

@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 extern "C" {
@@ -42,12 +43,16 @@ void BM_Ours(benchmark::State& state, AVPixelFormat format, YuvToBgrKernels kern
     Picture pic(format);
     std::vector<uint8_t> bits(size_t(kRowBytes * kHeight));
     BgrConverter c;
-    LimitYuvToBgrKernels(kernels);
+    UseYuvToBgrKernels(kernels);
     for (auto _ : state) {
         c.Convert(pic.frame, kWidth, kHeight, bits.data(), kRowBytes);
         benchmark::DoNotOptimize(bits.data());
     }
-    LimitYuvToBgrKernels(YuvToBgrKernels::kAvx512);
+    UseYuvToBgrKernels(YuvToBgrKernels::kFastest);
+    if (kernels == YuvToBgrKernels::kFastest) {
+        static const char* const kNames[] = {"scalar", "ssse3", "avx2", "avx2 in-lane", "avx512"};
+        state.SetLabel(std::string("timed fastest: ") + kNames[int(FastestYuvToBgrKernels())]);
+    }
 }
 
 void BM_Scaler(benchmark::State& state, AVPixelFormat format) {
@@ -97,12 +102,12 @@ void BM_OursToYuv(benchmark::State& state, BgrToYuvKernels kernels) {
     const YuvPlanesOut planes{
         {in.frame->data[0], in.frame->data[1], in.frame->data[2]},
         {in.frame->linesize[0], in.frame->linesize[1], in.frame->linesize[2]}};
-    LimitBgrToYuvKernels(kernels);
+    UseBgrToYuvKernels(kernels);
     for (auto _ : state) {
         ConvertBgrToYuv420(in.bits.data(), in.rowBytes, in.width, in.height, factors, planes);
         benchmark::DoNotOptimize(in.frame->data[0]);
     }
-    LimitBgrToYuvKernels(BgrToYuvKernels::kAvx512);
+    UseBgrToYuvKernels(BgrToYuvKernels::kFastest);
 }
 
 // The scaler as the encoder set it up before: bilinear, rows read bottom-up.
@@ -119,11 +124,13 @@ void BM_ScalerToYuv(benchmark::State& state) {
     sws_freeContext(sws);
 }
 
-// The widest kernels the CPU has, then each family alone.
-BENCHMARK_CAPTURE(BM_Ours, yuv420p, AV_PIX_FMT_YUV420P, YuvToBgrKernels::kAvx512);
-BENCHMARK_CAPTURE(BM_Ours, yuv422p, AV_PIX_FMT_YUV422P, YuvToBgrKernels::kAvx512);
-BENCHMARK_CAPTURE(BM_Ours, yuv444p, AV_PIX_FMT_YUV444P, YuvToBgrKernels::kAvx512);
+// The family timed fastest at first use, then each family alone.
+BENCHMARK_CAPTURE(BM_Ours, yuv420p, AV_PIX_FMT_YUV420P, YuvToBgrKernels::kFastest);
+BENCHMARK_CAPTURE(BM_Ours, yuv422p, AV_PIX_FMT_YUV422P, YuvToBgrKernels::kFastest);
+BENCHMARK_CAPTURE(BM_Ours, yuv444p, AV_PIX_FMT_YUV444P, YuvToBgrKernels::kFastest);
+BENCHMARK_CAPTURE(BM_Ours, yuv420p_avx512, AV_PIX_FMT_YUV420P, YuvToBgrKernels::kAvx512);
 BENCHMARK_CAPTURE(BM_Ours, yuv420p_avx2, AV_PIX_FMT_YUV420P, YuvToBgrKernels::kAvx2);
+BENCHMARK_CAPTURE(BM_Ours, yuv420p_avx2_inlane, AV_PIX_FMT_YUV420P, YuvToBgrKernels::kAvx2InLane);
 BENCHMARK_CAPTURE(BM_Ours, yuv422p_avx2, AV_PIX_FMT_YUV422P, YuvToBgrKernels::kAvx2);
 BENCHMARK_CAPTURE(BM_Ours, yuv420p_ssse3, AV_PIX_FMT_YUV420P, YuvToBgrKernels::kSsse3);
 BENCHMARK_CAPTURE(BM_Ours, yuv420p_scalar, AV_PIX_FMT_YUV420P, YuvToBgrKernels::kScalar);
@@ -131,6 +138,9 @@ BENCHMARK_CAPTURE(BM_Scaler, yuv420p, AV_PIX_FMT_YUV420P);
 BENCHMARK_CAPTURE(BM_Scaler, yuv422p, AV_PIX_FMT_YUV422P);
 BENCHMARK_CAPTURE(BM_Scaler, yuv444p, AV_PIX_FMT_YUV444P);
 BENCHMARK(BM_Fill);
+BENCHMARK_CAPTURE(BM_OursToYuv, fastest, BgrToYuvKernels::kFastest)
+    ->Args({1280, 720})
+    ->Args({1920, 1080});
 BENCHMARK_CAPTURE(BM_OursToYuv, avx512, BgrToYuvKernels::kAvx512)
     ->Args({1280, 720})
     ->Args({1920, 1080});

@@ -25,6 +25,7 @@
 #include "image/IOdataE.h"
 #include "image/ImageFileWorker.h"
 #include "platform/avifile/AviFrameDecoder.h"
+#include "platform/win32/KernelChoice.h"
 #include "readers/DecAVIAudio.h"
 #include "writers/EncAVI2.h"
 
@@ -293,6 +294,7 @@ int Random(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    ChooseJpegLibraryKernels();  // as the program does
     const Options o = Parse(argc, argv);
     // The AVI writer keeps its compressor choice in the settings folder: keep it out of the user's.
     const fs::path config = fs::path(o.out) / "config";

@@ -29,6 +29,7 @@
 #include "platform/ui/Command.h"
 #include "platform/ui/QtUiHooks.h"
 #include "platform/ui/UiServices.h"
+#include "platform/win32/KernelChoice.h"
 #include "readers/DecAVIAudio.h"
 #include "resources/CommandIds.h"
 
@@ -179,6 +180,7 @@ double Median(std::vector<double> v) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    ChooseJpegLibraryKernels();  // as the program does
     const Options o = Parse(argc, argv);
     fs::create_directories(o.out);
     const fs::path config = fs::path(o.out) / "config";

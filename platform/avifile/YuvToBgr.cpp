@@ -4,6 +4,9 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <vector>
+
+#include "platform/win32/KernelChoice.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define TALVERN_YUV_X86 1
@@ -214,6 +217,34 @@ struct Avx2 {
     }
 };
 
+// The same 32 pixels a step with nothing moved between the 128-bit halves: chroma is
+// widened by an in-lane shuffle of a loaded pair of halves, and each half of the three
+// output chunks is stored where it belongs. Cores that split 256-bit operations run
+// the lane-crossing forms above as several slow steps.
+struct Avx2InLane : Avx2 {
+    TALVERN_STEP(TALVERN_AVX2) Vec LoadHalf(const uint8_t* c) {
+        const __m256i both = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(c)));
+        const __m256i widen = _mm256_setr_epi8(0, -1, 1, -1, 2, -1, 3, -1, 4, -1, 5, -1, 6, -1, 7, -1,  //
+                                               8, -1, 9, -1, 10, -1, 11, -1, 12, -1, 13, -1, 14, -1, 15, -1);
+        return {_mm256_shuffle_epi8(both, widen)};
+    }
+
+    TALVERN_STEP(TALVERN_AVX2) void StoreBgr(uint8_t* out, Vec b, Vec g, Vec r) {
+        const __m256i bs = _mm256_shuffle_epi8(b.v, Table(kShufB));
+        const __m256i gs = _mm256_shuffle_epi8(g.v, Table(kShufG));
+        const __m256i rs = _mm256_shuffle_epi8(r.v, Table(kShufR));
+        const __m256i t0 = Table(kThird0), t1 = Table(kThird1), t2 = Table(kThird2);
+        const __m256i c[3] = {_mm256_blendv_epi8(_mm256_blendv_epi8(bs, gs, t1), rs, t2),
+                              _mm256_blendv_epi8(_mm256_blendv_epi8(bs, gs, t0), rs, t1),
+                              _mm256_blendv_epi8(_mm256_blendv_epi8(bs, gs, t2), rs, t0)};
+        __m128i* o = reinterpret_cast<__m128i*>(out);
+        for (int k = 0; k < 3; ++k) {
+            _mm_storeu_si128(o + k, _mm256_castsi256_si128(c[k]));
+            _mm_storeu_si128(o + 3 + k, _mm256_extracti128_si256(c[k], 1));
+        }
+    }
+};
+
 // 64 pixels a step: two-table byte permutes place B and G, a masked permute R, in
 // one go per 64 bytes of output.
 struct Avx512 {
@@ -331,6 +362,12 @@ __attribute__((target(TALVERN_AVX2), flatten)) int RowsAvx2(const RowJob& job, i
 }
 
 template <bool kHalfChroma>
+__attribute__((target(TALVERN_AVX2), flatten)) int RowsAvx2InLane(const RowJob& job, int x, int width,
+                                                         const YuvToBgrFactors& f) {
+    return Steps<Avx2InLane>::Rows<kHalfChroma>(job, x, width, f);
+}
+
+template <bool kHalfChroma>
 __attribute__((target(TALVERN_AVX512), flatten)) int RowsAvx512(const RowJob& job, int x, int width,
                                                        const YuvToBgrFactors& f) {
     return Steps<Avx512>::Rows<kHalfChroma>(job, x, width, f);
@@ -338,7 +375,7 @@ __attribute__((target(TALVERN_AVX512), flatten)) int RowsAvx512(const RowJob& jo
 
 #endif  // TALVERN_YUV_X86
 
-std::atomic<YuvToBgrKernels> g_best{YuvToBgrKernels::kAvx512};
+std::atomic<YuvToBgrKernels> g_use{YuvToBgrKernels::kFastest};
 
 using VectorRows = int (*)(const RowJob&, int, int, const YuvToBgrFactors&);
 
@@ -354,33 +391,92 @@ bool CpuHas(YuvToBgrKernels kernels) {
     static const bool avx2 = __builtin_cpu_supports("avx2");
     static const bool avx512 = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
     switch (kernels) {
-    case YuvToBgrKernels::kScalar: return true;
+    case YuvToBgrKernels::kScalar:
+    case YuvToBgrKernels::kFastest: return true;
     case YuvToBgrKernels::kSsse3: return ssse3;
-    case YuvToBgrKernels::kAvx2: return avx2;
+    case YuvToBgrKernels::kAvx2:
+    case YuvToBgrKernels::kAvx2InLane: return avx2;
     case YuvToBgrKernels::kAvx512: return avx512;
     }
     return false;
 #else
-    return kernels == YuvToBgrKernels::kScalar;
+    return kernels == YuvToBgrKernels::kScalar || kernels == YuvToBgrKernels::kFastest;
 #endif
 }
 
-VectorChain PickVectorRows(bool halfChroma) {
+VectorChain ChainFor(YuvToBgrKernels use, bool halfChroma) {
     VectorChain chain;
 #ifdef TALVERN_YUV_X86
-    const YuvToBgrKernels best = g_best.load(std::memory_order_relaxed);
-    const auto usable = [&](YuvToBgrKernels k) { return best >= k && CpuHas(k); };
+    const auto usable = [&](YuvToBgrKernels k) { return use >= k && CpuHas(k); };
     int n = 0;
     if (usable(YuvToBgrKernels::kAvx512))
         chain.kernels[n++] = halfChroma ? RowsAvx512<true> : RowsAvx512<false>;
-    if (usable(YuvToBgrKernels::kAvx2))
+    if (use == YuvToBgrKernels::kAvx2InLane && CpuHas(use))
+        chain.kernels[n++] = halfChroma ? RowsAvx2InLane<true> : RowsAvx2InLane<false>;
+    else if (usable(YuvToBgrKernels::kAvx2))
         chain.kernels[n++] = halfChroma ? RowsAvx2<true> : RowsAvx2<false>;
     if (usable(YuvToBgrKernels::kSsse3))
         chain.kernels[n++] = halfChroma ? RowsSsse3<true> : RowsSsse3<false>;
 #else
+    (void)use;
     (void)halfChroma;
 #endif
     return chain;
+}
+
+void ConvertWith(const VectorChain& vector, const YuvPlanes& planes, bool halfChroma, bool pairRows, int width,
+                 int height, const YuvToBgrFactors& factors, uint8_t* bits, ptrdiff_t rowBytes) {
+    for (int row = 0; row < height;) {
+        RowJob job{};
+        job.rows = pairRows && row + 1 < height ? 2 : 1;
+        const ptrdiff_t chromaRow = pairRows ? row / 2 : row;
+        job.u = planes.data[1] + chromaRow * planes.stride[1];
+        job.v = planes.data[2] + chromaRow * planes.stride[2];
+        for (int r = 0; r < job.rows; ++r) {
+            job.y[r] = planes.data[0] + ptrdiff_t(row + r) * planes.stride[0];
+            job.out[r] = bits + ptrdiff_t(height - 1 - row - r) * rowBytes;
+        }
+        int done = 0;
+        for (VectorRows kernel : vector.kernels)
+            if (kernel) done = kernel(job, done, width, factors);
+        ScalarRows(job, done, width, halfChroma, factors);
+        row += job.rows;
+    }
+}
+
+// Times each family the CPU has on a strip of a 4:2:0 picture that stays in the
+// cache: what differs between them is their arithmetic and shuffling, while reading
+// and writing memory costs all of them alike.
+YuvToBgrKernels TimeFamilies() {
+    std::vector<YuvToBgrKernels> families;
+    for (YuvToBgrKernels k : {YuvToBgrKernels::kSsse3, YuvToBgrKernels::kAvx2, YuvToBgrKernels::kAvx2InLane,
+                              YuvToBgrKernels::kAvx512})
+        if (CpuHas(k)) families.push_back(k);
+    if (families.size() < 2) return families.empty() ? YuvToBgrKernels::kScalar : families[0];
+    constexpr int kWidth = 1920, kHeight = 16;
+    std::vector<uint8_t> luma(kWidth * kHeight), chroma(kWidth * kHeight / 2), out(3 * kWidth * kHeight);
+    for (size_t i = 0; i < luma.size(); ++i) luma[i] = uint8_t(i * 7 + i / kWidth);
+    for (size_t i = 0; i < chroma.size(); ++i) chroma[i] = uint8_t(i * 13 + 64);
+    const YuvPlanes planes{{luma.data(), chroma.data(), chroma.data() + kWidth / 2 * kHeight / 2},
+                           {kWidth, kWidth / 2, kWidth / 2}};
+    YuvToBgrFactors factors;
+    factors.yMul = int16_t(19077), factors.rv = 22970, factors.gu = -5638, factors.gv = -11700, factors.bu = 12277;
+    const int fastest = FastestKernel(int(families.size()), [&](int i) {
+        ConvertWith(ChainFor(families[size_t(i)], true), planes, true, true, kWidth, kHeight, factors, out.data(),
+                    3 * kWidth);
+    });
+    return families[size_t(fastest)];
+}
+
+YuvToBgrKernels Fastest() {
+    static const YuvToBgrKernels fastest = TimeFamilies();
+    return fastest;
+}
+
+VectorChain PickVectorRows(bool halfChroma) {
+    YuvToBgrKernels use = g_use.load(std::memory_order_relaxed);
+    if (use == YuvToBgrKernels::kFastest) use = Fastest();
+    return ChainFor(use, halfChroma);
 }
 
 int16_t ToFactor(double value) {
@@ -410,26 +506,12 @@ YuvToBgrFactors MakeYuvToBgrFactors(const int* table, bool fullRange) {
 void ConvertYuvToBgr(const YuvPlanes& planes, ChromaLayout layout, int width, int height,
                      const YuvToBgrFactors& factors, uint8_t* bits, ptrdiff_t rowBytes) {
     const bool halfChroma = layout != ChromaLayout::k444;
-    const bool pairRows = layout == ChromaLayout::k420;
-    const VectorChain vector = PickVectorRows(halfChroma);
-    for (int row = 0; row < height;) {
-        RowJob job{};
-        job.rows = pairRows && row + 1 < height ? 2 : 1;
-        const ptrdiff_t chromaRow = pairRows ? row / 2 : row;
-        job.u = planes.data[1] + chromaRow * planes.stride[1];
-        job.v = planes.data[2] + chromaRow * planes.stride[2];
-        for (int r = 0; r < job.rows; ++r) {
-            job.y[r] = planes.data[0] + ptrdiff_t(row + r) * planes.stride[0];
-            job.out[r] = bits + ptrdiff_t(height - 1 - row - r) * rowBytes;
-        }
-        int done = 0;
-        for (VectorRows kernel : vector.kernels)
-            if (kernel) done = kernel(job, done, width, factors);
-        ScalarRows(job, done, width, halfChroma, factors);
-        row += job.rows;
-    }
+    ConvertWith(PickVectorRows(halfChroma), planes, halfChroma, layout == ChromaLayout::k420, width, height, factors,
+                bits, rowBytes);
 }
 
-void LimitYuvToBgrKernels(YuvToBgrKernels best) { g_best.store(best, std::memory_order_relaxed); }
+void UseYuvToBgrKernels(YuvToBgrKernels kernels) { g_use.store(kernels, std::memory_order_relaxed); }
+
+YuvToBgrKernels FastestYuvToBgrKernels() { return Fastest(); }
 
 bool HaveYuvToBgrKernels(YuvToBgrKernels kernels) { return CpuHas(kernels); }

@@ -37,10 +37,15 @@ struct YuvPlanes {
 void ConvertYuvToBgr(const YuvPlanes& planes, ChromaLayout layout, int width, int height,
                      const YuvToBgrFactors& factors, uint8_t* bits, ptrdiff_t rowBytes);
 
-// The kernel families, narrowest first.
-enum class YuvToBgrKernels { kScalar, kSsse3, kAvx2, kAvx512 };
+// The kernel families, narrowest first. Both AVX2 families give the same bytes: the
+// second keeps every step within 128-bit halves, for cores that run AVX2 as two of them.
+// kFastest: the fastest of those this CPU has, timed at first use.
+enum class YuvToBgrKernels { kScalar, kSsse3, kAvx2, kAvx2InLane, kAvx512, kFastest };
 
-// The widest kernels the conversion may use when the CPU has them (by default all);
-// for comparing the families with one another.
-void LimitYuvToBgrKernels(YuvToBgrKernels best);
+// The family the conversion uses from now on (with narrower ones taking the ends of
+// rows; a family the CPU lacks gives way to the next narrower one); for comparing the
+// families with one another. By default kFastest.
+void UseYuvToBgrKernels(YuvToBgrKernels kernels);
 bool HaveYuvToBgrKernels(YuvToBgrKernels kernels);
+// Which family kFastest stands for on this CPU.
+YuvToBgrKernels FastestYuvToBgrKernels();

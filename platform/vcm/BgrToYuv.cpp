@@ -4,6 +4,9 @@
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <vector>
+
+#include "platform/win32/KernelChoice.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define TALVERN_BGR_X86 1
@@ -313,7 +316,7 @@ __attribute__((target(TALVERN_AVX512), flatten)) int RowsAvx512(const RowJob& jo
 
 #endif  // TALVERN_BGR_X86
 
-std::atomic<BgrToYuvKernels> g_best{BgrToYuvKernels::kAvx512};
+std::atomic<BgrToYuvKernels> g_use{BgrToYuvKernels::kFastest};
 
 using VectorRows = int (*)(const RowJob&, int, int, const BgrToYuvFactors&);
 
@@ -330,6 +333,7 @@ bool CpuHas(BgrToYuvKernels kernels) {
         __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
     switch (kernels) {
         case BgrToYuvKernels::kScalar:
+        case BgrToYuvKernels::kFastest:
             return true;
         case BgrToYuvKernels::kAvx2:
             return avx2;
@@ -338,20 +342,70 @@ bool CpuHas(BgrToYuvKernels kernels) {
     }
     return false;
 #else
-    return kernels == BgrToYuvKernels::kScalar;
+    return kernels == BgrToYuvKernels::kScalar || kernels == BgrToYuvKernels::kFastest;
 #endif
 }
 
-VectorChain PickVectorRows() {
+VectorChain ChainFor(BgrToYuvKernels use) {
     VectorChain chain;
 #ifdef TALVERN_BGR_X86
-    const BgrToYuvKernels best = g_best.load(std::memory_order_relaxed);
-    const auto usable = [&](BgrToYuvKernels k) { return best >= k && CpuHas(k); };
+    const auto usable = [&](BgrToYuvKernels k) { return use >= k && CpuHas(k); };
     int n = 0;
     if (usable(BgrToYuvKernels::kAvx512)) chain.kernels[n++] = RowsAvx512;
     if (usable(BgrToYuvKernels::kAvx2)) chain.kernels[n++] = RowsAvx2;
+#else
+    (void)use;
 #endif
     return chain;
+}
+
+void ConvertWith(const VectorChain& vector, const uint8_t* bits, ptrdiff_t rowBytes, int width, int height,
+                 const BgrToYuvFactors& factors, const YuvPlanesOut& planes) {
+    // Picture row i is memory row height - 1 - i.
+    const auto pictureRow = [&](int i) { return bits + ptrdiff_t(height - 1 - i) * rowBytes; };
+    for (int row = 0; row < height; row += 2) {
+        const int second = std::min(row + 1, height - 1);
+        RowJob job;
+        job.bgr[0] = pictureRow(row);
+        job.bgr[1] = pictureRow(second);
+        job.y[0] = planes.data[0] + ptrdiff_t(row) * planes.stride[0];
+        job.y[1] = planes.data[0] + ptrdiff_t(second) * planes.stride[0];
+        job.u = planes.data[1] + ptrdiff_t(row / 2) * planes.stride[1];
+        job.v = planes.data[2] + ptrdiff_t(row / 2) * planes.stride[2];
+        int done = 0;
+        for (VectorRows kernel : vector.kernels)
+            if (kernel) done = kernel(job, done, width, factors);
+        ScalarRows(job, done, width, factors);
+    }
+}
+
+// Times each family the CPU has on a strip of a 1080p frame that stays in the cache:
+// what differs between them is their arithmetic and shuffling, while reading and
+// writing memory costs all of them alike.
+BgrToYuvKernels TimeFamilies() {
+    std::vector<BgrToYuvKernels> families;
+    for (BgrToYuvKernels k : {BgrToYuvKernels::kAvx2, BgrToYuvKernels::kAvx512})
+        if (CpuHas(k)) families.push_back(k);
+    if (families.size() < 2) return families.empty() ? BgrToYuvKernels::kScalar : families[0];
+    constexpr int kWidth = 1920, kHeight = 8;
+    std::vector<uint8_t> bgr(3 * kWidth * kHeight), luma(kWidth * kHeight), chroma(kWidth * kHeight / 2);
+    for (size_t i = 0; i < bgr.size(); ++i) bgr[i] = uint8_t(i * 7 + i / (3 * kWidth));
+    const YuvPlanesOut planes{{luma.data(), chroma.data(), chroma.data() + kWidth * kHeight / 4},
+                              {kWidth, kWidth / 2, kWidth / 2}};
+    const BgrToYuvFactors factors = MakeBgrToYuvFactors(false);
+    const int fastest = FastestKernel(int(families.size()), [&](int i) {
+        ConvertWith(ChainFor(families[size_t(i)]), bgr.data(), 3 * kWidth, kWidth, kHeight, factors, planes);
+    });
+    return families[size_t(fastest)];
+}
+
+VectorChain PickVectorRows() {
+    BgrToYuvKernels use = g_use.load(std::memory_order_relaxed);
+    if (use == BgrToYuvKernels::kFastest) {
+        static const BgrToYuvKernels fastest = TimeFamilies();
+        use = fastest;
+    }
+    return ChainFor(use);
 }
 
 int16_t ToFactor(double value) {
@@ -388,27 +442,11 @@ BgrToYuvFactors MakeBgrToYuvFactors(bool fullRange) {
 void ConvertBgrToYuv420(const uint8_t* bits, ptrdiff_t rowBytes, int width, int height,
                         const BgrToYuvFactors& factors, const YuvPlanesOut& planes) {
     if (width <= 0 || height <= 0) return;
-    const VectorChain vector = PickVectorRows();
-    // Picture row i is memory row height - 1 - i.
-    const auto pictureRow = [&](int i) { return bits + ptrdiff_t(height - 1 - i) * rowBytes; };
-    for (int row = 0; row < height; row += 2) {
-        const int second = std::min(row + 1, height - 1);
-        RowJob job;
-        job.bgr[0] = pictureRow(row);
-        job.bgr[1] = pictureRow(second);
-        job.y[0] = planes.data[0] + ptrdiff_t(row) * planes.stride[0];
-        job.y[1] = planes.data[0] + ptrdiff_t(second) * planes.stride[0];
-        job.u = planes.data[1] + ptrdiff_t(row / 2) * planes.stride[1];
-        job.v = planes.data[2] + ptrdiff_t(row / 2) * planes.stride[2];
-        int done = 0;
-        for (VectorRows kernel : vector.kernels)
-            if (kernel) done = kernel(job, done, width, factors);
-        ScalarRows(job, done, width, factors);
-    }
+    ConvertWith(PickVectorRows(), bits, rowBytes, width, height, factors, planes);
 }
 
-void LimitBgrToYuvKernels(BgrToYuvKernels best) {
-    g_best.store(best, std::memory_order_relaxed);
+void UseBgrToYuvKernels(BgrToYuvKernels kernels) {
+    g_use.store(kernels, std::memory_order_relaxed);
 }
 
 bool HaveBgrToYuvKernels(BgrToYuvKernels kernels) {

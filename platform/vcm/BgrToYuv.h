@@ -35,10 +35,12 @@ struct YuvPlanesOut {
 void ConvertBgrToYuv420(const uint8_t* bits, ptrdiff_t rowBytes, int width, int height,
                         const BgrToYuvFactors& factors, const YuvPlanesOut& planes);
 
-// The kernel families, narrowest first.
-enum class BgrToYuvKernels { kScalar, kAvx2, kAvx512 };
+// The kernel families, narrowest first; they give the same bytes. kFastest: the
+// fastest of those this CPU has, timed at first use.
+enum class BgrToYuvKernels { kScalar, kAvx2, kAvx512, kFastest };
 
-// The widest kernels the conversion may use when the CPU has them (by default all);
-// for comparing the families with one another.
-void LimitBgrToYuvKernels(BgrToYuvKernels best);
+// The family the conversion uses from now on (narrower ones taking the ends of rows;
+// a family the CPU lacks gives way to the next narrower one); for comparing the
+// families with one another. By default kFastest.
+void UseBgrToYuvKernels(BgrToYuvKernels kernels);
 bool HaveBgrToYuvKernels(BgrToYuvKernels kernels);

@@ -181,11 +181,11 @@ FramePtr TestPicture(const Format& fmt, Size s, Fill fill) {
     return f;
 }
 
-// Limits the kernels for one scope.
+// One kernel family for one scope.
 class KernelLimit {
 public:
-    explicit KernelLimit(YuvToBgrKernels best) { LimitYuvToBgrKernels(best); }
-    ~KernelLimit() { LimitYuvToBgrKernels(YuvToBgrKernels::kAvx512); }
+    explicit KernelLimit(YuvToBgrKernels kernels) { UseYuvToBgrKernels(kernels); }
+    ~KernelLimit() { UseYuvToBgrKernels(YuvToBgrKernels::kFastest); }
 };
 
 // Within one level, and rounded as the exact values are nearly always: a rounding
@@ -238,8 +238,8 @@ TEST(BgrConverter, EveryKernelFamilyGivesTheSameBytes) {
                 KernelLimit limit(YuvToBgrKernels::kScalar);
                 scalar = Convert(c, f.get());
             }
-            for (YuvToBgrKernels k :
-                 {YuvToBgrKernels::kSsse3, YuvToBgrKernels::kAvx2, YuvToBgrKernels::kAvx512}) {
+            for (YuvToBgrKernels k : {YuvToBgrKernels::kSsse3, YuvToBgrKernels::kAvx2, YuvToBgrKernels::kAvx2InLane,
+                                      YuvToBgrKernels::kAvx512, YuvToBgrKernels::kFastest}) {
                 if (!HaveYuvToBgrKernels(k)) continue;
                 KernelLimit limit(k);
                 EXPECT_TRUE(Convert(c, f.get()) == scalar) << "kernels " << int(k);

@@ -114,7 +114,7 @@ void ExpectNearReference(Picture& pic, const Planes& planes, bool full) {
 
 class BgrToYuvKernelsTest : public ::testing::Test {
 protected:
-    void TearDown() override { LimitBgrToYuvKernels(BgrToYuvKernels::kAvx512); }
+    void TearDown() override { UseBgrToYuvKernels(BgrToYuvKernels::kFastest); }
 };
 
 }  // namespace
@@ -190,9 +190,9 @@ TEST_F(BgrToYuvKernelsTest, EveryKernelFamilyGivesTheScalarBytes) {
                     SCOPED_TRACE(testing::Message()
                                  << int(family) << ": " << w << "x" << h << (full ? " full" : ""));
                     Picture pic = Random(w, h, uint32_t(w * 7 + h));
-                    LimitBgrToYuvKernels(BgrToYuvKernels::kScalar);
+                    UseBgrToYuvKernels(BgrToYuvKernels::kScalar);
                     const Planes scalar = Convert(pic, full);
-                    LimitBgrToYuvKernels(family);
+                    UseBgrToYuvKernels(family);
                     const Planes vector = Convert(pic, full);
                     for (int p = 0; p < 3; ++p)
                         ASSERT_EQ(scalar.plane[p], vector.plane[p]) << "plane " << p;
