@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "tests/data/Mpeg4Shapes.h"
+#include "tests/data/RewrittenAvi.h"
 #include "tests/data/SyntheticAvi.h"
 #include "tests/data/TestMedia.h"
 #include "tests/support/TestSupport.h"
@@ -218,6 +220,38 @@ bool Mp4(const Path& out) {
                       "-c:v mpeg4 -f mp4 " + ShellQuote(out.string())) == 0;
 }
 
+// The MPEG-4 makers write into a folder of their own, among their working files.
+std::function<bool(const Path&)> Shaped(ShapedMovie (*make)(const Path&)) {
+    return [make](const Path& out) {
+        const Path dir = out.string() + ".d";
+        std::filesystem::create_directories(dir);
+        const ShapedMovie m = make(dir);
+        std::error_code e;
+        if (!m.path.empty()) std::filesystem::rename(m.path, out, e);
+        std::filesystem::remove_all(dir);
+        return !m.path.empty() && !e;
+    };
+}
+
+// An ffmpeg-made file rewritten at the byte level.
+template <typename Make, typename Rewrite>
+bool Rewritten(const Path& out, Make make, Rewrite rewrite) {
+    const Path made = out.string() + ".made.avi";
+    const bool ok = make(made) && rewrite(made, out);
+    std::filesystem::remove(made);
+    return ok;
+}
+
+bool AacJoined(const Path& out) {
+    return Rewritten(out, [](const Path& p) { return MakeAacMovie(p, 2.0); },
+                     [](const Path& in, const Path& p) { return JoinAudioChunks(in, 3, p); });
+}
+
+bool HeaderListShort(const Path& out) {
+    return Rewritten(out, [](const Path& p) { return Ffmpeg(VideoCodec::Huffyuv, AudioCodec::None, 1, p); },
+                     [](const Path& in, const Path& p) { return ShiftListSize(in, "hdrl", -4, p); });
+}
+
 bool NoFrames(const Path& out) { return Write(out, SimpleVideo(0, kWidth, kHeight)); }
 
 }  // namespace
@@ -246,6 +280,11 @@ const std::vector<AviShape>& AviShapes() {
         {"opendml_cut_index", [](const Path& p) { return OpenDmlCut(false, p); }, true, 0, ShapeAudio::Pcm},
         {"unfinished", Unfinished, true, 0, ShapeAudio::Pcm},
         {"cut", Cut, true, 0, ShapeAudio::Pcm},
+        {"mpeg4_not_coded", Shaped(MakeNotCodedFramesMovie), true, 30},
+        {"mpeg4_packed_b", Shaped(MakePackedBFramesMovie), true, 30},
+        {"aac_joined", AacJoined, true, 30, ShapeAudio::Lossy},
+        {"header_list_short", HeaderListShort},
+        {"mjpeg_without_tables", [](const Path& p) { return MakeAbbreviatedMjpeg(p); }, true, 30},
         {"mp4_named_avi", Mp4, false},
         {"no_frames", NoFrames, false},
     };

@@ -21,6 +21,16 @@ def frame_count(path):
     return max(int(t) for t in out.split() if t.lstrip("-").isdigit()) + 1
 
 
+def frame_counts(path):
+    """Frame counts a player may show: up to the last picture's time stamp, or, where
+    frames after it hold no picture of their own (not coded, empty chunks), the stream's
+    length in the header."""
+    out = harness.run("ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
+                      "stream=nb_frames", "-of", "csv=p=0", path, timeout=60).strip()
+    pictures = frame_count(path)
+    return {pictures, int(out)} if out.isdigit() and int(out) > pictures else {pictures}
+
+
 class ShapesTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -53,7 +63,7 @@ class ShapesTest(unittest.TestCase):
             self.answer(app, main, "Sound Selection")
         self.answer(app, main, "TALVERN")  # saved
         out = os.path.join(app.out_dir, "Enc_" + name)
-        self.assertEqual(frame_count(out), frame_count(os.path.join(self.work, name)), name)
+        self.assertIn(frame_count(out), frame_counts(os.path.join(self.work, name)), name)
 
     def open(self, app, path):
         app.wait_window(".*TALVERN").key("ctrl+o")
