@@ -39,13 +39,6 @@ void ReadStrl(const std::string& b, size_t at, size_t end, SynthStream& st) {
     }
 }
 
-bool Run(const std::string& cmd, std::string* log) {
-    std::string out;
-    const int rc = RunCommand(cmd + " 2>&1", &out);
-    if (log) *log = out;
-    return rc == 0;
-}
-
 }  // namespace
 
 bool ReadAviChunks(const std::filesystem::path& in, SynthAvi* out) {
@@ -70,7 +63,7 @@ bool ReadAviChunks(const std::filesystem::path& in, SynthAvi* out) {
 
 bool MakeAacMovie(const std::filesystem::path& out, double seconds, std::string* log) {
     const std::string s = std::to_string(seconds);
-    return Run("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=64x48:rate=25:duration=" + s +
+    return RunLogged("ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=64x48:rate=25:duration=" + s +
                    " -f lavfi -i sine=frequency=440:sample_rate=48000:duration=" + s +
                    " -ac 2 -c:v mjpeg -c:a aac -b:a 128k -f avi " + ShellQuote(out.string()),
                log);
@@ -121,8 +114,8 @@ bool MakeAbbreviatedMjpeg(const std::filesystem::path& out, std::string* log) {
     std::filesystem::create_directories(dir);
     const std::string d = ShellQuote(dir.string());
     const std::string src = "ffmpeg -nostdin -v error -y -f lavfi -i testsrc2=size=320x240:rate=25 ";
-    bool ok = Run(src + "-frames:v 60 -c:v mjpeg -q:v 25 -pix_fmt yuvj420p " + d + "/a%03d.jpg", log) &&
-              Run(src + "-vf 'select=eq(n\\,29)' -frames:v 1 -c:v mjpeg -q:v 2 -pix_fmt yuvj420p " + d +
+    bool ok = RunLogged(src + "-frames:v 60 -c:v mjpeg -q:v 25 -pix_fmt yuvj420p " + d + "/a%03d.jpg", log) &&
+              RunLogged(src + "-vf 'select=eq(n\\,29)' -frames:v 1 -c:v mjpeg -q:v 2 -pix_fmt yuvj420p " + d +
                       "/a030.jpg",
                   log);
     if (ok) {
@@ -131,7 +124,7 @@ bool MakeAbbreviatedMjpeg(const std::filesystem::path& out, std::string* log) {
         ok = dqt != std::string::npos;
         if (ok) frame[dqt + 1] = char(0xFE);
         ok = ok && WriteFileBytes(dir / "a031.jpg", frame) &&
-             Run("ffmpeg -nostdin -v error -y -framerate 25 -i " + d + "/a%03d.jpg -c:v copy -f avi " +
+             RunLogged("ffmpeg -nostdin -v error -y -framerate 25 -i " + d + "/a%03d.jpg -c:v copy -f avi " +
                      ShellQuote(out.string()),
                  log);
     }

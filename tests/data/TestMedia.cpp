@@ -74,13 +74,6 @@ std::string SineInput(int sampleRate, double seconds) {
            ":duration=" + std::to_string(seconds);
 }
 
-bool Run(const std::string& cmd, std::string* log) {
-    std::string out;
-    const int rc = RunCommand(cmd + " 2>&1", &out);
-    if (log) *log = out;
-    return rc == 0;
-}
-
 }  // namespace
 
 const char* VideoCodecName(VideoCodec c) {
@@ -169,7 +162,7 @@ bool MakeTestMovie(const MovieDesc& desc, const std::filesystem::path& out, std:
     // before the audio of a slow movie is all in.
     cmd += " " + VideoArgs(desc) + " -f avi " +
            ShellQuote(out.string());
-    const bool ok = Run(cmd, log);
+    const bool ok = RunLogged(cmd, log);
     std::filesystem::remove(raw);
     return ok;
 }
@@ -179,7 +172,7 @@ bool MakeAudioOnlyMovie(AudioCodec audio, int sampleRate, int channels,
     const std::string cmd = "ffmpeg -nostdin -hide_banner -loglevel error -y " +
                             SineInput(sampleRate, 1.0) + " " + AudioArgs(audio) + " -ac " +
                             std::to_string(channels) + " -f avi " + ShellQuote(out.string());
-    return Run(cmd, log);
+    return RunLogged(cmd, log);
 }
 
 }  // namespace talvern::test

@@ -80,6 +80,13 @@ int RunCommand(const std::string& command, std::string* out) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+bool RunLogged(const std::string& command, std::string* log) {
+    std::string out;
+    const int rc = RunCommand(command + " 2>&1", &out);
+    if (log) *log = out;
+    return rc == 0;
+}
+
 std::string ShellQuote(const std::string& s) {
     std::string q = "'";
     for (char c : s) {

@@ -54,6 +54,8 @@ private:
 
 // Runs a shell command; returns its exit status and stores what it wrote to stdout.
 int RunCommand(const std::string& command, std::string* out = nullptr);
+// Runs a shell command with its stderr joined to stdout, kept in *log; true on exit status 0.
+bool RunLogged(const std::string& command, std::string* log);
 
 // Quotes a path for the shell.
 std::string ShellQuote(const std::string& s);
