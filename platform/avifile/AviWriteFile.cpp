@@ -93,8 +93,7 @@ bool AviWriteFile::Seek(uint64_t offset) {
 
 uint64_t AviWriteFile::StreamListBytes(const Stream& s) const {
     uint64_t n = 12 + 8 + 56 + 8 + Even(s.format.size()) + 8 + 24 + 16 * kSuperEntries;
-    const std::string name = NameUtf8(s.info);
-    if (!name.empty()) n += 8 + Even(name.size() + 1);
+    if (!s.nameUtf8.empty()) n += 8 + Even(s.nameUtf8.size() + 1);
     return n;
 }
 
@@ -266,17 +265,17 @@ void AviWriteFile::WriteStreamList(std::vector<uint8_t>& out, const Stream& s) c
         }
         CloseChunk(out, indx);
     }
-    const std::string name = NameUtf8(i);
-    if (!name.empty()) {
+    if (!s.nameUtf8.empty()) {
         const size_t strn = OpenChunk(out, MAKEFOURCC('s', 't', 'r', 'n'));
-        Append(out, name.c_str(), name.size() + 1);
+        Append(out, s.nameUtf8.c_str(), s.nameUtf8.size() + 1);
         CloseChunk(out, strn);
     }
     CloseChunk(out, list);
 }
 
 bool AviWriteFile::WriteHeader() {
-    std::vector<uint8_t> out;
+    std::vector<uint8_t>& out = m_header;
+    out.clear();
     const size_t hdrl = OpenChunk(out, MAKEFOURCC('L', 'I', 'S', 'T'), MAKEFOURCC('h', 'd', 'r', 'l'));
     WriteMainHeader(out);
     for (const Stream& s : m_streams) WriteStreamList(out, s);
@@ -393,6 +392,7 @@ HRESULT AviWriteFile::CreateStream(AviStream** stream, const AVISTREAMINFOW* inf
     Stream s;
     s.info = *info;
     s.info.dwLength = 0;
+    s.nameUtf8 = NameUtf8(s.info);
     const size_t n = m_streams.size();
     s.chunkId = info->fccType == streamtypeAUDIO  ? TwoDigitId(n, 'w', 'b')
                 : info->fccType == streamtypeTEXT ? TwoDigitId(n, 't', 'x')

@@ -60,6 +60,7 @@ private:
         int64_t samples = 0;
         uint32_t largest = 0;
         std::vector<SuperEntry> superIndex;
+        std::string nameUtf8;  // strn's text, fixed when the stream is made
     };
 
     AviWriteFile() = default;
@@ -98,6 +99,8 @@ private:
     int m_clock = -1;                  // the stream whose time paces the checkpoints
     double m_nextCheckpoint = 0;       // in seconds of the clock stream
     bool m_openDml = false;
+    // The header as last built, kept so that a checkpoint builds it without allocating.
+    std::vector<uint8_t> m_header;
 };
 
 // The handle of one stream of an AviWriteFile; holds a reference to its file.
