@@ -7,7 +7,6 @@
 
 #include "app/ExtractionHost.h"
 #include "foundation/MemBuffBase.h"
-#include "platform/win32/Win32Types.h"
 
 class CDecAVIAudioComp;
 class CTALVERNDoc;

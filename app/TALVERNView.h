@@ -6,7 +6,6 @@
 // the view's fields by OnDraw; "draw now" (DrawFrame, DrawStatus) changes what
 // those fields say and repaints that region at once.
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "app/ConversionRun.h"
@@ -34,7 +33,6 @@
 #include "toolkit/WindowHolder.h"
 #include "writers/EncAVI2.h"
 #include "writers/EncWMV.h"
-#include "writers/MMio.h"
 
 class QMenu;
 

@@ -1,8 +1,6 @@
 // The stream copy and the audio extraction as the view starts and follows them: each
 // runs as an object of its own (CStreamCopy, CAudioExtraction) and reaches the view
 // only through IExtractionHost.
-#include <algorithm>
-
 #include "app/AudioExtraction.h"
 #include "app/StreamCopy.h"
 #include "app/TALVERNDoc.h"
