@@ -3,7 +3,6 @@
 // of the movie or the range into "Copy_<title>.avi", sample for sample, with the audio
 // left out, recompressed or copied as it is. Every question comes before the file is
 // created; the view follows the copy through IExtractionHost.
-#include <QWidget>
 #include <string>
 
 #include "app/ExtractionHost.h"
@@ -12,6 +11,7 @@
 
 class CDecAVIAudioComp;
 class CTALVERNDoc;
+class QWidget;
 
 class CStreamCopy {
 public:
