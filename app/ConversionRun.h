@@ -71,8 +71,6 @@ public:
     [[nodiscard]] int PrepareOutputBuffer(const CTALVERNDoc& doc);
     BYTE* OutputBuffer() { return m_output.GetData(); }
     bool PlainFrame() const { return m_pass.plainFrame; }
-    // The audio buffer, which the stream copy borrows for its own pieces.
-    CMemBuffBase<unsigned char>& AudioBuffer() { return m_audio; }
     // Every pass begins here: the movie file is identified, the image names take
     // imagePrefix (folder and title), and the audio due is taken from the writers as
     // they stand.

@@ -6,14 +6,15 @@
 // the view's fields by OnDraw; "draw now" (DrawFrame, DrawStatus) changes what
 // those fields say and repaints that region at once.
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "app/ConversionRun.h"
+#include "app/ExtractionHost.h"
 #include "app/MovieViewOps.h"
 #include "app/Player.h"
 #include "app/Shorityu.h"
 #include "app/TALVERNDoc.h"
+#include "app/ViewRunHooks.h"
 #include "dialogs/BmpInfo.h"
 #include "dialogs/InfoAVIDlg.h"
 #include "dialogs/Launchers.h"
@@ -32,10 +33,8 @@
 #include "toolkit/WindowHolder.h"
 #include "writers/EncAVI2.h"
 #include "writers/EncWMV.h"
-#include "writers/MMio.h"
 
 class QMenu;
-class CWaveFileACM;
 
 // ---- Geometry and texts of the display, free of any window ----
 
@@ -101,31 +100,15 @@ RECT PictureRect(int outputWidth, int outputHeight, double zoom);
 
 // ---- Output files ----
 
-// folder + "/" + name, without doubling a separator the folder already ends with.
-std::wstring JoinOutputPath(const std::wstring& folder, const std::wstring& name);
 // The name a still image is saved under: path itself when it has an extension (one
 // that names no image format fails when written), else, and when it is the name
 // offered unchanged, path with the extension of the save dialog's filter (1 JPG,
 // 2 BMP, 3 TIF, 4 PNG; any other index counts as JPG).
 std::wstring WithImageExtension(const std::wstring& path, int filterIndex, const std::wstring& offered);
 
-// The system beep.
-void SystemBeep();
-
-// The modal steps a run asks of the user, and its closing beep: the real dialogs and
-// the system beep unless a test puts scripted answers in their place.
-struct ViewRunHooks {
-    std::function<int(const BITMAPINFOHEADER*, CEncAVISetting*, CWnd*)> aviSettings = DoAviSettingDialog;
-    std::function<int(int*, CWnd*)> audioChoice = DoAudioStreamDialog;
-    std::function<int(CInfo*, CWnd*)> wmvSettings = DoWmvSettingDialog;
-    std::function<void()> beep = SystemBeep;
-    // The size an extracted WAV file may reach; a test sets a small one.
-    int64_t wavFileLimit = CMMio::kMaxFileBytes;
-};
-
 // ---- The view ----
 
-class CTALVERNView : public CBaseView, public IMovieViewOps {
+class CTALVERNView : public CBaseView, public IMovieViewOps, private IExtractionHost {
 public:
     explicit CTALVERNView(QWidget* parent = nullptr);
     ~CTALVERNView() override;
@@ -151,6 +134,9 @@ public:
     // Reads the current frame (clamped into the movie), deinterlaces it and draws it
     // as the display interval allows; 0, or -1 when the reader does not deliver it.
     [[nodiscard]] int ShowFrame();
+    // The same for frame, which becomes the current frame: how a loop that runs over
+    // the frames tells the view which one to show.
+    [[nodiscard]] int ShowFrameAt(int frame);
     // Draw now: the picture, and the strip with the slider's position.
     virtual void DrawFrame();
     virtual void DrawStatus();
@@ -177,11 +163,11 @@ public:
     // the user cancelled, or an error code. Nothing is created or deleted on disk
     // before the last question is answered.
     [[nodiscard]] int PrepareOutputs();
-    // One pass over the frames from the current one; 0 at the last frame or on a stop
-    // request, else the first error code.
-    [[nodiscard]] int PlayLoop();
+    // One pass over the frames from first (clamped into the movie); 0 at the last frame
+    // or on a stop request, else the first error code. *reached: the last frame shown.
+    [[nodiscard]] int PlayLoop(int first, int* reached);
     // The frames of the pass; PlayLoop then waits for the files they left to the worker.
-    [[nodiscard]] int PlayFrames();
+    [[nodiscard]] int PlayFrames(int first, int* reached);
     // Drains the queue, then keeps draining every 100 ms while paused, once the outputs
     // of the frame shown are complete. A quit met here ends the run as a Stop would. 0,
     // or the code of a frame whose outputs failed.
@@ -196,9 +182,9 @@ public:
     // the files are the same.
     void SetOutputsBesideRun(bool beside) { m_run.SetOutputsBeside(beside); }
     // Per frame of a pass (n counts from 1): the output frame made from the frame on
-    // screen, then the run's outputs for it (CConversionRun::OutputFrame); 0 or an error
-    // code, told over the frame that failed.
-    [[nodiscard]] int OutputFrame(int n);
+    // screen, which is frame, then the run's outputs for it (CConversionRun::OutputFrame);
+    // 0 or an error code, told over the frame that failed.
+    [[nodiscard]] int OutputFrame(int frame, int n);
     // The audio that belongs to the frame just output, written in line; 0 or an error code.
     [[nodiscard]] int OutputAudioForFrame() { return m_run.OutputAudioForFrame(); }
     // One still image in the format of the path's extension, with the settings' JPEG quality.
@@ -206,15 +192,13 @@ public:
     // The processed frame on screen into a file chosen in a save dialog, or onto the clipboard.
     void OnSaveImage();
     void OnEditCopy();
-    ViewRunHooks& GetRunHooks() { return m_runHooks; }
+    ViewRunHooks& GetRunHooks() override { return m_runHooks; }
     // The compressed video from a key frame through the last frame of the movie or the
-    // range into "Copy_<title>.avi", with its audio left out, recompressed or copied.
+    // range into "Copy_<title>.avi", with its audio left out, recompressed or copied
+    // (CStreamCopy); a failure is reported.
     void OnExtractVideoStream();
-    // 0, -2 when the user cancelled, or an error code; every question comes before
-    // the file is created.
-    [[nodiscard]] int CopyVideoStream();
     // The audio from the current frame (or of the range) into "<title>_audio.wav",
-    // recompressed with the volume applied or copied as it is.
+    // recompressed with the volume applied or copied as it is (CAudioExtraction).
     void OnExtractAudioStream();
     // One round of the message pump for the long loops: drains the queue, then
     // deletes the side windows released meanwhile. 1 when the application quits.
@@ -222,7 +206,7 @@ public:
 
     // The model the view paints from.
     int GetCurrentFrame() const { return m_nCurrent; }
-    void SetCurrentFrame(int frame) { m_nCurrent = frame; }
+    void SetCurrentFrame(int frame) override { m_nCurrent = frame; }
     int GetFirstFrame() const { return m_nFirst; }
     int GetFrameCount() const { return m_nCount; }
     double GetFrameRate() const { return m_dRate; }
@@ -304,26 +288,15 @@ private:
     void ResetMainTitle();
 
     // The conversion run's steps.
-    CWnd* MainWindow();
+    CWnd* MainWindow() override;
     CDecAVIAudioComp* AudioSource() const;
     bool NeedsPcm() const;
     [[nodiscard]] int StartAudioAt(int sample);
     void ChooseStartFrame();
     [[nodiscard]] int AskOutputQuestions();
     [[nodiscard]] int CreateOutputs();
-    [[nodiscard]] int RunPasses(int startSample);
-    [[nodiscard]] int CopyAudioIntoAvi(int startFrame);
-    // The stream copy's and the audio extraction's steps.
-    [[nodiscard]] int AskVideoCopyAudio(int startFrame);
-    [[nodiscard]] int OpenVideoCopy(const std::wstring& path);
-    [[nodiscard]] int CopyVideoSamples(int last);
-    [[nodiscard]] int WriteDueAudio();
-    [[nodiscard]] int ExtractAudioToWav(std::wstring& path);
-    void ChooseAudioSpan(int* startSample, int* endSample);
-    // kWavDone, kWavWriteFailed or kWavReadFailed.
-    int TransferPcm(CWaveFileACM& wav, BYTE* buffer, int64_t total);
-    bool TransferRaw(CWaveFileACM& wav, BYTE* buffer, int endSample);
-    bool AdvanceExtraction();
+    // The passes of the run from the range start; *reached: where the last one ended.
+    [[nodiscard]] int RunPasses(int startSample, int* reached);
     void FinishRun(bool failed);
     // After a command threw: a run still looping is told to stop and closes its files
     // itself; the files of a run the exception ended are closed here.
@@ -331,6 +304,15 @@ private:
     void AnnounceSaved(const std::wstring& path);
     // A frame the worker failed on is shown again, so that its failure is told over it.
     void ShowFailedFrame();
+    // frame kept inside the movie, as the current frame is.
+    int MovieFrame(int frame) const;
+
+    // What the stream copy and the audio extraction ask of the view.
+    ViewSpan ExtractionSpan() const;
+    CWnd& ViewWindow() override { return *this; }
+    void SpanTaken(int start, int end) override;
+    void ClockStarts() override;
+    bool MayGoOn() override;
 
     CTALVERNDoc* m_pDocument = nullptr;
     QRect m_paintClip;

@@ -115,7 +115,7 @@ int CTALVERNView::ShowFrame() {
     TALVERN_ASSERT_UI_THREAD();
     CDecMovie* reader = m_pDocument ? m_pDocument->m_Reader.Get() : nullptr;
     if (!reader) return ResultCode::kFailed;
-    m_nCurrent = std::clamp(m_nCurrent, m_nFirst, std::max(m_nCount - 1, m_nFirst));
+    m_nCurrent = MovieFrame(m_nCurrent);
     void* bits = nullptr;
     // A reader that claims success without bits has not delivered the frame either.
     if (reader->GetFrame(m_nCurrent, &bits) == -1 || !bits) return ResultCode::kFailed;
@@ -129,6 +129,13 @@ int CTALVERNView::ShowFrame() {
     if (ShouldDrawStatus(playing, m_nCurrent, interval)) DrawStatus();
     return 0;
 }
+
+int CTALVERNView::ShowFrameAt(int frame) {
+    m_nCurrent = frame;
+    return ShowFrame();
+}
+
+int CTALVERNView::MovieFrame(int frame) const { return std::clamp(frame, m_nFirst, std::max(m_nCount - 1, m_nFirst)); }
 
 void CTALVERNView::DrawFrame() {
     const RECT r = GetPictureRect();

@@ -12,11 +12,6 @@
 #include "foundation/SysUtil.h"
 #include "platform/win32/ThreadRole.h"
 
-std::wstring JoinOutputPath(const std::wstring& folder, const std::wstring& name) {
-    if (!folder.empty() && folder.back() == L'/') return folder + name;
-    return folder + L"/" + name;
-}
-
 std::wstring WithImageExtension(const std::wstring& path, int filterIndex, const std::wstring& offered) {
     // A name with an extension keeps it: one no writer knows is refused when written,
     // never replaced by a name the user did not type. The movie's title offered
@@ -33,7 +28,7 @@ BOOL CTALVERNView::WriteImageFile(const BYTE* bits, const BITMAPINFOHEADER* head
     return m_run.WriteImageFile(bits, header, path, m_pDocument->m_Info.m_nJpegQuality);
 }
 
-int CTALVERNView::OutputFrame(int n) {
+int CTALVERNView::OutputFrame(int frame, int n) {
     CTALVERNDoc* doc = m_pDocument;
     const BYTE* bits = m_pDisplayBits;
     if (!m_run.PlainFrame() && doc->IsAnyOutputOn()) {
@@ -48,7 +43,7 @@ int CTALVERNView::OutputFrame(int n) {
     const bool analysis = doc->m_bOutputWmv && m_run.Wmv().IsTwoPass();
     const auto interval = static_cast<unsigned>(std::max(doc->m_Info.m_nImageInterval, 1));
     const bool filesDue = !analysis && static_cast<unsigned>(n) % interval == 0;
-    const int code = m_run.OutputFrame({m_nCurrent, bits}, filesDue);
+    const int code = m_run.OutputFrame({frame, bits}, filesDue);
     if (code != 0) ShowFailedFrame();
     return code;
 }
@@ -62,8 +57,7 @@ int CTALVERNView::FinishWorkerFrames() {
 void CTALVERNView::ShowFailedFrame() {
     const int failed = m_run.TakeFailedFrame();
     if (failed < 0 || m_nCurrent == failed) return;
-    m_nCurrent = failed;
-    (void)ShowFrame();  // the failure is told over the frame that failed, which comes first
+    (void)ShowFrameAt(failed);  // the failure is told over the frame that failed, which comes first
 }
 
 void CTALVERNView::PumpRunMessages() {

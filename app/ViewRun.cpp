@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <thread>
 
+#include "app/StreamCopy.h"
 #include "app/TALVERNDoc.h"
 #include "app/TALVERNView.h"
 #include "foundation/LangString.h"
@@ -21,19 +22,6 @@
 namespace {
 
 constexpr UINT kStopCaption = 51201;
-
-// Asks whether a copy of the source audio stops at a sample that cannot be read.
-class AudioReadFailureBox : public IAudioReadFailurePrompt {
-public:
-    explicit AudioReadFailureBox(QWidget* owner) : m_owner(owner) {}
-    bool AskStop(const std::wstring& text) override {
-        return ShowMessageBox(m_owner, text, LoadStringTableEntry(AFX_IDS_APP_TITLE), MB_OKCANCEL | MB_ICONQUESTION) ==
-               IDOK;
-    }
-
-private:
-    QWidget* m_owner;
-};
 
 // The WMV writer hands back its writer's own failure from Close; the user is told
 // that the output failed.
@@ -67,9 +55,11 @@ void CTALVERNView::OnPlay() {
         return;
     }
     doc->m_nPlayState = PlayState::Playing;
-    int code = RunPasses(startSample);
+    int reached = m_nRangeStart;
+    int code = RunPasses(startSample, &reached);
     if (code == 0 && AudioSource() && doc->m_bOutputAvi && m_run.AudioChoice() == kAudioCopy) {
-        code = CopyAudioIntoAvi(m_nRangeStart);
+        // Exactly the audio of the frames written, from the start frame to the one reached.
+        code = CStreamCopy::CopySourceAudio(m_run.Avi(), *AudioSource(), m_nRangeStart, reached, this);
         StopOnError(code);
     }
     FinishRun(code != 0);
@@ -203,7 +193,7 @@ int CTALVERNView::CreateOutputs() {
     return 0;
 }
 
-int CTALVERNView::RunPasses(int startSample) {
+int CTALVERNView::RunPasses(int startSample, int* reached) {
     CTALVERNDoc* doc = m_pDocument;
     const int passes = doc->m_bOutputWmv && m_run.Wmv().IsTwoPass() ? 2 : 1;
     for (int pass = 0; pass < passes; ++pass) {
@@ -215,8 +205,7 @@ int CTALVERNView::RunPasses(int startSample) {
                 return prepared;
             }
         }
-        m_nCurrent = m_nRangeStart;
-        if (const int code = PlayLoop()) {
+        if (const int code = PlayLoop(m_nRangeStart, reached)) {
             StopOnError(code);
             return code;
         }
@@ -228,20 +217,6 @@ int CTALVERNView::RunPasses(int startSample) {
         }
     }
     return 0;
-}
-
-int CTALVERNView::CopyAudioIntoAvi(int startFrame) {
-    CDecAVIAudioComp* audio = AudioSource();
-    int start = 0, end = 0;
-    // Exactly the audio of the frames written, from the start frame to the one reached.
-    CEncAVIAudio::AudioRangeForFrames(*audio->GetStreamInfo(), *audio->GetAudioStreamInfo(), startFrame, m_nCurrent,
-                                      &start, &end);
-    AudioReadFailureBox prompt(this);
-    m_run.Avi().SetReadFailurePrompt(&prompt);
-    int code = m_run.Avi().OpenAudio(audio->GetAudioFormat(), audio->GetAudioStreamInfo(), L"");
-    if (code == 0) code = m_run.Avi().CopyAudioStream(start, end, audio->GetAudioStream());
-    m_run.Avi().SetReadFailurePrompt(nullptr);
-    return code;
 }
 
 void CTALVERNView::AbandonRun() {
@@ -278,15 +253,15 @@ void CTALVERNView::AnnounceSaved(const std::wstring& path) {
 
 // ---- One pass ----
 
-int CTALVERNView::PlayLoop() {
-    const int code = PlayFrames();
+int CTALVERNView::PlayLoop(int first, int* reached) {
+    const int code = PlayFrames(first, reached);
     // Whatever ended the pass, the outputs of the frames handed to the worker are
     // finished; a failure among them came first.
     const int files = FinishWorkerFrames();
     return files ? files : code;
 }
 
-int CTALVERNView::PlayFrames() {
+int CTALVERNView::PlayFrames(int first, int* reached) {
     CTALVERNDoc* doc = m_pDocument;
     const bool plain = IsIdentityClip();
     if (doc->IsAnyOutputOn()) {
@@ -302,15 +277,16 @@ int CTALVERNView::PlayFrames() {
     const int last = std::min(m_bRangeMode ? m_nRangeEnd : m_nCount - 1, m_nCount - 1);
     m_stopwatch.ClearTotal();
     m_stopwatch.Start();
-    if (const int code = ShowFrame()) return code;
+    int frame = *reached = MovieFrame(first);
+    if (const int code = ShowFrameAt(frame)) return code;
     for (int n = 1;; ++n) {
-        if (const int code = OutputFrame(n)) return code;
+        if (const int code = OutputFrame(frame, n)) return code;
         m_stopwatch.AddElapsed();
         if (const int code = WaitWhilePaused()) return code;
         m_stopwatch.Start();
-        if (doc->m_nPlayState == PlayState::Stopped || m_nCurrent >= last) return 0;
-        ++m_nCurrent;
-        if (const int code = ShowFrame()) return code;
+        if (doc->m_nPlayState == PlayState::Stopped || frame >= last) return 0;
+        *reached = ++frame;
+        if (const int code = ShowFrameAt(frame)) return code;
     }
 }
 

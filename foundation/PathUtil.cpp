@@ -173,3 +173,8 @@ std::wstring TrimTrailingBackslash(const std::wstring& path) {
     while (!out.empty() && out.back() == kSep) out.pop_back();
     return out;
 }
+
+std::wstring JoinOutputPath(const std::wstring& folder, const std::wstring& name) {
+    if (!folder.empty() && folder.back() == kSep) return folder + name;
+    return folder + L"/" + name;
+}

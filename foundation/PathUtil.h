@@ -47,3 +47,5 @@ std::wstring GetPathFileTitle(const std::wstring& path);
 std::wstring GetPathExt(const std::wstring& path);
 std::wstring GetPathFolder(const std::wstring& path);
 std::wstring TrimTrailingBackslash(const std::wstring& path);
+// folder + "/" + name, without doubling a separator the folder already ends with.
+std::wstring JoinOutputPath(const std::wstring& folder, const std::wstring& name);

@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 
+#include "app/StreamCopy.h"
 #include "app/TALVERNView.h"
 #include "foundation/UiHooks.h"
 #include "platform/acm/Acm.h"
@@ -408,6 +409,35 @@ TEST_F(ExtractTest, PauseHoldsAndStopLeavesValidFiles) {
     EXPECT_LT(data.size(), 40u * kSamplesPerFrame * 2);
     EXPECT_TRUE(Same(data, Pcm(Movie()).substr(0, data.size())));
     EXPECT_TRUE(script.ui.messageBoxes.empty());
+}
+
+// The copy needs no view: any host sees the span first, then every frame copied in
+// order, and a "no" ends the copy after the frame in hand with a whole file.
+TEST_F(ExtractTest, ACopyReportsEachFrameToItsHostAndStopsAtItsNo) {
+    Open("pcm", Mpeg4WithAudio());
+    struct Host : IExtractionHost {
+        explicit Host(CWnd& w) : window(w) {}
+        ViewRunHooks& GetRunHooks() override { return hooks; }
+        CWnd* MainWindow() override { return nullptr; }
+        CWnd& ViewWindow() override { return window; }
+        void SpanTaken(int start, int end) override { steps.push_back({start, end}); }
+        void ClockStarts() override {}
+        void SetCurrentFrame(int frame) override { steps.push_back({frame, frame}); }
+        bool MayGoOn() override { return steps.size() < 6; }
+        CWnd& window;
+        ViewRunHooks hooks;
+        std::vector<std::pair<int, int>> steps;
+    } host(view);
+    host.hooks.audioChoice = [](int* choice, CWnd*) {
+        *choice = kAudioCopy;
+        return 1;
+    };
+    CEncAVI2 avi;
+    CStreamCopy copy(avi, host);
+    EXPECT_EQ(copy.Run(doc, {.current = 0, .count = 40, .rate = 25, .rangeEnd = 30}), 0);
+    EXPECT_EQ(host.steps, (std::vector<std::pair<int, int>>{{0, 30}, {0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}}));
+    EXPECT_EQ(Packets(Copy()), Packets(Movie(), 0, 4));
+    EXPECT_EQ(Pcm(Copy()).size(), 5u * kSamplesPerFrame * 2);
 }
 
 TEST_F(ExtractTest, FilesThatCannotGrowAreReported) {

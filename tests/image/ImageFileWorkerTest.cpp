@@ -4,9 +4,13 @@
 // ends with frames in flight finishes them first.
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <condition_variable>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -79,6 +83,17 @@ struct Posting {
     Frame frame;
     BITMAPINFOHEADER header;
 };
+
+// Whether a thread of this process sleeps. Ending the worker sleeps only in the join of
+// its thread, once it has told it to quit: its lock is free while the writer holds a frame.
+bool Sleeping(pid_t thread) {
+    std::ifstream stat("/proc/self/task/" + std::to_string(thread) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    // The state follows the command name, which is in parentheses and may hold spaces.
+    const size_t name = line.rfind(')');
+    return name != std::string::npos && name + 2 < line.size() && line[name + 2] == 'S';
+}
 
 class ImageFileWorkerTest : public ::testing::Test {
 protected:
@@ -166,10 +181,14 @@ TEST_F(ImageFileWorkerTest, EndingWithFramesInFlightFinishesThemFirst) {
     const int posted = PostUntilFull(*worker);
     ASSERT_EQ(posted, 2);
     writer.WaitTaken(1);
-    std::thread ending([&] { worker.reset(); });
-    // A head start for the end, so that it meets frame 1 not yet taken; the outcome
-    // asked for is the same either way.
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::atomic<pid_t> endingThread{0};
+    std::thread ending([&] {
+        endingThread = static_cast<pid_t>(syscall(SYS_gettid));
+        worker.reset();
+    });
+    // Frame 1 is let go only once the end has told the worker to quit and waits for its
+    // thread, so that the end meets frame 1 not yet taken.
+    while (endingThread == 0 || !Sleeping(endingThread)) std::this_thread::yield();
     writer.Release();
     ending.join();
     ASSERT_EQ(writer.taken.size(), static_cast<size_t>(posted));
