@@ -22,6 +22,7 @@
 
 #include "bench/pipeline/AllocCounter.h"
 #include "bench/pipeline/KeyDecode.h"
+#include "bench/pipeline/ReaderFrameSource.h"
 #include "image/IOdataE.h"
 #include "image/ImageFileWorker.h"
 #include "platform/avifile/AviFrameDecoder.h"
@@ -217,13 +218,7 @@ private:
         int WriteFrame(const BYTE* bits, int place) override { return encoder->WriteFrameAt(bits, place); }
         std::unique_ptr<CEncAVI2>& encoder;
     } m_frames{m_encoder};
-    struct Source : CImageFileWorker::FrameSource {
-        explicit Source(CDecMovie& r) : reader(r) {}
-        bool GiveFrame(const BYTE* bits, int64_t bytes, std::vector<uint8_t>* storage, size_t* rowsAt) override {
-            return reader.TradeFrame(bits, bytes, storage, rowsAt);
-        }
-        CDecMovie& reader;
-    } m_source;
+    CReaderFrameSource m_source;
     // One encoder beside the reading when the decoder has one thread, as many as the
     // program takes otherwise.
     CImageFileWorker m_files{m_o.threads == 1 ? 1 : CImageFileWorker::DefaultEncoders()};
