@@ -15,6 +15,7 @@
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 extern "C" {
@@ -762,8 +763,15 @@ bool FrameDecoder::TradeFrame(const void* rows, int64_t bytes, std::vector<uint8
         uint64_t(bytes) > m_out.size() - 40 || ShownAt(m_lastPos + 1) == m_shown)
         return false;
     // The decoders write a row's pixels only: its padding stays the zeros m_out was made with.
-    if (other->size() != m_out.size()) other->assign(m_out.size(), 0);
-    else ZeroRowEnds(*other);
+    if (other->size() == m_out.size()) {
+        ZeroRowEnds(*other);
+    } else {
+        try {
+            other->assign(m_out.size(), 0);  // with the first frames only: then the shapes agree
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
     std::memcpy(other->data(), m_out.data(), 40);  // the header
     other->swap(m_out);
     m_shown = -1;  // its picture is no longer here
