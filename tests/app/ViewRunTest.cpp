@@ -64,6 +64,27 @@ std::string Painted(int index) {
     return rows;
 }
 
+// `made` written again with one dropped frame after source frame i when i % 4 == 1 and
+// two when i % 4 == 2; *shows gets the source frame each frame of it shows.
+bool WithDroppedFrames(const fs::path& made, const fs::path& path, std::vector<int>* shows) {
+    SynthAvi avi;
+    if (!ReadAviChunks(made, &avi)) return false;
+    std::vector<SynthChunk> chunks;
+    int source = 0;
+    for (const SynthChunk& c : avi.chunks) {
+        chunks.push_back(c);
+        if (avi.streams[size_t(c.stream)].type != streamtypeVIDEO) continue;
+        shows->push_back(source);
+        for (int drop = 0; drop < (source % 4 == 1 ? 1 : source % 4 == 2 ? 2 : 0); ++drop) {
+            chunks.push_back({c.stream, std::string(), false});
+            shows->push_back(source);
+        }
+        ++source;
+    }
+    avi.chunks = std::move(chunks);
+    return WriteFileBytes(path, BuildSyntheticAvi(avi));
+}
+
 class RunTest : public testing::Test {
 protected:
     talvern::test::ScopedLanguage english{"C.UTF-8"};  // whatever language the shell runs in
@@ -691,25 +712,6 @@ TEST_F(RunTest, OutputsBesideTheRunAreThoseWrittenInLine) {
 // picture its frame shows. Rows of 62 pixels are padded.
 TEST_F(RunTest, FramesRepeatingThePictureBeforeAreWrittenBesideTheRunAsInLine) {
     TempDir movies;
-    // Source frame i is followed by one dropped chunk when i % 4 == 1, two when i % 4 == 2.
-    auto withDrops = [](const fs::path& made, const fs::path& path, std::vector<int>* shows) {
-        SynthAvi avi;
-        if (!ReadAviChunks(made, &avi)) return false;
-        std::vector<SynthChunk> chunks;
-        int source = 0;
-        for (const SynthChunk& c : avi.chunks) {
-            chunks.push_back(c);
-            if (avi.streams[size_t(c.stream)].type != streamtypeVIDEO) continue;
-            shows->push_back(source);
-            for (int drop = 0; drop < (source % 4 == 1 ? 1 : source % 4 == 2 ? 2 : 0); ++drop) {
-                chunks.push_back({c.stream, std::string(), false});
-                shows->push_back(source);
-            }
-            ++source;
-        }
-        avi.chunks = std::move(chunks);
-        return WriteFileBytes(path, BuildSyntheticAvi(avi));
-    };
     auto shape = [](const std::string& name, const fs::path& path) {
         for (const AviShape& s : AviShapes())
             if (s.name == name) return s.make(path);
@@ -739,7 +741,7 @@ TEST_F(RunTest, FramesRepeatingThePictureBeforeAreWrittenBesideTheRunAsInLine) {
         std::vector<int> shows;  // the source frame each frame shows
         if (c.drops) {
             const fs::path made = movies / (std::string(c.name) + ".made.avi");
-            ASSERT_TRUE(c.make(made) && withDrops(made, path, &shows)) << c.name;
+            ASSERT_TRUE(c.make(made) && WithDroppedFrames(made, path, &shows)) << c.name;
         } else {
             ASSERT_TRUE(c.make(path)) << c.name;
         }
