@@ -77,6 +77,15 @@ int CConversionRun::PrepareOutputBuffer(const CTALVERNDoc& doc) {
     return 0;
 }
 
+BYTE* CConversionRun::OutputBuffer() {
+    TALVERN_ASSERT_UI_THREAD();
+    if (m_bOutputsBeside) {
+        while (m_bWorkerPending && !m_imageWorker.WaitForSlot(5)) m_pass.pump();
+        if (BYTE* rows = m_imageWorker.NextFrameRows(m_pass.doc->m_OutputHeader)) return rows;
+    }
+    return m_output.GetData();
+}
+
 void CConversionRun::BeginPass(Pass pass, const std::wstring& imagePrefix) {
     TALVERN_ASSERT_UI_THREAD();
     m_pass = std::move(pass);
@@ -176,7 +185,7 @@ int CConversionRun::PostFrame(const Frame& frame, bool filesDue) {
     const int read = movies ? ReadFrameAudio(&audioBytes, &inLine) : 0;
     const int quality = doc->m_Info.m_nJpegQuality;
     if (!m_imageWorker.Post(frame.index, frame.bits, doc->m_OutputHeader, quality, m_strImagePaths, count, refused,
-                            movies ? this : nullptr, m_audio.GetData(), audioBytes))
+                            movies ? this : nullptr, m_audio.GetData(), audioBytes, this))
         return ResultCode::kMemory;
     m_bWorkerPending = true;
     if (movies) {
@@ -185,6 +194,14 @@ int CConversionRun::PostFrame(const Frame& frame, bool filesDue) {
     }
     if (read != 0) return read;
     return inLine > 0 ? WriteAudioInLine(inLine) : 0;
+}
+
+bool CConversionRun::GiveFrame(const BYTE* bits, int64_t bytes, std::vector<uint8_t>* storage, size_t* rowsAt) {
+    // Rows that are the reader's frame unchanged stay where they are, shown by the view
+    // until the next frame is read, and the reader makes that one in the storage of a
+    // slot the worker is done with. The reader refuses what is not its own frame.
+    CDecMovie* reader = m_pass.doc->m_Reader.Get();
+    return reader && reader->TradeFrame(bits, bytes, storage, rowsAt);
 }
 
 int CConversionRun::ReadFrameAudio(int* bytes, int64_t* inLine) {

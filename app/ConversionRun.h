@@ -31,7 +31,7 @@ class CDecAVIAudioComp;
 // 48000 Hz, 16 bits, 2 channels, rounded up to whole 4-byte samples.
 int64_t SilenceBytesPerFrame(double rate);
 
-class CConversionRun : private CImageFileWorker::FrameWriter {
+class CConversionRun : private CImageFileWorker::FrameWriter, private CImageFileWorker::FrameSource {
 public:
     // A frame of the pass as it travels from step to step: its index in the movie and
     // its 24-bit output rows (valid until the next frame is read).
@@ -69,7 +69,10 @@ public:
     // The buffer a resized frame goes into, sized for the document's output header;
     // 0, 501, or 502 when the writers were opened with another frame size.
     [[nodiscard]] int PrepareOutputBuffer(const CTALVERNDoc& doc);
-    BYTE* OutputBuffer() { return m_output.GetData(); }
+    // Where the frame about to be output is resized into: with the outputs beside the
+    // run, the place the worker takes it from (waiting, pumping, for one to be free), so
+    // that handing it over copies nothing; else, or without memory, that buffer.
+    BYTE* OutputBuffer();
     bool PlainFrame() const { return m_pass.plainFrame; }
     // Every pass begins here: the movie file is identified, the image names take
     // imagePrefix (folder and title), and the audio due is taken from the writers as
@@ -102,6 +105,9 @@ private:
     void PrepareFrame(const BYTE* bits, int place) override;
     int WriteFrame(const BYTE* bits, int place) override { return WriteMovieFrame(bits, place); }
     int WriteFrameAudio(const BYTE* pcm, int bytes) override;
+    // The worker's frame source: the document's reader, for a frame handed over as it
+    // delivered it.
+    bool GiveFrame(const BYTE* bits, int64_t bytes, std::vector<uint8_t>* storage, size_t* rowsAt) override;
 
     // Names the frame's image files into m_strImagePaths; how many may be written, and
     // whether a further one was refused because it is the open movie.

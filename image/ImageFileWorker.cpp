@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <new>
 
 #include "foundation/ResultCodes.h"
 #include "platform/win32/Cores.h"
@@ -24,7 +25,7 @@ int CImageFileWorker::DefaultEncoders() { return std::clamp(AllowedCores() - 1, 
 
 bool CImageFileWorker::Post(int tag, const BYTE* bits, const BITMAPINFOHEADER& header, int quality,
                             const std::wstring* paths, int count, bool refusedAfter, FrameWriter* writer,
-                            const BYTE* audio, int audioBytes) {
+                            const BYTE* audio, int audioBytes, FrameSource* source) {
     const int64_t height = header.biHeight < 0 ? -int64_t{header.biHeight} : header.biHeight;
     const std::optional<int64_t> bytes = FrameBytes24(header.biWidth, height);
     if (!bits || !bytes || count < 0 || count > kMaxFiles || audioBytes < 0 || (audioBytes > 0 && !audio))
@@ -34,9 +35,7 @@ bool CImageFileWorker::Post(int tag, const BYTE* bits, const BITMAPINFOHEADER& h
     if (slot.state != State::Free) return false;
     hold.unlock();
     // A free slot is the caller's alone until it is handed over below.
-    const int size = static_cast<int>(*bytes);
-    if (!slot.frame.GetBuffer(size) || slot.frame.GetCount() < size) return false;
-    std::memcpy(slot.frame.GetData(), bits, static_cast<size_t>(size));
+    if (!TakeRows(slot, bits, *bytes, source)) return false;
     if (audioBytes > 0 && (!slot.audio.GetBuffer(audioBytes) || slot.audio.GetCount() < audioBytes)) return false;
     if (audioBytes > 0) std::memcpy(slot.audio.GetData(), audio, static_cast<size_t>(audioBytes));
     slot.audioBytes = audioBytes;
@@ -54,6 +53,39 @@ bool CImageFileWorker::Post(int tag, const BYTE* bits, const BITMAPINFOHEADER& h
         for (int i = 0; i < m_encoders; ++i) m_threads.emplace_back(&CImageFileWorker::Encoder, this);
     hold.unlock();
     m_wake.notify_one();
+    return true;
+}
+
+BYTE* CImageFileWorker::NextFrameRows(const BITMAPINFOHEADER& header) {
+    const int64_t height = header.biHeight < 0 ? -int64_t{header.biHeight} : header.biHeight;
+    const std::optional<int64_t> bytes = FrameBytes24(header.biWidth, height);
+    if (!bytes) return nullptr;
+    std::unique_lock<std::mutex> hold(m_lock);
+    Slot& slot = SlotOf(m_posted);
+    if (slot.state != State::Free) return nullptr;
+    hold.unlock();
+    return FitRows(slot, *bytes) ? slot.frame.data() + slot.rowsAt : nullptr;
+}
+
+bool CImageFileWorker::FitRows(Slot& slot, int64_t bytes) {
+    const size_t need = slot.rowsAt + static_cast<size_t>(bytes);
+    if (slot.frame.size() >= need) return true;
+    try {
+        slot.frame.resize(need);  // made with the first frames, then kept
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+bool CImageFileWorker::TakeRows(Slot& slot, const BYTE* bits, int64_t bytes, FrameSource* source) {
+    slot.bytes = bytes;
+    // Made in place: the caller resized the frame into the slot.
+    if (bits == Rows(slot) && slot.frame.size() >= slot.rowsAt + static_cast<size_t>(bytes)) return true;
+    if (source && source->GiveFrame(bits, bytes, &slot.frame, &slot.rowsAt))
+        return bits == Rows(slot) && slot.frame.size() >= slot.rowsAt + static_cast<size_t>(bytes);
+    if (!FitRows(slot, bytes)) return false;
+    std::memcpy(slot.frame.data() + slot.rowsAt, bits, static_cast<size_t>(bytes));
     return true;
 }
 
@@ -117,13 +149,13 @@ void CImageFileWorker::Encode(Slot& slot, CResImgFile& files) {
         if (!CResImgFile::EncodesApart(slot.paths[i].c_str())) continue;
         // Room for the frame as it came, which a compressed file seldom passes: the
         // block is made once, not grown file by file.
-        const auto room = static_cast<size_t>(slot.frame.GetCount()) + kHeaderRoom;
+        const auto room = static_cast<size_t>(slot.bytes) + kHeaderRoom;
         if (slot.encoded[i].capacity() < room) slot.encoded[i].reserve(room);
         BITMAPINFOHEADER header = slot.header;
         slot.encodedOk[i] =
-            files.EncodeApart(&slot.encoded[i], slot.frame.GetData(), &header, slot.paths[i].c_str(), slot.quality);
+            files.EncodeApart(&slot.encoded[i], Rows(slot), &header, slot.paths[i].c_str(), slot.quality);
     }
-    if (slot.writer) slot.writer->PrepareFrame(slot.frame.GetData(), PlaceOf(slot));
+    if (slot.writer) slot.writer->PrepareFrame(Rows(slot), PlaceOf(slot));
 }
 
 void CImageFileWorker::CommitInOrder(std::unique_lock<std::mutex>& hold) {
@@ -149,7 +181,7 @@ void CImageFileWorker::CommitInOrder(std::unique_lock<std::mutex>& hold) {
 int CImageFileWorker::WriteFrame(Slot& slot) {
     if (!WriteFiles(slot)) return ResultCode::kOutput;
     if (!slot.writer) return 0;
-    if (const int code = slot.writer->WriteFrame(slot.frame.GetData(), PlaceOf(slot))) return code;
+    if (const int code = slot.writer->WriteFrame(Rows(slot), PlaceOf(slot))) return code;
     return slot.writer->WriteFrameAudio(slot.audio.GetData(), slot.audioBytes);
 }
 
@@ -158,7 +190,7 @@ bool CImageFileWorker::WriteFiles(Slot& slot) {
         const wchar_t* path = slot.paths[i].c_str();
         if (!CResImgFile::EncodesApart(path)) {
             BITMAPINFOHEADER header = slot.header;
-            if (!m_direct.Save(slot.frame.GetData(), &header, path, slot.quality)) return false;
+            if (!m_direct.Save(Rows(slot), &header, path, slot.quality)) return false;
             continue;
         }
         // Opened only now, as the writer would have opened it: a name that cannot be

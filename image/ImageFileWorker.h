@@ -38,6 +38,15 @@ public:
         virtual int WriteFrame(const BYTE* bits, int place) = 0;
         virtual int WriteFrameAudio(const BYTE*, int) { return 0; }
     };
+    // Whoever made a frame's rows, when it can give their storage instead of a copy.
+    class FrameSource {
+    public:
+        virtual ~FrameSource() = default;
+        // On the poster's thread, inside Post: swaps *storage with the storage that
+        // holds the bytes at bits, which then begin at *rowsAt in it, and makes its next
+        // frames in what *storage held. False: nothing changed, and the frame is copied.
+        virtual bool GiveFrame(const BYTE* bits, int64_t bytes, std::vector<uint8_t>* storage, size_t* rowsAt) = 0;
+    };
 
     // encoders: how many frames are encoded side by side (1 to kMaxEncoders); one more frame
     // can wait to be taken. Every buffer is made with the first frames and then kept.
@@ -48,15 +57,19 @@ public:
     // The cores but one for the thread that runs the frames, from 1 to 4.
     static int DefaultEncoders();
 
-    // Hands over frame tag: a copy of its 24-bit rows, to be written to paths[0..count)
-    // in order, stopping at the first file that fails. refusedAfter: the frame fails once
-    // those are written (a further name the caller would not write). writer, if given,
-    // then takes the frame. False when no slot is free (WaitForSlot) or the frame cannot
-    // be copied; nothing is handed over then. audio[0..audioBytes) is copied too, for
-    // the writer's WriteFrameAudio.
+    // Hands over frame tag: its 24-bit rows, to be written to paths[0..count) in order,
+    // stopping at the first file that fails. refusedAfter: the frame fails once those
+    // are written (a further name the caller would not write). writer, if given, then
+    // takes the frame. The rows are copied, unless they were made in the slot
+    // (NextFrameRows) or source gives their storage. False when no slot is free
+    // (WaitForSlot) or the frame cannot be copied; nothing is handed over then.
+    // audio[0..audioBytes) is copied too, for the writer's WriteFrameAudio.
     bool Post(int tag, const BYTE* bits, const BITMAPINFOHEADER& header, int quality, const std::wstring* paths,
               int count, bool refusedAfter, FrameWriter* writer = nullptr, const BYTE* audio = nullptr,
-              int audioBytes = 0);
+              int audioBytes = 0, FrameSource* source = nullptr);
+    // Where the next frame handed over may be made, rows for header: Post then takes it
+    // without a copy. Null when no slot is free or there is no memory. Valid until Post.
+    BYTE* NextFrameRows(const BITMAPINFOHEADER& header);
     // Wait up to the given milliseconds; true once a frame can be handed over, or once
     // every frame handed over is finished.
     bool WaitForSlot(int milliseconds);
@@ -74,7 +87,10 @@ private:
     struct Slot {
         State state = State::Free;
         int tag = 0;
-        CMemBuffBase<BYTE> frame;
+        // The rows begin at rowsAt, after what the frame's maker keeps before them.
+        std::vector<uint8_t> frame;
+        size_t rowsAt = 0;
+        int64_t bytes = 0;
         BITMAPINFOHEADER header{};
         int quality = 0;
         std::wstring paths[kMaxFiles];
@@ -91,6 +107,11 @@ private:
     // below it; CommitInOrder, WriteFrame and WriteFiles on one of them at a time.
     void Encoder();
     void Encode(Slot& slot, CResImgFile& files);
+    static const BYTE* Rows(const Slot& slot) { return slot.frame.data() + slot.rowsAt; }
+    // Grows the slot's storage to hold bytes of rows; never shrinks it. False: no memory.
+    static bool FitRows(Slot& slot, int64_t bytes);
+    // The rows of the next slot, which must be free, made, given or copied there.
+    bool TakeRows(Slot& slot, const BYTE* bits, int64_t bytes, FrameSource* source);
     int PlaceOf(const Slot& slot) const { return static_cast<int>(&slot - m_slots.data()); }
     // Writes the frames whose turn has come, in order; called with the lock held by
     // one encoder at a time.

@@ -165,6 +165,12 @@ int CDecAVI::GetFrame(int n, void** bits) {
     return n;
 }
 
+bool CDecAVI::TradeFrame(const void* bits, int64_t bytes, std::vector<uint8_t>* buffer, size_t* rowsAt) {
+    if (!m_getFrame || !m_getFrame->TradeFrame(bits, bytes, buffer)) return false;
+    *rowsAt = sizeof(BITMAPINFOHEADER);  // the frame decompressor's blocks begin with the header
+    return true;
+}
+
 int CDecAVI::ReadFormat(void** block, int* size) {
     LONG bytes = 0;
     if (AVIStreamReadFormat(m_videoStream, 0, nullptr, &bytes) != AVIERR_OK || bytes < 0) return ResultCode::kStreamFormat;

@@ -20,6 +20,7 @@ public:
     // when its format is not a bitmap header.
     [[nodiscard]] int Open(const wchar_t* path) override;
     int GetFrame(int n, void** bits) override;
+    bool TradeFrame(const void* bits, int64_t bytes, std::vector<uint8_t>* buffer, size_t* rowsAt) override;
     void Close() override;
     // The size of the pictures the stream decodes to, which can differ from its header's
     // (a writer that stored the coded size, rounded up): learnt from the first frame.

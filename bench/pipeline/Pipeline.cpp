@@ -22,6 +22,7 @@
 
 #include "bench/pipeline/AllocCounter.h"
 #include "bench/pipeline/KeyDecode.h"
+#include "bench/pipeline/ReaderFrameSource.h"
 #include "image/IOdataE.h"
 #include "image/ImageFileWorker.h"
 #include "platform/avifile/AviFrameDecoder.h"
@@ -157,7 +158,8 @@ private:
 // Where every Nth frame goes.
 class Sink {
 public:
-    Sink(const Options& o, const BITMAPINFOHEADER& frame, double rate) : m_o(o), m_header(frame) {
+    Sink(const Options& o, const BITMAPINFOHEADER& frame, double rate, CDecMovie& reader)
+        : m_o(o), m_header(frame), m_source(reader) {
         fs::create_directories(o.out);
         if (o.op == "avi") {
             m_encoder = std::make_unique<CEncAVI2>();
@@ -194,7 +196,9 @@ public:
         m_path.assign(m_dir).append(name).append(m_ext);
         while (!m_files.WaitForSlot(1000)) continue;
         CImageFileWorker::FrameWriter* writer = m_encoder ? &m_frames : nullptr;
-        if (m_files.Failed() || !m_files.Post(n, bits, m_header, m_o.quality, &m_path, writer ? 0 : 1, false, writer))
+        // The reader gives up the storage of a frame it delivered unchanged, as in the program's run.
+        if (m_files.Failed() ||
+            !m_files.Post(n, bits, m_header, m_o.quality, &m_path, writer ? 0 : 1, false, writer, nullptr, 0, &m_source))
             Fail("an image or a frame was not written");
     }
 
@@ -214,6 +218,7 @@ private:
         int WriteFrame(const BYTE* bits, int place) override { return encoder->WriteFrameAt(bits, place); }
         std::unique_ptr<CEncAVI2>& encoder;
     } m_frames{m_encoder};
+    CReaderFrameSource m_source;
     // One encoder beside the reading when the decoder has one thread, as many as the
     // program takes otherwise.
     CImageFileWorker m_files{m_o.threads == 1 ? 1 : CImageFileWorker::DefaultEncoders()};
@@ -238,7 +243,7 @@ int Sequential(const Options& o) {
     BITMAPINFOHEADER header{};
     reader.GetOutputFormat(&header);
     FrameStage stage(o, header);
-    Sink sink(o, stage.Out(), reader.GetFrameRate());
+    Sink sink(o, stage.Out(), reader.GetFrameRate(), reader);
 
     // Steady state starts once every buffer has met a frame: after the first tenth.
     const int warm = std::max(2, frames / 10);

@@ -23,6 +23,7 @@
 #include "app/TALVERNDoc.h"
 #include "app/TALVERNView.h"
 #include "bench/pipeline/AllocCounter.h"
+#include "bench/pipeline/ReaderFrameSource.h"
 #include "foundation/PathUtil.h"
 #include "image/ImageFileWorker.h"
 #include "platform/avifile/AviFrameDecoder.h"
@@ -117,8 +118,9 @@ public:
             std::swprintf(suffix, 32, L" %07d.jpg", f + 1);
             m_path.assign(m_prefix).append(suffix);
             while (!m_files.WaitForSlot(1000)) continue;
+            // The reader gives up the frame's storage, as in the run.
             if (m_files.Failed() || !m_files.Post(f, static_cast<const BYTE*>(bits), header, m_o.quality, &m_path, 1,
-                                                  false))
+                                                  false, nullptr, nullptr, 0, &m_source))
                 Fail("an image was not written");
         }
         while (!m_files.WaitForAll(1000)) continue;
@@ -130,6 +132,7 @@ public:
 private:
     const Options& m_o;
     CDecAVIAudioComp m_reader;
+    CReaderFrameSource m_source{m_reader};
     CImageFileWorker m_files;
     std::wstring m_prefix, m_path;
 };

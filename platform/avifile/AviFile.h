@@ -5,6 +5,8 @@
 // (frames for video, blocks for audio). Every call returns AVIERR_OK (0) or a
 // negative AVIERR_* code unless its comment says otherwise.
 #include <atomic>
+#include <cstdint>
+#include <vector>
 
 #include "platform/win32/Win32Types.h"
 
@@ -132,6 +134,14 @@ public:
     // Null when frame `pos` cannot be produced. The block stays valid until the
     // next GetFrame or the close.
     virtual void* GetFrame(LONG pos) = 0;
+    // Gives the storage of the frame just delivered (rows: its first row, as in the
+    // block) to *other, swapping it for *other's, which the frames after it are made
+    // in: a caller that keeps the frame copies nothing. The rows stay where they are.
+    // False, with nothing changed, when rows are not that frame's, hold fewer than
+    // bytes, or the next frames could not be made whole in other storage.
+    virtual bool TradeFrame(const void* /*rows*/, int64_t /*bytes*/, std::vector<uint8_t>* /*other*/) {
+        return false;
+    }
 };
 
 using PAVIFILE = AviFile*;

@@ -15,6 +15,7 @@
 #include <climits>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 extern "C" {
@@ -110,6 +111,7 @@ public:
 
     bool Open();
     void* GetFrame(LONG pos) override;
+    bool TradeFrame(const void* rows, int64_t bytes, std::vector<uint8_t>* other) override;
 
 private:
     bool ReadFormat();
@@ -118,6 +120,8 @@ private:
     bool SetSetupData(AVCodecID id);
     void DropPartialRleKeys();
     bool SizeOutput(int width, int height);
+    int ShownAt(LONG pos);
+    void ZeroRowEnds(std::vector<uint8_t>& block) const;
     bool ReadSample(LONG sample, uint8_t** data, int* size);
     bool ReadUnit(int at, uint8_t** data, int* size);
     int SampleBytes(int compact);
@@ -159,6 +163,10 @@ private:
     int m_outWidth = 0;
     int m_outHeight = 0;
     int m_shown = -1;  // position in m_samples whose picture m_out holds
+    // m_out's picture came from its own sample alone (libjpeg, a raw frame): made
+    // again, it needs no decoding of the frames before it.
+    bool m_shownAlone = false;
+    LONG m_lastPos = -1;  // the frame last asked for
 
     AVCodecContext* m_ctx = nullptr;
     AVPacket* m_pkt = nullptr;
@@ -419,6 +427,7 @@ void* FrameDecoder::RawFrame(int compact) {
         return nullptr;
     m_dib.Convert(data, m_out.data() + 40);
     m_shown = compact;
+    m_shownAlone = true;
     return m_out.data();
 }
 
@@ -433,6 +442,7 @@ void* FrameDecoder::JpegFrame(int compact) {
     if (data && SizeOutput(width, height) &&
         m_jpeg->Decode(data, size_t(size), width, height, m_out.data() + 40, DibRowBytes(width, 24))) {
         m_shown = compact;
+        m_shownAlone = true;
         if (forward) ReadAhead(compact);
         return m_out.data();
     }
@@ -464,6 +474,7 @@ bool FrameDecoder::TakeReadAhead(int compact) {
     switch (m_ahead->Take(compact, &m_out)) {
     case JpegReadAhead::Taken::Decoded:
         m_shown = compact;
+        m_shownAlone = true;
         ReadAhead(compact);
         return true;
     case JpegReadAhead::Taken::NotStarted:
@@ -701,6 +712,7 @@ void* FrameDecoder::DecodedFrame(int target) {
             av_frame_unref(m_frame);
             if (shown == target) {
                 m_shown = ok ? target : -1;
+                m_shownAlone = false;
                 return ok ? m_out.data() : nullptr;
             }
             if (shown > target) return nullptr;
@@ -722,17 +734,55 @@ void* FrameDecoder::DecodedFrame(int target) {
     return nullptr;
 }
 
-void* FrameDecoder::GetFrame(LONG pos) {
-    if (pos < 0 || pos >= m_length) return nullptr;
+// The position in m_samples whose picture frame `pos` shows, or -1.
+int FrameDecoder::ShownAt(LONG pos) {
+    if (pos < 0 || pos >= m_length) return -1;
     // The picture shown at `pos` is that of the last sample with data at or before it.
     const auto it = std::upper_bound(m_samples.begin(), m_samples.end(), pos);
-    if (it == m_samples.begin()) return nullptr;
+    if (it == m_samples.begin()) return -1;
     int compact = int(it - m_samples.begin()) - 1;
     // A not-coded picture repeats the one before it.
     while (m_units && compact >= 0 && m_units->Repeats(compact)) --compact;
+    return compact;
+}
+
+void* FrameDecoder::GetFrame(LONG pos) {
+    const int compact = ShownAt(pos);
     if (compact < 0) return nullptr;
+    m_lastPos = pos;
     if (m_raw) return RawFrame(compact);
     return m_jpeg ? JpegFrame(compact) : DecodedFrame(compact);
+}
+
+// Only a frame that is made again from its own sample is given away: a repeat of a
+// picture from a codec's kept pictures would mean decoding again from a key frame.
+// Nor is one the next frame repeats (a dropped or not-coded frame follows): keeping it
+// costs less than making it again.
+bool FrameDecoder::TradeFrame(const void* rows, int64_t bytes, std::vector<uint8_t>* other) {
+    if (m_shown < 0 || !m_shownAlone || m_out.size() < 40 || rows != m_out.data() + 40 || bytes < 0 ||
+        uint64_t(bytes) > m_out.size() - 40 || ShownAt(m_lastPos + 1) == m_shown)
+        return false;
+    // The decoders write a row's pixels only: its padding stays the zeros m_out was made with.
+    if (other->size() == m_out.size()) {
+        ZeroRowEnds(*other);
+    } else {
+        try {
+            other->assign(m_out.size(), 0);  // with the first frames only: then the shapes agree
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
+    std::memcpy(other->data(), m_out.data(), 40);  // the header
+    other->swap(m_out);
+    m_shown = -1;  // its picture is no longer here
+    return true;
+}
+
+void FrameDecoder::ZeroRowEnds(std::vector<uint8_t>& block) const {
+    const int64_t rowBytes = DibRowBytes(m_outWidth, 24), pixels = int64_t(m_outWidth) * 3;
+    if (rowBytes == pixels) return;
+    for (int64_t y = 0; y < m_outHeight; ++y)
+        std::memset(block.data() + 40 + y * rowBytes + pixels, 0, size_t(rowBytes - pixels));
 }
 
 }  // namespace

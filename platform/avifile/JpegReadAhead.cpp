@@ -68,7 +68,9 @@ void JpegReadAhead::Start(int index, const uint8_t* data, size_t size, int width
     // Room to spare: frames grow and shrink, and each job sees only some of them.
     if (job.in.capacity() < size) job.in.reserve(size + size / 2);
     job.in.assign(data, data + size);
-    if (job.out.size() != out.size()) job.out = out;
+    // Made in the shape of the reader's rows, not copied from them: only the header is
+    // needed, and the rows' padding, which no decoder writes, is zero as in the reader's.
+    if (job.out.size() != out.size()) job.out.assign(out.size(), 0);
     std::memcpy(job.out.data(), out.data(), std::min<size_t>(40, out.size()));  // the header
     job.index = index;
     job.width = width;

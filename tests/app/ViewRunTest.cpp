@@ -22,6 +22,8 @@
 #include "readers/DecAVIAudio.h"
 #include "resources/CommandIds.h"
 #include "tests/app/ScriptedLoop.h"
+#include "tests/data/AviShapes.h"
+#include "tests/data/RewrittenAvi.h"
 #include "tests/data/TestMedia.h"
 #include "tests/support/TestSupport.h"
 
@@ -60,6 +62,27 @@ std::string Painted(int index) {
     std::string rows(64 * 48 * 3, '\0');
     PaintIndexFrame(index, 64, 48, reinterpret_cast<uint8_t*>(rows.data()), 64 * 3);
     return rows;
+}
+
+// `made` written again with one dropped frame after source frame i when i % 4 == 1 and
+// two when i % 4 == 2; *shows gets the source frame each frame of it shows.
+bool WithDroppedFrames(const fs::path& made, const fs::path& path, std::vector<int>* shows) {
+    SynthAvi avi;
+    if (!ReadAviChunks(made, &avi)) return false;
+    std::vector<SynthChunk> chunks;
+    int source = 0;
+    for (const SynthChunk& c : avi.chunks) {
+        chunks.push_back(c);
+        if (avi.streams[size_t(c.stream)].type != streamtypeVIDEO) continue;
+        shows->push_back(source);
+        for (int drop = 0; drop < (source % 4 == 1 ? 1 : source % 4 == 2 ? 2 : 0); ++drop) {
+            chunks.push_back({c.stream, std::string(), false});
+            shows->push_back(source);
+        }
+        ++source;
+    }
+    avi.chunks = std::move(chunks);
+    return WriteFileBytes(path, BuildSyntheticAvi(avi));
 }
 
 class RunTest : public testing::Test {
@@ -681,4 +704,71 @@ TEST_F(RunTest, OutputsBesideTheRunAreThoseWrittenInLine) {
         }
     }
     std::signal(SIGXFSZ, previous);
+}
+
+// Frames that show the picture before them again (dropped chunks, not-coded pictures)
+// and RLE frames that paint over it, each written as a file by the worker while the
+// next frames are read: the files are those written in line, and each holds the
+// picture its frame shows. Rows of 62 pixels are padded.
+TEST_F(RunTest, FramesRepeatingThePictureBeforeAreWrittenBesideTheRunAsInLine) {
+    TempDir movies;
+    auto shape = [](const std::string& name, const fs::path& path) {
+        for (const AviShape& s : AviShapes())
+            if (s.name == name) return s.make(path);
+        return false;
+    };
+    auto ffmpeg = [](VideoCodec codec, const fs::path& path) {
+        MovieDesc desc;
+        desc.video = codec;
+        desc.width = 62;
+        desc.height = 46;
+        desc.frames = 12;
+        return MakeTestMovie(desc, path);
+    };
+    struct Case {
+        const char* name;
+        std::function<bool(const fs::path&)> make;
+        bool drops;
+    };
+    const Case cases[] = {
+        {"mjpeg", [&](const fs::path& p) { return ffmpeg(VideoCodec::Mjpeg, p); }, true},
+        {"raw", [&](const fs::path& p) { return ffmpeg(VideoCodec::RawBgr24, p); }, true},
+        {"rle8", [&](const fs::path& p) { return shape("rle8", p); }, true},
+        {"mpeg4_not_coded", [&](const fs::path& p) { return shape("mpeg4_not_coded", p); }, false},
+    };
+    for (const Case& c : cases) {
+        const fs::path path = movies / (std::string(c.name) + ".avi");
+        std::vector<int> shows;  // the source frame each frame shows
+        if (c.drops) {
+            const fs::path made = movies / (std::string(c.name) + ".made.avi");
+            ASSERT_TRUE(c.make(made) && WithDroppedFrames(made, path, &shows)) << c.name;
+        } else {
+            ASSERT_TRUE(c.make(path)) << c.name;
+        }
+        ASSERT_TRUE(doc.OnOpenDocument(path.wstring())) << c.name;
+        doc.m_bOutputBmp = TRUE;
+        auto run = [&](bool beside) {
+            for (const auto& f : Files()) fs::remove_all(out / f);
+            view.SetOutputsBesideRun(beside);
+            view.SetCurrentFrame(0);
+            Play();
+            std::map<std::string, std::string> files;
+            for (const auto& f : Files()) files[f] = ReadFileBytes(out / f);
+            return files;
+        };
+        const auto inLine = run(false);
+        const auto beside = run(true);
+        ASSERT_EQ(inLine.size(), size_t(view.GetFrameCount())) << c.name;
+        EXPECT_TRUE(inLine == beside) << c.name;
+        // The last frame, handed over without a copy, is still the one on screen.
+        if (c.drops) EXPECT_EQ(ReadIndexFromDib(view.GetDisplayBits(), 62, 46), shows.back()) << c.name;
+        for (size_t f = 0; f < shows.size(); ++f) {
+            char name[64];
+            std::snprintf(name, sizeof name, "%s %07zu.bmp", c.name, f + 1);
+            const std::string rows = DecodeImage(out / name);
+            ASSERT_EQ(rows.size(), size_t(62 * 46 * 3)) << c.name << " " << name;
+            EXPECT_EQ(ReadIndexFrame(reinterpret_cast<const uint8_t*>(rows.data()), 62, 46, 62 * 3), shows[f])
+                << c.name << " " << name;
+        }
+    }
 }
